@@ -1,0 +1,94 @@
+#pragma once
+// A parameterised statement on a Connection, run in the connection's default transaction, in the
+// way the tool's steps use one: set the SQL text with named parameters (:NAME), bind values by
+// name, then open() a select (every row is fetched into memory, so commits and updates may follow
+// while the rows are walked) or execSql() anything else. A text is prepared once per connection and
+// re-executed with new values, also after the query switched to another text and back.
+// Fields are read by name; NULL reads as 0, 0.0 or "".
+#include "data/connection.h"
+#include "data/date_time.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace talvix {
+
+class Query {
+ public:
+  explicit Query(Connection& connection);
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+  ~Query();
+
+  // Replaces the text and clears the bound values (and any fetched rows).
+  void setSql(const std::string& sql);
+  const std::string& sql() const { return sql_; }
+
+  // Binding a name the text does not hold is an error naming both.
+  void setDateTime(const std::string& name, DateTime value);
+  void setInteger(const std::string& name, std::int32_t value);
+  void setDouble(const std::string& name, double value);
+  void setNull(const std::string& name);
+  bool hasParameter(const std::string& name) const;
+  // The value last bound to a parameter (0.0 when it is NULL or unbound).
+  double paramDouble(const std::string& name) const;
+
+  void open();
+  void execSql();
+  // Forgets the fetched rows; the prepared statement stays for the next open.
+  void close();
+  bool active() const { return active_; }
+
+  int rowCount() const { return rowCount_; }
+  bool eof() const { return row_ >= rowCount_; }
+  void first() { row_ = 0; }
+  void next() { ++row_; }
+  int recNo() const { return row_; }
+
+  // Index of a field by its (upper-case) name; the first when two share it. Throws when absent.
+  int fieldIndex(const std::string& name) const;
+  bool isNull(int field) const;
+  std::int32_t asInteger(int field) const;
+  double asDouble(int field) const;
+  DateTime asDateTime(int field) const;
+  std::string asString(int field) const;
+  bool isNull(const std::string& name) const { return isNull(fieldIndex(name)); }
+  std::int32_t asInteger(const std::string& name) const { return asInteger(fieldIndex(name)); }
+  double asDouble(const std::string& name) const { return asDouble(fieldIndex(name)); }
+  DateTime asDateTime(const std::string& name) const { return asDateTime(fieldIndex(name)); }
+  std::string asString(const std::string& name) const { return asString(fieldIndex(name)); }
+
+  struct Prepared;
+  enum class Kind : std::uint8_t { Null, Integer, Double, DateTime, Text, Boolean, Other };
+
+ private:
+  struct Param {
+    Kind kind = Kind::Null;
+    std::int64_t integer = 0;
+    double real = 0.0;
+  };
+
+  Prepared& prepared();
+  void bindInput(Prepared& p, std::vector<unsigned char>& buffer);
+  void fetchAll(Prepared& p, Firebird::IResultSet* cursor);
+  Param& param(const std::string& name);
+  const void* cell(int field) const;
+
+  Connection& connection_;
+  std::string sql_;
+  Prepared* current_ = nullptr;
+  std::unordered_map<std::string, std::unique_ptr<Prepared>> cache_;
+  std::unordered_map<std::string, Param> params_;
+
+  bool active_ = false;
+  int rowCount_ = 0;
+  int row_ = 0;
+  std::vector<std::uint64_t> cells_;  // rowCount_ x columns, 8 raw bytes each
+  std::vector<std::uint8_t> nulls_;
+  std::vector<std::string> texts_;    // text cells hold an index into this
+};
+
+}  // namespace talvix

@@ -1,0 +1,65 @@
+#include "data/transaction.h"
+
+#include "data/connection.h"
+
+namespace talvix {
+
+Transaction::~Transaction() {
+  if (!handle_) return;
+  fb::Status status;
+  handle_->rollback(&status);
+  if (!status.failed()) handle_.release();  // rollback() already freed the interface
+}
+
+Firebird::ITransaction* Transaction::handle() {
+  if (handle_) return handle_.get();
+  fb::Status status;
+  fb::Disposable<Firebird::IXpbBuilder> tpb(
+      fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::TPB, nullptr, 0));
+  status.check();
+  tpb->insertTag(&status, isc_tpb_read_committed);
+  tpb->insertTag(&status, isc_tpb_rec_version);
+  tpb->insertTag(&status, isc_tpb_write);
+  tpb->insertTag(&status, isc_tpb_wait);
+  tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
+  status.check();
+  const unsigned length = tpb->getBufferLength(&status);
+  const unsigned char* buffer = tpb->getBuffer(&status);
+  status.check();
+  Firebird::ITransaction* started =
+      connection_.attachment()->startTransaction(&status, length, buffer);
+  status.check();
+  handle_.reset(started);
+  return started;
+}
+
+void Transaction::commitRetaining() {
+  if (!handle_) return;
+  fb::Status status;
+  handle_->commitRetaining(&status);
+  status.check();
+}
+
+void Transaction::commit() {
+  if (!handle_) return;
+  fb::Status status;
+  handle_->commit(&status);
+  status.check();
+  handle_.release();
+}
+
+void Transaction::deactivate() {
+  if (!handle_) return;
+  fb::Status status;
+  handle_->rollback(&status);
+  if (status.failed()) {
+    // The server may be gone; the client side is freed either way.
+    handle_.reset();
+    status.check();
+  }
+  handle_.release();
+}
+
+void Transaction::forget() noexcept { handle_.reset(); }
+
+}  // namespace talvix

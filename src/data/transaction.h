@@ -1,0 +1,42 @@
+#pragma once
+// The connection's default transaction: read committed with record versions, waiting on a lock for
+// at most lockTimeoutSeconds, started on first use. Work is made durable by commitRetaining(),
+// which keeps the transaction (and the statements prepared in it) usable. The destructor rolls
+// back whatever was not committed.
+#include "data/fb_api.h"
+
+namespace talvix {
+
+class Connection;
+
+class Transaction {
+ public:
+  static constexpr int kDefaultLockTimeoutSeconds = 30;
+
+  explicit Transaction(Connection& connection) : connection_(connection) {}
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction();
+
+  bool inTransaction() const { return handle_ != nullptr; }
+  // Starts the transaction when it is not running yet.
+  Firebird::ITransaction* handle();
+  // Commits and keeps the transaction open; nothing to do when none is running.
+  void commitRetaining();
+  // Commits and ends the transaction.
+  void commit();
+  // Ends the transaction with a rollback.
+  void deactivate();
+  // Drops the handle without asking the server: for a connection that is going away.
+  void forget() noexcept;
+
+  void setLockTimeout(int seconds) { lockTimeoutSeconds_ = seconds; }
+  int lockTimeout() const { return lockTimeoutSeconds_; }
+
+ private:
+  Connection& connection_;
+  fb::Handle<Firebird::ITransaction> handle_;
+  int lockTimeoutSeconds_ = kDefaultLockTimeoutSeconds;
+};
+
+}  // namespace talvix
