@@ -1,0 +1,44 @@
+#include "ledger/day_quantity_table.h"
+
+#include "data/query.h"
+
+#include <cstring>
+#include <functional>
+
+namespace talvix {
+
+std::size_t DayQuantityTable::KeyHash::operator()(const Key& key) const {
+  std::uint64_t date;
+  std::memcpy(&date, &key.date, sizeof date);
+  std::uint64_t h = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.goods)) << 32) ^
+                    static_cast<std::uint32_t>(key.dept);
+  h ^= date + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  return std::hash<std::uint64_t>{}(h);
+}
+
+void DayQuantityTable::clear() {
+  sums_.clear();
+  loaded_ = false;
+}
+
+void DayQuantityTable::load(Connection& connection, const std::string& sql, DateTime firstDay, DateTime lastDay) {
+  clear();
+  Query query(connection);
+  query.setSql(sql);
+  query.setDateTime("DAT_NO", firstDay);
+  query.setDateTime("DAT_LIDZ", lastDay);
+  query.open();
+  const int goods = query.fieldIndex("ISPRECE"), dept = query.fieldIndex("ISNODALA"),
+            date = query.fieldIndex("DATUMS"), quantity = query.fieldIndex("DAUDZUMS");
+  sums_.reserve(static_cast<std::size_t>(query.rowCount()));
+  for (query.first(); !query.eof(); query.next())
+    sums_[Key{query.asInteger(goods), query.asInteger(dept), query.asDateTime(date)}] += query.asDouble(quantity);
+  loaded_ = true;
+}
+
+double DayQuantityTable::quantity(int goods, int dept, DateTime date) const {
+  const auto it = sums_.find(Key{goods, dept, date});
+  return it == sums_.end() ? 0.0 : it->second;
+}
+
+}  // namespace talvix

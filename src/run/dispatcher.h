@@ -1,0 +1,13 @@
+#pragma once
+// The assign button's action: refuse a blocked period, save the settings, read the database's
+// costing method, then either repeat FIFO passes (recovering from database errors by itself) or run
+// the weighted average once after the 100-day rule.
+#include "run/run_context.h"
+
+namespace talvix {
+
+// Needs ctx.host. Returns when a check refuses, after a weighted-average run, or after a FIFO pass
+// with a kind in mode 2; a continuous FIFO run returns only when a stop is requested.
+void btPieskirsClick(RunContext& ctx);
+
+}  // namespace talvix

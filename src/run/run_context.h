@@ -1,0 +1,60 @@
+#pragma once
+// Everything one run works with, so the steps run without a window: the settings copied from the
+// controls, the pricing library and its connection, the progress log, the registry, the sleeper,
+// and the state the window keeps from run to run (services filter, day-quantity tables, the
+// weighted-average calculator). The window builds it at the button press; tests build it directly.
+#include "data/pricing_library.h"
+#include "ledger/day_quantity_table.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
+#include "run/sleeper.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace talvix {
+
+class RegistryStore;
+
+// Kept by the window between runs.
+struct WindowState {
+  std::string ServicesFilter;
+  DayQuantityTable sqlDienDaudzums;       // outflow per goods, department and day
+  DayQuantityTable sqlDienDaudzAtlikumi;  // goods-balance quantity per goods, department and day
+  std::unique_ptr<TVidSvPasizm> average;  // created on first use, kept for the window's life
+};
+
+// What only the window can do for the dispatcher.
+class DispatcherHost {
+ public:
+  virtual ~DispatcherHost() = default;
+  virtual void SaveSettings() = 0;
+  // A plain modal message box with an OK button.
+  virtual void showMessage(const std::string& text) = 0;
+};
+
+struct RunContext {
+  RunSettings settings;
+  PricingLibrary& pricing;
+  ProgressLog& log;
+  RegistryStore& registry;
+  Sleeper& sleeper;
+  WindowState& state;
+  DispatcherHost* host = nullptr;  // the dispatcher needs it; the steps do not
+
+  MainFormDati& data() { return pricing.mainFormDati(); }
+  Connection& db() { return pricing.mainFormDati().PRECES_DB; }
+  Transaction& tran() { return pricing.mainFormDati().PRECES_DB_TRAN; }
+  // Commits retaining when a transaction is open.
+  void commitIfActive() {
+    if (tran().inTransaction()) tran().commitRetaining();
+  }
+  TVidSvPasizm& average() {
+    if (!state.average) state.average = pricing.newVidSvPasizm();
+    return *state.average;
+  }
+};
+
+}  // namespace talvix
