@@ -1,0 +1,119 @@
+#include "registry/reg_file_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "registry/registry_store.h"
+
+namespace talvix::regfile {
+namespace {
+
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
+
+[[noreturn]] void failErrno(const std::string& what, const std::string& path, int error = errno) {
+  throw RegistryError("cannot " + what + " " + path + ": " + std::strerror(error));
+}
+
+// Closes the descriptor when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+void writeAll(int fd, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) failErrno("write", path);
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void syncDirectoryOf(const std::string& path) {
+  const auto dir = std::filesystem::path(path).parent_path();
+  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // The rename is done and visible; a directory that cannot be synced only weakens crash safety.
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+}  // namespace
+
+std::optional<std::string> readFileBytes(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0 && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;  // no such file can exist
+  if (fd.get() < 0) failErrno("open", path);
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) failErrno("read", path);
+    if (got == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+void replaceFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".tmp";
+  Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode));
+  if (fd.get() < 0) failErrno("create", temp);
+  try {
+    struct stat old{};
+    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) failErrno("set the mode of", temp);
+    writeAll(fd.get(), bytes, temp);
+    if (::fsync(fd.get()) != 0) failErrno("flush", temp);
+    if (::close(fd.release()) != 0) failErrno("close", temp);
+    if (::rename(temp.c_str(), path.c_str()) != 0) failErrno("replace " + path + " with", temp);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  syncDirectoryOf(path);
+}
+
+void createParentDirectories(const std::string& path) {
+  const auto dir = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!dir.empty()) std::filesystem::create_directories(dir, error);
+  if (error) throw RegistryError("cannot create the directory " + dir.string() + ": " + error.message());
+}
+
+std::string resolveFileLink(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) return path;
+  const auto target = std::filesystem::weakly_canonical(path, error);
+  return error ? path : target.string();
+}
+
+FileLock::FileLock(const std::string& path) {
+  const std::string lockPath = path + ".lock";
+  fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+  if (fd_ < 0) failErrno("open the lock file", lockPath);
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    const int error = errno;
+    ::close(fd_);
+    failErrno("lock", lockPath, error);
+  }
+}
+
+FileLock::~FileLock() { ::close(fd_); }
+
+}  // namespace talvix::regfile
