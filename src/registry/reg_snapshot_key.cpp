@@ -78,6 +78,10 @@ void RegSnapshotKey::writeDateTime(const std::string& name, double value) {
   write({.form = ValueForm::Binary, .name = name, .bytes = dateTimeBytes(value)});
 }
 
+void RegSnapshotKey::writeString(const std::string& name, const std::string& value) {
+  write({.form = ValueForm::String, .name = name, .text = value});
+}
+
 const RegValue& RegSnapshotKey::require(const std::string& name) const {
   const RegValue* value = findValue(snapshot_, name);
   if (!value) failValue(name, "does not exist");

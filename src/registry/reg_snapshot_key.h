@@ -23,6 +23,7 @@ class RegSnapshotKey final : public RegistryKey {
   std::string readString(const std::string& name) const override;
   void writeInteger(const std::string& name, std::int32_t value) override;
   void writeDateTime(const std::string& name, double value) override;
+  void writeString(const std::string& name, const std::string& value) override;
 
  private:
   const RegValue& require(const std::string& name) const;

@@ -29,6 +29,7 @@ class RegistryKey {
   virtual std::string readString(const std::string& name) const = 0;
   virtual void writeInteger(const std::string& name, std::int32_t value) = 0;  // throws when the write fails
   virtual void writeDateTime(const std::string& name, double value) = 0;       // throws also for a non-finite date
+  virtual void writeString(const std::string& name, const std::string& value) = 0;  // REG_SZ; name "" is the default value
 };
 
 class RegistryStore {

@@ -1,9 +1,102 @@
 #include "run/dispatcher.h"
 
+#include "data/db_error.h"
+#include "data/query.h"
+#include "run/fifo_run.h"
+#include "run/weighted_average_run.h"
+
+#include <string>
+
 namespace talvix {
+namespace {
+
+constexpr const char* kBlockedPeriod =
+    "Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)";
+constexpr const char* kPeriodTooLong = "Vidējai svērtai cenai periods nedrīkst pārsniegt 100 dienas !!!";
+constexpr const char* kMethodSql = "SELECT ISIFIFO FROM N_ISI";
+constexpr int kFifoMethod = 1;
+constexpr double kMaxAverageDays = 100;
+
+constexpr const char* kProcessDone = "Process pabeigts";
+constexpr const char* kPassFailed = "Kļūda FIFO piešķiršanā : ";
+constexpr const char* kStartingOver = "Process sākas no sākuma ...";
+constexpr const char* kWaitingPrefix = "Gaidu ";
+constexpr const char* kWaitingSuffix = " sekundes ...";
+constexpr const char* kReconnecting = "Pieslēdzās datu bāzei par jaunu...";
+constexpr const char* kReconnected = "Pieslēgšanās veiksmīga";
+constexpr const char* kCannotOpen = "Nevaru atvērt datu bāzi !!!";
+constexpr int kRecoverySeconds = 30;
+constexpr int kOneSecond = 1000;
+
+int costingMethod(RunContext& ctx) {
+  Query method(ctx.db());
+  method.setSql(kMethodSql);
+  method.open();
+  return method.eof() ? 0 : method.asInteger("ISIFIFO");
+}
+
+void deactivateIgnoringErrors(RunContext& ctx) {
+  try {
+    ctx.tran().deactivate();
+  } catch (const DbError&) {
+    // The connection is being rebuilt; a dead transaction has nothing left to roll back.
+  }
+}
+
+// After a failed pass: report, drop the connection, wait, and try to connect again. Only the first
+// close may raise out of here; a failed reconnect is reported and the next pass tries again.
+void recover(RunContext& ctx, const std::string& error) {
+  ctx.log.AddProcessLine(kPassFailed + error, false);
+  ctx.log.AddProcessLine(kStartingOver, false);
+  ctx.db().close();
+  deactivateIgnoringErrors(ctx);
+  for (int seconds = kRecoverySeconds; seconds >= 1; --seconds) {
+    ctx.log.AddProcessLine(kWaitingPrefix + std::to_string(seconds) + kWaitingSuffix, true);
+    ctx.sleeper.sleepMilliseconds(kOneSecond);
+  }
+  try {
+    ctx.log.AddProcessLine(kReconnecting, true);
+    ctx.db().close();
+    ctx.data().connect();
+    deactivateIgnoringErrors(ctx);
+    ctx.log.AddProcessLine(kReconnected, false);
+  } catch (const std::exception& failure) {
+    ctx.log.AddProcessLine(kCannotOpen + std::string(failure.what()), true);
+  }
+}
+
+void fifoLoop(RunContext& ctx) {
+  for (;;) {
+    try {
+      FifoRun(ctx);
+      if (ctx.settings.anyAllAnew()) {
+        ctx.log.AddProcessLine(kProcessDone, false);
+        return;
+      }
+    } catch (const std::exception& error) {
+      recover(ctx, error.what());
+    }
+  }
+}
+
+}  // namespace
 
 void btPieskirsClick(RunContext& ctx) {
-  if (ctx.host) ctx.host->SaveSettings();
+  const RunSettings& s = ctx.settings;
+  if (!ctx.data().SkipPeriodLockCheck && ctx.pricing.VaiBloketsPeriods(s.firstDay(), s.lastDay())) {
+    ctx.host->showMessage(kBlockedPeriod);
+    return;
+  }
+  ctx.host->SaveSettings();
+  if (costingMethod(ctx) == kFifoMethod) {
+    fifoLoop(ctx);
+    return;
+  }
+  if (s.lastDay() - s.firstDay() > kMaxAverageDays) {
+    ctx.host->showMessage(kPeriodTooLong);
+    return;
+  }
+  WeightedAverageRun(ctx);
 }
 
 }  // namespace talvix

@@ -1,0 +1,9 @@
+#pragma once
+// Issues by weighted average, when transfers are not priced in the same run.
+#include "run/run_context.h"
+
+namespace talvix {
+
+void AssignIssuesWeighted(RunContext& ctx);
+
+}  // namespace talvix

@@ -1,0 +1,9 @@
+#pragma once
+// Transfers by weighted average, when issues are not priced in the same run.
+#include "run/run_context.h"
+
+namespace talvix {
+
+void AssignTransfersWeighted(RunContext& ctx);
+
+}  // namespace talvix

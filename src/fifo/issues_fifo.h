@@ -1,0 +1,24 @@
+#pragma once
+// Issues (sales and write-offs) by FIFO, and the lookups other kinds share: the receipt price of a
+// serial-numbered unit, the cost of an earlier sale to the same client, and the latest goods-balance
+// cost before a date.
+#include "run/run_context.h"
+
+namespace talvix {
+
+class Query;
+
+void AssignIssuesFifo(RunContext& ctx);
+
+// Purchase price of the receipt line of goods carrying serial record; 0.0 when there is none.
+double SerialReceiptPrice(RunContext& ctx, int goods, int serial);
+
+// Cost of an issue of goods to client at salePrice (within 0.01), skipping the line being priced;
+// else the latest goods-balance cost before date; else 0.0.
+double ClientSaleCost(RunContext& ctx, int goods, int client, DateTime date, double salePrice, int pricedLine);
+
+// The non-zero cost on the latest goods-balance document of any department dated strictly before
+// date; 0.0 when there is none. Runs on lookup, replacing its text.
+double LatestBalanceCost(Query& lookup, int goods, DateTime date);
+
+}  // namespace talvix

@@ -1,0 +1,28 @@
+#pragma once
+// The small price rules the FIFO steps and returns share: when the serial-number lookup applies,
+// the first sale price without tax, a line's sale price, the 0.01 tolerance of a sale-price match,
+// and the one operation-log entry each step writes before its select.
+#include "run/run_context.h"
+
+#include <string>
+
+namespace talvix {
+
+// chkIMEI ticked, serial record above 10 and quantity exactly 1.
+bool serialRuleApplies(const RunSettings& settings, int serial, double quantity);
+
+// The goods' first sale price, divided by (tax x 0.01 + 1.0) unless the tax is 0.0.
+double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax);
+
+// CENA x (PIECENOJ x 0.01 + 1.0).
+inline double salePrice(double price, double markup) { return price * (markup * 0.01 + 1.0); }
+
+// Whether candidate lies within 0.01 of wanted, both bounds included.
+inline bool sameSalePrice(double candidate, double wanted) {
+  return candidate >= wanted - 0.01 && candidate <= wanted + 0.01;
+}
+
+// PutInOperacija(label, today, "", keyText + mode, 0, "Datums No=… Dat.Līdz=…", no query, 0).
+void writeOperationEntry(RunContext& ctx, const std::string& label, const std::string& keyText, int mode);
+
+}  // namespace talvix

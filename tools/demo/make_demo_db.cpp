@@ -1,0 +1,103 @@
+// make-demo-db: creates a stock database filled with a reproducible demo history and, on request,
+// lists it in the registry's database list so the tool opens it.
+#include "data/date_time.h"
+#include "registry/registry_store.h"
+#include "tools/demo/demo_history.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: make-demo-db --out PATH [--goods N] [--departments N] [--days N] [--lines N] [--seed N]\n"
+    "                    [--method fifo|average] [--keep] [--register NAME]\n"
+    "  --keep           leave an existing database as it is\n"
+    "  --register NAME  list the database as NAME in the registry and make it the one the tool opens\n";
+
+constexpr const char* kBazesKey = "Software\\ORMANTA\\Talvix\\Bazes";
+constexpr const char* kPasswordKey = "Software\\ORMANTA\\Talvix\\Password";
+constexpr const char* kLastIndexValue = "LastDBIndex";
+
+void registerDatabase(const std::string& name, const std::string& path) {
+  talvix::RegFileStore store(talvix::defaultRegistryPath());
+  const auto bazes = store.openForWrite(kBazesKey);
+  if (!bazes) throw std::runtime_error("cannot write the registry file " + store.filePath());
+  bazes->writeString(name, path);
+  std::vector<std::string> names = bazes->valueNames();
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+  const auto at = std::find_if(names.begin(), names.end(),
+                               [&](const std::string& n) { return strcasecmp(n.c_str(), name.c_str()) == 0; });
+  const auto password = store.openForWrite(kPasswordKey);
+  if (!password) throw std::runtime_error("cannot write the registry file " + store.filePath());
+  password->writeInteger(kLastIndexValue, static_cast<int>(at - names.begin()));
+  std::printf("Registered %s as \"%s\" in %s\n", path.c_str(), name.c_str(), store.filePath().c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  talvix::demo::HistoryShape shape;
+  std::string out, registerAs;
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s needs a value\n%s", arg.c_str(), kUsage);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    try {
+      if (arg == "--out") out = next();
+      else if (arg == "--goods") shape.goods = std::stoi(next());
+      else if (arg == "--departments") shape.departments = std::stoi(next());
+      else if (arg == "--days") shape.days = std::stoi(next());
+      else if (arg == "--lines") shape.lines = std::stol(next());
+      else if (arg == "--seed") shape.seed = std::stoull(next());
+      else if (arg == "--method") shape.fifoMethod = next() == "average" ? 0 : 1;
+      else if (arg == "--keep") keep = true;
+      else if (arg == "--register") registerAs = next();
+      else {
+        std::fprintf(stderr, "unknown argument %s\n%s", arg.c_str(), kUsage);
+        return 2;
+      }
+    } catch (const std::exception&) {
+      std::fprintf(stderr, "%s takes a number\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  if (out.empty() || shape.goods < 1 || shape.departments < 1 || shape.days < 1 || shape.departments > 999) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  try {
+    if (keep && std::filesystem::exists(out)) {
+      std::printf("Keeping %s\n", out.c_str());
+    } else {
+      if (std::filesystem::exists(out)) {
+        std::fprintf(stderr, "%s exists; remove it first or pass --keep\n", out.c_str());
+        return 2;
+      }
+      std::filesystem::create_directories(std::filesystem::path(out).parent_path());
+      const auto counts = talvix::demo::makeDemoDatabase(out, shape);
+      std::printf("Made %s: %ld lines (%ld receipts, %ld transfers, %ld issues, %ld returns, %ld goods-balance)\n",
+                  out.c_str(), counts.total(), counts.receipts, counts.transfers, counts.issues, counts.returns,
+                  counts.balances);
+    }
+    if (!registerAs.empty()) registerDatabase(registerAs, std::filesystem::absolute(out).string());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "make-demo-db: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
