@@ -2,6 +2,7 @@
 
 #include "data/query.h"
 #include "run/finite_price.h"
+#include "run/stop_request.h"
 
 #include <string>
 
@@ -56,6 +57,7 @@ void AssignIssuesWeighted(RunContext& ctx) {
     update.setDouble("IEP_CENA", finitePrice(price));
     update.execSql();
     ctx.tran().commitRetaining();
+    stopPoint();
   }
   ctx.commitIfActive();
   ctx.log.AddProcessLine(kDone, false);

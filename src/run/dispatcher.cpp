@@ -3,6 +3,7 @@
 #include "data/db_error.h"
 #include "data/query.h"
 #include "run/fifo_run.h"
+#include "run/stop_request.h"
 #include "run/weighted_average_run.h"
 
 #include <string>
@@ -52,6 +53,7 @@ void recover(RunContext& ctx, const std::string& error) {
   deactivateIgnoringErrors(ctx);
   for (int seconds = kRecoverySeconds; seconds >= 1; --seconds) {
     ctx.log.AddProcessLine(kWaitingPrefix + std::to_string(seconds) + kWaitingSuffix, true);
+    stopPoint();
     ctx.sleeper.sleepMilliseconds(kOneSecond);
   }
   try {
@@ -67,6 +69,7 @@ void recover(RunContext& ctx, const std::string& error) {
 
 void fifoLoop(RunContext& ctx) {
   for (;;) {
+    stopPoint();
     try {
       FifoRun(ctx);
       if (ctx.settings.anyAllAnew()) {
@@ -79,9 +82,7 @@ void fifoLoop(RunContext& ctx) {
   }
 }
 
-}  // namespace
-
-void btPieskirsClick(RunContext& ctx) {
+void dispatch(RunContext& ctx) {
   const RunSettings& s = ctx.settings;
   if (!ctx.data().SkipPeriodLockCheck && ctx.pricing.VaiBloketsPeriods(s.firstDay(), s.lastDay())) {
     ctx.host->showMessage(kBlockedPeriod);
@@ -97,6 +98,19 @@ void btPieskirsClick(RunContext& ctx) {
     return;
   }
   WeightedAverageRun(ctx);
+}
+
+}  // namespace
+
+void btPieskirsClick(RunContext& ctx) {
+  try {
+    dispatch(ctx);
+  } catch (const RunStopped&) {
+    // Every line written so far was committed with it; what is left open goes in too.
+    ctx.commitIfActive();
+    ctx.log.AddProcessLine(kProcessStopped, false);
+    throw;
+  }
 }
 
 }  // namespace talvix

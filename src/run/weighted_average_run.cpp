@@ -8,6 +8,7 @@
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
 #include "run/run_stamp.h"
+#include "run/stop_request.h"
 
 #include <memory>
 #include <string>
@@ -60,6 +61,7 @@ void resetLines(RunContext& ctx, Query& update, Query& select, const char* updat
     update.setInteger("ISN", select.asInteger(isn));
     update.execSql();
     ctx.tran().commitRetaining();
+    stopPoint();
   }
 }
 
@@ -75,6 +77,7 @@ void ResetCosts(RunContext& ctx) {
     bindPeriod(select, s);
     select.execSql();
     ctx.tran().commitRetaining();
+    stopPoint();
   }
   if (s.transfers == kAllAnew) resetLines(ctx, update, select, kResetTransferSql, kTransferLinesSql + filter, false);
   if (s.issues == kAllAnew) resetLines(ctx, update, select, kResetIssueSql, kIssueLinesSql + filter, true);
