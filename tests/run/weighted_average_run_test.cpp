@@ -15,7 +15,10 @@ const DateTime kMarch31 = makeDate(2026, 3, 31);
 
 class WeightedAverageRunTest : public ::testing::Test {
  protected:
-  WeightedAverageRunTest() { f.period(kMarch1, kMarch31); }
+  WeightedAverageRunTest() {
+    f.period(kMarch1, kMarch31);
+    f.db.goodsWithKey(1);
+  }
   std::string costOf(const std::string& table, const std::string& column, int line) {
     return f.db.isNull("SELECT " + column + " FROM " + table + " WHERE ISN=" + std::to_string(line))
                ? "NULL"
