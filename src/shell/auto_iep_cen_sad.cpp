@@ -1,0 +1,350 @@
+#include "shell/auto_iep_cen_sad.h"
+
+#include "pricing/library.h"
+#include "run/dispatcher.h"
+#include "run/stop_request.h"
+#include "shell/caption_fit.h"
+#include "shell/date_picker.h"
+#include "shell/message_boxes.h"
+#include "shell/progress_list.h"
+#include "shell/radio_group.h"
+#include "shell/settings_store.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include <stdexcept>
+
+TAutoIepCenSad* AutoIepCenSad = nullptr;
+
+using namespace talvix;
+using namespace talvix::shell;
+
+namespace {
+
+constexpr char kCaption[] = "Merosa - 6.00.39.15";
+constexpr int kClientWidth = 346;
+constexpr int kClientHeight = 576;
+constexpr int kFontPoints = 8;
+// The narrowest the font may get to keep every caption whole.
+constexpr int kNarrowestStretch = QFont::ExtraCondensed;
+constexpr int kStretchStep = 2;
+
+constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
+
+const QStringList& modeItems() {
+  static const QStringList items{QStringLiteral("Nepiešķirt"), QStringLiteral("Piešķirt tikai ar 0 pašizmaksu"),
+                                 QStringLiteral("Piešķirt visiem no jauna")};
+  return items;
+}
+
+template <typename Control>
+Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+  control->setObjectName(QString::fromLatin1(name));
+  control->setGeometry(left, top, width, height);
+  return control;
+}
+
+// A label sizes itself to its caption.
+QLabel* placeLabel(QLabel* label, const char* name, int left, int top) {
+  label->setObjectName(QString::fromLatin1(name));
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+void setCaptionColour(QPushButton* button, const QColor& colour) {
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::ButtonText, colour);
+  button->setPalette(palette);
+}
+
+// Sets the flag for the life of a run.
+class Running {
+ public:
+  explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
+  ~Running() { flag_ = false; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+TAutoIepCenSad::TAutoIepCenSad(QWidget* parent)
+    : QWidget(parent), registry_(std::make_unique<RegFileStore>(defaultRegistryPath())) {
+  setUpWindow();
+  createPeriodControls();
+  createOptions();
+  createModeGroups();
+  createButtons();
+  createProgressLog();
+  createDatabaseList();
+  setFocusOrder();
+  connectHandlers();
+  fitCaptions();
+  AutoIepCenSad = this;
+}
+
+TAutoIepCenSad::~TAutoIepCenSad() {
+  if (AutoIepCenSad == this) AutoIepCenSad = nullptr;
+}
+
+// --- controls -----------------------------------------------------------------------------------
+
+void TAutoIepCenSad::setUpWindow() {
+  setObjectName(QStringLiteral("AutoIepCenSad"));
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/icons/window16.xpm"), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/icons/window32.xpm"), QSize(32, 32));
+  setWindowIcon(icon);
+}
+
+void TAutoIepCenSad::createPeriodControls() {
+  LaikaPeriods = place(new QGroupBox(QStringLiteral("Laika periods"), this), "LaikaPeriods", 65, 0, 256, 49);
+  Label1 = placeLabel(new QLabel(QStringLiteral("No :"), LaikaPeriods), "Label1", 8, 20);
+  DatumsNo = place(new DatePicker(LaikaPeriods), "DatumsNo", 32, 16, 89, 21);
+  Label2 = placeLabel(new QLabel(QStringLiteral("Līdz :"), LaikaPeriods), "Label2", 128, 20);
+  DatumsLidz = place(new DatePicker(LaikaPeriods), "DatumsLidz", 164, 16, 89, 21);
+  DatumsNo->setValue(todayLocal());
+  DatumsLidz->setValue(todayLocal());
+}
+
+void TAutoIepCenSad::createOptions() {
+  chkPedejaCena = place(new QCheckBox(QStringLiteral("Lietot pēdējo iepirkuma cenu, kas  nav 0"), this),
+                        "chkPedejaCena", 119, 49, 222, 17);
+  chk1PardCena = place(new QCheckBox(QStringLiteral("Pārv.un izrakst. iep.cena = 1. pārd,cena"), this),
+                       "chk1PardCena", 119, 65, 215, 17);
+  chkPakalpojumusNe =
+      place(new QCheckBox(QStringLiteral("Neapstrādāt pakalpojumus"), this), "chkPakalpojumusNe", 6, 227, 153, 17);
+  chkIMEI = place(new QCheckBox(QStringLiteral("Meklēt pēc IMEI, ja ir (FIFO)"), this), "chkIMEI", 6, 244, 156, 17);
+}
+
+void TAutoIepCenSad::createModeGroups() {
+  auto group = [this](const QString& title) { return new RadioGroup(title, modeItems(), this); };
+  shParveitosana = place(group(QStringLiteral("Pārvietošana :")), "shParveitosana", 1, 88, 169, 65);
+  shIzrakstisana = place(group(QStringLiteral("Izrakstīšana :")), "shIzrakstisana", 173, 88, 169, 65);
+  shAtgriezsana = place(group(QStringLiteral("Atgriezšana :")), "shAtgriezsana", 1, 160, 169, 65);
+  shAtlikumi = place(group(QStringLiteral("Preču atlikumi :")), "shAtlikumi", 173, 160, 169, 65);
+  for (RadioGroup* modes : {shParveitosana, shIzrakstisana, shAtgriezsana, shAtlikumi}) modes->setItemIndex(kSkip);
+}
+
+void TAutoIepCenSad::createButtons() {
+  btPieskirs = place(new QPushButton(QIcon(QStringLiteral(":/icons/assign.xpm")), QStringLiteral("&Piešķirt"), this),
+                     "btPieskirs", 200, 233, 140, 25);
+  btPieskirs->setIconSize(QSize(16, 16));
+  setCaptionColour(btPieskirs, QColor(0x00, 0x80, 0x00));
+  BtClose = place(new QPushButton(QIcon(QStringLiteral(":/icons/close.xpm")), QStringLiteral("Aizvērt"), this),
+                  "BtClose", 200, 262, 140, 25);
+  BtClose->setIconSize(QSize(16, 15));
+  setCaptionColour(BtClose, QColor(0x00, 0x00, 0x80));
+  for (QPushButton* button : {btPieskirs, BtClose}) button->setAutoDefault(false);
+}
+
+void TAutoIepCenSad::createProgressLog() {
+  Label3 = placeLabel(new QLabel(QStringLiteral("Process :"), this), "Label3", 8, 277);
+  lstProcess = place(new ProgressList(this), "lstProcess", 3, 296, 340, 277);
+}
+
+void TAutoIepCenSad::createDatabaseList() {
+  cmbDatuBaze = place(new QComboBox(this), "cmbDatuBaze", 56, 357, 113, 21);
+  cmbDatuBaze->hide();
+}
+
+void TAutoIepCenSad::setFocusOrder() {
+  const QList<QWidget*> stops{DatumsNo,   DatumsLidz,    shParveitosana, shIzrakstisana,    shAtgriezsana,
+                              BtClose,    btPieskirs,    chkPedejaCena,  shAtlikumi,        chk1PardCena,
+                              chkPakalpojumusNe, chkIMEI, lstProcess};
+  // A radio group is one stop: its items stand in the chain together and only the chosen one takes Tab.
+  QList<QWidget*> chain;
+  for (QWidget* stop : stops) {
+    if (auto* modes = qobject_cast<RadioGroup*>(stop))
+      for (int index = 0; index < modes->count(); ++index) chain << modes->item(index);
+    else
+      chain << stop;
+  }
+  for (qsizetype index = 1; index < chain.size(); ++index) QWidget::setTabOrder(chain[index - 1], chain[index]);
+}
+
+void TAutoIepCenSad::connectHandlers() {
+  connect(btPieskirs, &QPushButton::clicked, this, &TAutoIepCenSad::btPieskirsClick);
+  connect(BtClose, &QPushButton::clicked, this, &TAutoIepCenSad::BtCloseClick);
+}
+
+// The desktop's sans font at 8 points, narrowed as far as needed for every caption to fit the fixed
+// sizes the window was laid out for.
+void TAutoIepCenSad::fitCaptions() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPointSize(kFontPoints);
+  for (int stretch = QFont::Unstretched;; stretch -= kStretchStep) {
+    font.setStretch(stretch);
+    setFont(font);
+    for (QLabel* label : {Label1, Label2, Label3}) label->adjustSize();
+    if (captionsCutOff(*this).isEmpty() || stretch - kStretchStep < kNarrowestStretch) break;
+  }
+}
+
+// --- handlers -----------------------------------------------------------------------------------
+
+void TAutoIepCenSad::FormCreate() {
+  runGuarded(this, [this] { create(); });
+}
+
+void TAutoIepCenSad::create() {
+  const DatabaseChoice database = chooseDatabase(*registry_);
+  cmbDatuBaze->clear();
+  for (const std::string& name : database.sortedNames) cmbDatuBaze->addItem(QString::fromStdString(name));
+  if (!openDatabase(database.connectionString)) return;
+  const DateTime today = todayLocal();
+  DatumsNo->setValue(pricing_->DatNo(today));
+  DatumsLidz->setValue(pricing_->DatLidz(today));
+  loadStoredSettings();
+  state_.ServicesFilter.clear();
+}
+
+bool TAutoIepCenSad::openDatabase(const std::string& connectionString) {
+  std::string error;
+  try {
+    pricing_ = pricing::MainFormDatiDll();
+    MainFormDati& data = pricing_->mainFormDati();
+    data.PRECES_DB.close();
+    data.PRECES_DB.setDatabaseName(connectionString);
+    data.connect();
+    databaseOpen_ = true;
+    return true;
+  } catch (const std::exception& failure) {
+    error = failure.what();
+  } catch (...) {
+  }
+  showMessage(kCannotOpenDatabase + error);
+  terminateRequested_ = true;
+  return false;
+}
+
+// Controls keep what was read before a value that is not there; the error then leaves creation.
+void TAutoIepCenSad::loadStoredSettings() {
+  RunSettings settings = settingsFromControls();
+  try {
+    loadSettings(*registry_, settings);
+  } catch (...) {
+    showSettings(settings);
+    throw;
+  }
+  showSettings(settings);
+}
+
+void TAutoIepCenSad::DllCallMakePasizm() {
+  show();
+  btPieskirsClick();
+}
+
+void TAutoIepCenSad::btPieskirsClick() {
+  runGuarded(this, [this] {
+    try {
+      runDispatcher();
+    } catch (const RunStopped&) {
+      endAfterStop();
+    }
+  });
+}
+
+// A run stopped from outside has committed its work and logged the stop; the program ends with it.
+void TAutoIepCenSad::endAfterStop() {
+  terminateRequested_ = true;
+  QCoreApplication::quit();
+}
+
+void TAutoIepCenSad::runDispatcher() {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  const Running running(running_);
+  talvix::btPieskirsClick(context);
+}
+
+void TAutoIepCenSad::BtCloseClick() { close(); }
+
+void TAutoIepCenSad::FormClose() { SaveSettings(); }
+
+void TAutoIepCenSad::closeEvent(QCloseEvent* event) {
+  // A run holds the window until it ends; a start that failed, or a stopped run, writes nothing.
+  if (running_) {
+    event->ignore();
+    return;
+  }
+  if (!terminateRequested_ && !runGuarded(this, [this] { FormClose(); })) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void TAutoIepCenSad::showEvent(QShowEvent* event) {
+  if (!centred_) {
+    centreOnScreen();
+    centred_ = true;
+  }
+  QWidget::showEvent(event);
+}
+
+void TAutoIepCenSad::centreOnScreen() {
+  const QScreen* target = screen();
+  if (!target) return;
+  QRect frame = frameGeometry();
+  frame.moveCenter(target->availableGeometry().center());
+  move(frame.topLeft());
+}
+
+// --- settings -----------------------------------------------------------------------------------
+
+void TAutoIepCenSad::SaveSettings() { saveSettings(*registry_, settingsFromControls()); }
+
+RunSettings TAutoIepCenSad::settingsFromControls() const {
+  RunSettings settings;
+  settings.dateFrom = DatumsNo->value();
+  settings.dateTo = DatumsLidz->value();
+  settings.transfers = shParveitosana->itemIndex();
+  settings.issues = shIzrakstisana->itemIndex();
+  settings.returns = shAtgriezsana->itemIndex();
+  settings.balances = shAtlikumi->itemIndex();
+  settings.lastPurchasePrice = chkPedejaCena->isChecked();
+  settings.firstSalePrice = chk1PardCena->isChecked();
+  settings.skipServices = chkPakalpojumusNe->isChecked();
+  settings.serialLookup = chkIMEI->isChecked();
+  return settings;
+}
+
+void TAutoIepCenSad::showSettings(const RunSettings& settings) {
+  DatumsNo->setValue(settings.dateFrom);
+  DatumsLidz->setValue(settings.dateTo);
+  shParveitosana->setItemIndex(settings.transfers);
+  shIzrakstisana->setItemIndex(settings.issues);
+  shAtgriezsana->setItemIndex(settings.returns);
+  shAtlikumi->setItemIndex(settings.balances);
+  chkPedejaCena->setChecked(settings.lastPurchasePrice);
+  chk1PardCena->setChecked(settings.firstSalePrice);
+  chkPakalpojumusNe->setChecked(settings.skipServices);
+  chkIMEI->setChecked(settings.serialLookup);
+}
+
+// --- dispatcher host and progress log ------------------------------------------------------------
+
+void TAutoIepCenSad::showMessage(const std::string& text) { showMessageBox(this, text); }
+
+void TAutoIepCenSad::AddProcessLine(const std::string& text, bool replaceLast) {
+  lstProcess->addLine(text, replaceLast);
+}
+
+void TAutoIepCenSad::repaintWindow() { repaint(); }

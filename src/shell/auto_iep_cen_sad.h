@@ -1,0 +1,126 @@
+#pragma once
+// TAutoIepCenSad, the tool's one window: the period, the mode of each document kind, the options,
+// the assign and close buttons and the progress log. FormCreate opens the database the registry
+// names through the pricing library and loads the stored settings; the assign button runs the
+// dispatcher on the window's thread with a RunContext built from the controls. The window owns its
+// controls, the pricing library and the state kept from run to run. Its Delphi-named handlers
+// (FormCreate, btPieskirsClick, BtCloseClick, DllCallMakePasizm) show any error that leaves them in
+// the standard error box and return normally; a run stopped from outside (stop_request.h) ends
+// the program instead.
+#include "registry/registry_store.h"
+#include "run/progress_log.h"
+#include "run/run_context.h"
+#include "run/run_settings.h"
+#include "run/sleeper.h"
+#include "shell/export.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace talvix {
+class PricingLibrary;
+namespace shell {
+class DatePicker;
+class ProgressList;
+class RadioGroup;
+}  // namespace shell
+}  // namespace talvix
+
+class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix::DispatcherHost {
+  Q_OBJECT
+
+ public:
+  explicit TAutoIepCenSad(QWidget* parent = nullptr);
+  ~TAutoIepCenSad() override;
+
+  // Opens the database (on failure: the message, a termination request and nothing more), sets the
+  // default period and loads the stored settings.
+  void FormCreate();
+  bool databaseOpen() const { return databaseOpen_; }
+  // The database did not open (the program is to end without showing the window), or a run was
+  // stopped from outside.
+  bool terminateRequested() const { return terminateRequested_; }
+
+  // Shows the window (non-modal) and runs the assign button's action; returns when the run does.
+  AUTOIEPCENSAD_EXPORT void DllCallMakePasizm();
+  void btPieskirsClick();
+  void BtCloseClick();
+
+  // Saves the settings; the window then closes.
+  void FormClose();
+
+  // DispatcherHost
+  void SaveSettings() override;
+  void showMessage(const std::string& text) override;
+  // ProgressLog
+  void AddProcessLine(const std::string& text, bool replaceLast) override;
+  void repaintWindow() override;
+
+  talvix::RunSettings settingsFromControls() const;
+  void showSettings(const talvix::RunSettings& settings);
+  talvix::PricingLibrary* pricing() const { return pricing_.get(); }
+  talvix::WindowState& state() { return state_; }
+
+  // The controls, named as their object names.
+  QGroupBox* LaikaPeriods = nullptr;
+  QLabel* Label1 = nullptr;
+  talvix::shell::DatePicker* DatumsNo = nullptr;
+  QLabel* Label2 = nullptr;
+  talvix::shell::DatePicker* DatumsLidz = nullptr;
+  QCheckBox* chkPedejaCena = nullptr;
+  QCheckBox* chk1PardCena = nullptr;
+  talvix::shell::RadioGroup* shParveitosana = nullptr;
+  talvix::shell::RadioGroup* shIzrakstisana = nullptr;
+  talvix::shell::RadioGroup* shAtgriezsana = nullptr;
+  talvix::shell::RadioGroup* shAtlikumi = nullptr;
+  QCheckBox* chkPakalpojumusNe = nullptr;
+  QCheckBox* chkIMEI = nullptr;
+  QPushButton* btPieskirs = nullptr;
+  QPushButton* BtClose = nullptr;
+  QLabel* Label3 = nullptr;
+  talvix::shell::ProgressList* lstProcess = nullptr;
+  QComboBox* cmbDatuBaze = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void setUpWindow();
+  void createPeriodControls();
+  void createOptions();
+  void createModeGroups();
+  void createButtons();
+  void createProgressLog();
+  void createDatabaseList();
+  void setFocusOrder();
+  void connectHandlers();
+  void fitCaptions();
+
+  void create();
+  bool openDatabase(const std::string& connectionString);
+  void loadStoredSettings();
+  void runDispatcher();
+  void endAfterStop();
+  void centreOnScreen();
+
+  std::unique_ptr<talvix::RegistryStore> registry_;
+  std::unique_ptr<talvix::PricingLibrary> pricing_;
+  talvix::ThreadSleeper sleeper_;
+  talvix::WindowState state_;
+  bool databaseOpen_ = false;
+  bool terminateRequested_ = false;
+  bool running_ = false;
+  bool centred_ = false;
+};
+
+// The window, once created.
+extern AUTOIEPCENSAD_EXPORT TAutoIepCenSad* AutoIepCenSad;

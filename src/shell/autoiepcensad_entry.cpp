@@ -1,0 +1,76 @@
+#include "shell/autoiepcensad_entry.h"
+
+#include "shell/auto_iep_cen_sad.h"
+#include "shell/message_boxes.h"
+#include "shell/progress_list.h"
+#include "run/stop_request.h"
+
+#include <QApplication>
+
+using namespace talvix::shell;
+
+namespace {
+
+// The application object this library made for a host without one.
+QApplication* ownApplication = nullptr;
+
+void ensureApplication() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "autoiepcensad";
+  static char* argv[] = {name, nullptr};
+  ownApplication = new QApplication(argc, argv);
+}
+
+}  // namespace
+
+extern "C" {
+
+int AutoIepCenSadCreate(void) {
+  if (!AutoIepCenSad) {
+    ensureApplication();
+    auto* window = new TAutoIepCenSad();
+    window->FormCreate();
+  }
+  return AutoIepCenSad->databaseOpen() ? 1 : 0;
+}
+
+void AutoIepCenSadShow(void) {
+  if (AutoIepCenSad) AutoIepCenSad->show();
+}
+
+void AutoIepCenSadMakePasizm(void) {
+  if (AutoIepCenSad) AutoIepCenSad->DllCallMakePasizm();
+}
+
+void AutoIepCenSadInstallStopSignals(void) { talvix::installStopSignals(); }
+
+void AutoIepCenSadRequestStop(void) { talvix::requestStop(); }
+
+void AutoIepCenSadFree(void) {
+  delete AutoIepCenSad;
+  delete ownApplication;
+  ownApplication = nullptr;
+}
+
+void AutoIepCenSadSetLineObserver(AutoIepCenSadLineObserver observer, void* context) {
+  if (!observer) {
+    setLineObserver({});
+    return;
+  }
+  setLineObserver([observer, context](const std::string& line, const std::string& text) {
+    observer(line.c_str(), text.c_str(), context);
+  });
+}
+
+void AutoIepCenSadSetBoxHandler(AutoIepCenSadBoxHandler handler, void* context) {
+  if (!handler) {
+    setBoxHandler({});
+    return;
+  }
+  setBoxHandler([handler, context](BoxKind kind, const std::string& text) {
+    handler(kind == BoxKind::Error ? 1 : 0, text.c_str(), context);
+  });
+}
+
+}  // extern "C"

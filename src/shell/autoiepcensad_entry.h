@@ -1,0 +1,47 @@
+#pragma once
+// The library's C entry points, for a program that loads libautoiepcensad.so at run time (dlopen)
+// or links it. Call them from one thread, the one that is to own the window. The C++ entry
+// TAutoIepCenSad::DllCallMakePasizm and the pointer AutoIepCenSad are exported as well.
+#include "shell/export.h"
+
+extern "C" {
+
+// Creates the application object when the process has none, then the window, running its creation
+// handler. 1 when the database opened; 0 when not (its message has been shown, or handed to the box
+// handler, and the program is to end). Calling it again while the window exists reports the same.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadCreate(void);
+
+// Shows the window (non-modal).
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadShow(void);
+
+// AutoIepCenSad->DllCallMakePasizm(): shows the window and runs the assign button's action.
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadMakePasizm(void);
+
+// SIGTERM and SIGINT ask a run to stop: it ends after its current line, the run's work committed, and
+// the program is to end; a second signal ends the process at once.
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadInstallStopSignals(void);
+// Asks the same from inside the process (for example from a line observer).
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
+
+// Deletes the window, and the application object when AutoIepCenSadCreate made it.
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadFree(void);
+
+// Called with every progress-log line as the list shows it and with the caller's text alone.
+typedef void (*AutoIepCenSadLineObserver)(const char* line, const char* text, void* context);
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetLineObserver(AutoIepCenSadLineObserver observer, void* context);
+
+// Receives every message box instead of the screen (isError: the standard error box); NULL shows
+// them again.
+typedef void (*AutoIepCenSadBoxHandler)(int isError, const char* text, void* context);
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetBoxHandler(AutoIepCenSadBoxHandler handler, void* context);
+
+// Signatures for dlsym.
+typedef int (*AutoIepCenSadCreateFn)(void);
+typedef void (*AutoIepCenSadShowFn)(void);
+typedef void (*AutoIepCenSadMakePasizmFn)(void);
+typedef void (*AutoIepCenSadFreeFn)(void);
+typedef void (*AutoIepCenSadInstallStopSignalsFn)(void);
+typedef void (*AutoIepCenSadRequestStopFn)(void);
+typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
+typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);
+}

@@ -1,0 +1,80 @@
+#include "shell/settings_store.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <QString>
+
+#include <algorithm>
+
+namespace talvix::shell {
+namespace {
+
+// A value the tool can do without: missing or of another type, it keeps the default.
+template <typename Read>
+void readOptional(Read read) {
+  try {
+    read();
+  } catch (const RegistryError&) {
+  }
+}
+
+int lastDatabaseIndex(RegistryStore& registry) {
+  int index = 0;
+  if (auto key = registry.openForRead(kPasswordKey)) readOptional([&] { index = key->readInteger(kLastDbIndex); });
+  return index;
+}
+
+}  // namespace
+
+std::vector<std::string> sortIgnoringCase(std::vector<std::string> names) {
+  QCollator collator(QLocale::system());
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
+  });
+  return names;
+}
+
+DatabaseChoice chooseDatabase(RegistryStore& registry) {
+  DatabaseChoice choice;
+  const int index = lastDatabaseIndex(registry);
+  auto key = registry.openForRead(kDatabasesKey);
+  if (!key) return choice;
+  choice.sortedNames = sortIgnoringCase(key->valueNames());
+  if (index >= 0 && index < static_cast<int>(choice.sortedNames.size()))
+    choice.name = choice.sortedNames[static_cast<std::size_t>(index)];
+  choice.connectionString = key->readString(choice.name);
+  return choice;
+}
+
+void loadSettings(RegistryStore& registry, RunSettings& settings) {
+  auto key = registry.openForRead(kSettingsKey);
+  if (!key) return;
+  settings.dateFrom = key->readDateTime(kDatumsNo);
+  settings.dateTo = key->readDateTime(kDatumsLidz);
+  settings.lastPurchasePrice = key->readInteger(kPedejaCena) != 0;
+  settings.transfers = key->readInteger(kParvietosanaChk);
+  settings.issues = key->readInteger(kIzrakstisanaChk);
+  settings.returns = key->readInteger(kAtgriesanaChk);
+  readOptional([&] { settings.balances = key->readInteger(kAtlikumiChk); });
+  readOptional([&] { settings.firstSalePrice = key->readInteger(kParvIzrakst1PardCena) != 0; });
+  readOptional([&] { settings.skipServices = key->readInteger(kPakalpojumusNe) != 0; });
+  readOptional([&] { settings.serialLookup = key->readInteger(kIMEI) != 0; });
+}
+
+void saveSettings(RegistryStore& registry, const RunSettings& settings) {
+  auto key = registry.openForWrite(kSettingsKey);
+  if (!key) return;
+  key->writeDateTime(kDatumsNo, settings.dateFrom);
+  key->writeDateTime(kDatumsLidz, settings.dateTo);
+  key->writeInteger(kPedejaCena, settings.lastPurchasePrice ? 1 : 0);
+  key->writeInteger(kParvIzrakst1PardCena, settings.firstSalePrice ? 1 : 0);
+  key->writeInteger(kParvietosanaChk, settings.transfers);
+  key->writeInteger(kIzrakstisanaChk, settings.issues);
+  key->writeInteger(kAtgriesanaChk, settings.returns);
+  key->writeInteger(kAtlikumiChk, settings.balances);
+  key->writeInteger(kPakalpojumusNe, settings.skipServices ? 1 : 0);
+  key->writeInteger(kIMEI, settings.serialLookup ? 1 : 0);
+}
+
+}  // namespace talvix::shell

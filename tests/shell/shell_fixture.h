@@ -1,0 +1,60 @@
+#pragma once
+// A test of the window: its own registry file (TALVIX_REGISTRY), message boxes caught instead of
+// shown, and helpers to write registry keys in regedit's text form.
+#include "registry/registry_store.h"
+#include "shell/auto_iep_cen_sad.h"
+#include "shell/message_boxes.h"
+#include "shell/settings_store.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvix::test {
+
+struct Box {
+  shell::BoxKind kind;
+  std::string text;
+};
+
+class ShellTest : public ::testing::Test {
+ protected:
+  ShellTest() : registryPath(dir.file("registry.reg")), registry(registryPath) {
+    setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);
+    shell::setBoxHandler([this](shell::BoxKind kind, const std::string& text) { boxes.push_back({kind, text}); });
+  }
+  ~ShellTest() override {
+    shell::setBoxHandler({});
+    unsetenv("TALVIX_REGISTRY");
+  }
+
+  // Replaces the registry file with these sections (regedit's text after the header).
+  void writeRegistry(const std::string& sections) {
+    std::ofstream(registryPath, std::ios::binary) << "Windows Registry Editor Version 5.00\n\n" << sections;
+  }
+
+  // The database list naming these connection strings, and LastDBIndex when given.
+  void listDatabases(const std::vector<std::pair<std::string, std::string>>& databases, const std::string& extra = "") {
+    std::string text = "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n";
+    for (const auto& [name, connection] : databases) text += quoted(name) + "=" + quoted(connection) + "\n";
+    writeRegistry(text + "\n" + extra);
+  }
+
+  static std::string quoted(const std::string& text) {
+    return text == "@" ? text : "\"" + text + "\"";
+  }
+
+  std::unique_ptr<RegistryKey> settingsKey() { return registry.openForRead(shell::kSettingsKey); }
+
+  TempDir dir;
+  std::string registryPath;
+  RegFileStore registry;
+  std::vector<Box> boxes;
+};
+
+}  // namespace talvix::test

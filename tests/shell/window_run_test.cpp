@@ -1,0 +1,103 @@
+// The assign button and the exported entry on the window: the run sees the controls, writes to the
+// window's list, and whatever leaves it ends in the right place.
+#include "data/main_form_dati.h"
+#include "data/pricing_library.h"
+#include "run/stop_request.h"
+#include "shell/progress_list.h"
+#include "shell/radio_group.h"
+#include "shell_fixture.h"
+#include "support/test_database.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace talvix::test {
+namespace {
+
+class WindowRunTest : public ShellTest {
+ protected:
+  // A window created on the fixture's database with the given costing method.
+  std::unique_ptr<TAutoIepCenSad> openWindow(int isififo) {
+    db.setFifo(isififo);
+    listDatabases({{"Demo", db.path()}});
+    auto window = std::make_unique<TAutoIepCenSad>();
+    window->FormCreate();
+    EXPECT_TRUE(window->databaseOpen());
+    return window;
+  }
+
+  static QString lastText(const TAutoIepCenSad& window) {
+    const QString line = window.lstProcess->item(window.lstProcess->count() - 1)->text();
+    return line.mid(line.indexOf(u' ') + 1);
+  }
+
+  TestDatabase db;
+};
+
+TEST_F(WindowRunTest, TheButtonRunsOnTheControlsAndLogsInTheList) {
+  auto window = openWindow(0);
+  window->chkIMEI->setChecked(true);
+  window->shIzrakstisana->setItemIndex(1);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+  QTest::mouseClick(window->btPieskirs, Qt::LeftButton);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  ASSERT_GT(window->lstProcess->count(), 0);
+  EXPECT_TRUE(lastText(*window).startsWith(QStringLiteral("Vidējā svērtā piešķiršana pabeigta ")))
+      << lastText(*window).toStdString();
+  auto key = settingsKey();
+  ASSERT_NE(key, nullptr) << "the run saved the settings";
+  EXPECT_EQ(key->readInteger(shell::kIMEI), 1);
+  EXPECT_EQ(key->readInteger(shell::kIzrakstisanaChk), 1);
+}
+
+TEST_F(WindowRunTest, DllCallMakePasizmShowsTheWindowAndRuns) {
+  auto window = openWindow(0);
+  ASSERT_FALSE(window->isVisible());
+  window->DllCallMakePasizm();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(lastText(*window).startsWith(QStringLiteral("Vidējā svērtā piešķiršana pabeigta ")));
+}
+
+TEST_F(WindowRunTest, AnErrorLeavingTheRunIsShownAndTheWindowStaysUsable) {
+  auto window = openWindow(0);
+  window->show();
+  window->pricing()->mainFormDati().PRECES_DB.close();  // the database went away
+  window->btPieskirsClick();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].kind, shell::BoxKind::Error);
+  EXPECT_FALSE(boxes[0].text.empty());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->btPieskirs->isEnabled());
+  EXPECT_FALSE(window->terminateRequested());
+}
+
+TEST_F(WindowRunTest, AStopFromOutsideEndsTheProgramWithoutAnErrorBox) {
+  auto window = openWindow(1);
+  requestStop();
+  window->btPieskirsClick();
+  clearStopRequest();
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_TRUE(window->terminateRequested());
+  EXPECT_EQ(lastText(*window), QString::fromUtf8(kProcessStopped));
+}
+
+TEST_F(WindowRunTest, TheWindowDoesNotCloseWhileARunHoldsIt) {
+  auto window = openWindow(0);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  bool closedDuringRun = true;
+  shell::setLineObserver([&](const std::string&, const std::string&) {
+    closedDuringRun = window->close();
+    shell::setLineObserver({});
+  });
+  window->btPieskirsClick();
+  EXPECT_FALSE(closedDuringRun);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->close()) << "it closes once the run is over";
+}
+
+}  // namespace
+}  // namespace talvix::test
