@@ -1,10 +1,7 @@
 #pragma once
 // The small price rules the FIFO steps and returns share: when the serial-number lookup applies,
-// the first sale price without tax, a line's sale price, the 0.01 tolerance of a sale-price match,
-// and the one operation-log entry each step writes before its select.
+// the first sale price without tax, a line's sale price and the 0.01 tolerance of a sale-price match.
 #include "run/run_context.h"
-
-#include <string>
 
 namespace talvix {
 
@@ -21,8 +18,5 @@ inline double salePrice(double price, double markup) { return price * (markup * 
 inline bool sameSalePrice(double candidate, double wanted) {
   return candidate >= wanted - 0.01 && candidate <= wanted + 0.01;
 }
-
-// PutInOperacija(label, today, "", keyText + mode, 0, "Datums No=… Dat.Līdz=…", no query, 0).
-void writeOperationEntry(RunContext& ctx, const std::string& label, const std::string& keyText, int mode);
 
 }  // namespace talvix

@@ -1,0 +1,13 @@
+#pragma once
+// The one operation-log entry each FIFO step and returns write before their select: the step's
+// label, today, its key text with the mode digit ("PARV=1") and the period.
+#include "run/run_context.h"
+
+#include <string>
+
+namespace talvix {
+
+// PutInOperacija(label, today, "", keyText + mode, 0, "Datums No=… Dat.Līdz=…", no query, 0).
+void writeOperationEntry(RunContext& ctx, const std::string& label, const std::string& keyText, int mode);
+
+}  // namespace talvix

@@ -1,0 +1,52 @@
+#pragma once
+// What the FIFO step tests share: a run fixture over a fresh database whose progress log also keeps
+// every write in order (the counters overwrite one another), March 2026 as the period, and the
+// day-quantity tables loaded as the FIFO run loads them.
+#include "run/fifo_run.h"
+#include "support/run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace talvix::test {
+
+class HistoryLog : public RecordingLog {
+ public:
+  void AddProcessLine(const std::string& text, bool replaceLast) override {
+    history.push_back((replaceLast ? "~" : "+") + text);
+    RecordingLog::AddProcessLine(text, replaceLast);
+  }
+  // Every write: "+text" appended, "~text" replacing the last line.
+  std::vector<std::string> history;
+};
+
+class FifoStepTest : public ::testing::Test, public RunFixture {
+ protected:
+  // A stock figure of 101 (108 with a balance document) keeps the recorded numbers plain.
+  FifoStepTest() {
+    period(day(1), day(31));
+    pricing.precValid = 101;
+  }
+
+  static DateTime day(int d) { return makeDate(2026, 3, d); }
+  static DateTime at(int d, int hour) { return makeDateTime(2026, 3, d, hour, 0, 0); }
+
+  RunContext ctx() { return RunContext{settings, pricing, history, registry, sleeper, state}; }
+  // Sets the services filter as the run would and loads the day-quantity tables.
+  void prepareTables() {
+    state.ServicesFilter = settings.skipServices ? kServicesFilterText : "";
+    RunContext c = ctx();
+    LoadDayQuantities(c);
+  }
+  std::string today() const { return formatIsoDate(todayLocal()); }
+  std::string operationEntry(const std::string& label, const std::string& key) const {
+    return "PutInOperacija(" + label + "," + today() + ",," + key + ",0," + periodLogText(settings) + ",null,0)";
+  }
+  std::string date(int d) const { return formatIsoDate(day(d)); }
+
+  HistoryLog history;
+};
+
+}  // namespace talvix::test
