@@ -7,6 +7,14 @@ namespace talvix::test {
 
 std::string num(double value) {
   char buffer[64];
+  // Plain decimals where they read back exactly (100, 0.5, 12.1), else the shortest exact form.
+  std::snprintf(buffer, sizeof buffer, "%.9f", value);
+  std::string fixed = buffer;
+  if (fixed.find('.') != std::string::npos) {
+    fixed.erase(fixed.find_last_not_of('0') + 1);
+    if (fixed.back() == '.') fixed.pop_back();
+  }
+  if (std::strtod(fixed.c_str(), nullptr) == value) return fixed;
   for (int precision = 1; precision <= 17; ++precision) {
     std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
     if (std::strtod(buffer, nullptr) == value) break;
