@@ -63,7 +63,7 @@ struct BalanceLine {
   int goods = 1;
   double qty = 1;
   Cost cost = 0.0;
-  std::optional<std::string> unconfirmed;  // NEAPSTIPR
+  std::optional<std::string> unconfirmed = std::nullopt;  // NEAPSTIPR
   int serial = 0;
 };
 
