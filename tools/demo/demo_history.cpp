@@ -20,6 +20,7 @@ constexpr int kClients = 300;
 constexpr double kTax = 21.0;
 constexpr int kFirstSerial = 1001;  // serial records above 10 are real ones
 constexpr int kBlockedDays = 3;
+constexpr int kNoValue = -1;  // written as NULL
 
 const char* const kWords[] = {"Kafija", "Tēja", "Cukurs", "Milti", "Eļļa", "Sviests", "Siers", "Maize", "Ziepes",
                               "Papīrs", "Tālrunis", "Lampa", "Krēsls", "Galds", "Kabelis", "Akumulators"};
@@ -115,7 +116,7 @@ class Writer {
 
   double& stock(int g, int d) { return stock_[static_cast<long>(g) * 1000 + d]; }
 
-  int header(const char* sql, DateTime date, int dept, int other, std::optional<int> extra = {}) {
+  int header(const char* sql, DateTime date, int dept, int other, int extra = kNoValue) {
     Query& q = prepared(sql);
     const int isn = key();
     q.setInteger("ISN", isn);
@@ -125,27 +126,40 @@ class Writer {
       if (other) q.setInteger("B", other); else q.setNull("B");
     }
     if (q.hasParameter("C")) {
-      if (extra) q.setInteger("C", *extra); else q.setNull("C");
+      if (extra != kNoValue) q.setInteger("C", extra); else q.setNull("C");
     }
     q.execSql();
     return isn;
   }
 
+  // The first delivery of a department and the goods-balance document that counts it: the
+  // delivery gives the count a cost to start from, also when the count's own costs are reset.
   void openingBalance(DateTime date, int dept) {
+    const int receipt =
+        header("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :DATUMS, :A)", date, dept, 0);
     const int doc = header("INSERT INTO O_PRATL_PAV (ISN, DATUMS, ISNODALA, NEAPSTIPR) VALUES (:ISN, :DATUMS, :A, NULL)",
                            date, dept, 0);
-    Query& line = prepared("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA, ISSERTIF) "
-                           "VALUES (:ISN, :DOC, :G, :Q, :COST, NULL)");
+    Query& delivered = prepared("INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE, ISSERTIF) "
+                                "VALUES (:ISN, :DOC, :G, :Q, :CENA, 0, NULL)");
+    Query& counted = prepared("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA, ISSERTIF) "
+                              "VALUES (:ISN, :DOC, :G, :Q, :COST, NULL)");
     for (int g : stockable_) {
       if (goods_[g].serial || !chance(dept == kCentral ? 0.9 : 0.5)) continue;
       const double qty = std::floor(uniform(5, dept == kCentral ? 120 : 40));
-      line.setInteger("ISN", key());
-      line.setInteger("DOC", doc);
-      line.setInteger("G", g);
-      line.setDouble("Q", qty);
-      line.setDouble("COST", chance(0.9) ? goods_[g].price : 0.0);
-      line.execSql();
-      stock(g, dept) += qty;
+      delivered.setInteger("ISN", key());
+      delivered.setInteger("DOC", receipt);
+      delivered.setInteger("G", g);
+      delivered.setDouble("Q", qty);
+      delivered.setDouble("CENA", goods_[g].price);
+      delivered.execSql();
+      counted.setInteger("ISN", key());
+      counted.setInteger("DOC", doc);
+      counted.setInteger("G", g);
+      counted.setDouble("Q", qty);
+      counted.setDouble("COST", chance(0.9) ? goods_[g].price : 0.0);
+      counted.execSql();
+      stock(g, dept) += 2 * qty;
+      ++counts_.receipts;
       ++counts_.balances;
     }
   }
@@ -298,7 +312,7 @@ class Writer {
       const Sale& sale = bought[static_cast<std::size_t>(pick(0, static_cast<int>(bought.size()) - 1))];
       const int dept = pick(1, shape_.departments);
       const double u = uniform(0, 1);
-      const std::optional<int> origin = u < 0.8 ? std::optional<int>(2) : u < 0.9 ? std::optional<int>(1) : std::nullopt;
+      const int origin = u < 0.8 ? 2 : u < 0.9 ? 1 : kNoValue;
       const int doc = header(
           "INSERT INTO O_ATGPAV (ISN, DATUMS, ISNODALA, ISKLIENT, FROM_WHAT) VALUES (:ISN, :DATUMS, :A, :B, :C)", date,
           dept, client, origin);
