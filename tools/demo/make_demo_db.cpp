@@ -2,6 +2,8 @@
 // lists it in the registry's database list so the tool opens it.
 #include "data/date_time.h"
 #include "registry/registry_store.h"
+#include "run/run_settings.h"
+#include "shell/settings_store.h"
 #include "tools/demo/demo_history.h"
 
 #include <algorithm>
@@ -22,23 +24,29 @@ constexpr const char* kUsage =
     "  --keep           leave an existing database as it is\n"
     "  --register NAME  list the database as NAME in the registry and make it the one the tool opens\n";
 
-constexpr const char* kBazesKey = "Software\\ORMANTA\\Talvix\\Bazes";
-constexpr const char* kPasswordKey = "Software\\ORMANTA\\Talvix\\Password";
-constexpr const char* kLastIndexValue = "LastDBIndex";
-
+// Lists the database, makes it the one the tool opens, and gives the tool settings that price every
+// kind's lines without cost in the current month, unless the user already has settings.
 void registerDatabase(const std::string& name, const std::string& path) {
+  using namespace talvix::shell;
   talvix::RegFileStore store(talvix::defaultRegistryPath());
-  const auto bazes = store.openForWrite(kBazesKey);
-  if (!bazes) throw std::runtime_error("cannot write the registry file " + store.filePath());
+  const auto bazes = store.openForWrite(kDatabasesKey);
+  const auto password = store.openForWrite(kPasswordKey);
+  if (!bazes || !password) throw std::runtime_error("cannot write the registry file " + store.filePath());
   bazes->writeString(name, path);
-  std::vector<std::string> names = bazes->valueNames();
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+  const std::vector<std::string> names = sortIgnoringCase(bazes->valueNames());
   const auto at = std::find_if(names.begin(), names.end(),
                                [&](const std::string& n) { return strcasecmp(n.c_str(), name.c_str()) == 0; });
-  const auto password = store.openForWrite(kPasswordKey);
-  if (!password) throw std::runtime_error("cannot write the registry file " + store.filePath());
-  password->writeInteger(kLastIndexValue, static_cast<int>(at - names.begin()));
+  password->writeInteger(kLastDbIndex, static_cast<int>(at - names.begin()));
+  if (!store.openForRead(kSettingsKey)) {
+    talvix::RunSettings settings;
+    const talvix::DateTime today = talvix::todayLocal();
+    int year, month, day;
+    talvix::decodeDate(today, year, month, day);
+    settings.dateFrom = talvix::makeDate(year, month, 1);
+    settings.dateTo = today;
+    settings.transfers = settings.issues = settings.returns = settings.balances = talvix::kOnlyWithoutCost;
+    saveSettings(store, settings);
+  }
   std::printf("Registered %s as \"%s\" in %s\n", path.c_str(), name.c_str(), store.filePath().c_str());
 }
 

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, makes the demo database once and opens the window on it
+# (without a display: runs one pass headless and prints the log).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+scripts/build.sh
+data="${XDG_DATA_HOME:-$HOME/.local/share}/talvix"
+build/tools/demo/make-demo-db --out "$data/demo.fdb" --keep --register Demo
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec build/bin/autoiepcensad
+else
+  exec build/bin/autoiepcensad-run --passes 1
+fi
