@@ -16,6 +16,8 @@ using Kind = Query::Kind;
 // Firebird dates count days from 17 November 1858; ours from 30 December 1899.
 constexpr int kIscDateOffset = 15018;
 constexpr double kIscTimeUnitsPerDay = 864000000.0;
+// The longest VARCHAR a message can carry.
+constexpr std::size_t kMaxTextParameterBytes = 32765;
 
 ISC_TIMESTAMP toIscTimestamp(DateTime value) {
   double day = std::floor(value);
@@ -111,6 +113,7 @@ struct Query::Prepared {
   std::unordered_map<std::string, int> columnIndex;
   // Input layout for the last combination of bound kinds.
   std::vector<Kind> inputKinds;
+  std::vector<unsigned> inputLengths;
   fb::Handle<Firebird::IMessageMetadata> input;
 };
 
@@ -164,6 +167,15 @@ void Query::setDouble(const std::string& name, double value) {
 
 void Query::setNull(const std::string& name) { param(name).kind = Kind::Null; }
 
+void Query::setString(const std::string& name, const std::string& value) {
+  if (value.size() > kMaxTextParameterBytes)
+    throw DbError("Parameter " + upper(name) + " holds " + std::to_string(value.size()) + " bytes, more than " +
+                  std::to_string(kMaxTextParameterBytes) + ", in statement: " + sql_);
+  Param& p = param(name);
+  p.kind = Kind::Text;
+  p.text = value;
+}
+
 double Query::paramDouble(const std::string& name) const {
   const auto it = params_.find(upper(name));
   if (it == params_.end()) return 0.0;
@@ -191,9 +203,9 @@ Query::Prepared& Query::prepared() {
   p.columnIndex.clear();
 
   fb::Status status;
-  Firebird::ITransaction* transaction = connection_.defaultTransaction().handle();
+  Firebird::ITransaction* running = transaction().handle();
   Firebird::IStatement* statement = connection_.attachment()->prepare(
-      &status, transaction, 0, p.text.sql.c_str(), SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+      &status, running, 0, p.text.sql.c_str(), SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
   status.check();
   p.statement.reset(statement);
   const unsigned type = statement->getType(&status);
@@ -236,21 +248,24 @@ Query::Prepared& Query::prepared() {
 void Query::bindInput(Prepared& p, std::vector<unsigned char>& buffer) {
   const auto& names = p.text.positions;
   std::vector<Kind> kinds(names.size());
+  std::vector<unsigned> lengths(names.size(), 0);
   for (std::size_t i = 0; i < names.size(); ++i) {
     const auto it = params_.find(names[i]);
     kinds[i] = it == params_.end() ? Kind::Null : it->second.kind;
+    if (kinds[i] == Kind::Text) lengths[i] = static_cast<unsigned>(std::max<std::size_t>(it->second.text.size(), 1));
   }
   fb::Status status;
-  if (!p.input || kinds != p.inputKinds) {
+  if (!p.input || kinds != p.inputKinds || lengths != p.inputLengths) {
     fb::Handle<Firebird::IMessageMetadata> original(p.statement->getInputMetadata(&status));
     status.check();
     fb::Handle<Firebird::IMetadataBuilder> builder(original->getBuilder(&status));
     status.check();
     for (unsigned i = 0; i < kinds.size(); ++i)
-      describe(status, builder.get(), i, kinds[i] == Kind::Null ? Kind::Integer : kinds[i], 0);
+      describe(status, builder.get(), i, kinds[i] == Kind::Null ? Kind::Integer : kinds[i], lengths[i]);
     p.input.reset(builder->getMetadata(&status));
     status.check();
     p.inputKinds = kinds;
+    p.inputLengths = lengths;
   }
   buffer.assign(p.input->getMessageLength(&status), 0);
   status.check();
@@ -267,6 +282,10 @@ void Query::bindInput(Prepared& p, std::vector<unsigned char>& buffer) {
       std::memcpy(&buffer[offset], &v, sizeof v);
     } else if (value->kind == Kind::Double) {
       std::memcpy(&buffer[offset], &value->real, sizeof value->real);
+    } else if (value->kind == Kind::Text) {
+      const unsigned short length = static_cast<unsigned short>(value->text.size());
+      std::memcpy(&buffer[offset], &length, sizeof length);
+      std::memcpy(&buffer[offset + sizeof length], value->text.data(), length);
     } else {
       const ISC_TIMESTAMP ts = toIscTimestamp(value->real);
       std::memcpy(&buffer[offset], &ts, sizeof ts);
@@ -280,14 +299,14 @@ void Query::open() {
   std::vector<unsigned char> input;
   bindInput(p, input);
   fb::Status status;
-  Firebird::ITransaction* transaction = connection_.defaultTransaction().handle();
+  Firebird::ITransaction* running = transaction().handle();
   if (!p.isSelect) {
-    p.statement->execute(&status, transaction, p.input.get(), input.data(), nullptr, nullptr);
+    p.statement->execute(&status, running, p.input.get(), input.data(), nullptr, nullptr);
     status.check();
     return;
   }
   fb::Handle<Firebird::IResultSet> cursor(
-      p.statement->openCursor(&status, transaction, p.input.get(), input.data(), p.output.get(), 0));
+      p.statement->openCursor(&status, running, p.input.get(), input.data(), p.output.get(), 0));
   status.check();
   fetchAll(p, cursor.get());
   cursor->close(&status);
@@ -352,8 +371,7 @@ void Query::execSql() {
   std::vector<unsigned char> input;
   bindInput(p, input);
   fb::Status status;
-  p.statement->execute(&status, connection_.defaultTransaction().handle(), p.input.get(), input.data(), nullptr,
-                       nullptr);
+  p.statement->execute(&status, transaction().handle(), p.input.get(), input.data(), nullptr, nullptr);
   status.check();
 }
 

@@ -32,9 +32,14 @@ class Query {
   void setInteger(const std::string& name, std::int32_t value);
   void setDouble(const std::string& name, double value);
   void setNull(const std::string& name);
+  // Text bound as UTF-8; it may also fill a text BLOB column.
+  void setString(const std::string& name, const std::string& value);
   bool hasParameter(const std::string& name) const;
   // The value last bound to a parameter (0.0 when it is NULL or unbound).
   double paramDouble(const std::string& name) const;
+
+  // Runs the statement in another transaction of the same connection (nullptr: the default one).
+  void setTransaction(Transaction* transaction) { transaction_ = transaction; }
 
   void open();
   void execSql();
@@ -69,8 +74,10 @@ class Query {
     Kind kind = Kind::Null;
     std::int64_t integer = 0;
     double real = 0.0;
+    std::string text;
   };
 
+  Transaction& transaction() { return transaction_ ? *transaction_ : connection_.defaultTransaction(); }
   Prepared& prepared();
   void bindInput(Prepared& p, std::vector<unsigned char>& buffer);
   void fetchAll(Prepared& p, Firebird::IResultSet* cursor);
@@ -78,6 +85,7 @@ class Query {
   const void* cell(int field) const;
 
   Connection& connection_;
+  Transaction* transaction_ = nullptr;
   std::string sql_;
   Prepared* current_ = nullptr;
   std::unordered_map<std::string, std::unique_ptr<Prepared>> cache_;

@@ -1,0 +1,50 @@
+#include "pricing/fifo_cost.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace talvix::pricing {
+namespace {
+
+double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
+
+}  // namespace
+
+double fifoUnitCost(const std::vector<Movement>& layers, double stock, double quantity, double dayQuantity,
+                    std::vector<std::string>& list) {
+  if (layers.empty()) return 0.0;
+  stock = finiteOrZero(stock);
+  quantity = finiteOrZero(quantity);
+  dayQuantity = finiteOrZero(dayQuantity);
+
+  const double n = dayQuantity > 0 ? dayQuantity : quantity;
+  if (n <= 0) {
+    list.push_back(describeUse(layers.front(), 0.0));
+    return finiteOrZero(layers.front().cost);
+  }
+
+  // Units are numbered from the newest (0) to the oldest (m); the outflow takes [m - n, m).
+  const double m = std::max(stock, n);
+  const double outflowStart = m - n;
+  std::vector<double> taken(layers.size(), 0.0);
+  double covered = 0.0;
+  std::size_t walked = 0;
+  for (; walked < layers.size() && covered < m; ++walked) {
+    const double units = std::min(layers[walked].quantity, m - covered);
+    taken[walked] = std::max(0.0, covered + units - std::max(covered, outflowStart));
+    covered += units;
+  }
+  // Units no layer covers are older still and cost what the oldest layer cost.
+  if (covered < m) taken.back() += std::min(m - covered, n);
+
+  double price = 0.0;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    if (taken[i] <= 0) continue;
+    // Weighting by the share of n keeps the sum within the layers' costs.
+    price += layers[i].cost * (taken[i] / n);
+    list.push_back(describeUse(layers[i], taken[i]));
+  }
+  return finiteOrZero(price);
+}
+
+}  // namespace talvix::pricing

@@ -1,0 +1,18 @@
+#pragma once
+// The FIFO cost of one unit leaving a department on a day, at day grain: the stock on that day is
+// the newest units received, and the day's outflow takes the oldest of them. Pure arithmetic over
+// the layers that the caller read; always finite.
+#include "pricing/movement.h"
+
+#include <string>
+#include <vector>
+
+namespace talvix::pricing {
+
+// layers: inflows with quantity > 0 and cost > 0 dated on or before the day, newest first.
+// stock: units in stock before the day's outflows; quantity: the line's; dayQuantity: the day's
+// whole outflow (used when > 0). Appends one describeUse line per layer the price drew on.
+double fifoUnitCost(const std::vector<Movement>& layers, double stock, double quantity, double dayQuantity,
+                    std::vector<std::string>& list);
+
+}  // namespace talvix::pricing
