@@ -60,9 +60,23 @@ void Connection::open() {
   ++generation_;
 }
 
+int Connection::addDataObserver(DataObserver observer) {
+  observers_.emplace_back(nextObserver_, std::move(observer));
+  return nextObserver_++;
+}
+
+void Connection::removeDataObserver(int id) {
+  std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void Connection::notify(DataEvent event, const Query* query) const {
+  for (const auto& entry : observers_) entry.second(event, query);
+}
+
 void Connection::close() {
   if (!attachment_) return;
   ++generation_;
+  notify(DataEvent::Discarded, nullptr);
   fb::Status status;
   if (transaction_.inTransaction()) {
     try {
@@ -91,6 +105,7 @@ void Connection::executeImmediate(const std::string& sql) {
   attachment()->execute(&status, transaction_.handle(), 0, sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
                         nullptr, nullptr);
   status.check();
+  notify(DataEvent::Discarded, nullptr);  // a statement we cannot see into: anything may have changed
 }
 
 namespace {

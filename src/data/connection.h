@@ -7,9 +7,19 @@
 #include "data/transaction.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace talvix {
+
+class Query;
+
+// What happened to the data this connection sees, for a cache over the database that must follow
+// the connection's own work: a statement that is not a select ran (query holds its text and
+// values), or uncommitted work was rolled back, or the attachment went away (query is null).
+enum class DataEvent { Written, Discarded };
+using DataObserver = std::function<void(DataEvent event, const Query* query)>;
 
 class Connection {
  public:
@@ -36,11 +46,18 @@ class Connection {
   // Runs one statement without parameters or results in the default transaction.
   void executeImmediate(const std::string& sql);
 
+  // Observers live as long as the connection or until removed; they must not throw.
+  int addDataObserver(DataObserver observer);
+  void removeDataObserver(int id);
+  void notify(DataEvent event, const Query* query) const;
+
  private:
   std::string databaseName_;
   fb::Handle<Firebird::IAttachment> attachment_;
   Transaction transaction_;
   std::uint64_t generation_ = 0;
+  std::vector<std::pair<int, DataObserver>> observers_;
+  int nextObserver_ = 1;
 };
 
 // Creates a new, empty database file (or server database) with page size 8192, UTF8 default

@@ -303,6 +303,7 @@ void Query::open() {
   if (!p.isSelect) {
     p.statement->execute(&status, running, p.input.get(), input.data(), nullptr, nullptr);
     status.check();
+    connection_.notify(DataEvent::Written, this);
     return;
   }
   fb::Handle<Firebird::IResultSet> cursor(
@@ -373,6 +374,7 @@ void Query::execSql() {
   fb::Status status;
   p.statement->execute(&status, transaction().handle(), p.input.get(), input.data(), nullptr, nullptr);
   status.check();
+  connection_.notify(DataEvent::Written, this);
 }
 
 void Query::close() {

@@ -50,6 +50,7 @@ void Transaction::commit() {
 
 void Transaction::deactivate() {
   if (!handle_) return;
+  connection_.notify(DataEvent::Discarded, nullptr);
   fb::Status status;
   handle_->rollback(&status);
   if (status.failed()) {

@@ -112,3 +112,33 @@ TEST(Transaction, LockHeldElsewhereFailsAfterTheLockTimeoutWithFirebirdsText) {
 
 }  // namespace
 }  // namespace talvix
+
+namespace talvix {
+namespace {
+
+TEST(Connection, ObserversHearEveryWriteAndEveryDiscardButNoSelect) {
+  test::TestDatabase db;
+  db.goodsWithKey(3);
+  Connection connection;
+  connection.setDatabaseName(db.path());
+  connection.open();
+  std::vector<std::string> heard;
+  const int id = connection.addDataObserver([&](DataEvent event, const Query* query) {
+    heard.push_back(event == DataEvent::Written ? query->sql() + " ISN=" + std::to_string(int(query->paramDouble("ISN")))
+                                                : "discarded");
+  });
+  Query select(connection);
+  select.setSql("SELECT ISN FROM N_KLPREC");
+  select.open();
+  Query update(connection);
+  update.setSql("UPDATE N_KLPREC SET CENA1 = 2 WHERE ISN = :ISN");
+  update.setInteger("ISN", 3);
+  update.execSql();
+  connection.defaultTransaction().deactivate();
+  connection.removeDataObserver(id);
+  update.execSql();
+  EXPECT_EQ(heard, (std::vector<std::string>{"UPDATE N_KLPREC SET CENA1 = 2 WHERE ISN = :ISN ISN=3", "discarded"}));
+}
+
+}  // namespace
+}  // namespace talvix
