@@ -1,5 +1,7 @@
 #include "shell/settings_store.h"
 
+#include "data/date_time.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QString>
@@ -16,6 +18,20 @@ void readOptional(Read read) {
     read();
   } catch (const RegistryError&) {
   }
+}
+
+// The period pickers hold days from 30 December 1899 to 31 December 9999. Eight bytes that are no
+// such day (NaN, infinity, a year 10000 or later) are refused like a value of another type, so the
+// pickers never hold a period other than the one they show.
+constexpr DateTime kFirstPickerDay = 0.0;
+const DateTime kAfterLastPickerDay = makeDate(9999, 12, 31) + 1.0;
+
+DateTime readDate(const RegistryKey& key, const char* name) {
+  const DateTime value = key.readDateTime(name);
+  if (!(value >= kFirstPickerDay && value < kAfterLastPickerDay))
+    throw RegistryError(std::string("registry value \"") + name + "\" in HKEY_CURRENT_USER\\" + kSettingsKey +
+                        " is not a date between 30.12.1899 and 31.12.9999");
+  return value;
 }
 
 int lastDatabaseIndex(RegistryStore& registry) {
@@ -50,8 +66,8 @@ DatabaseChoice chooseDatabase(RegistryStore& registry) {
 void loadSettings(RegistryStore& registry, RunSettings& settings) {
   auto key = registry.openForRead(kSettingsKey);
   if (!key) return;
-  settings.dateFrom = key->readDateTime(kDatumsNo);
-  settings.dateTo = key->readDateTime(kDatumsLidz);
+  settings.dateFrom = readDate(*key, kDatumsNo);
+  settings.dateTo = readDate(*key, kDatumsLidz);
   settings.lastPurchasePrice = key->readInteger(kPedejaCena) != 0;
   settings.transfers = key->readInteger(kParvietosanaChk);
   settings.issues = key->readInteger(kIzrakstisanaChk);

@@ -41,7 +41,8 @@ std::vector<std::string> sortIgnoringCase(std::vector<std::string> names);
 
 // Loads the stored settings over `settings`, which holds the defaults. A missing key leaves them.
 // The first six values must be there: a missing or mistyped one throws RegistryError, the values
-// read before it being already in `settings`. The last four are each skipped when unreadable.
+// read before it being already in `settings`; a date outside the pickers' days counts as mistyped.
+// The last four are each skipped when unreadable.
 void loadSettings(RegistryStore& registry, RunSettings& settings);
 // Writes all ten values; nothing when the key cannot be opened. A failed write throws.
 void saveSettings(RegistryStore& registry, const RunSettings& settings);

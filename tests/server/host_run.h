@@ -1,0 +1,68 @@
+#pragma once
+// autoiepcensad-run as a child process of the test: its progress log read entry by entry while it
+// runs, signals sent to it, its end awaited within a limit. Every wait has a limit; a child still
+// running when the object goes is killed, and a child outlives no test process.
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace talvix::test {
+
+using Clock = std::chrono::steady_clock;
+
+// One write of the progress log: the text behind the time stamp (an error text may span lines)
+// and when the test read it.
+struct LogEntry {
+  std::string text;
+  Clock::time_point seen;
+};
+
+class HostRun {
+ public:
+  // Starts autoiepcensad-run on the registry file, with the given arguments.
+  explicit HostRun(const std::string& registryPath, const std::vector<std::string>& arguments = {});
+  HostRun(const HostRun&) = delete;
+  HostRun& operator=(const HostRun&) = delete;
+  ~HostRun();
+
+  // Index of the first entry from `from` on that matches; nullopt when the limit passes or the
+  // program ends first.
+  std::optional<std::size_t> waitFor(const std::function<bool(const LogEntry&)>& match,
+                                     std::chrono::seconds limit, std::size_t from = 0);
+  std::optional<std::size_t> waitForText(const std::string& text, std::chrono::seconds limit, std::size_t from = 0);
+
+  void signal(int number);
+  // The exit status when it ended normally, 128 + the signal when a signal ended it; nullopt when
+  // it still runs after the limit.
+  std::optional<int> waitExit(std::chrono::seconds limit);
+
+  std::vector<LogEntry> log() const;
+  std::vector<std::string> texts() const;
+  std::string errors() const;  // standard error: the message boxes
+
+ private:
+  void read();
+  void addOutput(const std::string& line);
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  std::optional<int> status_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<LogEntry> log_;
+  std::string errors_;
+  bool ended_ = false;  // both pipes closed
+  std::thread reader_;
+};
+
+// The entries' texts as one printable block, for failure messages.
+std::string printable(const std::vector<std::string>& texts, std::size_t last = 60);
+
+}  // namespace talvix::test
