@@ -1,7 +1,8 @@
 #include "average/balances_weighted.h"
 
-#include "run/finite_price.h"
+#include "average/line_by_line.h"
 #include "data/query.h"
+#include "run/operation_entry.h"
 
 #include <string>
 
@@ -29,41 +30,20 @@ void AssignBalancesWeighted(RunContext& ctx) {
   const RunSettings& settings = ctx.settings;
   ctx.log.AddProcessLine(kHeading, false);
   ctx.log.AddProcessLine("", false);
-
-  ctx.pricing.PutInOperacija(kOperationLabel, todayLocal(), "", kOperationKey + std::to_string(settings.balances),
-                             0, periodLogText(settings), nullptr, 0);
+  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.balances);
 
   {
     Query update(ctx.db());
     update.setSql(kUpdate);
-
     Query select(ctx.db());
     select.setSql(kSelect + ctx.state.ServicesFilter);
     select.setDateTime("DAT_NO", settings.firstDay());
     select.setDateTime("DAT_LIDZ", settings.lastDay());
     select.open();
-    const int fIsn = select.fieldIndex("ISN");
-    const int fGoods = select.fieldIndex("ISPRECE");
-    const int fDept = select.fieldIndex("ISNODALA");
-    const int fDate = select.fieldIndex("DATUMS");
-
-    const int total = select.rowCount();
-    int counter = 1;
-    for (select.first(); !select.eof(); select.next()) {
-      ctx.log.AddProcessLine(std::to_string(counter) + "/" + std::to_string(total), true);
-      ++counter;
-      ctx.log.repaintWindow();
-      const int goods = select.asInteger(fGoods);
-      const int dept = select.asInteger(fDept);
-      const DateTime date = select.asDateTime(fDate);
-      update.setInteger("ISN", select.asInteger(fIsn));
-      const double price = settings.lastPurchasePrice
-                               ? ctx.pricing.GetPedIepCena(goods, dept, 0, date)
-                               : ctx.average().GetVidSvPasizmaksa(goods, dept, date, false, false);
-      update.setDouble("IEP_CENA", finitePrice(price));
-      // Not committed here: the lines of this step become durable together, below.
-      update.execSql();
-    }
+    // Not committed line by line: the lines of this step become durable together, below.
+    priceLineByLine(ctx, select, update,
+                    {.costParameter = "IEP_CENA", .transfer = false, .singleKind = false, .firstCounter = 1,
+                     .repaintEachLine = true, .commitEachLine = false});
   }
 
   ctx.commitIfActive();

@@ -1,8 +1,8 @@
 #include "average/issues_weighted.h"
 
+#include "average/line_by_line.h"
 #include "data/query.h"
-#include "run/finite_price.h"
-#include "run/stop_request.h"
+#include "run/operation_entry.h"
 
 #include <string>
 
@@ -30,35 +30,19 @@ void AssignIssuesWeighted(RunContext& ctx) {
   ctx.log.AddProcessLine("", false);
 
   Query update(ctx.db());
-  ctx.pricing.PutInOperacija(kLogLabel, todayLocal(), "", kLogKey + std::to_string(s.issues), 0, periodLogText(s),
-                             nullptr, 0);
+  writeOperationEntry(ctx, kLogLabel, kLogKey, s.issues);
   update.setSql(kUpdateSql);
-  TVidSvPasizm& average = ctx.average();
+  ctx.average();  // made before the select, also when the last purchase price is asked for
 
   Query select(ctx.db());
   select.setSql(std::string(kSelectSql) + ctx.state.ServicesFilter + kSelectOrder);
   select.setDateTime("DAT_NO", s.firstDay());
   select.setDateTime("DAT_LIDZ", s.lastDay());
   select.open();
-  const int total = select.rowCount();
-  const int isn = select.fieldIndex("ISN"), goods = select.fieldIndex("ISPRECE"),
-            dept = select.fieldIndex("ISNODALA"), date = select.fieldIndex("DATUMS");
+  priceLineByLine(ctx, select, update,
+                  {.costParameter = "IEP_CENA", .transfer = false, .singleKind = true, .firstCounter = 0,
+                   .repaintEachLine = false, .commitEachLine = true});
 
-  int counter = 0;
-  for (select.first(); !select.eof(); select.next()) {
-    ctx.log.AddProcessLine(std::to_string(counter) + "/" + std::to_string(total), true);
-    ++counter;
-    update.setInteger("ISN", select.asInteger(isn));
-    const double price =
-        s.lastPurchasePrice
-            ? ctx.pricing.GetPedIepCena(select.asInteger(goods), select.asInteger(dept), 0, select.asDateTime(date))
-            : average.GetVidSvPasizmaksa(select.asInteger(goods), select.asInteger(dept), select.asDateTime(date),
-                                         false, true);
-    update.setDouble("IEP_CENA", finitePrice(price));
-    update.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
-  }
   ctx.commitIfActive();
   ctx.log.AddProcessLine(kDone, false);
   ctx.log.repaintWindow();

@@ -1,8 +1,9 @@
 #include "average/transfers_issues_weighted.h"
 
-#include "run/finite_price.h"
-#include "run/stop_request.h"
 #include "data/query.h"
+#include "run/finite_price.h"
+#include "run/operation_entry.h"
+#include "run/stop_request.h"
 
 #include <string>
 
@@ -84,8 +85,7 @@ void AssignTransfersIssuesWeighted(RunContext& ctx) {
   // No empty line follows: the first counter line replaces the heading.
   ctx.log.AddProcessLine(kHeading, false);
 
-  ctx.pricing.PutInOperacija(kOperationLabel, todayLocal(), "", kOperationKey + std::to_string(settings.transfers),
-                             0, periodLogText(settings), nullptr, 0);
+  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
 
   Query stockIn(ctx.db());
   stockIn.setSql(kStockInSelect);

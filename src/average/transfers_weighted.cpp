@@ -1,8 +1,8 @@
 #include "average/transfers_weighted.h"
 
-#include "run/finite_price.h"
-#include "run/stop_request.h"
+#include "average/line_by_line.h"
 #include "data/query.h"
+#include "run/operation_entry.h"
 
 #include <string>
 
@@ -30,40 +30,19 @@ void AssignTransfersWeighted(RunContext& ctx) {
   const RunSettings& settings = ctx.settings;
   ctx.log.AddProcessLine(kHeading, false);
   ctx.log.AddProcessLine("", false);
-
-  ctx.pricing.PutInOperacija(kOperationLabel, todayLocal(), "", kOperationKey + std::to_string(settings.transfers),
-                             0, periodLogText(settings), nullptr, 0);
+  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
 
   Query update(ctx.db());
   update.setSql(kUpdate);
-
   Query select(ctx.db());
   select.setSql(std::string(kSelect) + kOrder);
   select.setDateTime("DAT_NO", settings.firstDay());
   select.setDateTime("DAT_LIDZ", settings.lastDay());
   select.open();
-  const int fIsn = select.fieldIndex("ISN");
-  const int fGoods = select.fieldIndex("ISPRECE");
-  const int fDept = select.fieldIndex("ISNODALA");  // the sending department
-  const int fDate = select.fieldIndex("DATUMS");
-
-  const int total = select.rowCount();
-  int counter = 0;
-  for (select.first(); !select.eof(); select.next()) {
-    ctx.log.AddProcessLine(std::to_string(counter) + "/" + std::to_string(total), true);
-    ++counter;
-    const int goods = select.asInteger(fGoods);
-    const int dept = select.asInteger(fDept);
-    const DateTime date = select.asDateTime(fDate);
-    update.setInteger("ISN", select.asInteger(fIsn));
-    const double price = settings.lastPurchasePrice
-                             ? ctx.pricing.GetPedIepCena(goods, dept, 0, date)
-                             : ctx.average().GetVidSvPasizmaksa(goods, dept, date, true, true);
-    update.setDouble("CENA", finitePrice(price));
-    update.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
-  }
+  // ISNODALA is the sending department.
+  priceLineByLine(ctx, select, update,
+                  {.costParameter = "CENA", .transfer = true, .singleKind = true, .firstCounter = 0,
+                   .repaintEachLine = false, .commitEachLine = true});
 
   ctx.commitIfActive();
   ctx.log.AddProcessLine(kClosing, false);

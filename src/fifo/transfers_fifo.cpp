@@ -3,7 +3,7 @@
 #include "data/query.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
-#include "fifo/operation_entry.h"
+#include "run/operation_entry.h"
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
 #include "run/finite_price.h"

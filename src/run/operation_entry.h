@@ -1,5 +1,5 @@
 #pragma once
-// The one operation-log entry each FIFO step and returns write before their select: the step's
+// The one operation-log entry every assignment step writes before its select: the step's
 // label, today, its key text with the mode digit ("PARV=1") and the period.
 #include "run/run_context.h"
 

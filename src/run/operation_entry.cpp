@@ -1,4 +1,4 @@
-#include "fifo/operation_entry.h"
+#include "run/operation_entry.h"
 
 namespace talvix {
 
