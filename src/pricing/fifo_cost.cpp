@@ -10,7 +10,7 @@ double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 }  // namespace
 
-double fifoUnitCost(const std::vector<Movement>& layers, double stock, double quantity, double dayQuantity,
+double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
                     std::vector<std::string>& list) {
   if (layers.empty()) return 0.0;
   stock = finiteOrZero(stock);
@@ -26,19 +26,19 @@ double fifoUnitCost(const std::vector<Movement>& layers, double stock, double qu
   // Units are numbered from the newest (0) to the oldest (m); the outflow takes [m - n, m).
   const double m = std::max(stock, n);
   const double outflowStart = m - n;
-  std::vector<double> taken(layers.size(), 0.0);
+  std::vector<double> taken;
   double covered = 0.0;
-  std::size_t walked = 0;
-  for (; walked < layers.size() && covered < m; ++walked) {
+  for (std::size_t walked = 0; walked < layers.size() && covered < m; ++walked) {
     const double units = std::min(layers[walked].quantity, m - covered);
-    taken[walked] = std::max(0.0, covered + units - std::max(covered, outflowStart));
+    taken.push_back(std::max(0.0, covered + units - std::max(covered, outflowStart)));
     covered += units;
   }
-  // Units no layer covers are older still and cost what the oldest layer cost.
+  // Units no layer covers are older still and cost what the oldest layer cost; then every layer
+  // was walked.
   if (covered < m) taken.back() += std::min(m - covered, n);
 
   double price = 0.0;
-  for (std::size_t i = 0; i < layers.size(); ++i) {
+  for (std::size_t i = 0; i < taken.size(); ++i) {
     if (taken[i] <= 0) continue;
     // Weighting by the share of n keeps the sum within the layers' costs.
     price += layers[i].cost * (taken[i] / n);

@@ -4,6 +4,7 @@
 // the layers that the caller read; always finite.
 #include "pricing/movement.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,9 @@ namespace talvix::pricing {
 
 // layers: inflows with quantity > 0 and cost > 0 dated on or before the day, newest first.
 // stock: units in stock before the day's outflows; quantity: the line's; dayQuantity: the day's
-// whole outflow (used when > 0). Appends one describeUse line per layer the price drew on.
-double fifoUnitCost(const std::vector<Movement>& layers, double stock, double quantity, double dayQuantity,
+// whole outflow (used when > 0). Appends one describeUse line per layer the price drew on. Reads
+// only the layers it walks, so the cost does not grow with an old history.
+double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
                     std::vector<std::string>& list);
 
 }  // namespace talvix::pricing

@@ -2,12 +2,15 @@
 
 #include "data/query.h"
 #include "pricing/fifo_cost.h"
+#include "pricing/movement_cache.h"
 #include "pricing/operation_log.h"
 #include "pricing/run_timer.h"
 #include "pricing/stock_movements.h"
 #include "pricing/weighted_average.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace talvix::pricing {
 namespace {
@@ -16,22 +19,39 @@ constexpr const char* kSalePriceSql = "SELECT CENA1 FROM N_KLPREC WHERE ISN = :I
 constexpr const char* kBlockedDaySql =
     "SELECT FIRST 1 ISN FROM N_BLOKDIENAS WHERE DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
 
+constexpr const char* kCacheVariable = "TALVIX_PRICING_CACHE";
+
 double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 // The data module and every statement on it. Shared by the library and the weighted-average
 // objects it hands out, so either may outlive the other. Statements are declared after the
 // data module so they are released before it detaches.
 struct Core {
-  Core() : movements(data.PRECES_DB), log(data.PRECES_DB), salePrice(data.PRECES_DB), blockedDay(data.PRECES_DB) {
+  explicit Core(const LibraryOptions& options)
+      : movements(data.PRECES_DB),
+        cache(data.PRECES_DB, options.goodsReadOneByOne),
+        log(data.PRECES_DB),
+        salePrice(data.PRECES_DB),
+        blockedDay(data.PRECES_DB),
+        cached(options.movementCache) {
     salePrice.setSql(kSalePriceSql);
     blockedDay.setSql(kBlockedDaySql);
+    // The connection object stays for the library's life, so the observer also sees every later
+    // attachment's work.
+    observer = data.PRECES_DB.addDataObserver(
+        [this](DataEvent event, const Query* query) { cache.onData(event, query); });
   }
+  // The connection tells of its closing while it is destroyed, after the cache.
+  ~Core() { data.PRECES_DB.removeDataObserver(observer); }
 
   MainFormDati data;
   StockMovements movements;
+  MovementCache cache;
   OperationLog log;
   Query salePrice;
   Query blockedDay;
+  const bool cached;
+  int observer = 0;
 };
 
 class KlprecInfo : public TN_KlprecInfo {
@@ -43,11 +63,12 @@ class KlprecInfo : public TN_KlprecInfo {
   double firstSalePrice_;
 };
 
-// Keeps nothing between calls: every call reads the movements as they are now.
+// Keeps nothing of its own between calls; the shared movement cache follows every write.
 class VidSvPasizm : public TVidSvPasizm {
  public:
   explicit VidSvPasizm(std::shared_ptr<Core> core) : core_(std::move(core)) {}
   double GetVidSvPasizmaksa(int goods, int dept, DateTime date, bool /*transfer*/, bool /*singleKind*/) override {
+    if (core_->cached) return core_->cache.movingAverage(goods, dept, date);
     return movingAverageCost(core_->movements.averageMovements(goods, dept, date));
   }
 
@@ -57,7 +78,7 @@ class VidSvPasizm : public TVidSvPasizm {
 
 class StockPricingLibrary : public PricingLibrary {
  public:
-  StockPricingLibrary() : core_(std::make_shared<Core>()) {}
+  explicit StockPricingLibrary(const LibraryOptions& options) : core_(std::make_shared<Core>(options)) {}
 
   MainFormDati& mainFormDati() override { return core_->data; }
 
@@ -85,23 +106,29 @@ class StockPricingLibrary : public PricingLibrary {
 
   void PutInOperacija(const std::string& label, DateTime date, const std::string& text1, const std::string& text2,
                       int number1, const std::string& text3, const Query* query, int number2) override {
+    // Every step starts here: it sees what other users committed before it.
+    core_->cache.clear();
     core_->log.write(label, date, text1, text2, number1, text3, query, number2);
   }
 
   double GetPasizmaksa(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity,
                        std::vector<std::string>& list) override {
+    if (core_->cached) return fifoUnitCost(core_->cache.layers(goods, dept, date), stock, quantity, dayQuantity, list);
     return fifoUnitCost(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity, list);
   }
 
   double GetPedIepCena(int goods, int dept, int mode, DateTime date) override {
+    if (core_->cached) return core_->cache.lastReceiptPrice(goods, dept, mode == 0, date);
     return core_->movements.lastReceiptPrice(goods, dept, mode == 0, date);
   }
 
   double PrecValid(int goods, int dept, DateTime date) override {
+    if (core_->cached) return core_->cache.stockBeforeOutflows(goods, dept, date);
     return core_->movements.stockBeforeOutflows(goods, dept, date);
   }
 
   double ApgrozDaudzums(int goods, int dept, DateTime date) override {
+    if (core_->cached) return core_->cache.balanceOnDay(goods, dept, date);
     return core_->movements.balanceOnDay(goods, dept, date);
   }
 
@@ -116,7 +143,11 @@ class StockPricingLibrary : public PricingLibrary {
 
   std::unique_ptr<TVidSvPasizm> newVidSvPasizm() override { return std::make_unique<VidSvPasizm>(core_); }
 
-  std::unique_ptr<TMylaiks> newMylaiks() override { return std::make_unique<RunTimer>(); }
+  // Every run starts here.
+  std::unique_ptr<TMylaiks> newMylaiks() override {
+    core_->cache.clear();
+    return std::make_unique<RunTimer>();
+  }
 
  private:
   std::shared_ptr<Core> core_;
@@ -124,6 +155,15 @@ class StockPricingLibrary : public PricingLibrary {
 
 }  // namespace
 
-std::unique_ptr<PricingLibrary> MainFormDatiDll() { return std::make_unique<StockPricingLibrary>(); }
+std::unique_ptr<PricingLibrary> MainFormDatiDll() {
+  const char* setting = std::getenv(kCacheVariable);
+  LibraryOptions options;
+  options.movementCache = !(setting && std::strcmp(setting, "0") == 0);
+  return MainFormDatiDll(options);
+}
+
+std::unique_ptr<PricingLibrary> MainFormDatiDll(const LibraryOptions& options) {
+  return std::make_unique<StockPricingLibrary>(options);
+}
 
 }  // namespace talvix::pricing

@@ -4,41 +4,45 @@
 #include <cmath>
 
 namespace talvix::pricing {
-namespace {
 
-// Day by day; inflows first, oldest first, so that a reset to the cost of an inflow into an empty
-// stock is reproducible; outflows only lower the stock, so their order is immaterial.
+// Inflows oldest first, so that a reset to the cost of an inflow into an empty stock is
+// reproducible. Outflows only lower the stock, but the order of their subtractions still shows in
+// the last bits, so it is fixed as well.
 bool replayOrder(const Movement& a, const Movement& b) {
   if (a.day != b.day) return a.day < b.day;
   const bool aIn = isInflow(a.kind), bIn = isInflow(b.kind);
   if (aIn != bIn) return aIn;
   if (aIn) return newerFirst(b, a);
-  return a.isn < b.isn;
+  if (a.isn != b.isn) return a.isn < b.isn;
+  return a.kind < b.kind;
 }
 
-}  // namespace
+void MovingAverage::add(const Movement& m) {
+  if (!isInflow(m.kind)) {
+    stock_ -= m.quantity;
+    return;
+  }
+  if (!(m.cost > 0)) return;
+  anyInflow_ = true;
+  if (stock_ <= 0) {
+    average_ = m.cost;
+  } else if (stock_ + m.quantity > 0) {
+    average_ = (stock_ * average_ + m.quantity * m.cost) / (stock_ + m.quantity);
+  }
+  // A negative inflow that empties the stock leaves no quantity to average over: the cost stays.
+  stock_ += m.quantity;
+}
+
+double MovingAverage::cost() const {
+  if (!anyInflow_ || !std::isfinite(average_)) return 0.0;
+  return average_;
+}
 
 double movingAverageCost(std::vector<Movement> movements) {
   std::sort(movements.begin(), movements.end(), replayOrder);
-  double stock = 0.0, average = 0.0;
-  bool anyInflow = false;
-  for (const Movement& m : movements) {
-    if (!isInflow(m.kind)) {
-      stock -= m.quantity;
-      continue;
-    }
-    if (!(m.cost > 0)) continue;
-    anyInflow = true;
-    if (stock <= 0) {
-      average = m.cost;
-    } else if (stock + m.quantity > 0) {
-      average = (stock * average + m.quantity * m.cost) / (stock + m.quantity);
-    }
-    // A negative inflow that empties the stock leaves no quantity to average over: the cost stays.
-    stock += m.quantity;
-  }
-  if (!anyInflow || !std::isfinite(average)) return 0.0;
-  return average;
+  MovingAverage replay;
+  for (const Movement& m : movements) replay.add(m);
+  return replay.cost();
 }
 
 }  // namespace talvix::pricing

@@ -11,4 +11,20 @@ namespace talvix::pricing {
 // inflow is among them.
 double movingAverageCost(std::vector<Movement> movements);
 
+// The replay one movement at a time, for callers that keep the state after every step. Feeding
+// the movements in replayOrder gives movingAverageCost's answer after each prefix.
+class MovingAverage {
+ public:
+  void add(const Movement& m);
+  double cost() const;
+
+ private:
+  double stock_ = 0.0;
+  double average_ = 0.0;
+  bool anyInflow_ = false;
+};
+
+// Day by day, inflows before outflows; a total order, so any sort gives the same sequence.
+bool replayOrder(const Movement& a, const Movement& b);
+
 }  // namespace talvix::pricing

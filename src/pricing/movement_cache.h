@@ -1,0 +1,78 @@
+#pragma once
+// Every movement of a goods, read on the first question about that goods (or, once many goods
+// were asked for, of every goods in one pass over the tables) and kept, so that each later price
+// or stock figure is computed in memory. Each answer is bit-for-bit the one the statements in
+// stock_movements.h give on the same data: the same lines count, sums add in the order the
+// database adds them (table order, in which the goods index also yields a goods' lines), and
+// layers and replays use the same orders.
+// The cache follows the connection's own work through its DataObserver: single-line cost
+// updates are applied in place; a write it cannot follow, a rollback or a disconnect empties it.
+// Other users' work is seen only after clear(), which the library calls at the start of every
+// run and step.
+#include "data/connection.h"
+#include "data/query.h"
+#include "pricing/movement.h"
+#include "pricing/write_statement.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace talvix::pricing {
+
+class MovementCache {
+ public:
+  // Goods are read one by one until goodsBeforeBulk were, then all at once (one pass over each
+  // table is cheaper than reading most goods one by one); 0 reads all at the first question.
+  // connection must outlive the cache; the caller forwards the connection's events to onData().
+  MovementCache(Connection& connection, int goodsBeforeBulk);
+  ~MovementCache();
+
+  // The same answers as StockMovements' namesakes; a span stays valid until the next call.
+  std::span<const Movement> layers(int goods, int dept, DateTime date);
+  double stockBeforeOutflows(int goods, int dept, DateTime date);
+  double balanceOnDay(int goods, int dept, DateTime date);
+  double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date);
+  // movingAverageCost(averageMovements(goods, dept, date)).
+  double movingAverage(int goods, int dept, DateTime date);
+
+  void clear() noexcept;
+  // Never throws: whatever it cannot follow empties the cache.
+  void onData(DataEvent event, const Query* query) noexcept;
+
+  struct Line;
+  struct Department;
+  struct Goods;
+
+ private:
+  // Where a cost the tool may update lives.
+  struct CostOwner {
+    int goods;
+    Line* line;
+    Department* department;
+  };
+
+  Goods& goods(int goods);
+  Department* department(int goods, int dept);
+  std::unique_ptr<Goods> load(int goods);
+  void loadAll();
+  void index(int goodsKey, Goods& loaded);
+  void forget(int goodsKey);
+  void applyCost(const WriteStatement& write, const Query& query);
+
+  Connection& connection_;
+  Query load_;
+  const int goodsBeforeBulk_;
+  int readOneByOne_ = 0;    // since the last clear
+  bool bulkTried_ = false;  // since the last clear
+  bool complete_ = false;   // every goods with a line is held
+  std::unordered_map<int, std::unique_ptr<Goods>> goods_;
+  // Per CostColumn: line key -> the line held.
+  std::unordered_map<std::int32_t, CostOwner> costOwners_[3];
+  std::unordered_map<std::string, WriteStatement> statements_;
+};
+
+}  // namespace talvix::pricing

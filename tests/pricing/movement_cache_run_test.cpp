@@ -1,0 +1,124 @@
+// Whole runs on a demo history write the same costs, to the last bit, whether the pricing library
+// keeps movements between calls or reads them anew on every call: a FIFO pass in mode 2 over every
+// kind, and a weighted-average run over 60 days.
+#include "data/query.h"
+#include "pricing/library.h"
+#include "registry/memory_registry_store.h"
+#include "run/fifo_run.h"
+#include "run/weighted_average_run.h"
+#include "support/recording_log.h"
+#include "support/run_fixture.h"
+#include "support/temp_dir.h"
+#include "tools/demo/demo_history.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace talvix::pricing {
+namespace {
+
+const DateTime kLastDay = makeDate(2026, 3, 31);
+
+// Every cost column the tool writes, line key -> the column's bits (NULL as its own value).
+using Costs = std::map<std::string, std::uint64_t>;
+
+Costs costsIn(const std::string& path) {
+  Connection c;
+  c.setDatabaseName(path);
+  c.open();
+  Costs costs;
+  const char* columns[][2] = {
+      {"O_PARPRC", "CENA"}, {"O_PRCOUT", "IEP_CENA"}, {"O_ATGPRC", "IEP_CENA"}, {"O_PRATL_PRC", "IEP_CENA"}};
+  for (const auto& [table, column] : columns) {
+    Query q(c);
+    q.setSql(std::string("SELECT ISN, ") + column + " FROM " + table);
+    q.open();
+    for (q.first(); !q.eof(); q.next())
+      costs[std::string(table) + " " + std::to_string(q.asInteger(0))] =
+          q.isNull(1) ? 0x7ff8dead0000beefull : std::bit_cast<std::uint64_t>(q.asDouble(1));
+  }
+  return costs;
+}
+
+class MovementCacheRuns : public ::testing::Test {
+ protected:
+  MovementCacheRuns() {
+    demo::HistoryShape shape;
+    shape.goods = 30;
+    shape.departments = 3;
+    shape.days = 90;
+    shape.lines = 1200;
+    shape.lastDay = kLastDay;
+    master = dir.file("master.fdb");
+    demo::makeDemoDatabase(master, shape);
+  }
+
+  // Runs one kind of run on a fresh copy of the history; returns the costs it left.
+  Costs runOnCopy(const std::string& name, bool cache, const RunSettings& settings,
+                  const std::function<void(RunContext&)>& run) {
+    const std::string path = dir.file(name + ".fdb");
+    std::filesystem::copy_file(master, path);
+    {
+      // A few goods one by one, then all at once: both ways of reading within one run.
+      auto library = MainFormDatiDll({.movementCache = cache, .goodsReadOneByOne = 8});
+      library->mainFormDati().PRECES_DB.setDatabaseName(path);
+      library->mainFormDati().connect();
+      RunSettings s = settings;
+      test::RecordingLog log;
+      MemoryRegistryStore registry;
+      test::CountingSleeper sleeper;
+      WindowState state;
+      RunContext ctx{s, *library, log, registry, sleeper, state};
+      run(ctx);
+    }
+    return costsIn(path);
+  }
+
+  static void expectSameCosts(const Costs& cached, const Costs& read) {
+    ASSERT_EQ(cached.size(), read.size());
+    int differing = 0;
+    for (const auto& [line, bits] : cached) {
+      if (read.at(line) == bits) continue;
+      if (++differing <= 10)
+        ADD_FAILURE() << line << ": cached " << std::bit_cast<double>(bits) << ", read "
+                      << std::bit_cast<double>(read.at(line));
+    }
+    EXPECT_EQ(differing, 0);
+  }
+
+  test::TempDir dir;
+  std::string master;
+};
+
+TEST_F(MovementCacheRuns, FifoPassInModeTwoWritesTheSameCosts) {
+  RunSettings settings;
+  settings.dateFrom = kLastDay - 89;
+  settings.dateTo = kLastDay;
+  settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
+  const Costs before = costsIn(master);
+  const Costs cached = runOnCopy("cached", true, settings, FifoRun);
+  const Costs read = runOnCopy("read", false, settings, FifoRun);
+  expectSameCosts(cached, read);
+  EXPECT_NE(cached, before) << "the pass priced nothing";
+}
+
+TEST_F(MovementCacheRuns, WeightedAverageRunOverSixtyDaysWritesTheSameCosts) {
+  RunSettings settings;
+  settings.dateFrom = kLastDay - 59;
+  settings.dateTo = kLastDay;
+  settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
+  const Costs before = costsIn(master);
+  const Costs cached = runOnCopy("cached", true, settings, WeightedAverageRun);
+  const Costs read = runOnCopy("read", false, settings, WeightedAverageRun);
+  expectSameCosts(cached, read);
+  EXPECT_NE(cached, before) << "the run priced nothing";
+}
+
+}  // namespace
+}  // namespace talvix::pricing

@@ -1,0 +1,425 @@
+// The movement cache never changes an answer: on random histories, and while the tool writes costs,
+// resets them, adds lines and rolls back, every operation answers bit for bit as the library that
+// reads the database on every call. Also which writes the cache follows, ignores or gives up on.
+#include "data/query.h"
+#include "pricing/write_statement.h"
+#include "pricing_fixture.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <sstream>
+
+namespace talvix::pricing {
+namespace {
+
+using Effect = WriteStatement::Effect;
+
+TEST(WriteStatement, RecognisesTheToolsSingleLineCostUpdatesAndNothingWider) {
+  struct Case {
+    const char* sql;
+    Effect effect;
+    CostColumn column = CostColumn::TransferCena;
+    const char* key = "";
+    const char* value = "";
+  };
+  const std::vector<Case> cases = {
+      {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena, "ISN", "CENA"},
+      {"UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena, "ISN"},
+      {"UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::ReturnIepCena,
+       "ISN", "IEP_CENA"},
+      {"UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost,
+       CostColumn::BalanceIepCena, "ISN", "IEP_CENA"},
+      {"  update o_pratl_prc\n set o_pratl_prc.iep_cena =  0.00\twhere isn = :key ;", Effect::SingleRowCost,
+       CostColumn::BalanceIepCena, "KEY"},
+      {"UPDATE O_PARPRC SET CENA=:CENA WHERE O_PARPRC.ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena,
+       "ISN", "CENA"},
+      // Issue costs, the log and tables outside the movements change nothing the cache holds.
+      {"UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", Effect::None},
+      {"UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN", Effect::None},
+      {"UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN IN (SELECT ISN FROM O_PRCOUT)", Effect::None},
+      {"INSERT INTO S_OPERACIJAS (ISN, NOSAUKUMS) VALUES (NEXT VALUE FOR S_OPERACIJAS_ISN, :NOSAUKUMS)",
+       Effect::None},
+      {"UPDATE N_KLPREC SET CENA1 = 5, NOSAUKUMS = 'x' WHERE ISN = 1", Effect::None},
+      {"DELETE FROM N_BLOKDIENAS", Effect::None},
+      // Anything else may have changed any movement.
+      {"UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN FROM O_PRATL_PRC)",
+       Effect::Unknown},
+      {"UPDATE O_PARPRC SET CENA=1.5 WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN AND ISPRECE=:G", Effect::Unknown},
+      {"UPDATE O_PARPRC SET CENA=:CENA, DAUDZUMS=:Q WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PARPRC SET DAUDZUMS=:Q WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PARPRC SET CENA=:CENA", Effect::Unknown},
+      {"UPDATE O_PARPRC P SET P.CENA=:CENA WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PARPRC SET O_PRCOUT.CENA=:CENA WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE \"O_PARPRC\" SET CENA=:CENA WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PRCOUT SET DAUDZUMS=:Q WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE O_PAVOUT SET DATUMS=:D WHERE ISN=:ISN", Effect::Unknown},
+      {"INSERT INTO O_PRCOUT (ISN) VALUES (:ISN)", Effect::Unknown},
+      {"DELETE FROM O_PRECE WHERE ISN=:ISN", Effect::Unknown},
+      {"UPDATE OR INSERT INTO O_PRATL_PAV (ISN, NEAPSTIPR) VALUES (1, 'T')", Effect::Unknown},
+      {"MERGE INTO O_PARPAV USING N_ISI ON 1=0 WHEN NOT MATCHED THEN INSERT (ISN) VALUES (1)", Effect::Unknown},
+      {"EXECUTE BLOCK AS BEGIN DELETE FROM O_PRECE; END", Effect::Unknown},
+      {"-- a comment\nINSERT INTO S_OPERACIJAS (ISN) VALUES (1)", Effect::Unknown},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    const WriteStatement w = classifyWrite(c.sql);
+    EXPECT_EQ(w.effect, c.effect);
+    if (c.effect != Effect::SingleRowCost) continue;
+    EXPECT_EQ(w.column, c.column);
+    EXPECT_EQ(w.keyParam, c.key);
+    EXPECT_EQ(w.valueParam, c.value);
+  }
+}
+
+constexpr int kGoods = 4;
+constexpr int kDepartments = 3;
+constexpr int kDays = 20;
+constexpr int kUnknown = 99;
+
+// Writes random documents straight into the database with keys drawn out of order, so the order
+// the database keeps lines in is not the order of their keys.
+class RandomHistory {
+ public:
+  RandomHistory(test::TestDatabase& db, unsigned seed) : db_(db), rng_(seed) {
+    keys_.resize(20000);
+    std::iota(keys_.begin(), keys_.end(), 5000);
+    std::shuffle(keys_.begin(), keys_.end(), rng_);
+    for (int& g : goods) g = db.goods();
+  }
+
+  static DateTime day(int d) { return makeDate(2026, 1, 1) + d; }
+
+  void documents(int count) {
+    for (int i = 0; i < count; ++i) document();
+  }
+
+  // Some lines go, so that new ones may take their place in the table.
+  void deleteSome() {
+    for (const char* table : {"O_PRECE", "O_PARPRC", "O_PRCOUT", "O_ATGPRC", "O_PRATL_PRC"})
+      db_.exec(std::string("DELETE FROM ") + table + " WHERE MOD(ISN, 7) = 3");
+  }
+
+  int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+  double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+
+  // Tenths and thirds do not add up exactly, so a sum shows the order it was added in.
+  std::optional<double> quantity() {
+    switch (pick(12)) {
+      case 0: return std::nullopt;
+      case 1: return 0.0;
+      case 2: return -(1 + pick(30)) / 10.0;
+      case 3: return (1 + pick(60)) / 3.0;
+      default: return (1 + pick(200)) / 10.0;
+    }
+  }
+  std::optional<double> cost() {
+    switch (pick(12)) {
+      case 0: return std::nullopt;
+      case 1: return 0.0;
+      case 2: return -uniform(0.1, 10);
+      default: return std::round(uniform(0.01, 60) * 1000) / 1000;
+    }
+  }
+  std::optional<int> dept() { return pick(15) == 0 ? std::nullopt : std::optional<int>(1 + pick(kDepartments)); }
+  std::optional<DateTime> date() {
+    if (pick(40) == 0) return std::nullopt;
+    return day(pick(kDays)) + uniform(0, 0.999);  // the time of day must not matter
+  }
+
+  int goods[kGoods] = {};
+
+ private:
+  template <typename T>
+  static void bind(Query& q, const char* name, const std::optional<T>& value) {
+    if (!value) {
+      q.setNull(name);
+    } else if constexpr (std::is_same_v<T, int>) {
+      q.setInteger(name, *value);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      q.setString(name, *value);
+    } else {
+      q.setDouble(name, *value);
+    }
+  }
+
+  int key() {
+    const int k = keys_.back();
+    keys_.pop_back();
+    return k;
+  }
+
+  void document() {
+    Query q(db_.connection());
+    const int header = key();
+    const int kind = pick(5);
+    const std::optional<DateTime> when = date();
+    switch (kind) {
+      case 0:
+        q.setSql("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :D, :DEPT)");
+        break;
+      case 1:
+        q.setSql("INSERT INTO O_PARPAV (ISN, DATUMS, ISNODALANO, ISNODALAUZ) VALUES (:ISN, :D, :DEPT, :TO)");
+        // Mostly to another department; now and then to the same one or to none.
+        bind(q, "TO", pick(10) == 0 ? std::nullopt : std::optional<int>(1 + pick(kDepartments)));
+        break;
+      case 2:
+        q.setSql("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (:ISN, :D, :DEPT)");
+        break;
+      case 3:
+        q.setSql("INSERT INTO O_ATGPAV (ISN, DATUMS, ISNODALA, FROM_WHAT) VALUES (:ISN, :D, :DEPT, :FROM_WHAT)");
+        bind(q, "FROM_WHAT", pick(3) == 0 ? std::nullopt : std::optional<int>(1 + pick(2)));
+        break;
+      default: {
+        q.setSql("INSERT INTO O_PRATL_PAV (ISN, DATUMS, ISNODALA, NEAPSTIPR) VALUES (:ISN, :D, :DEPT, :N)");
+        const std::optional<std::string> flags[] = {std::nullopt, "T", "F", ""};
+        bind(q, "N", flags[pick(4)]);
+      }
+    }
+    q.setInteger("ISN", header);
+    if (when) q.setDateTime("D", *when); else q.setNull("D");
+    bind(q, "DEPT", dept());
+    q.execSql();
+    for (int n = 1 + pick(3); n > 0; --n) {
+      switch (kind) {
+        case 0:
+          q.setSql("INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE) "
+                   "VALUES (:ISN, :H, :G, :Q, :C, :A)");
+          bind(q, "A", pick(3) == 0 ? std::nullopt : std::optional<double>(pick(2) ? 0.0 : uniform(-40, 10)));
+          break;
+        case 1:
+          q.setSql("INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, DAUDZUMS, CENA) VALUES (:ISN, :H, :G, :Q, :C)");
+          break;
+        case 2:
+          q.setSql("INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, IEP_CENA) VALUES (:ISN, :H, :G, :Q, :C)");
+          break;
+        case 3:
+          q.setSql("INSERT INTO O_ATGPRC (ISN, ISATGPAV, ISPRECE, DAUDZUMS, IEP_CENA) VALUES (:ISN, :H, :G, :Q, :C)");
+          break;
+        default:
+          q.setSql("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
+                   "VALUES (:ISN, :H, :G, :Q, :C)");
+      }
+      q.setInteger("ISN", key());
+      q.setInteger("H", header);
+      q.setInteger("G", goods[pick(kGoods)]);
+      bind(q, "Q", quantity());
+      bind(q, "C", cost());
+      q.execSql();
+    }
+    db_.connection().defaultTransaction().commitRetaining();
+  }
+
+  test::TestDatabase& db_;
+  std::mt19937 rng_;
+  std::vector<int> keys_;
+};
+
+std::string bits(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g (%016llx)", value,
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(value)));
+  return text;
+}
+
+// Seed, and goods the cache reads one by one before it reads all: 100 (never here), 2 (both
+// ways), 0 (all at once from the first question).
+struct Variant {
+  unsigned seed;
+  int goodsReadOneByOne;
+};
+
+// The cached library against one that reads the database on every call, both on the same file.
+class MovementCacheEquivalence : public PricingTest, public ::testing::WithParamInterface<Variant> {
+ protected:
+  MovementCacheEquivalence()
+      : history(db, GetParam().seed),
+        cached(MainFormDatiDll({.movementCache = true, .goodsReadOneByOne = GetParam().goodsReadOneByOne})),
+        plain(MainFormDatiDll({.movementCache = false})) {
+    for (PricingLibrary* l : {cached.get(), plain.get()}) {
+      l->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+      l->mainFormDati().connect();
+    }
+    cachedAverage = cached->newVidSvPasizm();
+    plainAverage = plain->newVidSvPasizm();
+    for (int g : history.goods) goodsKeys.push_back(g);
+    goodsKeys.push_back(kUnknown);
+  }
+
+  struct Point {
+    int goods, dept;
+    DateTime date;
+  };
+
+  void expectSame(const std::string& what, const Point& p, double a, double b) {
+    if (std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b)) return;
+    std::ostringstream where;
+    where << what << " goods " << p.goods << " dept " << p.dept << " " << formatIsoDate(p.date) << ": cached "
+          << bits(a) << ", read " << bits(b);
+    ADD_FAILURE() << where.str();
+    ++mismatches;
+  }
+
+  void compareAt(const Point& p) {
+    auto same = [&](const std::string& what, auto call) { expectSame(what, p, call(*cached), call(*plain)); };
+    same("PrecValid", [&](PricingLibrary& l) { return l.PrecValid(p.goods, p.dept, p.date); });
+    same("ApgrozDaudzums", [&](PricingLibrary& l) { return l.ApgrozDaudzums(p.goods, p.dept, p.date); });
+    same("GetPedIepCena 0", [&](PricingLibrary& l) { return l.GetPedIepCena(p.goods, p.dept, 0, p.date); });
+    same("GetPedIepCena 1", [&](PricingLibrary& l) { return l.GetPedIepCena(p.goods, p.dept, 1, p.date); });
+    expectSame("GetVidSvPasizmaksa", p, cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, true),
+               plainAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, true, false));
+    const double stock = plain->PrecValid(p.goods, p.dept, p.date);
+    // (S, q, D): a plain line, the day's outflow, more stock than all layers, a line coming back.
+    const double figures[][3] = {{stock, 1, 0}, {stock, 1, 2.7}, {stock + 1e4, 0.3, 0}, {0, 5, 0}, {4, -1, 0}};
+    for (const auto& f : figures) {
+      std::vector<std::string> cachedList, plainList;
+      const double a = cached->GetPasizmaksa(p.goods, p.dept, p.date, f[0], f[1], f[2], cachedList);
+      const double b = plain->GetPasizmaksa(p.goods, p.dept, p.date, f[0], f[1], f[2], plainList);
+      expectSame("GetPasizmaksa S=" + std::to_string(f[0]) + " q=" + std::to_string(f[1]), p, a, b);
+      EXPECT_EQ(cachedList, plainList) << "goods " << p.goods << " dept " << p.dept << " " << formatIsoDate(p.date);
+    }
+  }
+
+  Point randomPoint() {
+    const int d = history.pick(kDepartments + 2);  // 0 and kDepartments + 1 hold nothing
+    return {goodsKeys[history.pick(static_cast<int>(goodsKeys.size()))], d,
+            RandomHistory::day(history.pick(kDays + 4) - 2) + history.uniform(0, 0.999)};
+  }
+
+  void compareEverywhere() {
+    for (int g : goodsKeys)
+      for (int d = 0; d <= kDepartments + 1; ++d)
+        for (int day = -1; day <= kDays; ++day) compareAt({g, d, RandomHistory::day(day) + 0.5});
+  }
+
+  void compareSample(int points) {
+    for (int i = 0; i < points; ++i) compareAt(randomPoint());
+  }
+
+  // Line keys of one table, in key order.
+  std::vector<int> keysOf(const std::string& table) {
+    Query q(db.connection());
+    q.setSql("SELECT ISN FROM " + table + " ORDER BY ISN");
+    q.open();
+    std::vector<int> keys;
+    for (q.first(); !q.eof(); q.next()) keys.push_back(q.asInteger(0));
+    return keys;
+  }
+
+  // The tool's own single-line cost updates, with the values it may bind; each committed and
+  // followed now and then by a comparison, or left uncommitted with only the cache asked.
+  void toolCostUpdates(int count, bool commitEach) {
+    struct Target {
+      const char* table;
+      std::vector<const char*> texts;  // each with :ISN and, if any, one value parameter named below
+      const char* valueParam;
+    };
+    const std::vector<Target> targets = {
+        {"O_PARPRC", {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN", "UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN"},
+         "CENA"},
+        {"O_ATGPRC", {"UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN"}, "IEP_CENA"},
+        {"O_PRATL_PRC", {"UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"}, "IEP_CENA"},
+        {"O_PRCOUT",
+         {"UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", "UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN=:ISN"},
+         "IEP_CENA"},
+    };
+    Query update(cached->mainFormDati().PRECES_DB);
+    for (int i = 0; i < count; ++i) {
+      const Target& t = targets[history.pick(static_cast<int>(targets.size()))];
+      const std::vector<int> keys = keysOf(t.table);
+      if (keys.empty()) continue;
+      update.setSql(t.texts[history.pick(static_cast<int>(t.texts.size()))]);
+      update.setInteger("ISN", keys[history.pick(static_cast<int>(keys.size()))]);
+      if (update.hasParameter(t.valueParam)) {
+        const int choice = history.pick(8);
+        if (choice == 0) update.setNull(t.valueParam);
+        else if (choice == 1) update.setDouble(t.valueParam, 0.0);
+        else update.setDouble(t.valueParam, std::round(history.uniform(0.01, 80) * 7) / 7);
+      }
+      update.execSql();
+      if (commitEach) commit();
+      // Between writes the tool asks for prices, so the cache holds the goods it then updates.
+      if (history.pick(2) == 0) continue;
+      const Point p = randomPoint();
+      if (commitEach) {
+        compareAt(p);
+      } else {
+        std::vector<std::string> list;
+        cached->GetPasizmaksa(p.goods, p.dept, p.date, 10, 1, 0, list);
+        cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, false);
+      }
+    }
+  }
+
+  void commit() { cached->mainFormDati().PRECES_DB_TRAN.commitRetaining(); }
+
+  RandomHistory history;
+  std::unique_ptr<PricingLibrary> cached, plain;
+  std::unique_ptr<TVidSvPasizm> cachedAverage, plainAverage;
+  std::vector<int> goodsKeys;
+  int mismatches = 0;
+};
+
+TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites) {
+  history.documents(120);
+  history.deleteSome();
+  history.documents(60);
+  compareEverywhere();
+  ASSERT_EQ(mismatches, 0) << "the cache differs on the history as written";
+
+  // Cost updates line by line, committed as the tool commits them.
+  for (int round = 0; round < 4; ++round) {
+    toolCostUpdates(25, true);
+    compareSample(60);
+  }
+  ASSERT_EQ(mismatches, 0) << "after single-line cost updates";
+
+  // A reset over many lines at once.
+  Query reset(cached->mainFormDati().PRECES_DB);
+  reset.setSql("UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, O_ATGPRC "
+               "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPAV.DATUMS >= :DAT_NO)");
+  reset.setDateTime("DAT_NO", RandomHistory::day(kDays / 2));
+  reset.execSql();
+  commit();
+  compareSample(80);
+  ASSERT_EQ(mismatches, 0) << "after a set-based reset";
+
+  // Updates that are never committed: the rollback takes them back out of the cache as well.
+  toolCostUpdates(30, false);
+  cached->mainFormDati().PRECES_DB_TRAN.deactivate();
+  compareSample(80);
+  ASSERT_EQ(mismatches, 0) << "after a rollback";
+
+  // A line the tool adds, and more cost updates on top.
+  Query insert(cached->mainFormDati().PRECES_DB);
+  insert.setSql("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
+                "SELECT FIRST 1 90001, ISPRATLPAV, ISPRECE, 2.5, 3.25 FROM O_PRATL_PRC ORDER BY ISN");
+  insert.execSql();
+  commit();
+  compareSample(40);
+  toolCostUpdates(20, true);
+  compareSample(60);
+  ASSERT_EQ(mismatches, 0) << "after the tool added a line";
+
+  // Another user's documents count from the next step on.
+  history.documents(20);
+  cached->PutInOperacija("Tests", RandomHistory::day(0), "", "", 0, "", nullptr, 0);
+  compareEverywhere();
+  EXPECT_EQ(mismatches, 0) << "at the start of a step after other users' work";
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, MovementCacheEquivalence,
+                         ::testing::Values(Variant{11, 100}, Variant{12, 2}, Variant{13, 0}, Variant{14, 2}),
+                         [](const auto& info) {
+                           return "seed" + std::to_string(info.param.seed) + "_oneByOne" +
+                                  std::to_string(info.param.goodsReadOneByOne);
+                         });
+
+}  // namespace
+}  // namespace talvix::pricing
