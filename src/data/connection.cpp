@@ -76,6 +76,7 @@ void Connection::notify(DataEvent event, const Query* query) const {
 void Connection::close() {
   if (!attachment_) return;
   ++generation_;
+  statements_.clear();  // queries still holding one re-prepare after the next open
   notify(DataEvent::Discarded, nullptr);
   fb::Status status;
   if (transaction_.inTransaction()) {

@@ -8,12 +8,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 namespace talvix {
 
 class Query;
+struct PreparedStatement;
 
 // What happened to the data this connection sees, for a cache over the database that must follow
 // the connection's own work: a statement that is not a select ran (query holds its text and
@@ -46,6 +49,10 @@ class Connection {
   // Runs one statement without parameters or results in the default transaction.
   void executeImmediate(const std::string& sql);
 
+  // The prepared form of an SQL text, shared by every query on this connection that runs it, so a
+  // step that makes a fresh query per line still prepares its text once. Prepared lazily.
+  std::shared_ptr<PreparedStatement> statementFor(const std::string& sql);
+
   // Observers live as long as the connection or until removed; they must not throw.
   int addDataObserver(DataObserver observer);
   void removeDataObserver(int id);
@@ -57,6 +64,7 @@ class Connection {
   Transaction transaction_;
   std::uint64_t generation_ = 0;
   std::vector<std::pair<int, DataObserver>> observers_;
+  std::unordered_map<std::string, std::shared_ptr<PreparedStatement>> statements_;
   int nextObserver_ = 1;
 };
 

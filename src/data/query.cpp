@@ -102,7 +102,7 @@ std::string upper(std::string text) {
 
 }  // namespace
 
-struct Query::Prepared {
+struct PreparedStatement {
   PositionalSql text;
   std::uint64_t generation = 0;
   fb::Handle<Firebird::IStatement> statement;
@@ -117,6 +117,24 @@ struct Query::Prepared {
   fb::Handle<Firebird::IMessageMetadata> input;
 };
 
+namespace {
+// Texts built with literals (a tool filling a database) would otherwise pile up.
+constexpr std::size_t kStatementsKept = 512;
+}  // namespace
+
+std::shared_ptr<PreparedStatement> Connection::statementFor(const std::string& sql) {
+  auto& slot = statements_[sql];
+  if (!slot) {
+    if (statements_.size() > kStatementsKept)
+      std::erase_if(statements_, [](const auto& entry) { return entry.second && entry.second.use_count() == 1; });
+    auto made = std::make_shared<PreparedStatement>();
+    made->text = toPositional(sql);
+    statements_[sql] = made;  // the erase above may have moved the slot
+    return made;
+  }
+  return slot;
+}
+
 Query::Query(Connection& connection) : connection_(connection) {}
 Query::~Query() = default;
 
@@ -124,12 +142,7 @@ void Query::setSql(const std::string& sql) {
   close();
   params_.clear();
   sql_ = sql;
-  auto& slot = cache_[sql];
-  if (!slot) {
-    slot = std::make_unique<Prepared>();
-    slot->text = toPositional(sql);
-  }
-  current_ = slot.get();
+  current_ = connection_.statementFor(sql);
 }
 
 Query::Param& Query::param(const std::string& name) {

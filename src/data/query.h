@@ -3,7 +3,8 @@
 // way the tool's steps use one: set the SQL text with named parameters (:NAME), bind values by
 // name, then open() a select (every row is fetched into memory, so commits and updates may follow
 // while the rows are walked) or execSql() anything else. A text is prepared once per connection and
-// re-executed with new values, also after the query switched to another text and back.
+// re-executed with new values, also by another query on the same connection (see
+// Connection::statementFor).
 // Fields are read by name; NULL reads as 0, 0.0 or "".
 #include "data/connection.h"
 #include "data/date_time.h"
@@ -66,7 +67,7 @@ class Query {
   DateTime asDateTime(const std::string& name) const { return asDateTime(fieldIndex(name)); }
   std::string asString(const std::string& name) const { return asString(fieldIndex(name)); }
 
-  struct Prepared;
+  using Prepared = PreparedStatement;
   enum class Kind : std::uint8_t { Null, Integer, Double, DateTime, Text, Boolean, Other };
 
  private:
@@ -87,8 +88,7 @@ class Query {
   Connection& connection_;
   Transaction* transaction_ = nullptr;
   std::string sql_;
-  Prepared* current_ = nullptr;
-  std::unordered_map<std::string, std::unique_ptr<Prepared>> cache_;
+  std::shared_ptr<Prepared> current_;
   std::unordered_map<std::string, Param> params_;
 
   bool active_ = false;
