@@ -2,6 +2,7 @@
 
 #include "average/line_by_line.h"
 #include "data/query.h"
+#include "run/line_reset.h"
 #include "run/operation_entry.h"
 
 #include <string>
@@ -37,8 +38,7 @@ void AssignBalancesWeighted(RunContext& ctx) {
     update.setSql(kUpdate);
     Query select(ctx.db());
     select.setSql(kSelect + ctx.state.ServicesFilter);
-    select.setDateTime("DAT_NO", settings.firstDay());
-    select.setDateTime("DAT_LIDZ", settings.lastDay());
+    bindPeriod(select, settings);
     select.open();
     // Not committed line by line: the lines of this step become durable together, below.
     priceLineByLine(ctx, select, update,

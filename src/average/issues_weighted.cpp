@@ -2,6 +2,7 @@
 
 #include "average/line_by_line.h"
 #include "data/query.h"
+#include "run/line_reset.h"
 #include "run/operation_entry.h"
 
 #include <string>
@@ -36,8 +37,7 @@ void AssignIssuesWeighted(RunContext& ctx) {
 
   Query select(ctx.db());
   select.setSql(std::string(kSelectSql) + ctx.state.ServicesFilter + kSelectOrder);
-  select.setDateTime("DAT_NO", s.firstDay());
-  select.setDateTime("DAT_LIDZ", s.lastDay());
+  bindPeriod(select, s);
   select.open();
   priceLineByLine(ctx, select, update,
                   {.costParameter = "IEP_CENA", .transfer = false, .singleKind = true, .firstCounter = 0,

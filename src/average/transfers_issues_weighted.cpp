@@ -2,6 +2,7 @@
 
 #include "data/query.h"
 #include "run/finite_price.h"
+#include "run/line_reset.h"
 #include "run/operation_entry.h"
 #include "run/stop_request.h"
 
@@ -97,8 +98,7 @@ void AssignTransfersIssuesWeighted(RunContext& ctx) {
 
   const std::string& filter = ctx.state.ServicesFilter;
   select.setSql(kTransferHalf + filter + kIssueHalf + filter + kOrder);
-  select.setDateTime("DAT_NO", settings.firstDay());
-  select.setDateTime("DAT_LIDZ", settings.lastDay());
+  bindPeriod(select, settings);
   select.open();
 
   TVidSvPasizm& calculator = ctx.average();

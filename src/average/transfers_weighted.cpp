@@ -2,6 +2,7 @@
 
 #include "average/line_by_line.h"
 #include "data/query.h"
+#include "run/line_reset.h"
 #include "run/operation_entry.h"
 
 #include <string>
@@ -36,8 +37,7 @@ void AssignTransfersWeighted(RunContext& ctx) {
   update.setSql(kUpdate);
   Query select(ctx.db());
   select.setSql(std::string(kSelect) + kOrder);
-  select.setDateTime("DAT_NO", settings.firstDay());
-  select.setDateTime("DAT_LIDZ", settings.lastDay());
+  bindPeriod(select, settings);
   select.open();
   // ISNODALA is the sending department.
   priceLineByLine(ctx, select, update,

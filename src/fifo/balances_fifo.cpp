@@ -3,9 +3,10 @@
 #include "data/query.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
-#include "run/operation_entry.h"
 #include "fifo/price_sources.h"
 #include "run/finite_price.h"
+#include "run/line_reset.h"
+#include "run/operation_entry.h"
 #include "run/stop_request.h"
 
 #include <string>
@@ -56,11 +57,6 @@ struct BalanceFields {
   int date, dept, goods, quantity, isn, serial;
 };
 
-void bindPeriod(RunContext& ctx, Query& query) {
-  query.setDateTime("DAT_NO", ctx.settings.firstDay());
-  query.setDateTime("DAT_LIDZ", ctx.settings.lastDay());
-}
-
 // Serial price, then last purchase price, then FIFO with the remembered line.
 class BalancePricer {
  public:
@@ -102,7 +98,7 @@ void AssignBalancesFifo(RunContext& ctx) {
   Query lines(ctx.db());
   if (mode == kAllAnew) {
     lines.setSql(std::string(kResetSql) + " " + ctx.state.ServicesFilter + ") ");
-    bindPeriod(ctx, lines);
+    bindPeriod(lines, ctx.settings);
     lines.execSql();
     ctx.commitIfActive();
   }
@@ -112,7 +108,7 @@ void AssignBalancesFifo(RunContext& ctx) {
   BalancePricer pricer(ctx, update);
   lines.close();
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
-  bindPeriod(ctx, lines);
+  bindPeriod(lines, ctx.settings);
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const BalanceFields fields(lines);

@@ -2,10 +2,11 @@
 
 #include "data/query.h"
 #include "fifo/last_priced_key.h"
-#include "run/operation_entry.h"
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
 #include "run/finite_price.h"
+#include "run/line_reset.h"
+#include "run/operation_entry.h"
 #include "run/stop_request.h"
 
 #include <string>
@@ -73,29 +74,6 @@ struct IssueFields {
   int date, dept, goods, quantity, isn, tax, client, price, markup, serial;
 };
 
-void bindPeriod(RunContext& ctx, Query& query) {
-  query.setDateTime("DAT_NO", ctx.settings.firstDay());
-  query.setDateTime("DAT_LIDZ", ctx.settings.lastDay());
-}
-
-void resetIssueCosts(RunContext& ctx, Query& lines, Query& update) {
-  lines.setSql(kResetSelectSql + ctx.state.ServicesFilter);
-  update.setSql(kResetUpdateSql);
-  bindPeriod(ctx, lines);
-  lines.open();
-  const int isn = lines.fieldIndex("ISN");
-  int counter = 0;
-  for (lines.first(); !lines.eof(); lines.next()) {
-    ctx.log.AddProcessLine("Dzēšu " + std::to_string(counter), true);
-    ++counter;
-    ctx.log.repaintWindow();
-    update.setInteger("ISN", lines.asInteger(isn));
-    update.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
-  }
-}
-
 // The five rules in their order; the key is consulted and moved only by the last two.
 class IssuePricer {
  public:
@@ -141,12 +119,13 @@ void AssignIssuesFifo(RunContext& ctx) {
   Query update(ctx.db());
   const int mode = ctx.settings.issues;
   writeOperationEntry(ctx, kOperationLabel, kOperationKey, mode);
-  if (mode == kAllAnew) resetIssueCosts(ctx, lines, update);
+  if (mode == kAllAnew)
+    resetLinesOneByOne(ctx, lines, update, {kResetUpdateSql, kResetSelectSql + ctx.state.ServicesFilter, 0, true});
 
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
   update.setSql(kUpdateSql);
   IssuePricer pricer(ctx, update);
-  bindPeriod(ctx, lines);
+  bindPeriod(lines, ctx.settings);
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const IssueFields fields(lines);

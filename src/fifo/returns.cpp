@@ -2,9 +2,10 @@
 
 #include "data/query.h"
 #include "fifo/issues_fifo.h"
-#include "run/operation_entry.h"
 #include "fifo/price_sources.h"
 #include "run/finite_price.h"
+#include "run/line_reset.h"
+#include "run/operation_entry.h"
 #include "run/stop_request.h"
 
 #include <string>
@@ -65,11 +66,6 @@ struct ReturnFields {
   }
   int date, goods, quantity, isn, client, origin, price, markup, serial;
 };
-
-void bindPeriod(RunContext& ctx, Query& query) {
-  query.setDateTime("DAT_NO", ctx.settings.firstDay());
-  query.setDateTime("DAT_LIDZ", ctx.settings.lastDay());
-}
 
 class ReturnPricer {
  public:
@@ -143,7 +139,7 @@ void AssignReturns(RunContext& ctx) {
   writeOperationEntry(ctx, kOperationLabel, kOperationKey, mode);
   if (mode == kAllAnew) {
     lookup.setSql(kResetSql + ctx.state.ServicesFilter + kResetEnd);
-    bindPeriod(ctx, lookup);
+    bindPeriod(lookup, ctx.settings);
     lookup.execSql();
     ctx.tran().commitRetaining();
   }
@@ -152,7 +148,7 @@ void AssignReturns(RunContext& ctx) {
   Query update(ctx.db());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter);
   update.setSql(kUpdateSql);
-  bindPeriod(ctx, lines);
+  bindPeriod(lines, ctx.settings);
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const ReturnFields fields(lines);

@@ -3,10 +3,11 @@
 #include "data/query.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
-#include "run/operation_entry.h"
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
 #include "run/finite_price.h"
+#include "run/line_reset.h"
+#include "run/operation_entry.h"
 #include "run/stop_request.h"
 
 #include <string>
@@ -56,29 +57,6 @@ struct TransferFields {
   int date, dept, goods, quantity, isn, tax, serial;
 };
 
-void bindPeriod(RunContext& ctx, Query& query) {
-  query.setDateTime("DAT_NO", ctx.settings.firstDay());
-  query.setDateTime("DAT_LIDZ", ctx.settings.lastDay());
-}
-
-void resetTransferCosts(RunContext& ctx, Query& update) {
-  update.setSql(kResetUpdateSql);
-  Query lines(ctx.db());
-  lines.setSql(kResetSelectSql + ctx.state.ServicesFilter);
-  bindPeriod(ctx, lines);
-  lines.open();
-  const int isn = lines.fieldIndex("ISN");
-  int counter = 1;
-  for (lines.first(); !lines.eof(); lines.next()) {
-    ctx.log.AddProcessLine("Dzēšu " + std::to_string(counter), true);
-    ++counter;
-    update.setInteger("ISN", lines.asInteger(isn));
-    update.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
-  }
-}
-
 // Serial price first, then first sale price, then last purchase price, then FIFO; the last two
 // move the remembered line, only FIFO reuses it.
 class TransferPricer {
@@ -124,13 +102,17 @@ void AssignTransfersFifo(RunContext& ctx) {
   const int mode = ctx.settings.transfers;
   writeOperationEntry(ctx, kOperationLabel, kOperationKey, mode);
   Query update(ctx.db());
-  if (mode == kAllAnew) resetTransferCosts(ctx, update);
+  if (mode == kAllAnew) {
+    Query lines(ctx.db());
+    resetLinesOneByOne(ctx, lines, update,
+                       {kResetUpdateSql, kResetSelectSql + ctx.state.ServicesFilter, 1, false});
+  }
 
   Query lines(ctx.db());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
   update.setSql(kUpdateSql);
   TransferPricer pricer(ctx, update);
-  bindPeriod(ctx, lines);
+  bindPeriod(lines, ctx.settings);
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const TransferFields fields(lines);

@@ -7,6 +7,7 @@
 #include "data/query.h"
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
+#include "run/line_reset.h"
 #include "run/run_stamp.h"
 #include "run/stop_request.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr const char* kHeading = "Piešķir vidējā svērtā";
 constexpr const char* kDone = "Vidējā svērtā piešķiršana pabeigta ";
 constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\IepCenSad";
-constexpr const char* kDeleting = "Dzēšu ";
 
 constexpr const char* kResetBalancesSql =
     "UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN            FROM "
@@ -40,31 +40,6 @@ constexpr const char* kIssueLinesSql =
     "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN "
     ":DAT_NO AND :DAT_LIDZ ";
 
-void bindPeriod(Query& query, const RunSettings& s) {
-  query.setDateTime("DAT_NO", s.firstDay());
-  query.setDateTime("DAT_LIDZ", s.lastDay());
-}
-
-// Zeroes the selected lines one by one, each committed, counting "Dzēšu n" on one line.
-void resetLines(RunContext& ctx, Query& update, Query& select, const char* updateSql, const std::string& selectSql,
-                bool repaintEachRow) {
-  update.setSql(updateSql);
-  select.setSql(selectSql);
-  bindPeriod(select, ctx.settings);
-  select.open();
-  const int isn = select.fieldIndex("ISN");
-  int counter = 0;
-  for (select.first(); !select.eof(); select.next()) {
-    ctx.log.AddProcessLine(kDeleting + std::to_string(counter), true);
-    ++counter;
-    if (repaintEachRow) ctx.log.repaintWindow();
-    update.setInteger("ISN", select.asInteger(isn));
-    update.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
-  }
-}
-
 }  // namespace
 
 void ResetCosts(RunContext& ctx) {
@@ -79,8 +54,10 @@ void ResetCosts(RunContext& ctx) {
     ctx.tran().commitRetaining();
     stopPoint();
   }
-  if (s.transfers == kAllAnew) resetLines(ctx, update, select, kResetTransferSql, kTransferLinesSql + filter, false);
-  if (s.issues == kAllAnew) resetLines(ctx, update, select, kResetIssueSql, kIssueLinesSql + filter, true);
+  if (s.transfers == kAllAnew)
+    resetLinesOneByOne(ctx, select, update, {kResetTransferSql, kTransferLinesSql + filter, 0, false});
+  if (s.issues == kAllAnew)
+    resetLinesOneByOne(ctx, select, update, {kResetIssueSql, kIssueLinesSql + filter, 0, true});
 }
 
 void WeightedAverageRun(RunContext& ctx) {
