@@ -2,8 +2,8 @@
 
 #include "average/line_by_line.h"
 #include "data/query.h"
-#include "run/line_reset.h"
-#include "run/operation_entry.h"
+#include "step/line_reset.h"
+#include "step/operation_entry.h"
 
 #include <string>
 

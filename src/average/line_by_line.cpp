@@ -1,7 +1,7 @@
 #include "average/line_by_line.h"
 
-#include "run/finite_price.h"
-#include "run/stop_request.h"
+#include "step/finite_price.h"
+#include "step/stop_request.h"
 
 #include <string>
 

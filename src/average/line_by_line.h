@@ -4,7 +4,7 @@
 // bound as the step's cost parameter and written by the step's update. The select must hold ISN,
 // ISPRECE, ISNODALA and DATUMS and be open.
 #include "data/query.h"
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

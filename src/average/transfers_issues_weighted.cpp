@@ -1,10 +1,10 @@
 #include "average/transfers_issues_weighted.h"
 
 #include "data/query.h"
-#include "run/finite_price.h"
-#include "run/line_reset.h"
-#include "run/operation_entry.h"
-#include "run/stop_request.h"
+#include "step/finite_price.h"
+#include "step/line_reset.h"
+#include "step/operation_entry.h"
+#include "step/stop_request.h"
 
 #include <string>
 

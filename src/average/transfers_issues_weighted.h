@@ -1,7 +1,7 @@
 #pragma once
 // Transfers and issues together by weighted average, in date order, one price per run of lines of a
 // goods and department up to its next stock-in.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

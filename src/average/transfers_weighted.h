@@ -1,6 +1,6 @@
 #pragma once
 // Transfers by weighted average, when issues are not priced in the same run.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Goods-balance documents by FIFO.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

@@ -2,7 +2,7 @@
 // Issues (sales and write-offs) by FIFO, and the lookups other kinds share: the receipt price of a
 // serial-numbered unit, the cost of an earlier sale to the same client, and the latest goods-balance
 // cost before a date.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

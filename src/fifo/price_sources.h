@@ -1,7 +1,7 @@
 #pragma once
 // The small price rules the FIFO steps and returns share: when the serial-number lookup applies,
 // the first sale price without tax, a line's sale price and the 0.01 tolerance of a sale-price match.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

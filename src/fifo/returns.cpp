@@ -3,10 +3,10 @@
 #include "data/query.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/price_sources.h"
-#include "run/finite_price.h"
-#include "run/line_reset.h"
-#include "run/operation_entry.h"
-#include "run/stop_request.h"
+#include "step/finite_price.h"
+#include "step/line_reset.h"
+#include "step/operation_entry.h"
+#include "step/stop_request.h"
 
 #include <string>
 

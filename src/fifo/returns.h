@@ -1,7 +1,7 @@
 #pragma once
 // Returns from clients, under either method: priced from the unit's receipt, an earlier sale to the
 // client at the same price, the latest goods-balance cost or the latest receipt price.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

@@ -5,10 +5,10 @@
 #include "fifo/last_priced_key.h"
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
-#include "run/finite_price.h"
-#include "run/line_reset.h"
-#include "run/operation_entry.h"
-#include "run/stop_request.h"
+#include "step/finite_price.h"
+#include "step/line_reset.h"
+#include "step/operation_entry.h"
+#include "step/stop_request.h"
 
 #include <string>
 #include <vector>
@@ -79,7 +79,7 @@ class TransferPricer {
       bind(key_.price());
     } else {
       const double day = DayQuantity(ctx_.state.sqlDienDaudzums, line.goods, line.dept, line.date);
-      const double stock = StockQuantity(ctx_, line.goods, line.dept, line.date);
+      const double stock = StockQuantity(ctx_.pricing, line.goods, line.dept, line.date);
       bind(ctx_.pricing.GetPasizmaksa(line.goods, line.dept, line.date, stock, line.quantity, day, list_));
     }
     key_.remember(line.date, line.dept, line.goods, update_.paramDouble("CENA"));

@@ -1,7 +1,7 @@
 #pragma once
 // Transfers by FIFO: every transfer line of the period without cost gets the sending department's
 // FIFO cost (or the first-sale, serial or last-purchase price the options ask for).
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

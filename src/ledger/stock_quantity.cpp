@@ -11,16 +11,16 @@ constexpr const char* kConfirmedBalanceSql =
     "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')";
 }
 
-double StockQuantity(RunContext& ctx, int goods, int dept, DateTime date) {
-  double result = ctx.pricing.PrecValid(goods, dept, date);
-  Query query(ctx.db());
+double StockQuantity(PricingLibrary& pricing, int goods, int dept, DateTime date) {
+  double result = pricing.PrecValid(goods, dept, date);
+  Query query(pricing.mainFormDati().PRECES_DB);
   query.setSql(kConfirmedBalanceSql);
   query.setDateTime("DATUMS", date);
   query.setInteger("ISDEPART", dept);
   query.setInteger("ISPRECE", goods);
   query.open();
   const int document = query.eof() ? 0 : query.asInteger(0);
-  if (document > 0) result += ctx.pricing.ApgrozDaudzums(goods, dept, date);
+  if (document > 0) result += pricing.ApgrozDaudzums(goods, dept, date);
   return result;
 }
 

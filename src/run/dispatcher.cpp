@@ -3,7 +3,7 @@
 #include "data/db_error.h"
 #include "data/query.h"
 #include "run/fifo_run.h"
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 #include "run/weighted_average_run.h"
 
 #include <string>

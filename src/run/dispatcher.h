@@ -2,7 +2,7 @@
 // The assign button's action: refuse a blocked period, save the settings, read the database's
 // costing method, then either repeat FIFO passes (recovering from database errors by itself) or run
 // the weighted average once after the 100-day rule.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

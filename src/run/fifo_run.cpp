@@ -4,7 +4,7 @@
 #include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
 #include "fifo/transfers_fifo.h"
-#include "run/run_stamp.h"
+#include "step/run_stamp.h"
 
 #include <memory>
 #include <string>

@@ -7,9 +7,9 @@
 #include "data/query.h"
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
-#include "run/line_reset.h"
-#include "run/run_stamp.h"
-#include "run/stop_request.h"
+#include "step/line_reset.h"
+#include "step/run_stamp.h"
+#include "step/stop_request.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 // The weighted-average run (a single pass) and the price reset that opens it.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 namespace talvix {
 

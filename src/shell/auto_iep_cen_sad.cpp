@@ -2,7 +2,7 @@
 
 #include "pricing/library.h"
 #include "run/dispatcher.h"
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
 #include "shell/message_boxes.h"

@@ -8,10 +8,10 @@
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
 // the program instead.
 #include "registry/registry_store.h"
-#include "run/progress_log.h"
-#include "run/run_context.h"
-#include "run/run_settings.h"
-#include "run/sleeper.h"
+#include "step/progress_log.h"
+#include "step/run_context.h"
+#include "step/run_settings.h"
+#include "step/sleeper.h"
 #include "shell/export.h"
 
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 
 #include <QApplication>
 

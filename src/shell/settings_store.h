@@ -3,7 +3,7 @@
 // the window's settings (period, modes, options), loaded once at creation and saved before each run
 // and on closing. Every key and value name the window uses stands here.
 #include "registry/registry_store.h"
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 
 #include <string>
 #include <vector>

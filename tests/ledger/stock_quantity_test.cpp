@@ -62,7 +62,7 @@ TEST_P(StockQuantityTest, AddsTheBalanceFigureOnlyForAConfirmedDocumentThatDay) 
   const int g = db.goods();
   row.documents(db, g);
   RunContext ctx = context();
-  const double stock = StockQuantity(ctx, g, 2, mar(5));
+  const double stock = StockQuantity(ctx.pricing, g, 2, mar(5));
   const std::string key = std::to_string(g) + ",2," + formatIsoDate(mar(5));
   std::vector<std::string> expected{"PrecValid(" + key + ")"};
   if (row.added) expected.push_back("ApgrozDaudzums(" + key + ")");
@@ -79,7 +79,7 @@ TEST(StockQuantityServices, ABalanceOfAServiceCountsWhateverTheServicesFilter) {
   f.settings.skipServices = true;
   f.state.ServicesFilter = kServicesFilterText;
   RunContext ctx = f.context();
-  EXPECT_EQ(StockQuantity(ctx, service, 2, mar(5)), f.pricing.precValid + f.pricing.apgrozDaudzums);
+  EXPECT_EQ(StockQuantity(ctx.pricing, service, 2, mar(5)), f.pricing.precValid + f.pricing.apgrozDaudzums);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "registry/registry_store.h"
 #include "run/dispatcher.h"
 #include "run/fifo_run.h"
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "data/connection.h"
 #include "data/query.h"
 #include "data/transaction.h"
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "server_run_fixture.h"
 
 #include <csignal>

@@ -1,7 +1,7 @@
 // The server goes away in the middle of a continuous FIFO run and comes back 40 seconds later: the
 // run reports the loss, counts down, fails one reconnect while the server is still down, then
 // connects again and goes on as if nothing had happened.
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "server_run_fixture.h"
 
 #include <csignal>

@@ -3,7 +3,7 @@
 #include "data/connection.h"
 #include "data/query.h"
 #include "registry/registry_store.h"
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "tools/demo/demo_history.h"
 
 #include <cmath>

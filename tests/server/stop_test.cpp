@@ -1,7 +1,7 @@
 // SIGTERM in the middle of a pass that assigns every cost anew: the line being written is finished
 // and committed, the program ends with status 0, and a later run takes the work to the end that an
 // uninterrupted run reaches.
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "server_run_fixture.h"
 
 #include <csignal>

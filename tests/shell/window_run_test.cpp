@@ -2,7 +2,7 @@
 // window's list, and whatever leaves it ends in the right place.
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 #include "shell/progress_list.h"
 #include "shell/radio_group.h"
 #include "shell_fixture.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The progress log as a plain list of texts (without the time stamps), with the window's rules for
 // replacing the last line, and a count of window repaints.
-#include "run/progress_log.h"
+#include "step/progress_log.h"
 
 #include <string>
 #include <vector>

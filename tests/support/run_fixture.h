@@ -4,7 +4,7 @@
 // window's kept state. Tests set `settings` and call a step with `context()`.
 #include "data/main_form_dati.h"
 #include "registry/registry_store.h"
-#include "run/run_context.h"
+#include "step/run_context.h"
 #include "support/recording_log.h"
 #include "support/recording_pricing.h"
 #include "support/test_database.h"

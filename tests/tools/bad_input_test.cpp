@@ -4,7 +4,7 @@
 // where, and nothing is lost.
 #include "data/query.h"
 #include "registry/registry_store.h"
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // lists it in the registry's database list so the tool opens it.
 #include "data/date_time.h"
 #include "registry/registry_store.h"
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 #include "shell/settings_store.h"
 #include "tools/demo/demo_history.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The one operation-log entry every assignment step writes before its select: the step's
 // label, today, its key text with the mode digit ("PARV=1") and the period.
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 #include <string>
 

@@ -5,9 +5,9 @@
 // weighted-average calculator). The window builds it at the button press; tests build it directly.
 #include "data/pricing_library.h"
 #include "ledger/day_quantity_table.h"
-#include "run/progress_log.h"
-#include "run/run_settings.h"
-#include "run/sleeper.h"
+#include "step/progress_log.h"
+#include "step/run_settings.h"
+#include "step/sleeper.h"
 
 #include <atomic>
 #include <functional>

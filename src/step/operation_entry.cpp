@@ -1,4 +1,4 @@
-#include "run/operation_entry.h"
+#include "step/operation_entry.h"
 
 namespace talvix {
 

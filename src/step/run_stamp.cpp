@@ -1,4 +1,4 @@
-#include "run/run_stamp.h"
+#include "step/run_stamp.h"
 
 #include "data/date_time.h"
 #include "registry/registry_store.h"

@@ -1,4 +1,4 @@
-#include "run/sleeper.h"
+#include "step/sleeper.h"
 
 #include <chrono>
 #include <thread>

@@ -2,7 +2,7 @@
 // Binding a run's period, and the reset that sets the cost of every selected line to 0.0 one line
 // at a time, each committed, while the last progress line counts "Dzēšu n".
 #include "data/query.h"
-#include "run/run_context.h"
+#include "step/run_context.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 
 #include <atomic>
 #include <csignal>

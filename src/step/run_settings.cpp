@@ -1,4 +1,4 @@
-#include "run/run_settings.h"
+#include "step/run_settings.h"
 
 namespace talvix {
 

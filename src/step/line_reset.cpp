@@ -1,6 +1,6 @@
-#include "run/line_reset.h"
+#include "step/line_reset.h"
 
-#include "run/stop_request.h"
+#include "step/stop_request.h"
 
 namespace talvix {
 namespace {
