@@ -347,4 +347,10 @@ void TAutoIepCenSad::AddProcessLine(const std::string& text, bool replaceLast) {
   lstProcess->addLine(text, replaceLast);
 }
 
-void TAutoIepCenSad::repaintWindow() { repaint(); }
+// Steps ask for a repaint per line during a reset; once a frame is all the eye can see.
+void TAutoIepCenSad::repaintWindow() {
+  constexpr qint64 kFrameMs = 30;
+  if (sinceRepaint_.isValid() && sinceRepaint_.elapsed() < kFrameMs) return;
+  repaint();
+  sinceRepaint_.start();
+}

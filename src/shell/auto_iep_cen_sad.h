@@ -14,6 +14,7 @@
 #include "step/sleeper.h"
 #include "shell/export.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -120,6 +121,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   bool terminateRequested_ = false;
   bool running_ = false;
   bool centred_ = false;
+  QElapsedTimer sinceRepaint_;
 };
 
 // The window, once created.

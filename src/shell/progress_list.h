@@ -1,8 +1,10 @@
 #pragma once
 // lstProcess, the tool's only log. A line is the time of day in the user's long time format, one
-// blank and the caller's text. Every write selects the last line and paints the list before it
-// returns, because a run holds the window's thread; the list also lets the window's pending paint
-// events through now and then (never user input) so the desktop does not take the window for hung.
+// blank and the caller's text. A new line is selected and painted before the write returns,
+// because a run holds the window's thread; a line rewritten in place is painted at most once a
+// frame. The list also lets the window's pending paint events through now and then (never user
+// input) so the desktop does not take the window for hung. Every write reaches the line observer.
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QLocale>
 #include <QTime>
@@ -23,6 +25,14 @@ class ProgressList : public QListWidget {
 
   // Appends the line, or with replaceLast overwrites the last one (appends to an empty list).
   void addLine(const std::string& text, bool replaceLast);
+
+ private:
+  // The time text, formatted once a second.
+  QString timeStamp();
+
+  QElapsedTimer sincePaint_;
+  int stampSecond_ = -1;
+  QString stamp_;
 };
 
 // The locale's long time format without the time zone, which Qt's long format carries.
