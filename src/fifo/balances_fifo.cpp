@@ -5,6 +5,7 @@
 #include "fifo/last_priced_key.h"
 #include "fifo/price_sources.h"
 #include "step/finite_price.h"
+#include "step/held_cost.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
@@ -112,6 +113,7 @@ void AssignBalancesFifo(RunContext& ctx) {
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const BalanceFields fields(lines);
+  const int held = lines.fieldIndex("IEP_CENA");
   int counter = 1;
   for (lines.first(); !lines.eof(); lines.next()) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
@@ -119,8 +121,10 @@ void AssignBalancesFifo(RunContext& ctx) {
     const BalanceLine line = fields.read(lines);
     update.setInteger("ISN", line.isn);
     pricer.price(line);
-    update.execSql();
-    ctx.commitIfActive();
+    if (!HeldCost::of(lines, held).same(update.paramDouble("IEP_CENA"))) {
+      update.execSql();
+      ctx.commitIfActive();
+    }
     stopPoint();
   }
   ctx.log.AddProcessLine(kClosing, false);

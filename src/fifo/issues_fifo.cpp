@@ -5,6 +5,7 @@
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
 #include "step/finite_price.h"
+#include "step/held_cost.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
@@ -129,6 +130,7 @@ void AssignIssuesFifo(RunContext& ctx) {
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const IssueFields fields(lines);
+  const int held = lines.fieldIndex("IEP_CENA");
   int counter = 0;
   for (lines.first(); !lines.eof(); lines.next()) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
@@ -136,8 +138,10 @@ void AssignIssuesFifo(RunContext& ctx) {
     const IssueLine line = fields.read(lines);
     update.setInteger("ISN", line.isn);
     pricer.price(line);
-    update.execSql();
-    ctx.tran().commitRetaining();
+    if (!HeldCost::of(lines, held).same(update.paramDouble("IEP_CENA"))) {
+      update.execSql();
+      ctx.tran().commitRetaining();
+    }
     stopPoint();
   }
   ctx.commitIfActive();

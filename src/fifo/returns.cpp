@@ -4,6 +4,7 @@
 #include "fifo/issues_fifo.h"
 #include "fifo/price_sources.h"
 #include "step/finite_price.h"
+#include "step/held_cost.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
@@ -52,19 +53,21 @@ struct ReturnLine {
   double price;
   double markup;
   int serial;
+  HeldCost held;
 };
 
 struct ReturnFields {
   explicit ReturnFields(const Query& q)
       : date(q.fieldIndex("DATUMS")), goods(q.fieldIndex("ISPRECE")), quantity(q.fieldIndex("DAUDZUMS")),
         isn(q.fieldIndex("ISN")), client(q.fieldIndex("ISKLIENT")), origin(q.fieldIndex("FROM_WHAT")),
-        price(q.fieldIndex("CENA")), markup(q.fieldIndex("PIECENOJ")), serial(q.fieldIndex("ISSERTIF")) {}
+        price(q.fieldIndex("CENA")), markup(q.fieldIndex("PIECENOJ")), serial(q.fieldIndex("ISSERTIF")),
+        held(q.fieldIndex("IEP_CENA")) {}
   ReturnLine read(const Query& q) const {
     return {q.asDateTime(date),  q.asInteger(goods),  q.asDouble(quantity), q.asInteger(isn),
             q.asInteger(client), q.asInteger(origin), q.asDouble(price),    q.asDouble(markup),
-            q.asInteger(serial)};
+            q.asInteger(serial), HeldCost::of(q, held)};
   }
-  int date, goods, quantity, isn, client, origin, price, markup, serial;
+  int date, goods, quantity, isn, client, origin, price, markup, serial, held;
 };
 
 class ReturnPricer {
@@ -115,14 +118,17 @@ class ReturnPricer {
     return lookup_.eof() ? 0.0 : lookup_.asDouble("IEP_CENA");
   }
 
-  void write(const ReturnLine& line, double price) {
-    update_.setDouble("IEP_CENA", finitePrice(price));
+  // False when the line already holds the price.
+  bool write(const ReturnLine& line, double price) {
+    price = finitePrice(price);
+    if (line.held.same(price)) return false;
+    update_.setDouble("IEP_CENA", price);
     update_.setInteger("ISN", line.isn);
     update_.execSql();
+    return true;
   }
   void writeAndCommit(const ReturnLine& line, double price) {
-    write(line, price);
-    ctx_.tran().commitRetaining();
+    if (write(line, price)) ctx_.tran().commitRetaining();
   }
 
   RunContext& ctx_;

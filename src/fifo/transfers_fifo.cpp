@@ -6,6 +6,7 @@
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
 #include "step/finite_price.h"
+#include "step/held_cost.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
@@ -116,6 +117,7 @@ void AssignTransfersFifo(RunContext& ctx) {
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const TransferFields fields(lines);
+  const int held = lines.fieldIndex("CENA");
   int counter = 0;
   for (lines.first(); !lines.eof(); lines.next()) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
@@ -123,8 +125,10 @@ void AssignTransfersFifo(RunContext& ctx) {
     const TransferLine line = fields.read(lines);
     update.setInteger("ISN", line.isn);
     pricer.price(line);
-    update.execSql();
-    ctx.commitIfActive();
+    if (!HeldCost::of(lines, held).same(update.paramDouble("CENA"))) {
+      update.execSql();
+      ctx.commitIfActive();
+    }
     stopPoint();
   }
   ctx.commitIfActive();

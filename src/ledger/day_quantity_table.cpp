@@ -19,11 +19,28 @@ std::size_t DayQuantityTable::KeyHash::operator()(const Key& key) const {
 void DayQuantityTable::clear() {
   sums_.clear();
   loaded_ = false;
+  pending_ = {};
 }
 
-void DayQuantityTable::load(Connection& connection, const std::string& sql, DateTime firstDay, DateTime lastDay) {
+void DayQuantityTable::loadOnFirstUse(Connection& connection, std::string sql, DateTime firstDay, DateTime lastDay,
+                                      Transaction* transaction) {
+  clear();
+  pending_ = {&connection, transaction, std::move(sql), firstDay, lastDay};
+}
+
+void DayQuantityTable::loadPending() {
+  if (!pending_.connection) return;
+  const PendingLoad pending = std::move(pending_);
+  pending_ = {};
+  // A failed load leaves the table empty and not loaded; the error ends the pass.
+  load(*pending.connection, pending.sql, pending.firstDay, pending.lastDay, pending.transaction);
+}
+
+void DayQuantityTable::load(Connection& connection, const std::string& sql, DateTime firstDay, DateTime lastDay,
+                            Transaction* transaction) {
   clear();
   Query query(connection);
+  query.setTransaction(transaction);
   query.setSql(sql);
   query.setDateTime("DAT_NO", firstDay);
   query.setDateTime("DAT_LIDZ", lastDay);
@@ -36,7 +53,8 @@ void DayQuantityTable::load(Connection& connection, const std::string& sql, Date
   loaded_ = true;
 }
 
-double DayQuantityTable::quantity(int goods, int dept, DateTime date) const {
+double DayQuantityTable::quantity(int goods, int dept, DateTime date) {
+  loadPending();
   const auto it = sums_.find(Key{goods, dept, date});
   return it == sums_.end() ? 0.0 : it->second;
 }

@@ -39,8 +39,9 @@ constexpr const char* kBalanceSql2 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER 
 void LoadDayQuantities(RunContext& ctx) {
   const std::string& filter = ctx.state.ServicesFilter;
   const DateTime first = ctx.settings.firstDay(), last = ctx.settings.lastDay();
-  ctx.state.sqlDienDaudzums.load(ctx.db(), kOutflowSql1 + filter + kOutflowSql2 + filter + kOutflowSql3, first, last);
-  ctx.state.sqlDienDaudzAtlikumi.load(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last);
+  ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), kOutflowSql1 + filter + kOutflowSql2 + filter + kOutflowSql3,
+                                           first, last);
+  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last);
 }
 
 void FifoRun(RunContext& ctx) {

@@ -8,8 +8,8 @@ namespace talvix {
 
 void FifoRun(RunContext& ctx);
 
-// Empties both day-quantity tables and loads them for the period with the current services filter:
-// the outflow of transfers and issues, and the quantities on goods-balance documents.
+// Empties both day-quantity tables and sets them to load, at their first lookup, for the period with
+// the current services filter: the outflow of transfers and issues, and the goods-balance quantities.
 void LoadDayQuantities(RunContext& ctx);
 
 }  // namespace talvix

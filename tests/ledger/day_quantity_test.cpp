@@ -119,7 +119,7 @@ TEST_P(DayQuantityRowTest, SumsTheKey) {
   settings.skipServices = row.skipServices;
   row.documents(db, goodsKey, serviceKey);
   load();
-  const DayQuantityTable& table = row.table == Table::Outflow ? state.sqlDienDaudzums : state.sqlDienDaudzAtlikumi;
+  DayQuantityTable& table = row.table == Table::Outflow ? state.sqlDienDaudzums : state.sqlDienDaudzAtlikumi;
   EXPECT_EQ(DayQuantity(table, row.service ? serviceKey : goodsKey, row.dept, row.date), row.expected);
 }
 
