@@ -1,16 +1,23 @@
-// run_bench: how fast the tool prices, against the floor of the database itself.
-// Makes the benchmark database (a year, 2,000 goods, 8 departments, about 250,000 lines) and
-// reports, for each scenario on a fresh copy: seconds, lines per second, the ratio to the write
-// floor measured in the same run, the pricing-library calls and the process's peak memory.
-// Each scenario runs in a child process of its own, so its peak memory is its own.
+// run_bench: how fast the tool prices, as users run it and as bare steps, against the floor of the
+// database itself. Makes the benchmark database (a year, 2,000 goods, 8 departments, about 250,000
+// lines) and reports, for each scenario on a fresh copy: seconds, lines, lines per second, the ratio
+// to the scenario it is compared with, the pricing-library calls (bare steps only) and peak memory.
+// Bare steps run in a forked child; "host" scenarios start the shipped autoiepcensad-run on a
+// registry file of their own (window offscreen, output read and discarded). Each scenario is its
+// own process, so its peak memory is its own.
+//   run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--list]
 #include "bench/runs/counting_pricing.h"
 #include "data/query.h"
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
+#include "registry/registry_store.h"
 #include "run/fifo_run.h"
 #include "run/weighted_average_run.h"
+#include "shell/settings_store.h"
 #include "tools/demo/demo_history.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,10 +25,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace talvix;
@@ -36,9 +49,11 @@ struct Outcome {
 
 struct Row {
   std::string name;
+  std::string title;
   double seconds;
   Outcome outcome;
   long peakKb;
+  std::string comparedWith;  // a row's name, or ""
 };
 
 class SilentLog : public ProgressLog {
@@ -52,32 +67,72 @@ class NoSleep : public Sleeper {
   void sleepMilliseconds(int) override {}
 };
 
-void setForcedWrites(const std::string& path, bool on) {
-  const std::string command = "gfix -user SYSDBA -write " + std::string(on ? "sync " : "async ") + path;
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+// Runs a program without a shell; its output goes to /dev/null unless kept. Returns the exit status.
+int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, struct rusage* usage,
+          bool quiet) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> envText(extraEnv);
+  for (char** e = environ; *e; ++e) envText.emplace_back(*e);
+  std::vector<char*> env;
+  for (std::string& e : envText) env.push_back(e.data());
+  env.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
+  int status = 0;
+  struct rusage ignored {};
+  wait4(child, &status, 0, usage ? usage : &ignored);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The updates a mode-2 FIFO pass makes one by one: the transfer and issue resets, then every line.
-Outcome fifoWork(const std::string& path, DateTime first, DateTime last) {
+void setForcedWrites(const std::string& path, bool on) {
+  if (spawn({"gfix", "-user", "SYSDBA", "-write", on ? "sync" : "async", path}, {}, nullptr, false) != 0)
+    throw std::runtime_error("gfix -write failed on " + path);
+}
+
+void execute(const std::string& path, const std::string& sql) {
   Connection c;
   c.setDatabaseName(path);
   c.open();
-  auto between = [&](const std::string& sql) {
-    Query q(c);
-    q.setSql(sql);
-    q.setDateTime("DAT_NO", first);
-    q.setDateTime("DAT_LIDZ", last);
-    q.open();
-    return static_cast<long>(q.asInteger(0));
-  };
-  const long transfers = between(
-      "SELECT COUNT(*) FROM O_PARPAV P, O_PARPRC L WHERE P.ISN = L.ISPARVPAV AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ");
-  const long issues = between(
-      "SELECT COUNT(*) FROM O_PAVOUT P, O_PRCOUT L WHERE P.ISN = L.ISPAVOUT AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ");
-  const long returns = between("SELECT COUNT(*) FROM O_ATGPAV P, O_ATGPRC L WHERE P.ISN = L.ISATGPAV AND "
-                               "(P.FROM_WHAT IS NULL OR P.FROM_WHAT != 1) AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ");
-  const long balances = between("SELECT COUNT(*) FROM O_PRATL_PAV P, O_PRATL_PRC L WHERE P.ISN = L.ISPRATLPAV AND "
-                                "P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ");
+  c.executeImmediate(sql);
+  c.defaultTransaction().commit();
+}
+
+long countLines(Connection& c, const std::string& sql, DateTime first, DateTime last) {
+  Query q(c);
+  q.setSql(sql);
+  q.setDateTime("DAT_NO", first);
+  q.setDateTime("DAT_LIDZ", last);
+  q.open();
+  return q.asInteger(0);
+}
+
+// The lines a pass over the period may price, and the updates a mode-2 FIFO pass makes one by one:
+// the transfer and issue resets, then every line.
+Outcome periodWork(const std::string& path, DateTime first, DateTime last) {
+  Connection c;
+  c.setDatabaseName(path);
+  c.open();
+  const long transfers = countLines(
+      c, "SELECT COUNT(*) FROM O_PARPAV P, O_PARPRC L WHERE P.ISN = L.ISPARVPAV AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+      first, last);
+  const long issues = countLines(
+      c, "SELECT COUNT(*) FROM O_PAVOUT P, O_PRCOUT L WHERE P.ISN = L.ISPAVOUT AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+      first, last);
+  const long returns = countLines(c,
+                                  "SELECT COUNT(*) FROM O_ATGPAV P, O_ATGPRC L WHERE P.ISN = L.ISATGPAV AND "
+                                  "(P.FROM_WHAT IS NULL OR P.FROM_WHAT != 1) AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+                                  first, last);
+  const long balances = countLines(c,
+                                   "SELECT COUNT(*) FROM O_PRATL_PAV P, O_PRATL_PRC L WHERE P.ISN = L.ISPRATLPAV AND "
+                                   "P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+                                   first, last);
   Outcome o;
   o.lines = transfers + issues + returns + balances;
   o.updates = transfers + issues + o.lines;
@@ -108,7 +163,7 @@ Outcome writeFloor(const std::string& path, long updates) {
   return o;
 }
 
-Outcome runTool(const std::string& path, const RunSettings& settings, bool fifo) {
+Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo) {
   auto library = pricing::MainFormDatiDll();
   library->mainFormDati().PRECES_DB.setDatabaseName(path);
   library->mainFormDati().connect();
@@ -124,8 +179,8 @@ Outcome runTool(const std::string& path, const RunSettings& settings, bool fifo)
   return o;
 }
 
-// Runs work in a child process and returns its result, seconds and peak memory.
-Row measure(const std::string& name, const std::function<Outcome()>& work) {
+// Bare steps in a forked child: its result, seconds and peak memory.
+std::pair<double, Outcome> inChild(const std::string& name, const std::function<Outcome()>& work, long& peakKb) {
   int pipefd[2];
   if (pipe(pipefd) != 0) throw std::runtime_error("pipe");
   const pid_t child = fork();
@@ -153,13 +208,206 @@ Row measure(const std::string& name, const std::function<Outcome()>& work) {
   wait4(child, &status, 0, &usage);
   if (got != sizeof result || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error(name + " failed");
-  return Row{name, result.seconds, result.o, usage.ru_maxrss};
+  peakKb = usage.ru_maxrss;
+  return {result.seconds, result.o};
 }
 
-std::string copyOf(const std::string& master, const std::string& dir, const std::string& name) {
-  const std::string path = dir + "/" + name + ".fdb";
-  fs::copy_file(master, path, fs::copy_options::overwrite_existing);
-  return path;
+// The shipped host on its own registry file: the database listed and chosen, the settings saved as
+// the window saves them. Seconds from start to exit, and the host's peak memory.
+double runHost(const std::string& dir, const std::string& name, const std::string& path, const RunSettings& settings,
+               const std::vector<std::string>& hostArgs, long& peakKb) {
+  const std::string registryPath = dir + "/" + name + ".reg";
+  {
+    RegFileStore store(registryPath);
+    const auto bazes = store.openForWrite(shell::kDatabasesKey);
+    const auto password = store.openForWrite(shell::kPasswordKey);
+    if (!bazes || !password) throw std::runtime_error("cannot write " + registryPath);
+    bazes->writeString("Bench", path);
+    password->writeInteger(shell::kLastDbIndex, 0);
+    shell::saveSettings(store, settings);
+  }
+  std::vector<std::string> argv{TALVIX_HOST_PROGRAM};
+  argv.insert(argv.end(), hostArgs.begin(), hostArgs.end());
+  struct rusage usage {};
+  const auto start = std::chrono::steady_clock::now();
+  const int status = spawn(argv, {"TALVIX_REGISTRY=" + registryPath, "QT_QPA_PLATFORM=offscreen"}, &usage, true);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (status != 0) throw std::runtime_error(name + ": autoiepcensad-run exited " + std::to_string(status));
+  peakKb = usage.ru_maxrss;
+  return seconds;
+}
+
+struct Scenario {
+  std::string name;
+  std::string title;
+  std::string comparedWith;
+  std::function<Row()> run;
+};
+
+class Bench {
+ public:
+  Bench(std::string dir, demo::HistoryShape shape) : dir_(std::move(dir)), shape_(shape) {
+    yearFirst_ = shape_.lastDay - shape_.days + 1;
+    yearLast_ = shape_.lastDay;
+    fifoAll_.dateFrom = yearFirst_;
+    fifoAll_.dateTo = yearLast_;
+    fifoAll_.transfers = fifoAll_.issues = fifoAll_.returns = fifoAll_.balances = kAllAnew;
+    idle_ = fifoAll_;
+    idle_.transfers = idle_.issues = idle_.returns = idle_.balances = kOnlyWithoutCost;
+    average100_ = fifoAll_;
+    average100_.dateFrom = yearLast_ - 99;
+    month_ = idle_;
+    int year, month, day;
+    decodeDate(yearLast_, year, month, day);
+    month_.dateFrom = makeDate(year, month, 1);
+  }
+
+  std::vector<Scenario> scenarios() {
+    std::vector<Scenario> list;
+    for (bool forced : {true, false}) {
+      const std::string fw = forced ? " (forced writes on)" : " (forced writes off)";
+      const std::string suffix = forced ? "-sync" : "";
+      list.push_back({"floor" + suffix, "write floor" + fw, "", [=, this] { return floor(forced); }});
+      list.push_back({"fifo" + suffix, "FIFO pass, mode 2, year, bare steps" + fw, "floor" + suffix,
+                      [=, this] { return bareFifo(forced); }});
+    }
+    list.push_back({"host-fifo", "FIFO pass, mode 2, year, through the host", "fifo", [this] { return hostFifo(); }});
+    list.push_back({"idle", "idle FIFO pass, mode 1, priced year, bare steps", "floor", [this] { return idle(false); }});
+    list.push_back({"host-idle", "idle FIFO pass, mode 1, priced year, through the host", "idle",
+                    [this] { return idle(true); }});
+    list.push_back({"average", "weighted average, mode 2, 100 days, bare steps", "floor",
+                    [this] { return average(false); }});
+    list.push_back({"host-average", "weighted average, mode 2, 100 days, through the host", "average",
+                    [this] { return average(true); }});
+    list.push_back({"host-month-1y", "one month, mode 1, after 1 year of history, host", "",
+                    [this] { return month(1); }});
+    list.push_back({"host-month-4y", "one month, mode 1, after 4 years of history, host", "host-month-1y",
+                    [this] { return month(4); }});
+    return list;
+  }
+
+ private:
+  const std::string& master() {
+    if (master_.empty()) master_ = make("year", shape_);
+    return master_;
+  }
+  // The year after a mode-2 FIFO pass: what an idle pass meets.
+  const std::string& priced() {
+    if (priced_.empty()) {
+      priced_ = copy(master(), "priced");
+      long ignored = 0;
+      inChild("pricing the year", [&] { return runSteps(priced_, fifoAll_, true); }, ignored);
+    }
+    return priced_;
+  }
+  const Outcome& yearWork() {
+    if (!yearWork_) yearWork_ = periodWork(master(), yearFirst_, yearLast_);
+    return *yearWork_;
+  }
+
+  std::string make(const std::string& name, demo::HistoryShape shape) {
+    const std::string path = dir_ + "/" + name + "-master.fdb";
+    const auto made = demo::makeDemoDatabase(path, shape);
+    // The demo's blocked days lie in its first days; the host would refuse a period holding them.
+    execute(path, "DELETE FROM N_BLOKDIENAS");
+    std::printf("Benchmark database %s: %ld lines, %d goods, %d departments, %d days\n", name.c_str(), made.total(),
+                shape.goods, shape.departments, shape.days);
+    std::fflush(stdout);
+    return path;
+  }
+  std::string copy(const std::string& from, const std::string& name) {
+    const std::string path = dir_ + "/" + name + ".fdb";
+    fs::copy_file(from, path, fs::copy_options::overwrite_existing);
+    setForcedWrites(path, false);
+    return path;
+  }
+  Row bareRow(const std::string& name, const std::function<Outcome()>& work) {
+    long peak = 0;
+    auto [seconds, outcome] = inChild(name, work, peak);
+    return Row{name, "", seconds, outcome, peak, ""};
+  }
+
+  Row floor(bool forced) {
+    const std::string db = copy(master(), "floor");
+    setForcedWrites(db, forced);
+    const long updates = yearWork().updates;
+    return bareRow("floor", [&] { return writeFloor(db, updates); });
+  }
+  Row bareFifo(bool forced) {
+    const std::string db = copy(master(), "fifo");
+    setForcedWrites(db, forced);
+    const Outcome work = yearWork();
+    return bareRow("fifo", [&] {
+      Outcome o = runSteps(db, fifoAll_, true);
+      o.lines = work.lines;
+      o.updates = work.updates;
+      return o;
+    });
+  }
+  Row hostFifo() {
+    const std::string db = copy(master(), "host-fifo");
+    Row row{"host-fifo", "", 0, yearWork(), 0, ""};
+    row.seconds = runHost(dir_, "host-fifo", db, fifoAll_, {}, row.peakKb);
+    return row;
+  }
+  Row idle(bool host) {
+    const std::string db = copy(priced(), host ? "host-idle" : "idle");
+    if (!host) return bareRow("idle", [&] { return runSteps(db, idle_, true); });
+    Row row{"host-idle", "", 0, {}, 0, ""};
+    row.seconds = runHost(dir_, "host-idle", db, idle_, {"--passes", "1"}, row.peakKb);
+    return row;
+  }
+  Row average(bool host) {
+    const std::string db = copy(master(), host ? "host-average" : "average");
+    const Outcome work = periodWork(db, average100_.firstDay(), average100_.lastDay());
+    if (!host) {
+      Row row = bareRow("average", [&] { return runSteps(db, average100_, false); });
+      row.outcome.lines = work.lines;
+      return row;
+    }
+    execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
+    Row row{"host-average", "", 0, work, 0, ""};
+    row.seconds = runHost(dir_, "host-average", db, average100_, {}, row.peakKb);
+    return row;
+  }
+  Row month(int years) {
+    std::string master;
+    if (years == 1) {
+      master = this->master();
+    } else {
+      demo::HistoryShape longer = shape_;
+      longer.days = shape_.days * years;
+      longer.lines = shape_.lines * years;
+      master = make(std::to_string(years) + "-years", longer);
+    }
+    const std::string name = "host-month-" + std::to_string(years) + "y";
+    const std::string db = copy(master, name);
+    Row row{name, "", 0, periodWork(db, month_.firstDay(), month_.lastDay()), 0, ""};
+    row.seconds = runHost(dir_, name, db, month_, {"--passes", "1"}, row.peakKb);
+    return row;
+  }
+
+  std::string dir_;
+  demo::HistoryShape shape_;
+  DateTime yearFirst_ = 0, yearLast_ = 0;
+  RunSettings fifoAll_, idle_, average100_, month_;
+  std::string master_, priced_;
+  std::optional<Outcome> yearWork_;
+};
+
+void printTable(const std::vector<Row>& rows) {
+  std::printf("\n%-56s %9s %9s %9s %8s %-14s %9s %8s\n", "scenario", "seconds", "lines", "lines/s", "ratio",
+              "compared with", "calls", "peak MB");
+  std::map<std::string, double> seconds;
+  for (const Row& r : rows) seconds[r.name] = r.seconds;
+  for (const Row& r : rows) {
+    const double rate = r.seconds > 0 ? r.outcome.lines / r.seconds : 0;
+    const auto base = seconds.find(r.comparedWith);
+    const bool compared = base != seconds.end() && base->second > 0;
+    std::printf("%-56s %9.2f %9ld %9.0f %8s %-14s %9ld %8.1f\n", r.title.c_str(), r.seconds, r.outcome.lines, rate,
+                compared ? std::to_string(r.seconds / base->second).substr(0, 5).c_str() : "",
+                compared ? r.comparedWith.c_str() : "", r.outcome.calls, r.peakKb / 1024.0);
+  }
 }
 
 }  // namespace
@@ -171,74 +419,68 @@ int main(int argc, char** argv) {
   shape.days = 365;
   shape.lines = 270000;  // some drawn lines find no stock; this lands near 250,000
   shape.lastDay = makeDate(2026, 12, 31);
-  std::string dir = "/tmp/talvix-bench";
+  std::string dir;
+  std::vector<std::string> only;
+  bool list = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--lines" && i + 1 < argc) shape.lines = std::stol(argv[++i]);
     else if (arg == "--goods" && i + 1 < argc) shape.goods = std::stoi(argv[++i]);
     else if (arg == "--dir" && i + 1 < argc) dir = argv[++i];
+    else if (arg == "--only" && i + 1 < argc) only.push_back(argv[++i]);
+    else if (arg == "--list") list = true;
     else {
-      std::fprintf(stderr, "usage: run_bench [--lines N] [--goods N] [--dir DIR]\n");
+      std::fprintf(stderr, "usage: run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--list]\n");
       return 2;
     }
   }
-  fs::create_directories(dir);
-  const std::string master = dir + "/bench-master.fdb";
-  fs::remove(master);
-  const auto made = demo::makeDemoDatabase(master, shape);
-  std::printf("Benchmark database: %ld lines, %d goods, %d departments, %d days\n\n", made.total(), shape.goods,
-              shape.departments, shape.days);
+  // A private folder unless one is named; it holds copies of the database, never shared.
+  const bool ownDir = dir.empty();
+  if (ownDir) {
+    std::string pattern = (fs::temp_directory_path() / "run_bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      std::perror("run_bench: mkdtemp");
+      return 1;
+    }
+    dir = pattern;
+  } else {
+    fs::create_directories(dir);
+  }
 
-  const DateTime yearFirst = shape.lastDay - shape.days + 1, yearLast = shape.lastDay;
-  const Outcome work = fifoWork(master, yearFirst, yearLast);
-
-  RunSettings fifoAll;
-  fifoAll.dateFrom = yearFirst;
-  fifoAll.dateTo = yearLast;
-  fifoAll.transfers = fifoAll.issues = fifoAll.returns = fifoAll.balances = kAllAnew;
-  RunSettings average100 = fifoAll;
-  average100.dateFrom = yearLast - 99;
-  RunSettings idle = fifoAll;
-  idle.transfers = idle.issues = idle.returns = idle.balances = kOnlyWithoutCost;
-
-  std::vector<Row> rows;
-  for (bool forced : {true, false}) {
-    const std::string fw = forced ? " (forced writes on)" : " (forced writes off)";
-    const std::string floorDb = copyOf(master, dir, "floor");
-    setForcedWrites(floorDb, forced);
-    rows.push_back(measure("write floor" + fw, [&] { return writeFloor(floorDb, work.updates); }));
-    const std::string fifoDb = copyOf(master, dir, "fifo");
-    setForcedWrites(fifoDb, forced);
-    rows.push_back(measure("FIFO pass, mode 2, year" + fw, [&] {
-      Outcome o = runTool(fifoDb, fifoAll, true);
-      o.lines = work.lines;
-      o.updates = work.updates;
-      return o;
-    }));
-    if (!forced) {
-      rows.push_back(measure("idle continuous FIFO pass, mode 1, year", [&] { return runTool(fifoDb, idle, true); }));
-      const std::string averageDb = copyOf(master, dir, "average");
-      setForcedWrites(averageDb, forced);
-      const Outcome averageWork = fifoWork(averageDb, average100.firstDay(), average100.lastDay());
-      rows.push_back(measure("weighted average, mode 2, 100 days" + fw, [&] {
-        Outcome o = runTool(averageDb, average100, false);
-        o.lines = averageWork.lines;
-        return o;
-      }));
+  Bench bench(dir, shape);
+  std::vector<Scenario> scenarios = bench.scenarios();
+  if (list) {
+    for (const Scenario& s : scenarios) std::printf("%-16s %s\n", s.name.c_str(), s.title.c_str());
+    return 0;
+  }
+  for (const std::string& name : only) {
+    bool known = false;
+    for (const Scenario& s : scenarios) known = known || s.name == name;
+    if (!known) {
+      std::fprintf(stderr, "run_bench: no scenario %s (see --list)\n", name.c_str());
+      return 2;
     }
   }
-
-  std::printf("%-44s %9s %10s %8s %9s %9s %10s\n", "scenario", "seconds", "lines", "lines/s", "x floor", "calls",
-              "peak MB");
-  double floorSeconds = 0;
-  for (const Row& r : rows) {
-    if (r.name.rfind("write floor", 0) == 0) floorSeconds = r.seconds;
-    const double rate = r.seconds > 0 ? r.outcome.lines / r.seconds : 0;
-    std::printf("%-44s %9.2f %10ld %8.0f %9.2f %9ld %10.1f\n", r.name.c_str(), r.seconds, r.outcome.lines, rate,
-                floorSeconds > 0 ? r.seconds / floorSeconds : 0.0, r.outcome.calls, r.peakKb / 1024.0);
+  std::vector<Row> rows;
+  int status = 0;
+  try {
+    for (const Scenario& s : scenarios) {
+      if (!only.empty() && std::find(only.begin(), only.end(), s.name) == only.end()) continue;
+      Row row = s.run();
+      row.name = s.name;
+      row.title = s.title;
+      row.comparedWith = s.comparedWith;
+      std::printf("  %-54s %8.2f s\n", s.title.c_str(), row.seconds);
+      std::fflush(stdout);
+      rows.push_back(row);
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "run_bench: %s\n", error.what());
+    status = 1;
   }
-  std::printf("\nThe floor writes as many single-row updates, each committed, as the FIFO pass does (%ld:"
-              " its resets of transfers and issues, then every line); x floor compares with the floor above it.\n",
-              work.updates);
-  return 0;
+  printTable(rows);
+  std::printf("\nThe floor writes as many single-row updates, each committed, as the year's mode-2 FIFO pass does"
+              " (its resets of transfers and issues, then every line). The ratio compares with the named row.\n");
+  if (ownDir) fs::remove_all(dir);
+  return status;
 }
