@@ -17,11 +17,17 @@ Firebird::ITransaction* Transaction::handle() {
   fb::Disposable<Firebird::IXpbBuilder> tpb(
       fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::TPB, nullptr, 0));
   status.check();
-  tpb->insertTag(&status, isc_tpb_read_committed);
-  tpb->insertTag(&status, isc_tpb_rec_version);
-  tpb->insertTag(&status, isc_tpb_write);
-  tpb->insertTag(&status, isc_tpb_wait);
-  tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
+  if (kind_ == Kind::ReadOnlySnapshot) {
+    tpb->insertTag(&status, isc_tpb_concurrency);
+    tpb->insertTag(&status, isc_tpb_read);
+    tpb->insertTag(&status, isc_tpb_nowait);
+  } else {
+    tpb->insertTag(&status, isc_tpb_read_committed);
+    tpb->insertTag(&status, isc_tpb_rec_version);
+    tpb->insertTag(&status, isc_tpb_write);
+    tpb->insertTag(&status, isc_tpb_wait);
+    tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
+  }
   status.check();
   const unsigned length = tpb->getBufferLength(&status);
   const unsigned char* buffer = tpb->getBuffer(&status);

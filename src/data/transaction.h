@@ -1,8 +1,9 @@
 #pragma once
-// The connection's default transaction: read committed with record versions, waiting on a lock for
-// at most lockTimeoutSeconds, started on first use. Work is made durable by commitRetaining(),
-// which keeps the transaction (and the statements prepared in it) usable. The destructor rolls
-// back whatever was not committed.
+// A transaction on a connection, started on first use. The connection's default one is read
+// committed with record versions, waiting on a lock for at most lockTimeoutSeconds; work is made
+// durable by commitRetaining(), which keeps the transaction (and the statements prepared in it)
+// usable. A read-only snapshot sees the database as it was committed when it started, for as long
+// as it runs. The destructor rolls back whatever was not committed.
 #include "data/fb_api.h"
 
 namespace talvix {
@@ -13,7 +14,10 @@ class Transaction {
  public:
   static constexpr int kDefaultLockTimeoutSeconds = 30;
 
-  explicit Transaction(Connection& connection) : connection_(connection) {}
+  enum class Kind { ReadCommitted, ReadOnlySnapshot };
+
+  explicit Transaction(Connection& connection, Kind kind = Kind::ReadCommitted)
+      : connection_(connection), kind_(kind) {}
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   ~Transaction();
@@ -35,6 +39,7 @@ class Transaction {
 
  private:
   Connection& connection_;
+  Kind kind_;
   fb::Handle<Firebird::ITransaction> handle_;
   int lockTimeoutSeconds_ = kDefaultLockTimeoutSeconds;
 };

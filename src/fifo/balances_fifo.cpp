@@ -108,6 +108,7 @@ void AssignBalancesFifo(RunContext& ctx) {
   update.setSql(kUpdateSql);
   BalancePricer pricer(ctx, update);
   lines.close();
+  lines.setTransaction(ctx.documents());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
   bindPeriod(lines, ctx.settings);
   lines.open();

@@ -123,6 +123,7 @@ void AssignIssuesFifo(RunContext& ctx) {
   if (mode == kAllAnew)
     resetLinesOneByOne(ctx, lines, update, {kResetUpdateSql, kResetSelectSql + ctx.state.ServicesFilter, 0, true});
 
+  lines.setTransaction(ctx.documents());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
   update.setSql(kUpdateSql);
   IssuePricer pricer(ctx, update);

@@ -152,6 +152,7 @@ void AssignReturns(RunContext& ctx) {
 
   Query lines(ctx.db());
   Query update(ctx.db());
+  lines.setTransaction(ctx.documents());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter);
   update.setSql(kUpdateSql);
   bindPeriod(lines, ctx.settings);

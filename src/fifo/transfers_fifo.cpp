@@ -110,6 +110,7 @@ void AssignTransfersFifo(RunContext& ctx) {
   }
 
   Query lines(ctx.db());
+  lines.setTransaction(ctx.documents());
   lines.setSql(kSelectSql + ctx.state.ServicesFilter + kSelectOrder);
   update.setSql(kUpdateSql);
   TransferPricer pricer(ctx, update);

@@ -49,6 +49,7 @@ void deactivateIgnoringErrors(RunContext& ctx) {
 void recover(RunContext& ctx, const std::string& error) {
   ctx.log.AddProcessLine(kPassFailed + error, false);
   ctx.log.AddProcessLine(kStartingOver, false);
+  ctx.state.endPassSnapshot();
   ctx.db().close();
   deactivateIgnoringErrors(ctx);
   for (int seconds = kRecoverySeconds; seconds >= 1; --seconds) {
@@ -103,6 +104,10 @@ void dispatch(RunContext& ctx) {
 }  // namespace
 
 void btPieskirsClick(RunContext& ctx) {
+  struct EndSnapshot {
+    WindowState& state;
+    ~EndSnapshot() { state.endPassSnapshot(); }
+  } endSnapshot{ctx.state};
   try {
     dispatch(ctx);
   } catch (const RunStopped&) {

@@ -34,14 +34,24 @@ constexpr const char* kBalanceSql1 =
     "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ";
 constexpr const char* kBalanceSql2 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER BY 1,2,3 ";
 
+// A pass with a kind in "all anew" must see its own resets, so it reads committed data throughout;
+// it is a single pass the user starts, not the loop that runs beside other programs.
+void startPassSnapshot(RunContext& ctx) {
+  ctx.state.endPassSnapshot();
+  if (ctx.settings.anyAllAnew()) return;
+  ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
+  ctx.state.passSnapshot->handle();
+}
+
 }  // namespace
 
 void LoadDayQuantities(RunContext& ctx) {
   const std::string& filter = ctx.state.ServicesFilter;
   const DateTime first = ctx.settings.firstDay(), last = ctx.settings.lastDay();
   ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), kOutflowSql1 + filter + kOutflowSql2 + filter + kOutflowSql3,
-                                           first, last);
-  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last);
+                                           first, last, ctx.documents());
+  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last,
+                                                ctx.documents());
 }
 
 void FifoRun(RunContext& ctx) {
@@ -49,6 +59,7 @@ void FifoRun(RunContext& ctx) {
   ctx.log.AddProcessLine(kStartLine, false);
   const std::unique_ptr<TMylaiks> timer = ctx.pricing.newMylaiks();
   timer->SetTime();
+  startPassSnapshot(ctx);
 
   ctx.state.sqlDienDaudzums.clear();
   ctx.state.sqlDienDaudzAtlikumi.clear();

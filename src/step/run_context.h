@@ -24,6 +24,18 @@ struct WindowState {
   DayQuantityTable sqlDienDaudzums;       // outflow per goods, department and day
   DayQuantityTable sqlDienDaudzAtlikumi;  // goods-balance quantity per goods, department and day
   std::unique_ptr<TVidSvPasizm> average;  // created on first use, kept for the window's life
+  // A continuous pass reads its documents and day quantities from one read-only snapshot taken at
+  // its start, so a document another program commits meanwhile is priced whole by the next pass;
+  // prices and writes stay on the connection's read-committed transaction. Null otherwise.
+  std::unique_ptr<Transaction> passSnapshot;
+
+  // Before the connection closes or the run returns: the snapshot must not outlive either.
+  void endPassSnapshot() noexcept {
+    if (!passSnapshot) return;
+    sqlDienDaudzums.clear();
+    sqlDienDaudzAtlikumi.clear();
+    passSnapshot.reset();
+  }
 };
 
 // What only the window can do for the dispatcher.
@@ -47,6 +59,8 @@ struct RunContext {
   MainFormDati& data() { return pricing.mainFormDati(); }
   Connection& db() { return pricing.mainFormDati().PRECES_DB; }
   Transaction& tran() { return pricing.mainFormDati().PRECES_DB_TRAN; }
+  // Where a step selects the lines it prices: the pass's snapshot, or null for the default one.
+  Transaction* documents() { return state.passSnapshot.get(); }
   // Commits retaining when a transaction is open.
   void commitIfActive() {
     if (tran().inTransaction()) tran().commitRetaining();

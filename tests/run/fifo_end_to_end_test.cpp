@@ -179,6 +179,75 @@ TEST(FifoEndToEnd, AContinuousRunKeepsPricingLinesInsertedWhileItRuns) {
   EXPECT_EQ(run.log.lines.back(), kProcessStopped);
 }
 
+// A shop's day that another program commits while a continuous run (transfers and issues "only
+// without cost") is at a given point of its first pass: a receipt into the warehouse, a transfer
+// to the shop and sales in both, all on 4 March. Whenever it lands, every line ends with the cost
+// that one pass over the final data gives.
+void writeBaseDays(TestDatabase& db, int g) {
+  db.receipt({.date = feb(20), .dept = 1, .goods = g, .qty = 10, .price = 4});
+  db.transfer({.date = mar(2), .from = 1, .to = 2, .goods = g, .qty = 3});
+  db.issue({.date = mar(2), .dept = 1, .goods = g, .qty = 2});
+  db.issue({.date = mar(3), .dept = 2, .goods = g, .qty = 1});
+}
+void writeShopDay(TestDatabase& db, int g) {
+  db.receipt({.date = mar(4), .dept = 1, .goods = g, .qty = 6, .price = 7});
+  db.transfer({.date = mar(4), .from = 1, .to = 2, .goods = g, .qty = 4});
+  db.issue({.date = mar(4), .dept = 1, .goods = g, .qty = 5});
+  db.issue({.date = mar(4), .dept = 2, .goods = g, .qty = 5});
+}
+Lines costsByLine(TestDatabase& db) {
+  Lines costs;
+  for (const char* sql : {"SELECT ISN, CENA FROM O_PARPRC ORDER BY ISN", "SELECT ISN, IEP_CENA FROM O_PRCOUT ORDER BY ISN"}) {
+    Query q(db.connection());
+    q.setSql(sql);
+    q.open();
+    for (q.first(); !q.eof(); q.next()) costs.push_back(std::to_string(q.asInteger(0)) + " " + std::to_string(q.asDouble(1)));
+  }
+  return costs;
+}
+
+class ConcurrentDay : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ConcurrentDay, EndsWithTheCostsOfOnePassOverTheFinalData) {
+  TestDatabase reference;
+  reference.setFifo(1);
+  const int g = reference.goods();
+  writeBaseDays(reference, g);
+  writeShopDay(reference, g);
+  {
+    RealRun once(reference);
+    once.settings.transfers = once.settings.issues = kOnlyWithoutCost;
+    RunContext ctx = once.context();
+    FifoRun(ctx);
+  }
+
+  TestDatabase db;
+  db.setFifo(1);
+  ASSERT_EQ(db.goods(), g);
+  writeBaseDays(db, g);
+  RealRun run(db);
+  run.settings.transfers = run.settings.issues = kOnlyWithoutCost;
+  bool committed = false;
+  int passes = 0;
+  run.log.onLine = [&](const std::string& text) {
+    if (!committed && text == GetParam()) {
+      writeShopDay(db, g);
+      committed = true;
+    }
+    if (text == "FIFO piešķiršana pabeigta " && ++passes == 2) requestStop();
+  };
+  RunContext ctx = run.context();
+  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  clearStopRequest();
+  ASSERT_TRUE(committed);
+  EXPECT_EQ(costsByLine(db), costsByLine(reference));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, ConcurrentDay,
+                         ::testing::Values("Sāku FIFO ...", "Sagatavoju dienas daudzumus ...",
+                                           "Aprēķinu pārvietošanu ...", "Pārvietošana piešķirta",
+                                           "Aprēķinu izrakstīšanu ...", "Izrakstīšana sadalīta"));
+
 #ifdef AUTOIEPCENSAD_RUN
 // The text of a line as the list shows it: behind the time of day and one blank.
 bool showsText(const std::string& line, const std::string& text) {
