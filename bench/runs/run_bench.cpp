@@ -7,6 +7,7 @@
 #include "data/query.h"
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
+#include "report/unpriced_report.h"
 #include "run/fifo_run.h"
 #include "run/weighted_average_run.h"
 #include "tools/demo/demo_history.h"
@@ -124,6 +125,23 @@ Outcome runTool(const std::string& path, const RunSettings& settings, bool fifo)
   return o;
 }
 
+// The report of lines still without cost under the same settings; lines: the lines it lists.
+Outcome reportUnpriced(const std::string& path, const RunSettings& settings) {
+  auto library = pricing::MainFormDatiDll();
+  library->mainFormDati().PRECES_DB.setDatabaseName(path);
+  library->mainFormDati().connect();
+  bench::CountingPricing counting(*library);
+  SilentLog log;
+  MemoryRegistryStore registry;
+  NoSleep sleeper;
+  WindowState state;
+  RunContext ctx{settings, counting, log, registry, sleeper, state};
+  Outcome o;
+  o.lines = static_cast<long>(listUnpricedLines(ctx, true).size());
+  o.calls = counting.calls;
+  return o;
+}
+
 // Runs work in a child process and returns its result, seconds and peak memory.
 Row measure(const std::string& name, const std::function<Outcome()>& work) {
   int pipefd[2];
@@ -217,6 +235,8 @@ int main(int argc, char** argv) {
     }));
     if (!forced) {
       rows.push_back(measure("idle continuous FIFO pass, mode 1, year", [&] { return runTool(fifoDb, idle, true); }));
+      // Should take no longer than the idle pass above it.
+      rows.push_back(measure("unpriced-line report after it, year", [&] { return reportUnpriced(fifoDb, idle); }));
       const std::string averageDb = copyOf(master, dir, "average");
       setForcedWrites(averageDb, forced);
       const Outcome averageWork = fifoWork(averageDb, average100.firstDay(), average100.lastDay());
