@@ -4,7 +4,6 @@
 #include "fifo/fifo_rules.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
-#include "fifo/price_sources.h"
 #include "step/finite_price.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
