@@ -14,6 +14,8 @@ constexpr char kAfterRun[] = "--unpriced";
 constexpr char kInsteadOfRun[] = "--unpriced-only";
 constexpr char kEntry[] = "AutoIepCenSadWriteUnpriced";
 constexpr int kSummarySize = 512;
+constexpr char kTwice[] = "--unpriced or --unpriced-only may be given once";
+constexpr char kNoFile[] = "--unpriced needs a FILE (- for standard output)";
 
 }  // namespace
 
@@ -26,8 +28,7 @@ bool UnpricedOption::take(int& argc, char** argv) {
       continue;
     }
     if (file_ || index + 1 >= argc) {
-      std::fprintf(stderr, "autoiepcensad-run: %s\n",
-                   file_ ? "--unpriced or --unpriced-only may be given once" : "--unpriced needs a FILE (- for standard output)");
+      std::fprintf(stderr, "autoiepcensad-run: %s\n", file_ ? kTwice : kNoFile);
       return false;
     }
     file_ = argv[index + 1];

@@ -76,7 +76,8 @@ DateTime nextStockIn(Query& stockIn, int goods, int dept, DateTime date) {
 }
 
 double passPrice(RunContext& ctx, TVidSvPasizm& calculator, int goods, int dept, DateTime date, bool transfer) {
-  if (averageRule(ctx.settings) == PriceRule::LastPurchasePrice) return finitePrice(ctx.pricing.GetPedIepCena(goods, dept, 0, date));
+  if (averageRule(ctx.settings) == PriceRule::LastPurchasePrice)
+    return finitePrice(ctx.pricing.GetPedIepCena(goods, dept, 0, date));
   return finitePrice(calculator.GetVidSvPasizmaksa(goods, dept, date, transfer, false));
 }
 

@@ -159,7 +159,9 @@ SerialReceipt FindSerialReceipt(RunContext& ctx, int goods, int serial) {
   return result;
 }
 
-double SerialReceiptPrice(RunContext& ctx, int goods, int serial) { return FindSerialReceipt(ctx, goods, serial).price; }
+double SerialReceiptPrice(RunContext& ctx, int goods, int serial) {
+  return FindSerialReceipt(ctx, goods, serial).price;
+}
 
 ClientSaleMatch FindClientSale(RunContext& ctx, int goods, int client, DateTime date, double wanted, int pricedLine) {
   Query query(ctx.db());

@@ -168,7 +168,8 @@ class Explainer {
     const bool transfer = kind == DocumentKind::Transfer;
     const bool singleKind = (kind == DocumentKind::Transfer && s.issues == kSkip) ||
                             (kind == DocumentKind::Issue && s.transfers == kSkip);
-    const double price = finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, transfer, singleKind));
+    const double price =
+        finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, transfer, singleKind));
     if (price != 0.0) return {rule, notYet(price)};
     const DateTime inflow = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
     if (inflow == 0)
@@ -185,7 +186,8 @@ class Explainer {
     const ReturnCost cost = FindReturnCost(ctx_, lookup_, line);
     const double price = finitePrice(cost.price);
     if (price != 0.0) return {cost.rule, notYet(price)};
-    if (cost.rule == PriceRule::ClientSale) return {cost.rule, "the earlier sale to this client at this price has no cost yet"};
+    if (cost.rule == PriceRule::ClientSale)
+      return {cost.rule, "the earlier sale to this client at this price has no cost yet"};
     std::string why;
     if (!cost.clientHasSales) {
       why = "no sale of the goods to this client on or before " + reportDate(row.date);

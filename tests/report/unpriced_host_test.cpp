@@ -118,10 +118,13 @@ Written fifoHistory(TestDatabase& db) {
   const int service = db.goods("Piegāde", 0, "T");
   db.receipt({.date = mar(20), .dept = 2, .goods = g, .qty = 10, .price = 3});  // after every line
   const int sale = db.issue({.date = feb(20), .goods = g, .price = 5, .client = 7});
-  w.listed[db.issue({.date = mar(12), .goods = service})] = {"not processed", "service, left out by the services option"};
-  w.listed[db.issue({.date = mar(12), .goods = g, .serial = 123})] = {"serial", "no receipt carries serial record 123"};
+  w.listed[db.issue({.date = mar(12), .goods = service})] = {"not processed",
+                                                              "service, left out by the services option"};
+  w.listed[db.issue({.date = mar(12), .goods = g, .serial = 123})] = {"serial",
+                                                                      "no receipt carries serial record 123"};
   w.listed[db.issue({.date = mar(12), .goods = g, .qty = -1, .price = 5, .client = 7})] = {
-      "client sale", "the earlier sale to this client at this price (line " + std::to_string(sale) + ") has no cost yet"};
+      "client sale",
+      "the earlier sale to this client at this price (line " + std::to_string(sale) + ") has no cost yet"};
   w.listed[db.issue({.date = mar(12), .goods = g, .qty = -1, .price = 6, .client = 7})] = {
       "client sale", "no earlier sale to this client at this price, and no goods-balance cost before " + kBefore12};
   w.listed[db.issue({.date = mar(12), .dept = 1, .goods = g, .qty = 2})] = {
