@@ -46,16 +46,6 @@ std::string pluralName(DocumentKind kind) {
   return "";
 }
 
-int modeOf(DocumentKind kind, const RunSettings& settings) {
-  switch (kind) {
-    case DocumentKind::Transfer: return settings.transfers;
-    case DocumentKind::Issue: return settings.issues;
-    case DocumentKind::Return: return settings.returns;
-    case DocumentKind::Balance: return settings.balances;
-  }
-  return kSkip;
-}
-
 }  // namespace
 
 std::string kindName(DocumentKind kind) {

@@ -216,16 +216,6 @@ const char* linesSql(DocumentKind kind) {
   return "";
 }
 
-int modeOf(DocumentKind kind, const RunSettings& s) {
-  switch (kind) {
-    case DocumentKind::Transfer: return s.transfers;
-    case DocumentKind::Issue: return s.issues;
-    case DocumentKind::Return: return s.returns;
-    case DocumentKind::Balance: return s.balances;
-  }
-  return kSkip;
-}
-
 }  // namespace
 
 std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
