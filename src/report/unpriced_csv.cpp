@@ -93,9 +93,7 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
 std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
   std::string summary = kSummaryStart;
   bool first = true;
-  // The order a run takes the kinds in.
-  for (const DocumentKind kind :
-       {DocumentKind::Balance, DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return}) {
+  for (const DocumentKind kind : kKindsInRunOrder) {
     if (modeOf(kind, settings) == kSkip) continue;
     long count = 0;
     for (const UnpricedLine& l : lines) count += l.kind == kind;

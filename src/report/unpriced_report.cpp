@@ -223,8 +223,7 @@ std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
   const std::unique_ptr<TMylaiks> fresh = ctx.pricing.newMylaiks();
   Explainer explainer(ctx, fifo);
   std::vector<UnpricedLine> result;
-  for (const DocumentKind kind :
-       {DocumentKind::Balance, DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return}) {
+  for (const DocumentKind kind : kKindsInRunOrder) {
     if (modeOf(kind, ctx.settings) == kSkip) continue;
     Query lines(ctx.db());
     lines.setSql(linesSql(kind));

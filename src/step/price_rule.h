@@ -8,6 +8,10 @@ namespace talvix {
 
 enum class DocumentKind { Transfer, Issue, Return, Balance };
 
+// The order both runs take the kinds in.
+inline constexpr DocumentKind kKindsInRunOrder[] = {DocumentKind::Balance, DocumentKind::Transfer,
+                                                    DocumentKind::Issue, DocumentKind::Return};
+
 // The mode the settings give a kind.
 inline int modeOf(DocumentKind kind, const RunSettings& settings) {
   switch (kind) {
