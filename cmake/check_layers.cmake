@@ -1,5 +1,5 @@
 # Fails when a source file includes a folder above its own. Folders depend downwards only:
-# data, registry -> pricing, ledger -> step -> fifo, average -> run -> shell -> tools.
+# data, registry -> pricing, ledger -> step -> fifo, average -> run, report -> shell -> tools.
 # Usage: cmake -DROOT=<source dir> -P check_layers.cmake
 set(layer_data 0)
 set(layer_registry 0)
@@ -9,6 +9,7 @@ set(layer_step 2)
 set(layer_fifo 3)
 set(layer_average 3)
 set(layer_run 4)
+set(layer_report 4)
 set(layer_shell 5)
 set(layer_tools 6)
 

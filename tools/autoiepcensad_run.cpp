@@ -2,11 +2,12 @@
 // libautoiepcensad.so, creates the window on the database the registry names, starts a run as the
 // exported entry does and echoes the progress log to standard output, a line per write as the list
 // shows it. Message boxes go to standard error and are not shown.
-//   autoiepcensad-run [--passes N]
+//   autoiepcensad-run [--passes N] [--unpriced FILE | --unpriced-only FILE]
 // Exit status: 0 when the run returns (or after N FIFO passes), 1 when the database did not open,
-// 2 for a bad command line or a library that cannot be loaded.
+// 2 for a bad command line or a library that cannot be loaded, 3 when the report was not written.
 #include "shell/autoiepcensad_entry.h"
 #include "tools/pass_limit.h"
+#include "tools/unpriced_option.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@
 namespace {
 
 constexpr char kLibraryName[] = "libautoiepcensad.so";
-constexpr char kUsage[] = "usage: autoiepcensad-run [--passes N]\n";
+constexpr char kUsage[] = "usage: autoiepcensad-run [--passes N] [--unpriced FILE | --unpriced-only FILE]\n";
 
 struct Library {
   AutoIepCenSadCreateFn create;
@@ -107,7 +108,8 @@ void chooseOffscreenWithoutDisplay() {
 
 int main(int argc, char** argv) {
   int passes = 0;
-  if (!parsePasses(argc, argv, passes)) {
+  talvix::tools::UnpricedOption unpriced;
+  if (!unpriced.take(argc, argv) || !parsePasses(argc, argv, passes)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -127,7 +129,8 @@ int main(int argc, char** argv) {
   const bool opened = library.create() != 0;
   // After the database opened: the database engine sets handlers of its own when it starts.
   library.installStopSignals();
-  if (opened) library.makePasizm();
+  if (opened && unpriced.runs()) library.makePasizm();
+  const bool reported = !opened || unpriced.write(handle);
   library.free();
-  return opened ? 0 : 1;
+  return opened ? (reported ? 0 : 3) : 1;
 }

@@ -40,6 +40,10 @@ class CountingPricing : public PricingLibrary {
     ++calls;
     return inner_.ApgrozDaudzums(goods, dept, date);
   }
+  DateTime LastCostedInflowDay(int goods, int dept, DateTime date) override {
+    ++calls;
+    return inner_.LastCostedInflowDay(goods, dept, date);
+  }
   std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) override {
     ++calls;
     return inner_.newKlprecInfo(goods);

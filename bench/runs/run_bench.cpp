@@ -11,6 +11,7 @@
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
 #include "registry/registry_store.h"
+#include "report/unpriced_report.h"
 #include "run/fifo_run.h"
 #include "run/weighted_average_run.h"
 #include "shell/settings_store.h"
@@ -179,6 +180,23 @@ Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo
   return o;
 }
 
+// The report of lines still without cost under the same settings; lines: the lines it lists.
+Outcome reportUnpriced(const std::string& path, const RunSettings& settings) {
+  auto library = pricing::MainFormDatiDll();
+  library->mainFormDati().PRECES_DB.setDatabaseName(path);
+  library->mainFormDati().connect();
+  bench::CountingPricing counting(*library);
+  SilentLog log;
+  MemoryRegistryStore registry;
+  NoSleep sleeper;
+  WindowState state;
+  RunContext ctx{settings, counting, log, registry, sleeper, state};
+  Outcome o;
+  o.lines = static_cast<long>(listUnpricedLines(ctx, true).size());
+  o.calls = counting.calls;
+  return o;
+}
+
 // Bare steps in a forked child: its result, seconds and peak memory.
 std::pair<double, Outcome> inChild(const std::string& name, const std::function<Outcome()>& work, long& peakKb) {
   int pipefd[2];
@@ -275,6 +293,8 @@ class Bench {
     list.push_back({"idle", "idle FIFO pass, mode 1, priced year, bare steps", "floor", [this] { return idle(false); }});
     list.push_back({"host-idle", "idle FIFO pass, mode 1, priced year, through the host", "idle",
                     [this] { return idle(true); }});
+    list.push_back({"host-report", "unpriced-line report, priced year, through the host", "host-idle",
+                    [this] { return report(); }});
     list.push_back({"average", "weighted average, mode 2, 100 days, bare steps", "floor",
                     [this] { return average(false); }});
     list.push_back({"host-average", "weighted average, mode 2, 100 days, through the host", "average",
@@ -355,6 +375,13 @@ class Bench {
     if (!host) return bareRow("idle", [&] { return runSteps(db, idle_, true); });
     Row row{"host-idle", "", 0, {}, 0, ""};
     row.seconds = runHost(dir_, "host-idle", db, idle_, {"--passes", "1"}, row.peakKb);
+    return row;
+  }
+  // Should take no longer than the idle pass.
+  Row report() {
+    const std::string db = copy(priced(), "host-report");
+    Row row{"host-report", "", 0, {}, 0, ""};
+    row.seconds = runHost(dir_, "host-report", db, idle_, {"--unpriced-only", dir_ + "/unpriced.csv"}, row.peakKb);
     return row;
   }
   Row average(bool host) {

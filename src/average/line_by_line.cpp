@@ -1,5 +1,6 @@
 #include "average/line_by_line.h"
 
+#include "average/average_rules.h"
 #include "step/finite_price.h"
 #include "step/stop_request.h"
 
@@ -8,7 +9,7 @@
 namespace talvix {
 
 void priceLineByLine(RunContext& ctx, Query& select, Query& update, const LineByLine& how) {
-  const bool lastPurchasePrice = ctx.settings.lastPurchasePrice;
+  const bool lastPurchasePrice = averageRule(ctx.settings) == PriceRule::LastPurchasePrice;
   const int isn = select.fieldIndex("ISN"), goods = select.fieldIndex("ISPRECE"),
             dept = select.fieldIndex("ISNODALA"), date = select.fieldIndex("DATUMS");
   const std::string total = std::to_string(select.rowCount());

@@ -1,5 +1,6 @@
 #include "average/transfers_issues_weighted.h"
 
+#include "average/average_rules.h"
 #include "data/query.h"
 #include "step/finite_price.h"
 #include "step/line_reset.h"
@@ -75,7 +76,8 @@ DateTime nextStockIn(Query& stockIn, int goods, int dept, DateTime date) {
 }
 
 double passPrice(RunContext& ctx, TVidSvPasizm& calculator, int goods, int dept, DateTime date, bool transfer) {
-  if (ctx.settings.lastPurchasePrice) return finitePrice(ctx.pricing.GetPedIepCena(goods, dept, 0, date));
+  if (averageRule(ctx.settings) == PriceRule::LastPurchasePrice)
+    return finitePrice(ctx.pricing.GetPedIepCena(goods, dept, 0, date));
   return finitePrice(calculator.GetVidSvPasizmaksa(goods, dept, date, transfer, false));
 }
 

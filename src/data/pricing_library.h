@@ -57,6 +57,9 @@ class PricingLibrary {
   virtual double GetPedIepCena(int goods, int dept, int mode, DateTime date) = 0;
   virtual double PrecValid(int goods, int dept, DateTime date) = 0;
   virtual double ApgrozDaudzums(int goods, int dept, DateTime date) = 0;
+  // Reads only; tells why a FIFO or average cost came to 0.0. The day of the newest inflow of goods
+  // into dept with a quantity above 0 and a cost, on or before date's day; 0 when there is none.
+  virtual DateTime LastCostedInflowDay(int goods, int dept, DateTime date) = 0;
 
   virtual std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) = 0;
   virtual std::unique_ptr<TVidSvPasizm> newVidSvPasizm() = 0;

@@ -1,9 +1,9 @@
 #include "fifo/balances_fifo.h"
 
 #include "data/query.h"
+#include "fifo/fifo_rules.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
-#include "fifo/price_sources.h"
 #include "step/finite_price.h"
 #include "step/held_cost.h"
 #include "step/line_reset.h"
@@ -64,10 +64,10 @@ class BalancePricer {
   BalancePricer(RunContext& ctx, Query& update) : ctx_(ctx), update_(update) {}
 
   void price(const BalanceLine& line) {
-    const RunSettings& s = ctx_.settings;
-    if (serialRuleApplies(s, line.serial, line.quantity)) {
+    const PriceRule rule = balanceRuleFifo(ctx_.settings, line.serial, line.quantity);
+    if (rule == PriceRule::Serial) {
       bind(SerialReceiptPrice(ctx_, line.goods, line.serial));
-    } else if (s.lastPurchasePrice) {
+    } else if (rule == PriceRule::LastPurchasePrice) {
       bind(ctx_.pricing.GetPedIepCena(line.goods, line.dept, 0, line.date));
     } else {
       if (key_.matches(line.date, line.dept, line.goods)) {

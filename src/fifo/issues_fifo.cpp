@@ -1,6 +1,7 @@
 #include "fifo/issues_fifo.h"
 
 #include "data/query.h"
+#include "fifo/fifo_rules.h"
 #include "fifo/last_priced_key.h"
 #include "fifo/price_sources.h"
 #include "ledger/stock_quantity.h"
@@ -81,15 +82,15 @@ class IssuePricer {
   IssuePricer(RunContext& ctx, Query& update) : ctx_(ctx), update_(update) {}
 
   void price(const IssueLine& line) {
-    const RunSettings& s = ctx_.settings;
-    if (s.firstSalePrice) {
+    const PriceRule rule = issueRuleFifo(ctx_.settings, line.serial, line.quantity);
+    if (rule == PriceRule::FirstSalePrice) {
       bind(firstSalePriceWithoutTax(ctx_, line.goods, line.tax));
-    } else if (serialRuleApplies(s, line.serial, line.quantity)) {
+    } else if (rule == PriceRule::Serial) {
       bind(SerialReceiptPrice(ctx_, line.goods, line.serial));
-    } else if (s.lastPurchasePrice) {
+    } else if (rule == PriceRule::LastPurchasePrice) {
       bind(ctx_.pricing.GetPedIepCena(line.goods, line.dept, 0, line.date));
     } else {
-      if (line.quantity < 0.0) {
+      if (rule == PriceRule::ClientSale) {
         bind(ClientSaleCost(ctx_, line.goods, line.client, line.date, salePrice(line.price, line.markup), line.isn));
       } else if (key_.matches(line.date, line.dept, line.goods)) {
         bind(key_.price());
@@ -149,18 +150,25 @@ void AssignIssuesFifo(RunContext& ctx) {
   ctx.log.AddProcessLine(kClosing, false);
 }
 
-double SerialReceiptPrice(RunContext& ctx, int goods, int serial) {
-  double result = 0.0;
+SerialReceipt FindSerialReceipt(RunContext& ctx, int goods, int serial) {
+  SerialReceipt result;
   Query query(ctx.db());
   query.setSql(kSerialReceiptSql);
   query.setInteger("ISPRECE", goods);
   query.setInteger("ISSERTIF", serial);
   query.open();
-  if (!query.eof() && query.asInteger("ISN") > 0) result = query.asDouble("CENA");
+  if (!query.eof() && query.asInteger("ISN") > 0) {
+    result.found = true;
+    result.price = query.asDouble("CENA");
+  }
   return result;
 }
 
-double ClientSaleCost(RunContext& ctx, int goods, int client, DateTime date, double wanted, int pricedLine) {
+double SerialReceiptPrice(RunContext& ctx, int goods, int serial) {
+  return FindSerialReceipt(ctx, goods, serial).price;
+}
+
+ClientSaleMatch FindClientSale(RunContext& ctx, int goods, int client, DateTime date, double wanted, int pricedLine) {
   Query query(ctx.db());
   query.setSql(kClientSalesSql);
   query.setInteger("ISKLIENT", client);
@@ -171,9 +179,14 @@ double ClientSaleCost(RunContext& ctx, int goods, int client, DateTime date, dou
             markup = query.fieldIndex("PIECENOJ");
   for (query.first(); !query.eof(); query.next()) {
     if (query.asInteger(isn) == pricedLine) continue;
-    if (sameSalePrice(salePrice(query.asDouble(price), query.asDouble(markup)), wanted)) return query.asDouble(cost);
+    if (sameSalePrice(salePrice(query.asDouble(price), query.asDouble(markup)), wanted))
+      return {query.asDouble(cost), query.asInteger(isn)};
   }
-  return LatestBalanceCost(query, goods, date);
+  return {LatestBalanceCost(query, goods, date), 0};
+}
+
+double ClientSaleCost(RunContext& ctx, int goods, int client, DateTime date, double wanted, int pricedLine) {
+  return FindClientSale(ctx, goods, client, date, wanted, pricedLine).cost;
 }
 
 double LatestBalanceCost(Query& lookup, int goods, DateTime date) {

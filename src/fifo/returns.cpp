@@ -19,9 +19,6 @@ constexpr const char* kHeading = "Aprēķinu atgriešanu ...";
 constexpr const char* kOperationLabel = "IEP.SAD.";
 constexpr const char* kOperationKey = "ATGR=";
 
-// Returns of this origin are neither priced nor reset here.
-constexpr int kUntouchedOrigin = 1;
-
 constexpr const char* kResetSql =
     "UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, O_ATGPRC, N_KLPREC "
     "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND O_ATGPAV.FROM_WHAT != 1 AND "
@@ -43,94 +40,76 @@ constexpr const char* kLatestReceiptSql =
     "O_PAVADZ.ISN = O_PRECE.ISPAVADZ AND O_PRECE.CENA != 0 AND O_PRECE.ISPRECE = :ISPRECE AND "
     "O_PAVADZ.DAT_SANEM<:DATUMS ORDER BY O_PAVADZ.DAT_SANEM DESCENDING";
 
-struct ReturnLine {
-  DateTime date;
-  int goods;
-  double quantity;
-  int isn;
-  int client;
-  int origin;
-  double price;
-  double markup;
-  int serial;
-  HeldCost held;
-};
-
 struct ReturnFields {
   explicit ReturnFields(const Query& q)
       : date(q.fieldIndex("DATUMS")), goods(q.fieldIndex("ISPRECE")), quantity(q.fieldIndex("DAUDZUMS")),
         isn(q.fieldIndex("ISN")), client(q.fieldIndex("ISKLIENT")), origin(q.fieldIndex("FROM_WHAT")),
-        price(q.fieldIndex("CENA")), markup(q.fieldIndex("PIECENOJ")), serial(q.fieldIndex("ISSERTIF")),
-        held(q.fieldIndex("IEP_CENA")) {}
-  ReturnLine read(const Query& q) const {
+        price(q.fieldIndex("CENA")), markup(q.fieldIndex("PIECENOJ")), serial(q.fieldIndex("ISSERTIF")) {}
+  ReturnedLine read(const Query& q) const {
     return {q.asDateTime(date),  q.asInteger(goods),  q.asDouble(quantity), q.asInteger(isn),
             q.asInteger(client), q.asInteger(origin), q.asDouble(price),    q.asDouble(markup),
-            q.asInteger(serial), HeldCost::of(q, held)};
+            q.asInteger(serial)};
   }
-  int date, goods, quantity, isn, client, origin, price, markup, serial, held;
+  int date, goods, quantity, isn, client, origin, price, markup, serial;
 };
 
+// The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
+// BalanceStage when neither gives one.
+bool fromClientSale(RunContext& ctx, Query& lookup, const ReturnedLine& line, ReturnCost& cost) {
+  lookup.close();
+  lookup.setSql(kClientSalesSql);
+  lookup.setInteger("ISKLIENT", line.client);
+  lookup.setDateTime("DATUMS", line.date);
+  lookup.setInteger("ISPRECE", line.goods);
+  lookup.open();
+  if (lookup.eof()) return false;
+  cost.clientHasSales = true;
+  if (serialRuleApplies(ctx.settings, line.serial, line.quantity)) {
+    const SerialReceipt receipt = FindSerialReceipt(ctx, line.goods, line.serial);
+    cost.serialReceiptFound = receipt.found;
+    if (!(receipt.price > 0.0)) return false;
+    cost.rule = PriceRule::Serial;
+    cost.price = receipt.price;
+    return true;
+  }
+  const double wanted = salePrice(line.price, line.markup);
+  const int costField = lookup.fieldIndex("IEP_CENA"), price = lookup.fieldIndex("CENA"),
+            markup = lookup.fieldIndex("PIECENOJ");
+  for (lookup.first(); !lookup.eof(); lookup.next()) {
+    if (sameSalePrice(salePrice(lookup.asDouble(price), lookup.asDouble(markup)), wanted)) {
+      cost.rule = PriceRule::ClientSale;
+      cost.price = lookup.asDouble(costField);
+      return true;
+    }
+  }
+  return false;
+}
+
+double latestReceiptPrice(Query& lookup, const ReturnedLine& line) {
+  lookup.close();
+  lookup.setSql(kLatestReceiptSql);
+  lookup.setDateTime("DATUMS", line.date);
+  lookup.setInteger("ISPRECE", line.goods);
+  lookup.open();
+  return lookup.eof() ? 0.0 : lookup.asDouble("IEP_CENA");
+}
+
+// A cost from the client's sale is committed at once; the fallback waits for the step's end.
 class ReturnPricer {
  public:
   ReturnPricer(RunContext& ctx, Query& lookup, Query& update) : ctx_(ctx), lookup_(lookup), update_(update) {}
 
-  void price(const ReturnLine& line) {
-    if (fromClientSale(line)) return;
-    double price = LatestBalanceCost(lookup_, line.goods, line.date);
-    if (price == 0.0) price = latestReceiptPrice(line);
-    write(line, price);
-  }
-
- private:
-  // The unit's receipt or an earlier sale to the client at the same price; committed at once.
-  bool fromClientSale(const ReturnLine& line) {
-    lookup_.close();
-    lookup_.setSql(kClientSalesSql);
-    lookup_.setInteger("ISKLIENT", line.client);
-    lookup_.setDateTime("DATUMS", line.date);
-    lookup_.setInteger("ISPRECE", line.goods);
-    lookup_.open();
-    if (lookup_.eof()) return false;
-    if (serialRuleApplies(ctx_.settings, line.serial, line.quantity)) {
-      const double receipt = SerialReceiptPrice(ctx_, line.goods, line.serial);
-      if (!(receipt > 0.0)) return false;
-      writeAndCommit(line, receipt);
-      return true;
-    }
-    const double wanted = salePrice(line.price, line.markup);
-    const int cost = lookup_.fieldIndex("IEP_CENA"), price = lookup_.fieldIndex("CENA"),
-              markup = lookup_.fieldIndex("PIECENOJ");
-    for (lookup_.first(); !lookup_.eof(); lookup_.next()) {
-      if (sameSalePrice(salePrice(lookup_.asDouble(price), lookup_.asDouble(markup)), wanted)) {
-        writeAndCommit(line, lookup_.asDouble(cost));
-        return true;
-      }
-    }
-    return false;
-  }
-
-  double latestReceiptPrice(const ReturnLine& line) {
-    lookup_.close();
-    lookup_.setSql(kLatestReceiptSql);
-    lookup_.setDateTime("DATUMS", line.date);
-    lookup_.setInteger("ISPRECE", line.goods);
-    lookup_.open();
-    return lookup_.eof() ? 0.0 : lookup_.asDouble("IEP_CENA");
-  }
-
-  // False when the line already holds the price.
-  bool write(const ReturnLine& line, double price) {
-    price = finitePrice(price);
-    if (line.held.same(price)) return false;
+  void price(const ReturnedLine& line, HeldCost held) {
+    const ReturnCost cost = FindReturnCost(ctx_, lookup_, line);
+    const double price = finitePrice(cost.price);
+    if (held.same(price)) return;
     update_.setDouble("IEP_CENA", price);
     update_.setInteger("ISN", line.isn);
     update_.execSql();
-    return true;
-  }
-  void writeAndCommit(const ReturnLine& line, double price) {
-    if (write(line, price)) ctx_.tran().commitRetaining();
+    if (cost.rule != PriceRule::BalanceStage) ctx_.tran().commitRetaining();
   }
 
+ private:
   RunContext& ctx_;
   Query& lookup_;
   Query& update_;
@@ -159,17 +138,28 @@ void AssignReturns(RunContext& ctx) {
   lines.open();
   const std::string total = std::to_string(lines.rowCount());
   const ReturnFields fields(lines);
+  const int held = lines.fieldIndex("IEP_CENA");
   ReturnPricer pricer(ctx, lookup, update);
   int counter = 1;
   for (lines.first(); !lines.eof(); lines.next()) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
     ++counter;
-    const ReturnLine line = fields.read(lines);
-    if (line.origin == kUntouchedOrigin) continue;
-    pricer.price(line);
+    const ReturnedLine line = fields.read(lines);
+    if (!returnPricedHere(line)) continue;
+    pricer.price(line, HeldCost::of(lines, held));
     stopPoint();
   }
   ctx.commitIfActive();
+}
+
+bool returnPricedHere(const ReturnedLine& line) { return line.origin != kUntouchedOrigin; }
+
+ReturnCost FindReturnCost(RunContext& ctx, Query& lookup, const ReturnedLine& line) {
+  ReturnCost cost;
+  if (fromClientSale(ctx, lookup, line, cost)) return cost;
+  cost.price = LatestBalanceCost(lookup, line.goods, line.date);
+  if (cost.price == 0.0) cost.price = latestReceiptPrice(lookup, line);
+  return cost;
 }
 
 }  // namespace talvix

@@ -1,6 +1,7 @@
 #include "fifo/transfers_fifo.h"
 
 #include "data/query.h"
+#include "fifo/fifo_rules.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/last_priced_key.h"
 #include "fifo/price_sources.h"
@@ -65,16 +66,16 @@ class TransferPricer {
   TransferPricer(RunContext& ctx, Query& update) : ctx_(ctx), update_(update) {}
 
   void price(const TransferLine& line) {
-    const RunSettings& s = ctx_.settings;
-    if (serialRuleApplies(s, line.serial, line.quantity)) {
+    const PriceRule rule = transferRuleFifo(ctx_.settings, line.serial, line.quantity);
+    if (rule == PriceRule::Serial) {
       bind(SerialReceiptPrice(ctx_, line.goods, line.serial));
       return;
     }
-    if (s.firstSalePrice) {
+    if (rule == PriceRule::FirstSalePrice) {
       bind(firstSalePriceWithoutTax(ctx_, line.goods, line.tax));
       return;
     }
-    if (s.lastPurchasePrice) {
+    if (rule == PriceRule::LastPurchasePrice) {
       bind(ctx_.pricing.GetPedIepCena(line.goods, line.dept, 0, line.date));
     } else if (key_.matches(line.date, line.dept, line.goods)) {
       bind(key_.price());

@@ -132,6 +132,15 @@ class StockPricingLibrary : public PricingLibrary {
     return core_->movements.balanceOnDay(goods, dept, date);
   }
 
+  DateTime LastCostedInflowDay(int goods, int dept, DateTime date) override {
+    if (core_->cached) {
+      const std::span<const Movement> layers = core_->cache.layers(goods, dept, date);
+      return layers.empty() ? 0 : layers.front().day;
+    }
+    const std::vector<Movement> layers = core_->movements.layers(goods, dept, date);
+    return layers.empty() ? 0 : layers.front().day;
+  }
+
   std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) override {
     Query& query = core_->salePrice;
     query.setInteger("ISN", goods);

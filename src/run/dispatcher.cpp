@@ -29,13 +29,6 @@ constexpr const char* kCannotOpen = "Nevaru atvērt datu bāzi !!!";
 constexpr int kRecoverySeconds = 30;
 constexpr int kOneSecond = 1000;
 
-int costingMethod(RunContext& ctx) {
-  Query method(ctx.db());
-  method.setSql(kMethodSql);
-  method.open();
-  return method.eof() ? 0 : method.asInteger("ISIFIFO");
-}
-
 void deactivateIgnoringErrors(RunContext& ctx) {
   try {
     ctx.tran().deactivate();
@@ -90,7 +83,7 @@ void dispatch(RunContext& ctx) {
     return;
   }
   ctx.host->SaveSettings();
-  if (costingMethod(ctx) == kFifoMethod) {
+  if (fifoCosting(ctx)) {
     fifoLoop(ctx);
     return;
   }
@@ -102,6 +95,13 @@ void dispatch(RunContext& ctx) {
 }
 
 }  // namespace
+
+bool fifoCosting(RunContext& ctx) {
+  Query method(ctx.db());
+  method.setSql(kMethodSql);
+  method.open();
+  return !method.eof() && method.asInteger("ISIFIFO") == kFifoMethod;
+}
 
 void btPieskirsClick(RunContext& ctx) {
   struct EndSnapshot {

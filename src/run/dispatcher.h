@@ -10,4 +10,7 @@ namespace talvix {
 // with a kind in mode 2; a continuous FIFO run returns only when a stop is requested.
 void btPieskirsClick(RunContext& ctx);
 
+// Whether the database values stock by FIFO (N_ISI.ISIFIFO 1), else by weighted average.
+bool fifoCosting(RunContext& ctx);
+
 }  // namespace talvix

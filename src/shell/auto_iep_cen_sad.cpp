@@ -274,6 +274,12 @@ void TAutoIepCenSad::runDispatcher() {
   talvix::btPieskirsClick(context);
 }
 
+std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  return listUnpricedLines(context, fifoCosting(context));
+}
+
 void TAutoIepCenSad::BtCloseClick() { close(); }
 
 void TAutoIepCenSad::FormClose() { SaveSettings(); }

@@ -8,6 +8,7 @@
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
 // the program instead.
 #include "registry/registry_store.h"
+#include "report/unpriced_report.h"
 #include "step/progress_log.h"
 #include "step/run_context.h"
 #include "step/run_settings.h"
@@ -19,6 +20,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -54,6 +56,9 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   AUTOIEPCENSAD_EXPORT void DllCallMakePasizm();
   void btPieskirsClick();
   void BtCloseClick();
+  // The period's lines still without cost under the controls' settings; reads only. Throws when the
+  // database is not open or a read fails.
+  std::vector<talvix::UnpricedLine> unpricedLines();
 
   // Saves the settings; the window then closes.
   void FormClose();

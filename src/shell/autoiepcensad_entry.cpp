@@ -1,11 +1,16 @@
 #include "shell/autoiepcensad_entry.h"
 
+#include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
 #include "step/stop_request.h"
 
 #include <QApplication>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
 
 using namespace talvix::shell;
 
@@ -46,6 +51,24 @@ void AutoIepCenSadMakePasizm(void) {
 void AutoIepCenSadInstallStopSignals(void) { talvix::installStopSignals(); }
 
 void AutoIepCenSadRequestStop(void) { talvix::requestStop(); }
+
+int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize) {
+  if (!AutoIepCenSad || !path) return -1;
+  try {
+    const auto lines = AutoIepCenSad->unpricedLines();
+    talvix::writeReportFile(path, talvix::unpricedCsv(lines));
+    const std::string text = talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls());
+    if (summary && summarySize > 0) {
+      const std::size_t length = std::min(text.size(), static_cast<std::size_t>(summarySize - 1));
+      std::memcpy(summary, text.data(), length);
+      summary[length] = '\0';
+    }
+    return 0;
+  } catch (const std::exception& error) {
+    showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
 
 void AutoIepCenSadFree(void) {
   delete AutoIepCenSad;

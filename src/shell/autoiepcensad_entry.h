@@ -23,6 +23,11 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadInstallStopSignals(void);
 // Asks the same from inside the process (for example from a line observer).
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
 
+// Writes the report of the period's lines still without cost, under the window's settings, as CSV
+// to path ("-": standard output) and copies its closing count by kind into summary (cut to
+// summarySize - 1 bytes). Reads only. 0 when written; -1 when not (the error went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize);
+
 // Deletes the window, and the application object when AutoIepCenSadCreate made it.
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadFree(void);
 
@@ -42,6 +47,7 @@ typedef void (*AutoIepCenSadMakePasizmFn)(void);
 typedef void (*AutoIepCenSadFreeFn)(void);
 typedef void (*AutoIepCenSadInstallStopSignalsFn)(void);
 typedef void (*AutoIepCenSadRequestStopFn)(void);
+typedef int (*AutoIepCenSadWriteUnpricedFn)(const char*, char*, int);
 typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
 typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);
 }

@@ -117,6 +117,12 @@ double RecordingPricing::ApgrozDaudzums(int goods, int dept, DateTime date) {
   return apgrozDaudzums;
 }
 
+DateTime RecordingPricing::LastCostedInflowDay(int goods, int dept, DateTime date) {
+  calls.push_back("LastCostedInflowDay(" + std::to_string(goods) + "," + std::to_string(dept) + "," +
+                  formatIsoDate(date) + ")");
+  return lastInflowDay(goods, dept, date);
+}
+
 std::unique_ptr<TN_KlprecInfo> RecordingPricing::newKlprecInfo(int goods) {
   calls.push_back("TN_KlprecInfo(" + std::to_string(goods) + ")");
   const auto it = firstSalePrices.find(goods);

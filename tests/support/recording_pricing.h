@@ -21,6 +21,7 @@ class RecordingPricing : public PricingLibrary {
       [](int, int, DateTime, bool, bool) { return 22.0; };
   std::function<double(int goods, int dept, int mode, DateTime date)> lastPrice =
       [](int, int, int, DateTime) { return 33.0; };
+  std::function<DateTime(int goods, int dept, DateTime date)> lastInflowDay = [](int, int, DateTime) { return 0.0; };
   std::map<int, double> firstSalePrices;  // goods -> CENA1
   double precValid = 100.0;
   double apgrozDaudzums = 7.0;
@@ -42,6 +43,7 @@ class RecordingPricing : public PricingLibrary {
   double GetPedIepCena(int goods, int dept, int mode, DateTime date) override;
   double PrecValid(int goods, int dept, DateTime date) override;
   double ApgrozDaudzums(int goods, int dept, DateTime date) override;
+  DateTime LastCostedInflowDay(int goods, int dept, DateTime date) override;
   std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) override;
   std::unique_ptr<TVidSvPasizm> newVidSvPasizm() override;
   std::unique_ptr<TMylaiks> newMylaiks() override;

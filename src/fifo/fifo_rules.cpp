@@ -1,0 +1,28 @@
+#include "fifo/fifo_rules.h"
+
+#include "fifo/price_sources.h"
+
+namespace talvix {
+
+PriceRule transferRuleFifo(const RunSettings& settings, int serial, double quantity) {
+  if (serialRuleApplies(settings, serial, quantity)) return PriceRule::Serial;
+  if (settings.firstSalePrice) return PriceRule::FirstSalePrice;
+  if (settings.lastPurchasePrice) return PriceRule::LastPurchasePrice;
+  return PriceRule::Fifo;
+}
+
+PriceRule issueRuleFifo(const RunSettings& settings, int serial, double quantity) {
+  if (settings.firstSalePrice) return PriceRule::FirstSalePrice;
+  if (serialRuleApplies(settings, serial, quantity)) return PriceRule::Serial;
+  if (settings.lastPurchasePrice) return PriceRule::LastPurchasePrice;
+  if (quantity < 0.0) return PriceRule::ClientSale;
+  return PriceRule::Fifo;
+}
+
+PriceRule balanceRuleFifo(const RunSettings& settings, int serial, double quantity) {
+  if (serialRuleApplies(settings, serial, quantity)) return PriceRule::Serial;
+  if (settings.lastPurchasePrice) return PriceRule::LastPurchasePrice;
+  return PriceRule::Fifo;
+}
+
+}  // namespace talvix

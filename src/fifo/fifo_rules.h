@@ -1,0 +1,17 @@
+#pragma once
+// Which source prices a line of each FIFO kind under the run's options: the steps price by it and
+// the report of lines still without cost explains by it. A line answered Fifo may still take the
+// remembered price of the line before it (last_priced_key.h), which came from the same source.
+#include "step/price_rule.h"
+#include "step/run_settings.h"
+
+namespace talvix {
+
+// Serial, first sale price, last purchase price, FIFO.
+PriceRule transferRuleFifo(const RunSettings& settings, int serial, double quantity);
+// First sale price, serial, last purchase price, client sale (negative quantity), FIFO.
+PriceRule issueRuleFifo(const RunSettings& settings, int serial, double quantity);
+// Serial, last purchase price, FIFO.
+PriceRule balanceRuleFifo(const RunSettings& settings, int serial, double quantity);
+
+}  // namespace talvix

@@ -1,0 +1,139 @@
+#include "report/unpriced_csv.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace talvix {
+namespace {
+
+constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,rule,reason\n";
+constexpr const char* kSummaryStart = "Still without cost:";
+constexpr const char* kNoKind = " no kind is priced";
+constexpr const char* kStandardOutput = "-";
+constexpr const char* kPartSuffix = ".part";
+
+// Quoted when it holds a separator, a quote or a line break; quotes doubled.
+std::string field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// The shortest text that reads back as the same number: 1, 0.5, 2.333.
+std::string number(double value) {
+  char buffer[32];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
+
+std::string pluralName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::Transfer: return "transfers";
+    case DocumentKind::Issue: return "issues";
+    case DocumentKind::Return: return "returns";
+    case DocumentKind::Balance: return "goods balances";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string kindName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::Transfer: return "transfer";
+    case DocumentKind::Issue: return "issue";
+    case DocumentKind::Return: return "return";
+    case DocumentKind::Balance: return "goods balance";
+  }
+  return "";
+}
+
+std::string ruleName(PriceRule rule) {
+  switch (rule) {
+    case PriceRule::NotProcessed: return "not processed";
+    case PriceRule::FirstSalePrice: return "first sale price";
+    case PriceRule::Serial: return "serial";
+    case PriceRule::LastPurchasePrice: return "last purchase price";
+    case PriceRule::ClientSale: return "client sale";
+    case PriceRule::Fifo: return "FIFO";
+    case PriceRule::BalanceStage: return "goods-balance stage";
+    case PriceRule::WeightedAverage: return "weighted average";
+  }
+  return "";
+}
+
+std::string reportDate(DateTime date) {
+  int year, month, day;
+  decodeDate(date, year, month, day);
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d", day, month, year);
+  return buffer;
+}
+
+std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
+  std::string csv = kHeader;
+  for (const UnpricedLine& l : lines) {
+    csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," +
+           std::to_string(l.goods) + "," + field(l.goodsName) + "," + number(l.quantity) + "," +
+           std::to_string(l.isn) + "," + ruleName(l.rule) + "," + field(l.reason) + "\n";
+  }
+  return csv;
+}
+
+std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
+  std::string summary = kSummaryStart;
+  bool first = true;
+  for (const DocumentKind kind : kKindsInRunOrder) {
+    if (modeOf(kind, settings) == kSkip) continue;
+    long count = 0;
+    for (const UnpricedLine& l : lines) count += l.kind == kind;
+    summary += (first ? " " : ", ") + pluralName(kind) + " " + std::to_string(count);
+    first = false;
+  }
+  return first ? summary + kNoKind : summary;
+}
+
+namespace {
+
+[[noreturn]] void cannotWrite(const std::string& path, int error) {
+  throw std::runtime_error("Cannot write the report to " + path + ": " + std::strerror(error));
+}
+
+bool putAll(std::FILE* file, const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+}
+
+}  // namespace
+
+void writeReportFile(const std::string& path, const std::string& text) {
+  if (path == kStandardOutput) {
+    if (!putAll(stdout, text)) cannotWrite(path, errno);
+    return;
+  }
+  const std::string part = path + kPartSuffix;
+  std::FILE* file = std::fopen(part.c_str(), "wb");
+  if (!file) cannotWrite(path, errno);
+  const bool written = putAll(file, text);
+  const int writeError = errno;
+  if (std::fclose(file) != 0 || !written) {
+    std::remove(part.c_str());
+    cannotWrite(path, written ? errno : writeError);
+  }
+  if (std::rename(part.c_str(), path.c_str()) != 0) {
+    const int renameError = errno;
+    std::remove(part.c_str());
+    cannotWrite(path, renameError);
+  }
+}
+
+}  // namespace talvix

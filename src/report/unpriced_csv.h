@@ -1,0 +1,28 @@
+#pragma once
+// The report of lines still without cost as CSV (UTF-8, a header row, dates as dd.mm.yyyy) and the
+// one-line count by kind that closes a run's output.
+#include "report/unpriced_report.h"
+#include "step/run_settings.h"
+
+#include <string>
+#include <vector>
+
+namespace talvix {
+
+std::string kindName(DocumentKind kind);
+std::string ruleName(PriceRule rule);
+// "12.03.2026".
+std::string reportDate(DateTime date);
+
+std::string unpricedCsv(const std::vector<UnpricedLine>& lines);
+
+// "Still without cost: transfers 5, issues 1840, returns 436", naming every kind whose mode is
+// not 0.
+std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings);
+
+// Writes text to path, "-" for standard output. A file is written beside its place and renamed
+// over it once whole, so a failed write leaves what stood there. Throws std::runtime_error naming
+// the file and the cause.
+void writeReportFile(const std::string& path, const std::string& text);
+
+}  // namespace talvix

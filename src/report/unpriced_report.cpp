@@ -1,0 +1,243 @@
+#include "report/unpriced_report.h"
+
+#include "average/average_rules.h"
+#include "data/query.h"
+#include "fifo/fifo_rules.h"
+#include "fifo/issues_fifo.h"
+#include "fifo/price_sources.h"
+#include "fifo/returns.h"
+#include "report/unpriced_csv.h"
+#include "step/finite_price.h"
+#include "step/line_reset.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace talvix {
+namespace {
+
+// One select per kind, all with the same column names so one reader serves them. None takes the
+// services filter: a service the run leaves out is listed as not processed.
+constexpr const char* kTransferLinesSql =
+    "SELECT O_PARPRC.ISN, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, O_PARPRC.DAUDZUMS, "
+    "O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF, CAST(0 AS INTEGER) ISKLIENT, CAST(0 AS DOUBLE PRECISION) SALE_PRICE, "
+    "CAST(0 AS DOUBLE PRECISION) PIECENOJ, CAST(0 AS INTEGER) FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ "
+    "FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN "
+    "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 OR O_PARPRC.CENA IS NULL) "
+    "ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN";
+constexpr const char* kIssueLinesSql =
+    "SELECT O_PRCOUT.ISN, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
+    "O_PRCOUT.NODOKLIS, O_PRCOUT.ISSERTIF, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA SALE_PRICE, O_PRCOUT.PIECENOJ, "
+    "CAST(0 AS INTEGER) FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_PAVOUT, O_PRCOUT, N_KLPREC "
+    "WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND "
+    "O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) "
+    "ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.ISN";
+constexpr const char* kReturnLinesSql =
+    "SELECT O_ATGPRC.ISN, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, O_ATGPRC.DAUDZUMS, "
+    "CAST(0 AS DOUBLE PRECISION) NODOKLIS, O_ATGPRC.ISSERTIF, O_ATGPAV.ISKLIENT, O_ATGPRC.CENA SALE_PRICE, "
+    "O_ATGPRC.PIECENOJ, O_ATGPAV.FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_ATGPAV, O_ATGPRC, N_KLPREC "
+    "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND "
+    "O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_ATGPRC.IEP_CENA=0.00 OR O_ATGPRC.IEP_CENA IS NULL) "
+    "ORDER BY O_ATGPAV.DATUMS, O_ATGPRC.ISN";
+constexpr const char* kBalanceLinesSql =
+    "SELECT O_PRATL_PRC.ISN, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.DAUDZUMS, "
+    "CAST(0 AS DOUBLE PRECISION) NODOKLIS, O_PRATL_PRC.ISSERTIF, CAST(0 AS INTEGER) ISKLIENT, "
+    "CAST(0 AS DOUBLE PRECISION) SALE_PRICE, CAST(0 AS DOUBLE PRECISION) PIECENOJ, CAST(0 AS INTEGER) FROM_WHAT, "
+    "N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
+    "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
+    "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
+    "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PRC.ISN";
+
+// The services filter keeps goods whose PAKALPOJ is NULL or this.
+constexpr const char* kNotAService = "F";
+
+struct Row {
+  DateTime date;
+  int dept;
+  int goods;
+  double quantity;
+  int isn;
+  double tax;
+  int serial;
+  int client;
+  double price;  // sale price
+  double markup;
+  int origin;
+  std::string name;
+  bool service;
+};
+
+struct RowFields {
+  explicit RowFields(const Query& q)
+      : isn(q.fieldIndex("ISN")), date(q.fieldIndex("DATUMS")), dept(q.fieldIndex("ISNODALA")),
+        goods(q.fieldIndex("ISPRECE")), quantity(q.fieldIndex("DAUDZUMS")), tax(q.fieldIndex("NODOKLIS")),
+        serial(q.fieldIndex("ISSERTIF")), client(q.fieldIndex("ISKLIENT")), price(q.fieldIndex("SALE_PRICE")),
+        markup(q.fieldIndex("PIECENOJ")), origin(q.fieldIndex("FROM_WHAT")), name(q.fieldIndex("NOSAUKUMS")),
+        service(q.fieldIndex("PAKALPOJ")) {}
+  Row read(const Query& q) const {
+    return {q.asDateTime(date),  q.asInteger(dept),   q.asInteger(goods),  q.asDouble(quantity), q.asInteger(isn),
+            q.asDouble(tax),     q.asInteger(serial), q.asInteger(client), q.asDouble(price),    q.asDouble(markup),
+            q.asInteger(origin), q.asString(name),
+            !q.isNull(service) && q.asString(service) != kNotAService};
+  }
+  int isn, date, dept, goods, quantity, tax, serial, client, price, markup, origin, name, service;
+};
+
+std::string money(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", value);
+  return buffer;
+}
+
+std::string notYet(double price) { return "not priced yet: the next run gives it " + money(price); }
+
+struct Answer {
+  PriceRule rule;
+  std::string reason;
+};
+
+// Asks each line's rule what it gives now and, when that is 0.0, for the fact behind it.
+class Explainer {
+ public:
+  Explainer(RunContext& ctx, bool fifo) : ctx_(ctx), fifo_(fifo), lookup_(ctx.db()) {}
+
+  Answer explain(DocumentKind kind, const Row& row) {
+    const RunSettings& s = ctx_.settings;
+    if (row.service && s.skipServices && (fifo_ || averageStepFiltersServices(kind, s)))
+      return {PriceRule::NotProcessed, "service, left out by the services option"};
+    if (kind == DocumentKind::Return) return explainReturn(row);
+    if (!fifo_) return explainAverage(kind, row);
+    switch (kind) {
+      case DocumentKind::Transfer: return byRule(transferRuleFifo(s, row.serial, row.quantity), row);
+      case DocumentKind::Issue: return byRule(issueRuleFifo(s, row.serial, row.quantity), row);
+      default: return byRule(balanceRuleFifo(s, row.serial, row.quantity), row);
+    }
+  }
+
+ private:
+  Answer byRule(PriceRule rule, const Row& row) {
+    switch (rule) {
+      case PriceRule::FirstSalePrice: {
+        const double price = finitePrice(firstSalePriceWithoutTax(ctx_, row.goods, row.tax));
+        return {rule, price == 0.0 ? "goods has no first sale price" : notYet(price)};
+      }
+      case PriceRule::Serial: return {rule, serialReason(row)};
+      case PriceRule::LastPurchasePrice: return {rule, lastPurchaseReason(row)};
+      case PriceRule::ClientSale: return {rule, clientSaleReason(row)};
+      default: return {PriceRule::Fifo, fifoReason(row)};
+    }
+  }
+
+  std::string serialReason(const Row& row) {
+    const SerialReceipt receipt = FindSerialReceipt(ctx_, row.goods, row.serial);
+    const std::string record = "serial record " + std::to_string(row.serial);
+    if (!receipt.found) return "no receipt carries " + record;
+    const double price = finitePrice(receipt.price);
+    return price == 0.0 ? "the receipt carrying " + record + " has no price" : notYet(price);
+  }
+
+  std::string lastPurchaseReason(const Row& row) {
+    const double price = finitePrice(ctx_.pricing.GetPedIepCena(row.goods, row.dept, 0, row.date));
+    if (price != 0.0) return notYet(price);
+    return "no purchase with a price on or before " + reportDate(row.date) + " in any department";
+  }
+
+  std::string clientSaleReason(const Row& row) {
+    const ClientSaleMatch match =
+        FindClientSale(ctx_, row.goods, row.client, row.date, salePrice(row.price, row.markup), row.isn);
+    const double cost = finitePrice(match.cost);
+    if (cost != 0.0) return notYet(cost);
+    if (match.saleLine != 0)
+      return "the earlier sale to this client at this price (line " + std::to_string(match.saleLine) +
+             ") has no cost yet";
+    return "no earlier sale to this client at this price, and no goods-balance cost before " + reportDate(row.date);
+  }
+
+  std::string fifoReason(const Row& row) {
+    const DateTime layer = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
+    if (layer == 0)
+      return "no stock layer with a cost on or before " + reportDate(row.date) + " in this department";
+    return "not priced yet: a stock layer with a cost from " + reportDate(layer) + " stands";
+  }
+
+  Answer explainAverage(DocumentKind kind, const Row& row) {
+    const RunSettings& s = ctx_.settings;
+    const PriceRule rule = averageRule(s);
+    if (rule == PriceRule::LastPurchasePrice) return {rule, lastPurchaseReason(row)};
+    // The flags each weighted-average step passes for its kind.
+    const bool transfer = kind == DocumentKind::Transfer;
+    const bool singleKind = (kind == DocumentKind::Transfer && s.issues == kSkip) ||
+                            (kind == DocumentKind::Issue && s.transfers == kSkip);
+    const double price =
+        finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, transfer, singleKind));
+    if (price != 0.0) return {rule, notYet(price)};
+    const DateTime inflow = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
+    if (inflow == 0)
+      return {rule, "no costed inflow on or before " + reportDate(row.date) + " in this department"};
+    return {rule, "the moving average comes to 0.00 although costed inflows stand (the latest on " +
+                      reportDate(inflow) + ")"};
+  }
+
+  Answer explainReturn(const Row& row) {
+    const ReturnedLine line{row.date, row.goods, row.quantity, row.isn, row.client,
+                            row.origin, row.price, row.markup, row.serial};
+    if (!returnPricedHere(line))
+      return {PriceRule::NotProcessed, "a return of origin " + std::to_string(row.origin) + " is never priced here"};
+    const ReturnCost cost = FindReturnCost(ctx_, lookup_, line);
+    const double price = finitePrice(cost.price);
+    if (price != 0.0) return {cost.rule, notYet(price)};
+    if (cost.rule == PriceRule::ClientSale)
+      return {cost.rule, "the earlier sale to this client at this price has no cost yet"};
+    std::string why;
+    if (!cost.clientHasSales) {
+      why = "no sale of the goods to this client on or before " + reportDate(row.date);
+    } else if (serialRuleApplies(ctx_.settings, row.serial, row.quantity)) {
+      const std::string record = "serial record " + std::to_string(row.serial);
+      why = cost.serialReceiptFound ? "the receipt carrying " + record + " has no price"
+                                    : "no receipt carries " + record;
+    } else {
+      why = "no earlier sale to this client at this price";
+    }
+    return {cost.rule, why + ", and no goods-balance cost or purchase price before " + reportDate(row.date)};
+  }
+
+  RunContext& ctx_;
+  const bool fifo_;
+  Query lookup_;
+};
+
+const char* linesSql(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::Transfer: return kTransferLinesSql;
+    case DocumentKind::Issue: return kIssueLinesSql;
+    case DocumentKind::Return: return kReturnLinesSql;
+    case DocumentKind::Balance: return kBalanceLinesSql;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
+  // A run starts from what other users have committed by now; so does the report.
+  const std::unique_ptr<TMylaiks> fresh = ctx.pricing.newMylaiks();
+  Explainer explainer(ctx, fifo);
+  std::vector<UnpricedLine> result;
+  for (const DocumentKind kind : kKindsInRunOrder) {
+    if (modeOf(kind, ctx.settings) == kSkip) continue;
+    Query lines(ctx.db());
+    lines.setSql(linesSql(kind));
+    bindPeriod(lines, ctx.settings);
+    lines.open();
+    const RowFields fields(lines);
+    for (lines.first(); !lines.eof(); lines.next()) {
+      const Row row = fields.read(lines);
+      Answer answer = explainer.explain(kind, row);
+      result.push_back({kind, row.date, row.dept, row.goods, row.name, row.quantity, row.isn, answer.rule,
+                        std::move(answer.reason)});
+    }
+  }
+  return result;
+}
+
+}  // namespace talvix

@@ -1,0 +1,57 @@
+#include "tools/unpriced_option.h"
+
+#include "shell/autoiepcensad_entry.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace talvix::tools {
+namespace {
+
+constexpr char kAfterRun[] = "--unpriced";
+constexpr char kInsteadOfRun[] = "--unpriced-only";
+constexpr char kEntry[] = "AutoIepCenSadWriteUnpriced";
+constexpr int kSummarySize = 512;
+constexpr char kTwice[] = "--unpriced or --unpriced-only may be given once";
+constexpr char kNoFile[] = "--unpriced needs a FILE (- for standard output)";
+
+}  // namespace
+
+bool UnpricedOption::take(int& argc, char** argv) {
+  for (int index = 1; index < argc;) {
+    const bool after = std::strcmp(argv[index], kAfterRun) == 0;
+    const bool instead = std::strcmp(argv[index], kInsteadOfRun) == 0;
+    if (!after && !instead) {
+      ++index;
+      continue;
+    }
+    if (file_ || index + 1 >= argc) {
+      std::fprintf(stderr, "autoiepcensad-run: %s\n", file_ ? kTwice : kNoFile);
+      return false;
+    }
+    file_ = argv[index + 1];
+    only_ = instead;
+    for (int rest = index; rest + 2 <= argc; ++rest) argv[rest] = argv[rest + 2];
+    argc -= 2;
+  }
+  return true;
+}
+
+bool UnpricedOption::write(void* library) const {
+  if (!file_) return true;
+  auto writeUnpriced = reinterpret_cast<AutoIepCenSadWriteUnpricedFn>(dlsym(library, kEntry));
+  if (!writeUnpriced) {
+    std::fprintf(stderr, "autoiepcensad-run: %s\n", dlerror());
+    return false;
+  }
+  char summary[kSummarySize] = {};
+  if (writeUnpriced(file_, summary, kSummarySize) != 0) return false;
+  std::fputs(summary, stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  return true;
+}
+
+}  // namespace talvix::tools
