@@ -103,6 +103,7 @@ void dispatch(RunContext& ctx) {
 }  // namespace
 
 void btPieskirsClick(RunContext& ctx) {
+  ctx.settings = ctx.settings.withRunModes();
   try {
     dispatch(ctx);
   } catch (const RunStopped&) {

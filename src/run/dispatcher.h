@@ -6,7 +6,7 @@
 
 namespace talvix {
 
-// Needs ctx.host. Returns when a check refuses, after a weighted-average run, or after a FIFO pass
+// Needs ctx.host. Runs ctx.settings with their run modes (runMode); the host saves its own. Returns when a check refuses, after a weighted-average run, or after a FIFO pass
 // with a kind in mode 2; a continuous FIFO run returns only when a stop is requested.
 void btPieskirsClick(RunContext& ctx);
 
