@@ -104,6 +104,7 @@ void dispatch(RunContext& ctx) {
 
 void btPieskirsClick(RunContext& ctx) {
   ctx.settings = ctx.settings.withRunModes();
+  const StopScope scope;
   try {
     dispatch(ctx);
   } catch (const RunStopped&) {

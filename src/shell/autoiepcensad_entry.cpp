@@ -31,6 +31,7 @@ int AutoIepCenSadCreate(void) {
     ensureApplication();
     auto* window = new TAutoIepCenSad();
     window->FormCreate();
+    window->watchStopSignals();
   }
   return AutoIepCenSad->databaseOpen() ? 1 : 0;
 }
@@ -43,7 +44,10 @@ void AutoIepCenSadMakePasizm(void) {
   if (AutoIepCenSad) AutoIepCenSad->DllCallMakePasizm();
 }
 
-void AutoIepCenSadInstallStopSignals(void) { talvix::installStopSignals(); }
+void AutoIepCenSadInstallStopSignals(void) {
+  talvix::installStopSignals();
+  if (AutoIepCenSad) AutoIepCenSad->watchStopSignals();
+}
 
 void AutoIepCenSadRequestStop(void) { talvix::requestStop(); }
 

@@ -115,12 +115,22 @@ TEST_F(WindowRunTest, AnErrorLeavingTheRunIsShownAndTheWindowStaysUsable) {
 
 TEST_F(WindowRunTest, AStopFromOutsideEndsTheProgramWithoutAnErrorBox) {
   auto window = openWindow(1);
-  requestStop();
+  shell::setLineObserver([](const std::string&, const std::string&) { requestStop(); });
   window->btPieskirsClick();
-  clearStopRequest();
+  shell::setLineObserver({});
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
   EXPECT_TRUE(window->terminateRequested());
   EXPECT_EQ(lastText(*window), QString::fromUtf8(kProcessStopped));
+  EXPECT_FALSE(stopRequested()) << "the request ended with its run";
+}
+
+TEST_F(WindowRunTest, AStopAskedForBeforeARunDoesNotStopIt) {
+  auto window = openWindow(1);
+  window->shIzrakstisana->setItemIndex(kAllAnew);  // one pass
+  requestStop();
+  window->btPieskirsClick();
+  EXPECT_FALSE(window->terminateRequested());
+  EXPECT_EQ(lastText(*window), QStringLiteral("Process pabeigts"));
 }
 
 TEST_F(WindowRunTest, TheWindowDoesNotCloseWhileARunHoldsIt) {
