@@ -3,6 +3,7 @@
 #include "support/test_database.h"
 
 #include <signal.h>
+#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
