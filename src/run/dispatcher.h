@@ -6,9 +6,9 @@
 
 namespace talvix {
 
-// Needs ctx.host. Runs ctx.settings with their run modes (runMode); the host saves its own. Returns when a check refuses, after a weighted-average run, or after a FIFO pass
-// with a kind in mode 2; a continuous FIFO run returns only when a stop is requested during it (a
-// request from before the run is dropped).
+// Needs ctx.host. Runs ctx.settings with their run modes (runMode); the host saves its own. Returns
+// when a check refuses, after a weighted-average run, or after a FIFO pass with a kind in mode 2; a
+// continuous FIFO run returns only when a stop is requested during it (one from before is dropped).
 void btPieskirsClick(RunContext& ctx);
 
 }  // namespace talvix

@@ -22,11 +22,11 @@
 #include <string>
 
 class QCheckBox;
-class QSocketNotifier;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSocketNotifier;
 
 namespace talvix {
 class PricingLibrary;

@@ -10,7 +10,8 @@ namespace talvix {
 namespace {
 
 std::atomic<bool> stopFlag{false};
-// Apart from the flag, which runs clear: after a stop the process may still hang in shutdown.
+// Kept apart from the flag, which runs clear: a second signal must still end a process that hangs
+// in its shutdown after a stop.
 std::atomic<bool> signalled{false};
 std::atomic<int> pipeRead{-1};
 std::atomic<int> pipeWrite{-1};
