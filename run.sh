@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, makes the demo database once and opens the window on it
-# (without a display: runs one pass headless and prints the log).
+# Installs what the build, the window and the embedded engine need (no Firebird server), builds,
+# makes the demo database once and opens the window on it (without a display: runs one pass
+# headless and prints the log).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh

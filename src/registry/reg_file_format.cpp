@@ -71,18 +71,21 @@ std::string escapeQuoted(std::string_view text) {
   return out + '"';
 }
 
-// The text as UTF-8: BOM dropped, UTF-16 decoded, anything else checked to be UTF-8.
+// The text as UTF-8: BOM dropped, UTF-16 decoded, a REGEDIT4 export without BOM decoded from the
+// Baltic ANSI code page it was written in, anything else checked to be UTF-8.
 std::string decodeText(std::string_view bytes, const std::string& fileName) {
   const auto lineOf = [](std::string_view before) {
     return std::to_string(1 + std::count(before.begin(), before.end(), '\n'));
   };
+  const auto decoded = [&](DecodedText text, const char* what) {
+    if (!text.ok) throw RegistryError(fileName + ":" + lineOf(text.utf8) + ": " + what);
+    return std::move(text.utf8);
+  };
   const bool littleEndian = bytes.starts_with("\xFF\xFE");
-  if (littleEndian || bytes.starts_with("\xFE\xFF")) {
-    Utf16Decoded decoded = utf16ToUtf8(bytes.substr(2), !littleEndian);
-    if (!decoded.ok)
-      throw RegistryError(fileName + ":" + lineOf(decoded.utf8) + ": malformed UTF-16 text");
-    return std::move(decoded.utf8);
-  }
+  if (littleEndian || bytes.starts_with("\xFE\xFF"))
+    return decoded(utf16ToUtf8(bytes.substr(2), !littleEndian), "malformed UTF-16 text");
+  if (trimLeft(bytes).starts_with(kHeaderV4))
+    return decoded(cp1257ToUtf8(bytes), "a byte that Windows-1257 text cannot hold");
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   const auto bad = invalidUtf8Offset(bytes);
   if (bad != std::string_view::npos)
@@ -180,7 +183,11 @@ class Parser {
   }
 
   void parseData(std::string_view data, RegValue& value) {
-    if (data == "-") return removeValue(current(), value.name);
+    if (data == "-") {
+      removeValue(current(), value.name);
+      valueIndex_.erase(current_);
+      return;
+    }
     if (data.starts_with('"')) {
       std::size_t pos = 0;
       value.text = readQuoted(data, pos);
@@ -198,7 +205,7 @@ class Parser {
     } else {
       fail("unknown value type");
     }
-    setValue(current(), std::move(value));
+    put(std::move(value));
   }
 
   void parseOtherHex(std::string_view data, RegValue& value) {
@@ -241,6 +248,8 @@ class Parser {
         ++pos;
         return text;
       }
+      // It would end the text early wherever it is used (a database path cut short).
+      if (c == '\0') fail("NUL character in quoted text");
       if (c == '\\') {
         if (++pos >= line.size()) break;
         if (line[pos] != '\\' && line[pos] != '"') fail(std::string("bad escape \\") + line[pos] + " in quoted text");
@@ -252,6 +261,26 @@ class Parser {
 
   RegSection& current() { return document_.sections[current_]; }
 
+  // As setValue, through an index of the key's names: keys of many thousand values stay linear.
+  void put(RegValue value) {
+    RegSection& key = current();
+    auto& names = valueIndexOf(current_);
+    const auto [entry, added] = names.try_emplace(foldCase(value.name), key.values.size());
+    if (added) return key.values.push_back(std::move(value));
+    value.name = std::move(key.values[entry->second].name);
+    key.values[entry->second] = std::move(value);
+  }
+
+  std::unordered_map<std::string, std::size_t>& valueIndexOf(std::size_t section) {
+    const auto [entry, added] = valueIndex_.try_emplace(section);
+    if (added) {
+      const auto& values = document_.sections[section].values;
+      for (std::size_t i = 0; i < values.size(); ++i)
+        if (values[i].form != ValueForm::Comment) entry->second.emplace(foldCase(values[i].name), i);
+    }
+    return entry->second;
+  }
+
   // Repeated sections of one key merge; the index keeps big exports from going quadratic.
   std::size_t sectionFor(const std::string& path) {
     const auto [entry, added] = index_.try_emplace(foldCase(path), document_.sections.size());
@@ -261,6 +290,7 @@ class Parser {
 
   void reindex() {
     index_.clear();
+    valueIndex_.clear();
     for (std::size_t i = 0; i < document_.sections.size(); ++i)
       if (document_.sections[i].ours) index_.emplace(foldCase(document_.sections[i].path), i);
   }
@@ -275,6 +305,8 @@ class Parser {
   Target target_ = Target::Preamble;
   std::size_t current_ = 0;
   std::unordered_map<std::string, std::size_t> index_;
+  // Per section, built on first use and dropped when the section's values shift.
+  std::unordered_map<std::size_t, std::unordered_map<std::string, std::size_t>> valueIndex_;
   RegDocument document_;
 };
 
@@ -326,8 +358,12 @@ std::string serialiseValue(const RegValue& value) {
     }
     case ValueForm::Binary:
       return serialiseHex(name + "hex:", value.bytes);
-    default:
-      return name + value.text;
+    default: {
+      if (!value.text.empty()) return name + value.text;
+      char type[16];
+      std::snprintf(type, sizeof type, "hex(%x):", static_cast<unsigned>(value.hexType));
+      return serialiseHex(name + type, value.bytes);
+    }
   }
 }
 
@@ -394,6 +430,7 @@ void removeValue(RegSection& key, std::string_view name) {
 }
 
 std::optional<std::string> normaliseKeyPath(std::string_view path) {
+  if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return std::nullopt;
   while (path.starts_with('\\')) path.remove_prefix(1);
   while (path.ends_with('\\')) path.remove_suffix(1);
   if (path.find("\\\\") != std::string_view::npos) return std::nullopt;

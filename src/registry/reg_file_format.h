@@ -2,7 +2,8 @@
 // The registry file: a Windows Registry Editor export (".reg"). HKEY_CURRENT_USER sections are parsed
 // into keys and values; sections of other hives and comments before the first key are kept as read.
 // Reads UTF-8 (BOM optional) or UTF-16 with BOM, CRLF or LF; headers "Windows Registry Editor
-// Version 5.00" or "REGEDIT4". Writes UTF-8 without BOM, LF line ends, the version 5.00 header.
+// Version 5.00" or "REGEDIT4" (without a BOM that one is Windows-1257, as regedit wrote it). A NUL
+// inside quoted text is refused. Writes UTF-8 without BOM, LF line ends, the version 5.00 header.
 // Delete lines ([-key], "name"=-) are applied while reading, so a rewritten file no longer has them.
 // Repeated sections of one key merge, as regedit would import them.
 
@@ -18,14 +19,14 @@ enum class ValueForm {
   String,    // "name"="text"
   Dword,     // "name"=dword:0000000a
   Binary,    // "name"=hex:01,02 (REG_BINARY)
-  OtherHex,  // "name"=hex(N):..., any other type; written back exactly as read
+  OtherHex,  // "name"=hex(N):..., any other type; written back exactly as read, or from bytes when made here
   Comment,   // a ";" line inside the key, kept in place; not a value
 };
 
 struct RegValue {
   ValueForm form = ValueForm::String;
   std::string name;          // "" is the key's default value (@)
-  std::string text;          // String: the text; OtherHex: "hex(N):..." as read; Comment: the line
+  std::string text;          // String: the text; OtherHex: "hex(N):..." as read, "" when made here; Comment: the line
   std::uint32_t dword = 0;   // Dword
   std::string bytes;         // Binary, OtherHex: the data bytes
   std::uint32_t hexType = 0; // OtherHex: the N of hex(N), the Windows value type
@@ -55,7 +56,7 @@ void setValue(RegSection& key, RegValue value);
 void removeValue(RegSection& key, std::string_view name);
 
 // Key path as callers give it ("Software\\ORMANTA\\Talvix"), without outer backslashes;
-// nullopt when a component is empty.
+// nullopt when a component is empty or the path holds a line break or NUL.
 std::optional<std::string> normaliseKeyPath(std::string_view path);
 
 // Throws RegistryError "<fileName>:<line>: <what>" on the first fault.

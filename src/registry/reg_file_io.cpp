@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "registry/registry_store.h"
@@ -15,7 +16,9 @@
 namespace talvix::regfile {
 namespace {
 
-constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask
+constexpr mode_t kNewFileMode = 0600;
+constexpr mode_t kNewDirectoryMode = 0700;
+constexpr auto kLockPoll = std::chrono::milliseconds(20);
 
 [[noreturn]] void failErrno(const std::string& what, const std::string& path, int error = errno) {
   throw RegistryError("cannot " + what + " " + path + ": " + std::strerror(error));
@@ -71,9 +74,9 @@ std::optional<std::string> readFileBytes(const std::string& path) {
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".tmp";
-  Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode));
-  if (fd.get() < 0) failErrno("create", temp);
+  std::string temp = path + ".XXXXXX";
+  Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.get() < 0) failErrno("create a temporary file beside", path);
   try {
     struct stat old{};
     if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) failErrno("set the mode of", temp);
@@ -89,10 +92,11 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes) {
 }
 
 void createParentDirectories(const std::string& path) {
-  const auto dir = std::filesystem::path(path).parent_path();
-  std::error_code error;
-  if (!dir.empty()) std::filesystem::create_directories(dir, error);
-  if (error) throw RegistryError("cannot create the directory " + dir.string() + ": " + error.message());
+  std::filesystem::path dir;
+  for (const auto& part : std::filesystem::path(path).parent_path()) {
+    dir /= part;
+    if (::mkdir(dir.c_str(), kNewDirectoryMode) != 0 && errno != EEXIST) failErrno("create the directory", dir.string());
+  }
 }
 
 std::string resolveFileLink(const std::string& path) {
@@ -102,14 +106,23 @@ std::string resolveFileLink(const std::string& path) {
   return error ? path : target.string();
 }
 
-FileLock::FileLock(const std::string& path) {
+// Polled rather than blocking: a blocking flock outlasts any signal and a holder that hangs.
+FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
   const std::string lockPath = path + ".lock";
   fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
   if (fd_ < 0) failErrno("open the lock file", lockPath);
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
+    if (error == EINTR) continue;
+    if (error == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kLockPoll);
+      continue;
+    }
     ::close(fd_);
+    if (error == EWOULDBLOCK)
+      throw RegistryError("cannot lock " + lockPath + ": another program held it for " +
+                          std::to_string(wait.count()) + " ms");
     failErrno("lock", lockPath, error);
   }
 }

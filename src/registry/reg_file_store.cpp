@@ -18,16 +18,27 @@ regfile::RegDocument loadDocument(const std::string& file) {
   return bytes ? regfile::parseRegFile(*bytes, file) : regfile::RegDocument{};
 }
 
+// What would not parse again is never written: the tool could no longer start, nor save.
+void writeDocument(const std::string& file, const regfile::RegDocument& document) {
+  const std::string bytes = regfile::serialiseRegFile(document);
+  try {
+    regfile::parseRegFile(bytes, file);
+  } catch (const RegistryError& error) {
+    throw RegistryError(std::string("not written, the file would not read back: ") + error.what());
+  }
+  regfile::replaceFileAtomically(file, bytes);
+}
+
 // Re-reads the file under the lock and applies only this change, so values that other programs
 // wrote since the key was opened stay. A key deleted meanwhile is created again.
-regfile::RegSnapshotKey::Update fileUpdate(std::string file, std::string keyPath) {
-  return [file = std::move(file), keyPath = std::move(keyPath)](const regfile::RegSnapshotKey::Change& change) {
-    regfile::FileLock lock(file);
+regfile::RegSnapshotKey::Update fileUpdate(std::string file, std::string keyPath, std::chrono::milliseconds lockWait) {
+  return [file = std::move(file), keyPath = std::move(keyPath), lockWait](const regfile::RegSnapshotKey::Change& change) {
+    regfile::FileLock lock(file, lockWait);
     regfile::RegDocument document = loadDocument(file);
     regfile::RegSection& key = document.obtainKey(keyPath);
     change(key);
     regfile::RegSection changed = key;
-    regfile::replaceFileAtomically(file, regfile::serialiseRegFile(document));
+    writeDocument(file, document);
     return changed;
   };
 }
@@ -40,7 +51,8 @@ std::string homeDirectory() {
 
 }  // namespace
 
-RegFileStore::RegFileStore(std::string filePath) : filePath_(std::move(filePath)) {}
+RegFileStore::RegFileStore(std::string filePath, std::chrono::milliseconds lockWait)
+    : filePath_(std::move(filePath)), lockWait_(lockWait) {}
 
 std::unique_ptr<RegistryKey> RegFileStore::openForRead(const std::string& path) {
   const auto keyPath = regfile::normaliseKeyPath(path);
@@ -48,7 +60,7 @@ std::unique_ptr<RegistryKey> RegFileStore::openForRead(const std::string& path) 
   const std::string file = regfile::resolveFileLink(filePath_);
   const regfile::RegDocument document = loadDocument(file);
   if (!document.keyExists(*keyPath)) return nullptr;
-  return std::make_unique<regfile::RegSnapshotKey>(document.snapshot(*keyPath), fileUpdate(file, *keyPath));
+  return std::make_unique<regfile::RegSnapshotKey>(document.snapshot(*keyPath), fileUpdate(file, *keyPath, lockWait_));
 }
 
 std::unique_ptr<RegistryKey> RegFileStore::openForWrite(const std::string& path) {
@@ -57,13 +69,13 @@ std::unique_ptr<RegistryKey> RegFileStore::openForWrite(const std::string& path)
   const std::string file = regfile::resolveFileLink(filePath_);
   try {
     regfile::createParentDirectories(file);
-    regfile::FileLock lock(file);
+    regfile::FileLock lock(file, lockWait_);
     regfile::RegDocument document = loadDocument(file);
     if (!document.keyExists(*keyPath)) {
       document.obtainKey(*keyPath);
-      regfile::replaceFileAtomically(file, regfile::serialiseRegFile(document));
+      writeDocument(file, document);
     }
-    return std::make_unique<regfile::RegSnapshotKey>(document.snapshot(*keyPath), fileUpdate(file, *keyPath));
+    return std::make_unique<regfile::RegSnapshotKey>(document.snapshot(*keyPath), fileUpdate(file, *keyPath, lockWait_));
   } catch (const RegistryError&) {
     return nullptr;  // callers treat a key that cannot be opened as "write nothing"
   }

@@ -9,7 +9,9 @@ namespace talvix::regfile {
 namespace {
 
 constexpr std::size_t kDateTimeSize = 8;
+constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::string_view kLineBreaks = "\r\n";
 
 std::string dateTimeBytes(double value) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -24,8 +26,8 @@ double dateTimeFromBytes(std::string_view bytes) {
   return std::bit_cast<double>(bits);
 }
 
-// REG_EXPAND_SZ data: UTF-16LE up to the first NUL.
-std::string expandSzText(std::string_view bytes) {
+// REG_SZ or REG_EXPAND_SZ data in hex: UTF-16LE up to the first NUL.
+std::string hexText(std::string_view bytes) {
   std::string_view text = bytes;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     if (bytes[i] == 0 && bytes[i + 1] == 0) {
@@ -65,7 +67,8 @@ std::string RegSnapshotKey::readString(const std::string& name) const {
   const RegValue* value = findValue(snapshot_, name);
   if (!value) return {};
   if (value->form == ValueForm::String) return value->text;
-  if (value->form == ValueForm::OtherHex && value->hexType == kRegExpandSz) return expandSzText(value->bytes);
+  if (value->form == ValueForm::OtherHex && (value->hexType == kRegSz || value->hexType == kRegExpandSz))
+    return hexText(value->bytes);
   failValue(name, "is not text");
 }
 
@@ -79,7 +82,12 @@ void RegSnapshotKey::writeDateTime(const std::string& name, double value) {
 }
 
 void RegSnapshotKey::writeString(const std::string& name, const std::string& value) {
-  write({.form = ValueForm::String, .name = name, .text = value});
+  if (value.find('\0') != std::string::npos) failValue(name, "cannot hold a NUL character");
+  if (invalidUtf8Offset(value) != std::string::npos) failValue(name, "cannot be set to text that is not UTF-8");
+  if (value.find_first_of(kLineBreaks) == std::string::npos)
+    return write({.form = ValueForm::String, .name = name, .text = value});
+  // A quoted string cannot go over lines; regedit writes such text as REG_SZ in hex.
+  write({.form = ValueForm::OtherHex, .name = name, .bytes = utf8ToUtf16le(value) + std::string(2, '\0'), .hexType = kRegSz});
 }
 
 const RegValue& RegSnapshotKey::require(const std::string& name) const {
@@ -94,6 +102,9 @@ void RegSnapshotKey::failValue(const std::string& name, const std::string& what)
 }
 
 void RegSnapshotKey::write(RegValue value) {
+  const bool unwritable = value.name.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos ||
+                          invalidUtf8Offset(value.name) != std::string::npos;
+  if (unwritable) failValue(value.name, "has a name the registry file cannot hold");
   snapshot_ = update_([&value](RegSection& key) { setValue(key, value); });
 }
 

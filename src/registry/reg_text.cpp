@@ -5,6 +5,26 @@
 namespace talvix::regfile {
 namespace {
 
+// Windows-1257 from 0x80 on; 0 marks the bytes the code page leaves out.
+constexpr char16_t kCp1257High[128] = {
+    0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0,      0x2030, 0,      0x2039, 0,      0x00A8, 0x02C7, 0x00B8,  // 88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0,      0x2122, 0,      0x203A, 0,      0x00AF, 0x02DB, 0,       // 98
+    0x00A0, 0,      0x00A2, 0x00A3, 0x00A4, 0,      0x00A6, 0x00A7,  // A0
+    0x00D8, 0x00A9, 0x0156, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00C6,  // A8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x00F8, 0x00B9, 0x0157, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00E6,  // B8
+    0x0104, 0x012E, 0x0100, 0x0106, 0x00C4, 0x00C5, 0x0118, 0x0112,  // C0
+    0x010C, 0x00C9, 0x0179, 0x0116, 0x0122, 0x0136, 0x012A, 0x013B,  // C8
+    0x0160, 0x0143, 0x0145, 0x00D3, 0x014C, 0x00D5, 0x00D6, 0x00D7,  // D0
+    0x0172, 0x0141, 0x015A, 0x016A, 0x00DC, 0x017B, 0x017D, 0x00DF,  // D8
+    0x0105, 0x012F, 0x0101, 0x0107, 0x00E4, 0x00E5, 0x0119, 0x0113,  // E0
+    0x010D, 0x00E9, 0x017A, 0x0117, 0x0123, 0x0137, 0x012B, 0x013C,  // E8
+    0x0161, 0x0144, 0x0146, 0x00F3, 0x014D, 0x00F5, 0x00F6, 0x00F7,  // F0
+    0x0173, 0x0142, 0x015B, 0x016B, 0x00FC, 0x017C, 0x017E, 0x02D9,  // F8
+};
+
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -67,8 +87,8 @@ char32_t foldLetter(char32_t c) {
 
 }  // namespace
 
-Utf16Decoded utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-  Utf16Decoded result;
+DecodedText utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  DecodedText result;
   const auto unitAt = [&](std::size_t i) -> char32_t {
     const auto lo = static_cast<std::uint8_t>(bytes[bigEndian ? i + 1 : i]);
     const auto hi = static_cast<std::uint8_t>(bytes[bigEndian ? i : i + 1]);
@@ -89,6 +109,43 @@ Utf16Decoded utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   }
   result.ok = i == bytes.size();
   return result;
+}
+
+DecodedText cp1257ToUtf8(std::string_view bytes) {
+  DecodedText result;
+  result.utf8.reserve(bytes.size());
+  for (const char byte : bytes) {
+    const auto code = static_cast<std::uint8_t>(byte);
+    const char32_t c = code < 0x80 ? code : kCp1257High[code - 0x80];
+    if (code >= 0x80 && c == 0) {
+      result.ok = false;
+      return result;
+    }
+    appendUtf8(result.utf8, c);
+  }
+  return result;
+}
+
+std::string utf8ToUtf16le(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  const auto unit = [&out](char32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  };
+  for (std::size_t at = 0; at < utf8.size();) {
+    char32_t c = 0;
+    const std::size_t length = decodeUtf8(utf8, at, c);
+    at += length == 0 ? 1 : length;
+    if (length == 0) c = 0xFFFD;  // callers check first; a stray byte is not worth an exception here
+    if (c < 0x10000) {
+      unit(c);
+    } else {
+      unit(0xD800 + ((c - 0x10000) >> 10));
+      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  }
+  return out;
 }
 
 std::size_t invalidUtf8Offset(std::string_view text) {

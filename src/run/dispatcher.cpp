@@ -104,6 +104,8 @@ bool fifoCosting(RunContext& ctx) {
 }
 
 void btPieskirsClick(RunContext& ctx) {
+  ctx.settings = ctx.settings.withRunModes();
+  const StopScope scope;
   struct EndSnapshot {
     WindowState& state;
     ~EndSnapshot() { state.endPassSnapshot(); }

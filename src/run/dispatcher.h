@@ -6,8 +6,9 @@
 
 namespace talvix {
 
-// Needs ctx.host. Returns when a check refuses, after a weighted-average run, or after a FIFO pass
-// with a kind in mode 2; a continuous FIFO run returns only when a stop is requested.
+// Needs ctx.host. Runs ctx.settings with their run modes (runMode); the host saves its own. Returns
+// when a check refuses, after a weighted-average run, or after a FIFO pass with a kind in mode 2; a
+// continuous FIFO run returns only when a stop is requested during it (one from before is dropped).
 void btPieskirsClick(RunContext& ctx);
 
 // Whether the database values stock by FIFO (N_ISI.ISIFIFO 1), else by weighted average.

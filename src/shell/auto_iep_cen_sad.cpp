@@ -10,6 +10,7 @@
 #include "shell/radio_group.h"
 #include "shell/settings_store.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include <stdexcept>
 
@@ -66,16 +68,24 @@ void setCaptionColour(QPushButton* button, const QColor& colour) {
   button->setPalette(palette);
 }
 
-// Sets the flag for the life of a run.
+// Sets the flag for the life of a run. The stop signals go to the run meanwhile (its stop points);
+// one that it left unread is heard once the message loop has the window again.
 class Running {
  public:
-  explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
-  ~Running() { flag_ = false; }
+  Running(bool& flag, QSocketNotifier* stopSignals) : flag_(flag), stopSignals_(stopSignals) {
+    flag_ = true;
+    if (stopSignals_) stopSignals_->setEnabled(false);
+  }
+  ~Running() {
+    flag_ = false;
+    if (stopSignals_) stopSignals_->setEnabled(true);
+  }
   Running(const Running&) = delete;
   Running& operator=(const Running&) = delete;
 
  private:
   bool& flag_;
+  QSocketNotifier* stopSignals_;
 };
 
 }  // namespace
@@ -270,7 +280,7 @@ void TAutoIepCenSad::endAfterStop() {
 void TAutoIepCenSad::runDispatcher() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  const Running running(running_);
+  const Running running(running_, stopSignals_);
   talvix::btPieskirsClick(context);
 }
 
@@ -281,6 +291,23 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
 }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }
+
+void TAutoIepCenSad::watchStopSignals() {
+  const int fd = stopSignalFd();
+  if (fd < 0 || stopSignals_) return;
+  stopSignals_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(stopSignals_, &QSocketNotifier::activated, this, &TAutoIepCenSad::closeOnStopSignal);
+}
+
+// The window is waiting for input: the signal is answered here, by closing as the title bar does.
+// A box open over the window goes first, as if dismissed, since it would hold the close.
+void TAutoIepCenSad::closeOnStopSignal() {
+  drainStopSignals();
+  clearStopRequest();
+  for (QWidget* box = QApplication::activeModalWidget(); box && box != this; box = QApplication::activeModalWidget())
+    if (!box->close()) break;
+  close();
+}
 
 void TAutoIepCenSad::FormClose() { SaveSettings(); }
 

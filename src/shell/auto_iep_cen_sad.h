@@ -6,7 +6,9 @@
 // controls, the pricing library and the state kept from run to run. Its Delphi-named handlers
 // (FormCreate, btPieskirsClick, BtCloseClick, DllCallMakePasizm) show any error that leaves them in
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
-// the program instead.
+// the program instead. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
+// input closes it as its close button does (settings saved); one during a run stops the run, and
+// one that comes after the run's last stop point closes the window when the run is over.
 #include "registry/registry_store.h"
 #include "report/unpriced_report.h"
 #include "step/progress_log.h"
@@ -27,6 +29,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSocketNotifier;
 
 namespace talvix {
 class PricingLibrary;
@@ -62,6 +65,9 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
 
   // Saves the settings; the window then closes.
   void FormClose();
+
+  // Hears the stop signals in the message loop; nothing before installStopSignals, once after.
+  void watchStopSignals();
 
   // DispatcherHost
   void SaveSettings() override;
@@ -116,12 +122,14 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   void loadStoredSettings();
   void runDispatcher();
   void endAfterStop();
+  void closeOnStopSignal();
   void centreOnScreen();
 
   std::unique_ptr<talvix::RegistryStore> registry_;
   std::unique_ptr<talvix::PricingLibrary> pricing_;
   talvix::ThreadSleeper sleeper_;
   talvix::WindowState state_;
+  QSocketNotifier* stopSignals_ = nullptr;
   bool databaseOpen_ = false;
   bool terminateRequested_ = false;
   bool running_ = false;

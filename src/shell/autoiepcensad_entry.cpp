@@ -36,6 +36,7 @@ int AutoIepCenSadCreate(void) {
     ensureApplication();
     auto* window = new TAutoIepCenSad();
     window->FormCreate();
+    window->watchStopSignals();
   }
   return AutoIepCenSad->databaseOpen() ? 1 : 0;
 }
@@ -48,7 +49,10 @@ void AutoIepCenSadMakePasizm(void) {
   if (AutoIepCenSad) AutoIepCenSad->DllCallMakePasizm();
 }
 
-void AutoIepCenSadInstallStopSignals(void) { talvix::installStopSignals(); }
+void AutoIepCenSadInstallStopSignals(void) {
+  talvix::installStopSignals();
+  if (AutoIepCenSad) AutoIepCenSad->watchStopSignals();
+}
 
 void AutoIepCenSadRequestStop(void) { talvix::requestStop(); }
 

@@ -18,7 +18,8 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadShow(void);
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadMakePasizm(void);
 
 // SIGTERM and SIGINT ask a run to stop: it ends after its current line, the run's work committed, and
-// the program is to end; a second signal ends the process at once.
+// the program is to end. While the window waits in a running message loop they close it as its
+// close button does, settings saved. A second signal ends the process at once.
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadInstallStopSignals(void);
 // Asks the same from inside the process (for example from a line observer).
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);

@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <algorithm>
+
 namespace talvix::shell {
 namespace {
 constexpr int kSideMargin = 8;   // left of the items; the same less two on the right
@@ -21,19 +23,22 @@ RadioGroup::RadioGroup(const QString& title, const QStringList& items, QWidget* 
   placeItems();
 }
 
-int RadioGroup::itemIndex() const { return group_.checkedId(); }
+int RadioGroup::itemIndex() const {
+  const int checked = group_.checkedId();
+  return checked >= 0 ? checked : keptIndex_;
+}
 
 void RadioGroup::setItemIndex(int index) {
-  if (index >= count()) index = count() - 1;
-  if (index < 0) {
-    // An exclusive group keeps one item checked; let go of it to clear.
-    group_.setExclusive(false);
-    for (QRadioButton* button : buttons_) button->setChecked(false);
-    group_.setExclusive(true);
-    updateTabStop();
+  keptIndex_ = index;
+  if (index >= 0 && index < count()) {
+    item(index)->setChecked(true);
     return;
   }
-  item(index)->setChecked(true);
+  // An exclusive group keeps one item checked; let go of it to clear.
+  group_.setExclusive(false);
+  for (QRadioButton* button : buttons_) button->setChecked(false);
+  group_.setExclusive(true);
+  updateTabStop();
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* event) {
@@ -59,7 +64,7 @@ void RadioGroup::placeItems() {
 }
 
 void RadioGroup::updateTabStop() {
-  const int stop = itemIndex() < 0 ? 0 : itemIndex();
+  const int stop = std::max(group_.checkedId(), 0);
   for (int index = 0; index < count(); ++index)
     item(index)->setFocusPolicy(index == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }

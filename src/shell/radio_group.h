@@ -17,9 +17,10 @@ class RadioGroup : public QGroupBox {
  public:
   RadioGroup(const QString& title, const QStringList& items, QWidget* parent);
 
-  // -1 when no item is chosen.
+  // The chosen item; with none chosen, the index last set (-1 at first).
   int itemIndex() const;
-  // An index below 0 chooses none, one past the items chooses the last.
+  // An index that names no item chooses none and is kept as it is, so a number stored elsewhere
+  // goes back unchanged until the user picks an item.
   void setItemIndex(int index);
 
   int count() const { return static_cast<int>(buttons_.size()); }
@@ -35,6 +36,7 @@ class RadioGroup : public QGroupBox {
 
   QButtonGroup group_;
   std::vector<QRadioButton*> buttons_;
+  int keptIndex_ = -1;  // what itemIndex() gives while no item is chosen
 };
 
 }  // namespace talvix::shell

@@ -10,6 +10,12 @@ namespace talvix {
 // Item index of a kind's radio group.
 enum Mode : int { kSkip = 0, kOnlyWithoutCost = 1, kAllAnew = 2 };
 
+// The mode a run gives an item index. The tool never stores one outside 0..2, but the registry may
+// hold one: such a kind is processed (it is not 0) and not assigned anew (only 2 is).
+constexpr int runMode(int itemIndex) {
+  return itemIndex == kSkip || itemIndex == kAllAnew ? itemIndex : kOnlyWithoutCost;
+}
+
 struct RunSettings {
   DateTime dateFrom = 0;  // DatumsNo, time of day included
   DateTime dateTo = 0;    // DatumsLidz
@@ -25,6 +31,12 @@ struct RunSettings {
   // The period as every query binds it: whole dates.
   DateTime firstDay() const { return wholeDate(dateFrom); }
   DateTime lastDay() const { return wholeDate(dateTo); }
+  // The same with every mode as a run takes it (runMode).
+  RunSettings withRunModes() const {
+    RunSettings run = *this;
+    for (int* mode : {&run.transfers, &run.issues, &run.returns, &run.balances}) *mode = runMode(*mode);
+    return run;
+  }
   bool anyAllAnew() const {
     return transfers == kAllAnew || issues == kAllAnew || returns == kAllAnew || balances == kAllAnew;
   }

@@ -1,16 +1,28 @@
 #include "step/stop_request.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace talvix {
 namespace {
 
 std::atomic<bool> stopFlag{false};
+// Kept apart from the flag, which runs clear: a second signal must still end a process that hangs
+// in its shutdown after a stop.
+std::atomic<bool> signalled{false};
+std::atomic<int> pipeRead{-1};
+std::atomic<int> pipeWrite{-1};
 
 extern "C" void onStopSignal(int) {
-  if (stopFlag.exchange(true)) _exit(1);
+  if (signalled.exchange(true)) _exit(1);
+  stopFlag.store(true);
+  const int saved = errno;
+  const char byte = 's';
+  if (const int fd = pipeWrite.load(); fd >= 0) (void)!::write(fd, &byte, 1);
+  errno = saved;
 }
 
 }  // namespace
@@ -24,12 +36,34 @@ void stopPoint() {
 }
 
 void installStopSignals() {
+  if (pipeRead.load() < 0) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+      pipeRead.store(fds[0]);
+      pipeWrite.store(fds[1]);
+    }
+  }
   struct sigaction action {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
+int stopSignalFd() noexcept { return pipeRead.load(); }
+
+void drainStopSignals() noexcept {
+  const int fd = pipeRead.load();
+  if (fd < 0) return;
+  char buffer[64];
+  while (::read(fd, buffer, sizeof buffer) > 0) {
+  }
 }
 
 }  // namespace talvix

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include "registry/reg_text.h"
 #include "registry/registry_store.h"
 
@@ -52,6 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"empty path part", kHeader + "[HKEY_CURRENT_USER\\A\\\\B]\n", 3, "empty key name in the path"},
         MalformedCase{"value of deleted key", kHeader + "[-HKEY_CURRENT_USER\\A]\n\"x\"=\"y\"\n", 4, "value under a deleted key"},
         MalformedCase{"not UTF-8", kHeader + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"\xE2\x28\"\n", 4, "text is not UTF-8"},
+        MalformedCase{"NUL in a string", kHeader + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"C:\\\\a" + std::string(1, '\0') + ".fdb\"\n", 4,
+                      "NUL character in quoted text"},
+        MalformedCase{"byte outside Windows-1257", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"\x98\"\n", 4,
+                      "a byte that Windows-1257 text cannot hold"},
         MalformedCase{"lone surrogate", std::string("\xFF\xFE" "A\0\n\0\x00\xD8", 8), 2, "malformed UTF-16"}),
     [](const auto& info) {
       std::string name;
@@ -145,6 +152,45 @@ TEST(RegFileFormat, EmptyFileAndOldHeaderAreAccepted) {
   EXPECT_TRUE(parseRegFile("\r\n  \n", "r.reg").sections.empty());
   const RegDocument old = parseRegFile("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=\"y\"\r\n", "r.reg");
   EXPECT_EQ(findValue(*old.findKey("A"), "x")->text, "y");
+}
+
+TEST(RegFileFormat, Regedit4ExportIsReadAsBalticAnsi) {
+  const RegDocument old = parseRegFile(
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\r\n"
+      "\"R\xEEga \x84" "Cent\xE2\x93\"=\"C:\\\\D\xE2ti\\\\\xD0\xDE\xC7\xE8\x80.fdb\"\r\n",
+      "r.reg");
+  const RegSection* key = old.findKey("Software\\ORMANTA\\Talvix\\Bazes");
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values.size(), 1u);
+  EXPECT_EQ(key->values[0].name, "Rīga „Centā“");
+  EXPECT_EQ(key->values[0].text, "C:\\Dāti\\ŠŽĒč€.fdb");
+}
+
+TEST(RegFileFormat, KeyOfTwentyThousandValuesParsesWhole) {
+  constexpr int kValues = 20000;
+  std::string text = kHeader + "[HKEY_CURRENT_USER\\Big]\n";
+  char line[64];
+  for (int i = 0; i < kValues; ++i) {
+    std::snprintf(line, sizeof line, "\"Vērtība%d\"=dword:%08x\n", i, static_cast<unsigned>(i));
+    text += line;
+  }
+  // A repeated section changes, drops and adds values of the same key.
+  text += "[HKEY_CURRENT_USER\\BIG]\n\"VĒRTĪBA5\"=\"pieci\"\n\"vērtība7\"=-\n\"Jauna\"=dword:00000001\n\"vērtība9\"=-\n";
+  const auto started = std::chrono::steady_clock::now();
+  const RegDocument document = parseRegFile(text, "big.reg");
+  std::printf("%zu bytes, %d values: parsed in %.3f s\n", text.size(), kValues,
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+
+  const RegSection* key = document.findKey("big");
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values.size(), static_cast<std::size_t>(kValues - 1));
+  EXPECT_EQ(key->values[5].name, "Vērtība5");
+  EXPECT_EQ(key->values[5].text, "pieci");
+  EXPECT_EQ(findValue(*key, "Vērtība7"), nullptr);
+  EXPECT_EQ(findValue(*key, "Vērtība9"), nullptr);
+  EXPECT_EQ(findValue(*key, "Vērtība8")->dword, 8u);
+  EXPECT_EQ(key->values.back().name, "Jauna");
+  EXPECT_EQ(findValue(*key, "vērtība19999")->dword, 19999u);
 }
 
 struct FoldCase {

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -300,6 +303,77 @@ TEST_F(RegFileStoreTest, WriteThroughSymlinkReplacesTheTargetAndKeepsTheLink) {
   RegFileStore(file_.string()).openForWrite(kKey)->writeInteger("IMEI", 1);
   EXPECT_TRUE(fs::is_symlink(file_));
   EXPECT_NE(readBytes(target).find("\"IMEI\"=dword:00000001"), std::string::npos);
+}
+
+TEST_F(RegFileStoreTest, TextWithLineBreaksIsWrittenAsRegeditHexAndReadsBack) {
+  const std::string texts[] = {"rinda 1\r\nrinda 2", "Ā\n", "\r", std::string(60, 'x') + "\n" + std::string(60, 'y')};
+  {
+    auto key = RegFileStore(file_.string()).openForWrite(kKey);
+    ASSERT_NE(key, nullptr);
+    for (std::size_t i = 0; i < std::size(texts); ++i) key->writeString("Piezīme" + std::to_string(i), texts[i]);
+    key->writeString("", "a\nb");
+  }
+  const std::string written = readBytes(file_);
+  EXPECT_NE(written.find("\"Piezīme1\"=hex(1):00,01,0a,00,00,00\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("@=hex(1):61,00,0a,00,62,00,00,00\n"), std::string::npos) << written;
+  EXPECT_NE(written.find(",\\\n  "), std::string::npos) << "long text goes on over lines: " << written;
+
+  auto key = RegFileStore(file_.string()).openForRead(kKey);
+  ASSERT_NE(key, nullptr);
+  for (std::size_t i = 0; i < std::size(texts); ++i) EXPECT_EQ(key->readString("Piezīme" + std::to_string(i)), texts[i]);
+  EXPECT_EQ(key->readString(""), "a\nb");
+}
+
+TEST_F(RegFileStoreTest, WhatTheFileCannotHoldIsRefusedAndNothingWritten) {
+  auto key = RegFileStore(file_.string()).openForWrite(kKey);
+  ASSERT_NE(key, nullptr);
+  const std::string before = readBytes(file_);
+  EXPECT_THROW(key->writeString("Db", std::string("a.fdb\0b", 7)), RegistryError);
+  EXPECT_THROW(key->writeString("Db", "\xE2\x28"), RegistryError);
+  EXPECT_THROW(key->writeInteger("Two\nlines", 1), RegistryError);
+  EXPECT_EQ(RegFileStore(file_.string()).openForWrite("Software\\Bad\nKey"), nullptr);
+  EXPECT_EQ(readBytes(file_), before);
+}
+
+TEST_F(RegFileStoreTest, NewFilesAndFoldersArePrivateAndTheTempFileIsFresh) {
+  const auto mode = [](const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 0777;
+  };
+  RegFileStore(file_.string()).openForWrite(kKey)->writeInteger("IMEI", 1);
+  EXPECT_EQ(mode(file_), 0600u);
+  EXPECT_EQ(mode(file_.string() + ".lock"), 0600u);
+  EXPECT_EQ(mode(file_.parent_path()), 0700u);
+
+  // A planted "<file>.tmp" is not followed: the write would land in the link's target.
+  const fs::path victim = dir_ / "victim";
+  writeBytes(victim, "keep");
+  fs::create_symlink(victim, file_.string() + ".tmp");
+  RegFileStore(file_.string()).openForWrite(kKey)->writeInteger("IMEI", 0);
+  EXPECT_EQ(readBytes(victim), "keep");
+  EXPECT_FALSE(fs::is_symlink(file_));
+  EXPECT_EQ(RegFileStore(file_.string()).openForRead(kKey)->readInteger("IMEI"), 0);
+}
+
+TEST_F(RegFileStoreTest, AKeyWhoseLockIsHeldTooLongCannotBeOpened) {
+  RegFileStore first(file_.string());
+  auto opened = first.openForWrite(kKey);
+  ASSERT_NE(opened, nullptr);
+  const int holder = ::open((file_.string() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const std::string before = readBytes(file_);
+
+  RegFileStore impatient(file_.string(), std::chrono::milliseconds(100));
+  EXPECT_EQ(impatient.openForWrite(kKey), nullptr);
+  auto key = impatient.openForRead(kKey);  // reading needs no lock
+  ASSERT_NE(key, nullptr);
+  EXPECT_THROW(key->writeInteger("IMEI", 1), RegistryError);
+  EXPECT_EQ(readBytes(file_), before);
+
+  ::close(holder);
+  EXPECT_NE(impatient.openForWrite(kKey), nullptr);
 }
 
 struct PathCase {

@@ -186,19 +186,18 @@ TEST_F(WindowControlsTest, AltPPressesTheAssignButton) {
   EXPECT_EQ(boxes[0].text, "Nevaru atvērt datu bāzi !!!");
 }
 
-struct IndexRow {
-  int stored;
-  int shown;
-};
-
-TEST(RadioGroupTest, IndexesOutsideTheItemsAreBroughtToTheNearest) {
-  const IndexRow rows[] = {{0, 0}, {1, 1}, {2, 2}, {3, 2}, {77, 2}, {-1, -1}, {-5, -1}};
+TEST(RadioGroupTest, AnIndexOutsideTheItemsChecksNoneAndIsKeptUntilAPick) {
   RadioGroup group(QStringLiteral("Pārvietošana :"), {"a", "b", "c"}, nullptr);
-  for (const IndexRow& row : rows) {
+  for (const int stored : {0, 1, 2, 3, 77, -1, -5}) {
     group.setItemIndex(1);
-    group.setItemIndex(row.stored);
-    EXPECT_EQ(group.itemIndex(), row.shown) << "stored " << row.stored;
+    group.setItemIndex(stored);
+    EXPECT_EQ(group.itemIndex(), stored);
+    for (int index = 0; index < group.count(); ++index)
+      EXPECT_EQ(group.item(index)->isChecked(), index == stored) << "stored " << stored << ", item " << index;
   }
+  group.setItemIndex(3);
+  group.item(2)->click();
+  EXPECT_EQ(group.itemIndex(), 2);
 }
 
 TEST(DatePickerTest, PickingAnotherDayKeepsTheTimeOfDay) {

@@ -53,6 +53,45 @@ TEST_F(WindowRunTest, TheButtonRunsOnTheControlsAndLogsInTheList) {
   EXPECT_EQ(key->readInteger(shell::kIzrakstisanaChk), 1);
 }
 
+// A mode the tool never writes, put in the registry by hand: the kind runs as "only without cost"
+// (nothing reset) and the number goes back as it was.
+TEST_F(WindowRunTest, AStoredModeOutsideTheItemsRunsAsOnlyWithoutCostAndIsSavedBack) {
+  for (const int stored : {3, 7}) {
+    SCOPED_TRACE(stored);
+    TestDatabase base;
+    base.setFifo(0);
+    const int g = base.goods();
+    base.receipt({.date = makeDate(2026, 3, 1), .goods = g, .qty = 10, .price = 2});
+    const int priced = base.issue({.date = makeDate(2026, 3, 3), .goods = g, .cost = 5.0});
+    const int unpriced = base.issue({.date = makeDate(2026, 3, 3), .goods = g, .cost = 0.0});
+    listDatabases({{"Demo", base.path()}});
+    {
+      auto key = registry.openForWrite(shell::kSettingsKey);
+      key->writeDateTime(shell::kDatumsNo, makeDate(2026, 3, 1));
+      key->writeDateTime(shell::kDatumsLidz, makeDate(2026, 3, 31));
+      key->writeInteger(shell::kPedejaCena, 0);
+      key->writeInteger(shell::kParvietosanaChk, 0);
+      key->writeInteger(shell::kIzrakstisanaChk, stored);
+      key->writeInteger(shell::kAtgriesanaChk, 0);
+    }
+    TAutoIepCenSad window;
+    window.FormCreate();
+    ASSERT_TRUE(window.databaseOpen());
+    for (int index = 0; index < window.shIzrakstisana->count(); ++index)
+      EXPECT_FALSE(window.shIzrakstisana->item(index)->isChecked()) << "item " << index;
+
+    window.btPieskirsClick();
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_DOUBLE_EQ(base.issueCost(priced), 5.0) << "a line with a cost was reset";
+    EXPECT_DOUBLE_EQ(base.issueCost(unpriced), 2.0);
+    EXPECT_EQ(settingsKey()->readInteger(shell::kIzrakstisanaChk), stored);
+
+    window.shIzrakstisana->item(1)->click();
+    window.SaveSettings();
+    EXPECT_EQ(settingsKey()->readInteger(shell::kIzrakstisanaChk), 1) << "the user's pick replaces it";
+  }
+}
+
 TEST_F(WindowRunTest, DllCallMakePasizmShowsTheWindowAndRuns) {
   auto window = openWindow(0);
   ASSERT_FALSE(window->isVisible());
@@ -76,12 +115,22 @@ TEST_F(WindowRunTest, AnErrorLeavingTheRunIsShownAndTheWindowStaysUsable) {
 
 TEST_F(WindowRunTest, AStopFromOutsideEndsTheProgramWithoutAnErrorBox) {
   auto window = openWindow(1);
-  requestStop();
+  shell::setLineObserver([](const std::string&, const std::string&) { requestStop(); });
   window->btPieskirsClick();
-  clearStopRequest();
+  shell::setLineObserver({});
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
   EXPECT_TRUE(window->terminateRequested());
   EXPECT_EQ(lastText(*window), QString::fromUtf8(kProcessStopped));
+  EXPECT_FALSE(stopRequested()) << "the request ended with its run";
+}
+
+TEST_F(WindowRunTest, AStopAskedForBeforeARunDoesNotStopIt) {
+  auto window = openWindow(1);
+  window->shIzrakstisana->setItemIndex(kAllAnew);  // one pass
+  requestStop();
+  window->btPieskirsClick();
+  EXPECT_FALSE(window->terminateRequested());
+  EXPECT_EQ(lastText(*window), QStringLiteral("Process pabeigts"));
 }
 
 TEST_F(WindowRunTest, TheWindowDoesNotCloseWhileARunHoldsIt) {
