@@ -7,12 +7,16 @@
 
 #include <QApplication>
 
+#include <string>
+
 using namespace talvix::shell;
 
 namespace {
 
 // The application object this library made for a host without one.
 QApplication* ownApplication = nullptr;
+// The database a host asked for by name; empty: LastDBIndex's.
+std::string requestedDatabase;
 
 void ensureApplication() {
   if (QCoreApplication::instance()) return;
@@ -30,9 +34,17 @@ int AutoIepCenSadCreate(void) {
   if (!AutoIepCenSad) {
     ensureApplication();
     auto* window = new TAutoIepCenSad();
+    window->useDatabase(requestedDatabase);
     window->FormCreate();
   }
   return AutoIepCenSad->databaseOpen() ? 1 : 0;
+}
+
+void AutoIepCenSadUseDatabase(const char* name) { requestedDatabase = name ? name : ""; }
+
+int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear, int toMonth, int toDay) {
+  if (!AutoIepCenSad) return 0;
+  return AutoIepCenSad->typePeriod(QDate(fromYear, fromMonth, fromDay), QDate(toYear, toMonth, toDay)) ? 1 : 0;
 }
 
 void AutoIepCenSadShow(void) {
@@ -58,8 +70,8 @@ void AutoIepCenSadSetLineObserver(AutoIepCenSadLineObserver observer, void* cont
     setLineObserver({});
     return;
   }
-  setLineObserver([observer, context](const std::string& line, const std::string& text) {
-    observer(line.c_str(), text.c_str(), context);
+  setLineObserver([observer, context](const std::string& line, const std::string& text, bool replaced) {
+    observer(line.c_str(), text.c_str(), replaced ? 1 : 0, context);
   });
 }
 

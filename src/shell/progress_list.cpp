@@ -33,7 +33,8 @@ ProgressList::ProgressList(QWidget* parent) : QListWidget(parent) {
 void ProgressList::addLine(const std::string& text, bool replaceLast) {
   if (count() > kMaxLines) clear();
   const QString line = progressLine(QTime::currentTime(), QString::fromStdString(text));
-  if (replaceLast && count() > 0)
+  const bool replaced = replaceLast && count() > 0;
+  if (replaced)
     item(count() - 1)->setText(line);
   else
     addItem(line);
@@ -41,7 +42,7 @@ void ProgressList::addLine(const std::string& text, bool replaceLast) {
   scrollToItem(item(count() - 1));
   repaint();
   letPaintEventsThrough();
-  if (observer()) observer()(line.toStdString(), text);
+  if (observer()) observer()(line.toStdString(), text, replaced);
 }
 
 QString longTimeFormat(const QLocale& locale) {
