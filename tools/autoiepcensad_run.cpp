@@ -47,10 +47,9 @@ void echoLine(const char* line, const char* text, int replaced, void* context) {
 
 void reportBox(int isError, const char* text, void* context) {
   auto& host = *static_cast<Host*>(context);
-  if (isError)
-    host.errorBox = true;
-  else if (host.running)
-    host.refused = true;
+  // Only the run's own boxes decide the exit status: an error box from creation (a stored setting
+  // of the wrong type) leaves defaults, and the run goes on.
+  if (host.running) (isError ? host.errorBox : host.refused) = true;
   host.echo.finish();
   std::fputs(text, stderr);
   std::fputc('\n', stderr);
