@@ -31,12 +31,13 @@ foreach(size 16 32)
 endforeach()
 
 # Manual pages and the changelog go in compressed, as Debian keeps them.
-set(CPACK_PACKAGE_CONTACT "autoiepcensad maintainers <autoiepcensad@localhost>")
+set(CPACK_PACKAGE_CONTACT "Talvix developers <talvix@ormanta.example>")
 set(VERSION "${PROJECT_VERSION}")
 set(CONTACT "${CPACK_PACKAGE_CONTACT}")
-configure_file("${packaging}/changelog" "${staged}/changelog.Debian" @ONLY)
+# A native package (no Debian revision): its changelog is plain "changelog".
+configure_file("${packaging}/changelog" "${staged}/changelog" @ONLY)
 set(compressed "")
-foreach(source IN ITEMS "${packaging}/autoiepcensad.1" "${packaging}/autoiepcensad-run.1" "${staged}/changelog.Debian")
+foreach(source IN ITEMS "${packaging}/autoiepcensad.1" "${packaging}/autoiepcensad-run.1" "${staged}/changelog")
   get_filename_component(name "${source}" NAME)
   add_custom_command(OUTPUT "${staged}/${name}.gz"
     COMMAND gzip -9nc "${source}" > "${staged}/${name}.gz"
@@ -47,7 +48,7 @@ endforeach()
 add_custom_target(package_files ALL DEPENDS ${icons} ${compressed})
 install(FILES "${staged}/autoiepcensad.1.gz" "${staged}/autoiepcensad-run.1.gz"
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES "${staged}/changelog.Debian.gz" "${packaging}/copyright"
+install(FILES "${staged}/changelog.gz" "${packaging}/copyright"
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES "${packaging}/autoiepcensad.desktop" DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
@@ -59,11 +60,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME autoiepcensad)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cost prices for stock document lines, FIFO or weighted average")
+# Lines of at most 80 characters, as dpkg shows them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Gives a purchase (cost) price to every stock document line without one (transfers, issues,
-returns, goods-balance documents) inside a period, in the Firebird database of the warehouse
-accounting suite. A window for the desktop, and autoiepcensad-run with a systemd service for the
-continuous unattended FIFO run.")
+  "Gives a purchase (cost) price to every stock document line without one
+(transfers, issues, returns, goods-balance documents) inside a period, in the
+Firebird database of the warehouse accounting suite. A window for the desktop,
+and autoiepcensad-run with a systemd service for the continuous FIFO run.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

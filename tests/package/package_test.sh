@@ -13,7 +13,7 @@ expected_files="/etc/autoiepcensad/autoiepcensad-run.env
 /usr/bin/autoiepcensad-run
 /usr/lib/autoiepcensad/libautoiepcensad.so
 /usr/share/applications/autoiepcensad.desktop
-/usr/share/doc/autoiepcensad/changelog.Debian.gz
+/usr/share/doc/autoiepcensad/changelog.gz
 /usr/share/doc/autoiepcensad/copyright
 /usr/share/icons/hicolor/16x16/apps/autoiepcensad.png
 /usr/share/icons/hicolor/32x32/apps/autoiepcensad.png
