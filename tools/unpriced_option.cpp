@@ -1,9 +1,5 @@
 #include "tools/unpriced_option.h"
 
-#include "shell/autoiepcensad_entry.h"
-
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -12,7 +8,6 @@ namespace {
 
 constexpr char kAfterRun[] = "--unpriced";
 constexpr char kInsteadOfRun[] = "--unpriced-only";
-constexpr char kEntry[] = "AutoIepCenSadWriteUnpriced";
 constexpr int kSummarySize = 512;
 constexpr char kTwice[] = "--unpriced or --unpriced-only may be given once";
 constexpr char kNoFile[] = "--unpriced needs a FILE (- for standard output)";
@@ -39,13 +34,8 @@ bool UnpricedOption::take(int& argc, char** argv) {
   return true;
 }
 
-bool UnpricedOption::write(void* library) const {
+bool UnpricedOption::write(AutoIepCenSadWriteUnpricedFn writeUnpriced) const {
   if (!file_) return true;
-  auto writeUnpriced = reinterpret_cast<AutoIepCenSadWriteUnpricedFn>(dlsym(library, kEntry));
-  if (!writeUnpriced) {
-    std::fprintf(stderr, "autoiepcensad-run: %s\n", dlerror());
-    return false;
-  }
   char summary[kSummarySize] = {};
   if (writeUnpriced(file_, summary, kSummarySize) != 0) return false;
   std::fputs(summary, stdout);

@@ -2,6 +2,8 @@
 // autoiepcensad-run's report of lines still without cost: --unpriced FILE writes it after the run,
 // --unpriced-only FILE instead of the run (FILE "-" is standard output). The count by kind is then
 // the last line of the output.
+#include "shell/autoiepcensad_entry.h"
+
 namespace talvix::tools {
 
 class UnpricedOption {
@@ -13,7 +15,7 @@ class UnpricedOption {
   bool runs() const { return !only_; }
   // Writes the report through the loaded library and prints the count. True when there is no
   // report to write or it was written.
-  bool write(void* library) const;
+  bool write(AutoIepCenSadWriteUnpricedFn writeUnpriced) const;
 
  private:
   const char* file_ = nullptr;

@@ -23,6 +23,7 @@
 #include <QSocketNotifier>
 
 #include <stdexcept>
+#include <vector>
 
 TAutoIepCenSad* AutoIepCenSad = nullptr;
 
@@ -40,6 +41,13 @@ constexpr int kNarrowestStretch = QFont::ExtraCondensed;
 constexpr int kStretchStep = 2;
 
 constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
+
+std::string unknownDatabase(const std::string& name, const std::vector<std::string>& listed) {
+  std::string names;
+  for (const std::string& each : listed) names += (names.empty() ? "" : ", ") + each;
+  return "database \"" + name + "\" is not listed in HKEY_CURRENT_USER\\" + kDatabasesKey + " (listed: " +
+         (names.empty() ? "none" : names) + ")";
+}
 
 const QStringList& modeItems() {
   static const QStringList items{QStringLiteral("Nepiešķirt"), QStringLiteral("Piešķirt tikai ar 0 pašizmaksu"),
@@ -214,9 +222,15 @@ void TAutoIepCenSad::FormCreate() {
 }
 
 void TAutoIepCenSad::create() {
-  const DatabaseChoice database = chooseDatabase(*registry_);
+  const bool named = !requestedDatabase_.empty();
+  const DatabaseChoice database =
+      named ? chooseDatabase(*registry_, requestedDatabase_) : chooseDatabase(*registry_);
   cmbDatuBaze->clear();
   for (const std::string& name : database.sortedNames) cmbDatuBaze->addItem(QString::fromStdString(name));
+  if (named && database.name.empty()) {
+    failOpen(unknownDatabase(requestedDatabase_, database.sortedNames));
+    return;
+  }
   if (!openDatabase(database.connectionString)) return;
   const DateTime today = todayLocal();
   DatumsNo->setValue(pricing_->DatNo(today));
@@ -239,9 +253,21 @@ bool TAutoIepCenSad::openDatabase(const std::string& connectionString) {
     error = failure.what();
   } catch (...) {
   }
+  failOpen(error);
+  return false;
+}
+
+void TAutoIepCenSad::failOpen(const std::string& error) {
   showMessage(kCannotOpenDatabase + error);
   terminateRequested_ = true;
-  return false;
+}
+
+bool TAutoIepCenSad::typePeriod(QDate from, QDate to) {
+  for (const QDate day : {from, to})
+    if (!day.isValid() || day < DatumsNo->minimumDate() || day > DatumsNo->maximumDate()) return false;
+  DatumsNo->setDate(from);
+  DatumsLidz->setDate(to);
+  return true;
 }
 
 // Controls keep what was read before a value that is not there; the error then leaves creation.

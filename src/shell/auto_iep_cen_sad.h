@@ -17,6 +17,7 @@
 #include "step/sleeper.h"
 #include "shell/export.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QWidget>
 
@@ -47,9 +48,15 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   explicit TAutoIepCenSad(QWidget* parent = nullptr);
   ~TAutoIepCenSad() override;
 
+  // Before FormCreate: open the database listed under this name rather than the one LastDBIndex
+  // chooses; a name that is not listed fails the open, naming the listed ones.
+  void useDatabase(const std::string& name) { requestedDatabase_ = name; }
   // Opens the database (on failure: the message, a termination request and nothing more), sets the
   // default period and loads the stored settings.
   void FormCreate();
+  // Puts the days into the pickers as if typed there (each keeps its time of day); false, changing
+  // nothing, for a day the pickers cannot hold.
+  bool typePeriod(QDate from, QDate to);
   bool databaseOpen() const { return databaseOpen_; }
   // The database did not open (the program is to end without showing the window), or a run was
   // stopped from outside.
@@ -119,12 +126,14 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
 
   void create();
   bool openDatabase(const std::string& connectionString);
+  void failOpen(const std::string& error);
   void loadStoredSettings();
   void runDispatcher();
   void endAfterStop();
   void closeOnStopSignal();
   void centreOnScreen();
 
+  std::string requestedDatabase_;
   std::unique_ptr<talvix::RegistryStore> registry_;
   std::unique_ptr<talvix::PricingLibrary> pricing_;
   talvix::ThreadSleeper sleeper_;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <string>
 
 using namespace talvix::shell;
 
@@ -18,6 +19,8 @@ namespace {
 
 // The application object this library made for a host without one.
 QApplication* ownApplication = nullptr;
+// The database a host asked for by name; empty: LastDBIndex's.
+std::string requestedDatabase;
 
 void ensureApplication() {
   if (QCoreApplication::instance()) return;
@@ -35,10 +38,18 @@ int AutoIepCenSadCreate(void) {
   if (!AutoIepCenSad) {
     ensureApplication();
     auto* window = new TAutoIepCenSad();
+    window->useDatabase(requestedDatabase);
     window->FormCreate();
     window->watchStopSignals();
   }
   return AutoIepCenSad->databaseOpen() ? 1 : 0;
+}
+
+void AutoIepCenSadUseDatabase(const char* name) { requestedDatabase = name ? name : ""; }
+
+int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear, int toMonth, int toDay) {
+  if (!AutoIepCenSad) return 0;
+  return AutoIepCenSad->typePeriod(QDate(fromYear, fromMonth, fromDay), QDate(toYear, toMonth, toDay)) ? 1 : 0;
 }
 
 void AutoIepCenSadShow(void) {
@@ -85,8 +96,8 @@ void AutoIepCenSadSetLineObserver(AutoIepCenSadLineObserver observer, void* cont
     setLineObserver({});
     return;
   }
-  setLineObserver([observer, context](const std::string& line, const std::string& text) {
-    observer(line.c_str(), text.c_str(), context);
+  setLineObserver([observer, context](const std::string& line, const std::string& text, bool replaced) {
+    observer(line.c_str(), text.c_str(), replaced ? 1 : 0, context);
   });
 }
 

@@ -11,6 +11,17 @@ extern "C" {
 // handler, and the program is to end). Calling it again while the window exists reports the same.
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadCreate(void);
 
+// Before AutoIepCenSadCreate: the window opens the database listed under this name in the Bazes key
+// instead of the one LastDBIndex chooses; an unknown name fails the open with the listed names.
+// NULL or "" brings back LastDBIndex's choice.
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadUseDatabase(const char* name);
+
+// After AutoIepCenSadCreate: the period, as if the two days were typed into the window's pickers
+// (the run saves it with the other settings). 0, changing nothing, when there is no window or a day
+// is not one the pickers hold.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear, int toMonth,
+                                                int toDay);
+
 // Shows the window (non-modal).
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadShow(void);
 
@@ -32,8 +43,9 @@ AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summ
 // Deletes the window, and the application object when AutoIepCenSadCreate made it.
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadFree(void);
 
-// Called with every progress-log line as the list shows it and with the caller's text alone.
-typedef void (*AutoIepCenSadLineObserver)(const char* line, const char* text, void* context);
+// Called with every progress-log line as the list shows it, with the caller's text alone, and with
+// replaced 1 when the line took the place of the list's last line.
+typedef void (*AutoIepCenSadLineObserver)(const char* line, const char* text, int replaced, void* context);
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetLineObserver(AutoIepCenSadLineObserver observer, void* context);
 
 // Receives every message box instead of the screen (isError: the standard error box); NULL shows
@@ -43,6 +55,8 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetBoxHandler(AutoIepCenSadBoxHandler han
 
 // Signatures for dlsym.
 typedef int (*AutoIepCenSadCreateFn)(void);
+typedef void (*AutoIepCenSadUseDatabaseFn)(const char*);
+typedef int (*AutoIepCenSadSetPeriodFn)(int, int, int, int, int, int);
 typedef void (*AutoIepCenSadShowFn)(void);
 typedef void (*AutoIepCenSadMakePasizmFn)(void);
 typedef void (*AutoIepCenSadFreeFn)(void);

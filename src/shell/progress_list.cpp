@@ -51,7 +51,7 @@ void ProgressList::addLine(const std::string& text, bool replaceLast) {
     sincePaint_.start();
     letPaintEventsThrough();
   }
-  if (observer()) observer()(line.toStdString(), text);
+  if (observer()) observer()(line.toStdString(), text, replacing);
 }
 
 QString ProgressList::timeStamp() {

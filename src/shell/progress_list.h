@@ -39,9 +39,10 @@ class ProgressList : public QListWidget {
 QString longTimeFormat(const QLocale& locale);
 QString progressLine(const QTime& time, const QString& text, const QLocale& locale = QLocale::system());
 
-// Hears every written line as the list shows it, and the caller's text alone; for hosts that echo
-// the log. One observer for the whole process; an empty one stops the echo.
-using LineObserver = std::function<void(const std::string& line, const std::string& text)>;
+// Hears every written line as the list shows it, the caller's text alone, and whether the line took
+// the place of the list's last one; for hosts that echo the log. One observer for the whole process;
+// an empty one stops the echo.
+using LineObserver = std::function<void(const std::string& line, const std::string& text, bool replaced)>;
 void setLineObserver(LineObserver observer);
 
 }  // namespace talvix::shell

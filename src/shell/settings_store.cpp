@@ -63,6 +63,20 @@ DatabaseChoice chooseDatabase(RegistryStore& registry) {
   return choice;
 }
 
+DatabaseChoice chooseDatabase(RegistryStore& registry, const std::string& name) {
+  DatabaseChoice choice;
+  auto key = registry.openForRead(kDatabasesKey);
+  if (!key) return choice;
+  choice.sortedNames = sortIgnoringCase(key->valueNames());
+  const QString wanted = QString::fromStdString(name);
+  for (const std::string& listed : choice.sortedNames) {
+    if (QString::fromStdString(listed).compare(wanted, Qt::CaseInsensitive) != 0) continue;
+    choice.name = listed;
+    choice.connectionString = key->readString(listed);
+  }
+  return choice;
+}
+
 void loadSettings(RegistryStore& registry, RunSettings& settings) {
   auto key = registry.openForRead(kSettingsKey);
   if (!key) return;

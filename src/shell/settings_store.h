@@ -35,6 +35,9 @@ struct DatabaseChoice {
   std::string connectionString;  // "" when the value or the key is missing
 };
 DatabaseChoice chooseDatabase(RegistryStore& registry);
+// The database listed under `name` (matched without regard to case); an unknown name gives an empty
+// name and connection string, with the listed names to tell the user.
+DatabaseChoice chooseDatabase(RegistryStore& registry, const std::string& name);
 
 // Sorted as the desktop's collation orders them, ignoring case.
 std::vector<std::string> sortIgnoringCase(std::vector<std::string> names);

@@ -274,9 +274,10 @@ TEST(FifoEndToEnd, AutoiepcensadRunDoesOneModeTwoPassAndEnds) {
   // The embedded engine lets one process at a time open the file.
   db.connection().close();
   setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);
-  // Standard output is the progress log; message boxes and Qt's notes go to standard error.
+  // Standard output is the progress log, every write a line; message boxes and Qt's notes go to
+  // standard error.
   const std::string errors = db.dir().file("stderr.txt");
-  FILE* out = popen((std::string(AUTOIEPCENSAD_RUN) + " 2>" + errors).c_str(), "r");
+  FILE* out = popen((std::string(AUTOIEPCENSAD_RUN) + " --verbose 2>" + errors).c_str(), "r");
   unsetenv("TALVIX_REGISTRY");
   ASSERT_NE(out, nullptr);
   Lines output;

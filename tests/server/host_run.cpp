@@ -52,7 +52,8 @@ int statusCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 }  // namespace
 
 HostRun::HostRun(const std::string& registryPath, const std::vector<std::string>& arguments) {
-  std::vector<std::string> argumentTexts{AUTOIEPCENSAD_RUN};
+  // Every write a line: the tests follow counters and the countdown.
+  std::vector<std::string> argumentTexts{AUTOIEPCENSAD_RUN, "--verbose"};
   argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
   std::vector<std::string> environment = hostEnvironment(registryPath);
   std::vector<char*> argv = pointers(argumentTexts);

@@ -4,6 +4,10 @@
 
 #include <QRegularExpression>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace talvix::test {
 namespace {
 
@@ -95,13 +99,17 @@ TEST_F(ProgressListTest, TheLastLineIsSelectedAndInViewWhenTheWriteReturns) {
 }
 
 TEST_F(ProgressListTest, AHostHearsEachWriteAsTheListShowsIt) {
-  std::vector<std::pair<std::string, std::string>> heard;
-  shell::setLineObserver([&](const std::string& line, const std::string& text) { heard.emplace_back(line, text); });
-  list.addLine("Gaidu 30 sekundes ...", false);
+  std::vector<std::tuple<std::string, std::string, bool>> heard;
+  shell::setLineObserver([&](const std::string& line, const std::string& text, bool replaced) {
+    heard.emplace_back(line, text, replaced);
+  });
+  list.addLine("Gaidu 30 sekundes ...", true);  // nothing to replace yet: appended
   list.addLine("Gaidu 29 sekundes ...", true);
   ASSERT_EQ(heard.size(), 2u);
-  EXPECT_EQ(heard[1].first, list.item(0)->text().toStdString());
-  EXPECT_EQ(heard[1].second, "Gaidu 29 sekundes ...");
+  EXPECT_FALSE(std::get<2>(heard[0]));
+  EXPECT_EQ(std::get<0>(heard[1]), list.item(0)->text().toStdString());
+  EXPECT_EQ(std::get<1>(heard[1]), "Gaidu 29 sekundes ...");
+  EXPECT_TRUE(std::get<2>(heard[1]));
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ TEST_F(WindowRunTest, TheWindowDoesNotCloseWhileARunHoldsIt) {
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   bool closedDuringRun = true;
-  shell::setLineObserver([&](const std::string&, const std::string&) {
+  shell::setLineObserver([&](const std::string&, const std::string&, bool) {
     closedDuringRun = window->close();
     shell::setLineObserver({});
   });

@@ -10,8 +10,14 @@
 #include <QStringList>
 
 #include <dlfcn.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace talvix::test {
 namespace {
@@ -34,7 +40,23 @@ class HostTest : public ::testing::Test {
                                    "\"Demo\"=\"" << connection << "\"\n";
   }
 
-  Result run(const QStringList& arguments = {}) {
+  // Issues in mode 1 for the month of today, under the weighted average: one pass with a counter.
+  void issuesToPrice(int lines) {
+    db.setFifo(0);
+    const DateTime today = todayLocal();
+    const int goods = db.goods();
+    for (int line = 0; line < lines; ++line) db.issue({.date = today, .goods = goods});
+    int year = 0, month = 0, day = 0;
+    decodeDate(today, year, month, day);
+    listDatabase(db.path());
+    auto key = RegFileStore(registryPath).openForWrite(kSettingsKey);
+    key->writeDateTime("DatumsNo", makeDate(year, month, 1));
+    key->writeDateTime("DatumsLidz", today);
+    for (const char* name : {"PedejaCena", "ParvietosanaChk", "AtgriesanaChk"}) key->writeInteger(name, 0);
+    key->writeInteger("IzrakstisanaChk", 1);
+  }
+
+  Result run(const QStringList& arguments = {}, const QString& program = QStringLiteral(AUTOIEPCENSAD_RUN)) {
     db.connection().close();  // the tool opens the file itself
     QProcess host;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -43,7 +65,7 @@ class HostTest : public ::testing::Test {
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.insert(QStringLiteral("TALVIX_REGISTRY"), QString::fromStdString(registryPath));
     host.setProcessEnvironment(environment);
-    host.start(QStringLiteral(AUTOIEPCENSAD_RUN), arguments);
+    host.start(program, arguments);
     EXPECT_TRUE(host.waitForFinished(120000)) << "still running";
     Result result;
     result.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
@@ -63,6 +85,68 @@ class HostTest : public ::testing::Test {
 
 // The text of a printed line, after its time stamp.
 QString textOf(const QString& line) { return line.mid(line.indexOf(u' ') + 1); }
+
+QStringList textsOf(const QStringList& lines) {
+  QStringList texts;
+  for (const QString& line : lines) texts << textOf(line);
+  return texts;
+}
+
+// Everything the host writes to a terminal, and its exit status.
+struct TerminalRun {
+  int exitCode = -1;
+  std::string raw;
+};
+
+TerminalRun runInTerminal(const std::string& registryPath) {
+  // Built before the fork: the child only execs.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string entry = *variable;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM" && name != "TALVIX_REGISTRY")
+      variables.push_back(entry);
+  }
+  variables.push_back("TALVIX_REGISTRY=" + registryPath);
+  std::vector<char*> environment;
+  for (std::string& entry : variables) environment.push_back(entry.data());
+  environment.push_back(nullptr);
+  char program[] = AUTOIEPCENSAD_RUN;
+  char* arguments[] = {program, nullptr};
+
+  TerminalRun result;
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    execve(program, arguments, environment.data());
+    _exit(127);
+  }
+  if (child < 0) return result;
+  char buffer[4096];
+  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) result.raw.append(buffer, got);
+  close(terminal);
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+// The lines a terminal shows for that output: a carriage return and erase start the line again.
+QStringList shownOnTerminal(const std::string& raw) {
+  QStringList lines{QString()};
+  const QString text = QString::fromUtf8(raw).remove(QStringLiteral("\x1b[K"));
+  for (qsizetype at = 0; at < text.size(); ++at) {
+    if (text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n') continue;
+    if (text[at] == u'\r')
+      lines.last().clear();
+    else if (text[at] == u'\n')
+      lines << QString();
+    else
+      lines.last() += text[at];
+  }
+  if (lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
 
 TEST_F(HostTest, ADatabaseThatDoesNotOpenIsReportedOnStandardErrorWithExitOne) {
   const std::string missing = db.dir().file("missing.fdb");
@@ -104,18 +188,120 @@ TEST_F(HostTest, AMessageBoxGoesToStandardErrorInsteadOfTheScreen) {
   db.blockDay(todayLocal());  // inside the default period, the month of today
   listDatabase(db.path());
   const Result result = run();
-  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.exitCode, 4) << "refused";
   EXPECT_TRUE(result.err.contains(
       QStringLiteral("Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)\n")))
       << result.err.toStdString();
   EXPECT_TRUE(result.out.isEmpty());
 }
 
+// --- output: verbose, pipe, terminal ------------------------------------------------------------
+
+TEST_F(HostTest, VerbosePrintsEveryWriteAsALineWithItsTime) {
+  issuesToPrice(3);
+  const Result result = run({QStringLiteral("--verbose")});
+  EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+  const QStringList texts = textsOf(result.out);
+  // The issues' counter starts from 0.
+  const qsizetype first = texts.indexOf(QStringLiteral("0/3"));
+  ASSERT_GE(first, 0) << texts.join(u'\n').toStdString();
+  EXPECT_EQ(texts.mid(first, 4), (QStringList{"0/3", "1/3", "2/3", "Izrakstīšana sadalīta"}));
+  for (const QString& line : result.out) EXPECT_TRUE(line.section(u' ', 0, 0).contains(u':')) << line.toStdString();
+}
+
+TEST_F(HostTest, IntoAPipeACounterIsPrintedAsItsLastValueOnly) {
+  issuesToPrice(3);
+  const Result result = run();
+  EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+  const QStringList texts = textsOf(result.out);
+  EXPECT_FALSE(texts.contains(QStringLiteral("0/3")));
+  EXPECT_FALSE(texts.contains(QStringLiteral("1/3")));
+  const qsizetype last = texts.indexOf(QStringLiteral("2/3"));
+  ASSERT_GE(last, 0) << texts.join(u'\n').toStdString();
+  EXPECT_EQ(texts.value(last + 1), QStringLiteral("Izrakstīšana sadalīta"));
+  EXPECT_TRUE(texts.last().startsWith(QStringLiteral("Vidējā svērtā piešķiršana pabeigta ")));
+}
+
+TEST_F(HostTest, OnATerminalACounterIsRewrittenInPlace) {
+  issuesToPrice(3);
+  db.connection().close();
+  const TerminalRun result = runInTerminal(registryPath);
+  EXPECT_EQ(result.exitCode, 0) << result.raw;
+  EXPECT_NE(result.raw.find("\r\x1b[K"), std::string::npos) << result.raw;
+  const QStringList shown = textsOf(shownOnTerminal(result.raw));
+  EXPECT_FALSE(shown.contains(QStringLiteral("0/3")));
+  EXPECT_FALSE(shown.contains(QStringLiteral("1/3")));
+  const qsizetype last = shown.indexOf(QStringLiteral("2/3"));
+  ASSERT_GE(last, 0) << result.raw;
+  EXPECT_EQ(shown.value(last - 1), QStringLiteral("Aprēķinu izrakstīšanu ...")) << "the counter took the blank line";
+  EXPECT_EQ(shown.value(last + 1), QStringLiteral("Izrakstīšana sadalīta"));
+}
+
+// --- options and exit statuses ------------------------------------------------------------------
+
+TEST_F(HostTest, DatabaseOpensTheOneListedUnderThatName) {
+  std::ofstream(registryPath) << "Windows Registry Editor Version 5.00\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
+                                 "\"Arhivs\"=\"" << db.dir().file("missing.fdb") << "\"\n"
+                                 "\"Veikals\"=\"" << db.path() << "\"\n";
+  db.setFifo(0);
+  EXPECT_EQ(run().exitCode, 1) << "LastDBIndex chooses Arhivs";
+  EXPECT_EQ(run({QStringLiteral("--database"), QStringLiteral("veikals")}).exitCode, 0);
+  const Result unknown = run({QStringLiteral("--database"), QStringLiteral("Centrs")});
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_TRUE(unknown.err.contains(QStringLiteral("\"Centrs\""))) << unknown.err.toStdString();
+  EXPECT_TRUE(unknown.err.contains(QStringLiteral("Arhivs, Veikals"))) << unknown.err.toStdString();
+}
+
+TEST_F(HostTest, PeriodIsSavedAsTheWindowSavesItAndALongAverageOneIsRefused) {
+  db.setFifo(0);
+  listDatabase(db.path());
+  const Result result = run({QStringLiteral("--period"), QStringLiteral("2026-01-01..2026-06-30")});
+  EXPECT_EQ(result.exitCode, 4) << "over 100 days under the weighted average";
+  EXPECT_TRUE(result.err.contains(QStringLiteral("100 dienas"))) << result.err.toStdString();
+  auto key = settingsKey();
+  ASSERT_NE(key, nullptr) << "saved before the 100-day rule refused";
+  EXPECT_EQ(wholeDate(key->readDateTime("DatumsNo")), makeDate(2026, 1, 1));
+  EXPECT_EQ(wholeDate(key->readDateTime("DatumsLidz")), makeDate(2026, 6, 30));
+}
+
+TEST_F(HostTest, ABadCommandLineRunsAndSavesNothingAndExitsTwo) {
+  db.setFifo(0);
+  listDatabase(db.path());
+  const QStringList rows[] = {
+      {"--period", "2026-02-30..2026-03-31"}, {"--period", "last-month"}, {"--passes", "0"},
+      {"--database"}, {"--bogus"}};
+  for (const QStringList& arguments : rows) {
+    const Result result = run(arguments);
+    EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("usage: autoiepcensad-run"))) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+  }
+  EXPECT_EQ(settingsKey(), nullptr);
+  const Result help = run({QStringLiteral("--help")});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* topic : {"--database", "TALVIX_REGISTRY", "ISC_PASSWORD", "Exit status"})
+    EXPECT_TRUE(help.out.join(u'\n').contains(QLatin1String(topic))) << topic;
+}
+
+TEST_F(HostTest, ALibraryBesideTheProgramThatDoesNotLoadIsNamed) {
+  const std::filesystem::path folder = db.dir().file("host");
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(AUTOIEPCENSAD_RUN, folder / "autoiepcensad-run");
+  std::ofstream(folder / "libautoiepcensad.so") << "not a library";
+  listDatabase(db.path());
+  const Result result = run({}, QString::fromStdString((folder / "autoiepcensad-run").string()));
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_TRUE(result.err.contains(QString::fromStdString((folder / "libautoiepcensad.so").string())))
+      << result.err.toStdString();
+}
+
 TEST(LibraryExportsTest, OnlyTheEntryPointsAreExported) {
   void* library = dlopen(AUTOIEPCENSAD_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   for (const char* name : {"AutoIepCenSad", "_ZN14TAutoIepCenSad17DllCallMakePasizmEv", "AutoIepCenSadCreate",
-                           "AutoIepCenSadMakePasizm", "AutoIepCenSadSetLineObserver", "AutoIepCenSadSetBoxHandler"})
+                           "AutoIepCenSadMakePasizm", "AutoIepCenSadSetLineObserver", "AutoIepCenSadSetBoxHandler",
+                           "AutoIepCenSadUseDatabase", "AutoIepCenSadSetPeriod"})
     EXPECT_NE(dlsym(library, name), nullptr) << name;
   // The run's code and the window's insides stay inside.
   for (const char* name : {"_ZN6talvix15btPieskirsClickERNS_10RunContextE", "_ZN14TAutoIepCenSad10FormCreateEv"})

@@ -197,7 +197,7 @@ struct MissingTablesRow {
   bool settingsSaved;  // the blocked-period check passed
 };
 
-TEST_F(BadInputTest, ADatabaseWithoutTheStockTablesShowsFirebirdsErrorAndTheRunReturns) {
+TEST_F(BadInputTest, ADatabaseWithoutTheStockTablesShowsFirebirdsErrorAndExitsThree) {
   const MissingTablesRow rows[] = {
       {"no tables at all: the blocked-period check fails", "", "N_BLOKDIENAS", false},
       {"blocked days only: the method query fails",
@@ -216,7 +216,7 @@ TEST_F(BadInputTest, ADatabaseWithoutTheStockTablesShowsFirebirdsErrorAndTheRunR
     // IMEI stored as 5 comes back as 1 when the settings are saved.
     writeBytes(registryPath, listing(file, settings(kOnlyWithoutCost, {"\"IMEI\"=dword:00000005"})));
     const Result result = run();
-    EXPECT_EQ(result.exitCode, 0) << "the database opened; the error left the run, not the program";
+    EXPECT_EQ(result.exitCode, 3) << "the database opened; the run ended in the error box";
     EXPECT_NE(result.err.find("Table unknown"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(std::string("-") + row.missingTable), std::string::npos) << result.err;
     for (const std::string& text : result.out) {

@@ -1,0 +1,145 @@
+#include "tools/host_options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string_view>
+
+namespace talvix::tools {
+
+const char kHostSynopsis[] =
+    "usage: autoiepcensad-run [--passes N] [--database NAME] [--period PERIOD] [--verbose]\n"
+    "                         [--unpriced FILE | --unpriced-only FILE]\n"
+    "       autoiepcensad-run --help\n";
+
+const char kHostHelp[] =
+    "\n"
+    "Runs the cost assignment without a window, as the window's \"Piešķirt\" button does, and\n"
+    "prints the progress log on standard output; message boxes go to standard error.\n"
+    "\n"
+    "Options:\n"
+    "  --passes N        end a continuous FIFO run after N passes\n"
+    "  --database NAME   open the database listed under NAME in the Bazes key instead of the one\n"
+    "                    LastDBIndex chooses\n"
+    "  --period PERIOD   current-month, previous-month or YYYY-MM-DD..YYYY-MM-DD: the period for this\n"
+    "                    run, saved with the settings as the window saves it\n"
+    "  --verbose         print every write of the log as a line of its own; by default a counter\n"
+    "                    is rewritten in place on a terminal, and into a pipe or file is printed as\n"
+    "                    its last value, with at most one progress line every 5 seconds\n"
+    "  --unpriced FILE   after the run, write the period's lines still without cost and why, as\n"
+    "                    CSV (- for standard output); the last output line counts them by kind\n"
+    "  --unpriced-only FILE\n"
+    "                    the same report without a run\n"
+    "  --help            print this text\n"
+    "\n"
+    "Environment:\n"
+    "  TALVIX_REGISTRY   the registry file (default ~/.config/talvix/registry.reg)\n"
+    "  ISC_USER          Firebird user (default SYSDBA)\n"
+    "  ISC_PASSWORD      Firebird password\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the run ended (or stopped by SIGTERM/SIGINT, or after N passes)\n"
+    "  1  the database did not open\n"
+    "  2  bad command line, or the library cannot be loaded\n"
+    "  3  the run ended in an error, or the report could not be written\n"
+    "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n";
+
+namespace {
+
+using namespace std::chrono;
+
+constexpr std::string_view kCurrentMonth = "current-month";
+constexpr std::string_view kPreviousMonth = "previous-month";
+constexpr std::string_view kRangeSeparator = "..";
+// The first day the window's date pickers hold.
+constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
+
+Period wholeMonth(year_month month) {
+  return {year_month_day(month / day{1}), year_month_day(month / last)};
+}
+
+// YYYY-MM-DD, a day of the calendar.
+std::optional<year_month_day> parseDay(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  for (std::size_t at : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (text[at] < '0' || text[at] > '9') return std::nullopt;
+  auto number = [&](std::size_t at, std::size_t length) {
+    int value = 0;
+    for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  const year_month_day result{year{number(0, 4)}, month{static_cast<unsigned>(number(5, 2))},
+                              day{static_cast<unsigned>(number(8, 2))}};
+  if (!result.ok()) return std::nullopt;
+  return result;
+}
+
+std::optional<Period> parsePeriod(std::string_view text, year_month_day today) {
+  const year_month thisMonth = today.year() / today.month();
+  if (text == kCurrentMonth) return wholeMonth(thisMonth);
+  if (text == kPreviousMonth) return wholeMonth(thisMonth - months{1});
+  const std::size_t at = text.find(kRangeSeparator);
+  if (at == std::string_view::npos) return std::nullopt;
+  const auto from = parseDay(text.substr(0, at));
+  const auto to = parseDay(text.substr(at + kRangeSeparator.size()));
+  if (!from || !to || sys_days(*from) < sys_days(kFirstPickerDay) || sys_days(*from) > sys_days(*to))
+    return std::nullopt;
+  return Period{*from, *to};
+}
+
+std::optional<int> parsePasses(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value < 1 || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+ParsedOptions refuse(const std::string& error) { return {std::nullopt, error}; }
+
+}  // namespace
+
+ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day today) {
+  HostOptions options;
+  for (int index = 1; index < argc; ++index) {
+    const std::string_view name = argv[index];
+    if (name == "--help") {
+      options.help = true;
+      continue;
+    }
+    if (name == "--verbose") {
+      options.verbose = true;
+      continue;
+    }
+    if (name != "--passes" && name != "--database" && name != "--period")
+      return refuse("unknown option '" + std::string(name) + "'");
+    if (index + 1 >= argc) return refuse(std::string(name) + " needs a value");
+    const char* value = argv[++index];
+    if (name == "--passes") {
+      const auto passes = parsePasses(value);
+      if (!passes) return refuse("--passes takes a whole number from 1, not '" + std::string(value) + "'");
+      options.passes = *passes;
+    } else if (name == "--database") {
+      if (*value == '\0') return refuse("--database needs a name");
+      options.database = value;
+    } else {
+      options.period = parsePeriod(value, today);
+      if (!options.period)
+        return refuse("--period takes current-month, previous-month or YYYY-MM-DD..YYYY-MM-DD (first day not "
+                      "after the last, none before 1899-12-30), not '" + std::string(value) + "'");
+    }
+  }
+  return {options, {}};
+}
+
+year_month_day localToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+         day{static_cast<unsigned>(local.tm_mday)};
+}
+
+}  // namespace talvix::tools

@@ -1,0 +1,45 @@
+#pragma once
+// The command line of autoiepcensad-run, read without touching anything: either the options or the
+// reason they are refused (a usage error, exit 2). Also the usage text --help prints.
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace talvix::tools {
+
+// Exit statuses of the host.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitNotOpened = 1;  // the database did not open
+inline constexpr int kExitUsage = 2;      // bad command line, or the library cannot be loaded
+inline constexpr int kExitErrorBox = 3;   // the run ended in an error
+inline constexpr int kExitRefused = 4;    // the run was refused (blocked days, weighted average over 100 days)
+
+struct Period {
+  std::chrono::year_month_day from;
+  std::chrono::year_month_day to;
+};
+
+struct HostOptions {
+  int passes = 0;  // 0: no limit
+  bool verbose = false;
+  bool help = false;
+  std::string database;  // "": the one LastDBIndex chooses
+  std::optional<Period> period;
+};
+
+struct ParsedOptions {
+  std::optional<HostOptions> options;
+  std::string error;  // why not, when options is empty
+};
+
+// today: the day "current-month" and "previous-month" count from.
+ParsedOptions parseHostOptions(int argc, const char* const* argv, std::chrono::year_month_day today);
+
+// The local date now.
+std::chrono::year_month_day localToday();
+
+// The usage lines, and what --help prints after them.
+extern const char kHostSynopsis[];
+extern const char kHostHelp[];
+
+}  // namespace talvix::tools
