@@ -1,0 +1,111 @@
+// The shipped host and the bare steps write the same cost into every line of a seeded history:
+// the window's code path (progress list, settings, exported entry) changes timing, never results.
+#include "data/query.h"
+#include "pricing/library.h"
+#include "registry/memory_registry_store.h"
+#include "registry/registry_store.h"
+#include "run/fifo_run.h"
+#include "support/temp_dir.h"
+#include "tools/demo/demo_history.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifdef AUTOIEPCENSAD_RUN
+namespace talvix::test {
+namespace {
+
+class QuietLog : public ProgressLog {
+ public:
+  void AddProcessLine(const std::string&, bool) override {}
+  void repaintWindow() override {}
+};
+
+std::vector<std::string> everyCost(const std::string& path) {
+  Connection c;
+  c.setDatabaseName(path);
+  c.open();
+  std::vector<std::string> costs;
+  for (const char* sql : {"SELECT ISN, CENA FROM O_PARPRC ORDER BY ISN", "SELECT ISN, IEP_CENA FROM O_PRCOUT ORDER BY ISN",
+                          "SELECT ISN, IEP_CENA FROM O_ATGPRC ORDER BY ISN",
+                          "SELECT ISN, IEP_CENA FROM O_PRATL_PRC ORDER BY ISN"}) {
+    Query q(c);
+    q.setSql(sql);
+    q.open();
+    char text[64];
+    for (q.first(); !q.eof(); q.next()) {
+      std::snprintf(text, sizeof text, "%d %.17g", q.asInteger(0), q.asDouble(1));
+      costs.emplace_back(text);
+    }
+  }
+  return costs;
+}
+
+TEST(HostMatchesSteps, EveryCostOfAModeTwoPassIsTheSame) {
+  TempDir dir;
+  demo::HistoryShape shape;
+  shape.goods = 40;
+  shape.departments = 3;
+  shape.days = 45;
+  shape.lines = 2500;
+  shape.lastDay = makeDate(2026, 3, 31);
+  const std::string steps = dir.file("steps.fdb"), host = dir.file("host.fdb");
+  demo::makeDemoDatabase(steps, shape);
+  {
+    Connection c;  // the host refuses a period holding the demo's blocked days
+    c.setDatabaseName(steps);
+    c.open();
+    c.executeImmediate("DELETE FROM N_BLOKDIENAS");
+    c.defaultTransaction().commit();
+  }
+  std::filesystem::copy_file(steps, host);
+
+  RunSettings settings;
+  settings.dateFrom = shape.lastDay - shape.days + 1;
+  settings.dateTo = shape.lastDay;
+  settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
+  {
+    auto library = pricing::MainFormDatiDll();
+    library->mainFormDati().PRECES_DB.setDatabaseName(steps);
+    library->mainFormDati().connect();
+    QuietLog log;
+    MemoryRegistryStore registry;
+    ThreadSleeper sleeper;
+    WindowState state;
+    RunContext ctx{settings, *library, log, registry, sleeper, state};
+    FifoRun(ctx);
+  }
+
+  const std::string registryPath = dir.file("registry.reg");
+  {
+    RegFileStore registry(registryPath);
+    registry.openForWrite("Software\\ORMANTA\\Talvix\\Bazes")->writeString("Demo", host);
+    registry.openForWrite("Software\\ORMANTA\\Talvix\\Password")->writeInteger("LastDBIndex", 0);
+    const auto key = registry.openForWrite("Software\\ORMANTA\\Talvix\\AutoIepCenSad");
+    key->writeDateTime("DatumsNo", settings.dateFrom);
+    key->writeDateTime("DatumsLidz", settings.dateTo);
+    for (const char* name : {"PedejaCena", "ParvIzrakst1PardCena", "PakalpojumusNe", "IMEI"}) key->writeInteger(name, 0);
+    for (const char* name : {"ParvietosanaChk", "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk"})
+      key->writeInteger(name, kAllAnew);
+  }
+  const std::string command = "TALVIX_REGISTRY='" + registryPath + "' QT_QPA_PLATFORM=offscreen " +
+                              AUTOIEPCENSAD_RUN + " >/dev/null 2>'" + dir.file("stderr.txt") + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+
+  const std::vector<std::string> bare = everyCost(steps), shipped = everyCost(host);
+  ASSERT_GT(bare.size(), 2000u);
+  EXPECT_EQ(shipped, bare);
+}
+
+}  // namespace
+}  // namespace talvix::test
+#endif
