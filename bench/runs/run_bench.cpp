@@ -11,7 +11,6 @@
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
 #include "registry/registry_store.h"
-#include "report/unpriced_report.h"
 #include "run/fifo_run.h"
 #include "run/weighted_average_run.h"
 #include "shell/settings_store.h"
@@ -164,7 +163,8 @@ Outcome writeFloor(const std::string& path, long updates) {
   return o;
 }
 
-Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo) {
+// The steps without a window, on the real library with its calls counted.
+Outcome withSteps(const std::string& path, const RunSettings& settings, const std::function<void(RunContext&, Outcome&)>& work) {
   auto library = pricing::MainFormDatiDll();
   library->mainFormDati().PRECES_DB.setDatabaseName(path);
   library->mainFormDati().connect();
@@ -174,27 +174,16 @@ Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo
   NoSleep sleeper;
   WindowState state;
   RunContext ctx{settings, counting, log, registry, sleeper, state};
-  if (fifo) FifoRun(ctx); else WeightedAverageRun(ctx);
   Outcome o;
+  work(ctx, o);
   o.calls = counting.calls;
   return o;
 }
 
-// The report of lines still without cost under the same settings; lines: the lines it lists.
-Outcome reportUnpriced(const std::string& path, const RunSettings& settings) {
-  auto library = pricing::MainFormDatiDll();
-  library->mainFormDati().PRECES_DB.setDatabaseName(path);
-  library->mainFormDati().connect();
-  bench::CountingPricing counting(*library);
-  SilentLog log;
-  MemoryRegistryStore registry;
-  NoSleep sleeper;
-  WindowState state;
-  RunContext ctx{settings, counting, log, registry, sleeper, state};
-  Outcome o;
-  o.lines = static_cast<long>(listUnpricedLines(ctx, true).size());
-  o.calls = counting.calls;
-  return o;
+Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo) {
+  return withSteps(path, settings, [fifo](RunContext& ctx, Outcome&) {
+    if (fifo) FifoRun(ctx); else WeightedAverageRun(ctx);
+  });
 }
 
 // Bare steps in a forked child: its result, seconds and peak memory.
