@@ -115,7 +115,7 @@ TEST_F(WindowRunTest, AnErrorLeavingTheRunIsShownAndTheWindowStaysUsable) {
 
 TEST_F(WindowRunTest, AStopFromOutsideEndsTheProgramWithoutAnErrorBox) {
   auto window = openWindow(1);
-  shell::setLineObserver([](const std::string&, const std::string&) { requestStop(); });
+  shell::setLineObserver([](const std::string&, const std::string&, bool) { requestStop(); });
   window->btPieskirsClick();
   shell::setLineObserver({});
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
