@@ -41,6 +41,7 @@ class Query {
 
   // Runs the statement in another transaction of the same connection (nullptr: the default one).
   void setTransaction(Transaction* transaction) { transaction_ = transaction; }
+  bool onDefaultTransaction() const { return transaction_ == nullptr; }
 
   void open();
   void execSql();

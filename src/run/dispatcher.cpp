@@ -3,6 +3,7 @@
 #include "data/db_error.h"
 #include "data/query.h"
 #include "run/fifo_run.h"
+#include "run/idle_rest.h"
 #include "step/stop_request.h"
 #include "run/weighted_average_run.h"
 
@@ -62,14 +63,19 @@ void recover(RunContext& ctx, const std::string& error) {
 }
 
 void fifoLoop(RunContext& ctx) {
+  MonitoredRecordOperations monitored(ctx.db());
+  IdleRest idle(ctx, ctx.recordOperations ? *ctx.recordOperations : monitored);
   for (;;) {
     stopPoint();
     try {
+      if (!ctx.settings.anyAllAnew()) idle.passStarts();
+      const PassWrites writes(ctx.db());
       FifoRun(ctx);
       if (ctx.settings.anyAllAnew()) {
         ctx.log.AddProcessLine(kProcessDone, false);
         return;
       }
+      idle.passEnded(writes);
     } catch (const std::exception& error) {
       recover(ctx, error.what());
     }

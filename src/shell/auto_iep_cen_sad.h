@@ -14,8 +14,8 @@
 #include "step/progress_log.h"
 #include "step/run_context.h"
 #include "step/run_settings.h"
-#include "step/sleeper.h"
 #include "shell/export.h"
+#include "shell/painting_sleeper.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -136,7 +136,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   std::string requestedDatabase_;
   std::unique_ptr<talvix::RegistryStore> registry_;
   std::unique_ptr<talvix::PricingLibrary> pricing_;
-  talvix::ThreadSleeper sleeper_;
+  talvix::shell::PaintingSleeper sleeper_;
   talvix::WindowState state_;
   QSocketNotifier* stopSignals_ = nullptr;
   bool databaseOpen_ = false;

@@ -4,6 +4,7 @@
 // and the state the window keeps from run to run (services filter, day-quantity tables, the
 // weighted-average calculator). The window builds it at the button press; tests build it directly.
 #include "data/pricing_library.h"
+#include "data/record_operations.h"
 #include "ledger/day_quantity_table.h"
 #include "step/progress_log.h"
 #include "step/run_settings.h"
@@ -55,6 +56,8 @@ struct RunContext {
   Sleeper& sleeper;
   WindowState& state;
   DispatcherHost* host = nullptr;  // the dispatcher needs it; the steps do not
+  // What a continuous run watches for others' writes while it rests; null: the monitoring tables.
+  RecordOperations* recordOperations = nullptr;
 
   MainFormDati& data() { return pricing.mainFormDati(); }
   Connection& db() { return pricing.mainFormDati().PRECES_DB; }

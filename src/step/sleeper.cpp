@@ -1,12 +1,11 @@
 #include "step/sleeper.h"
 
-#include <chrono>
-#include <thread>
+#include "step/stop_request.h"
 
 namespace talvix {
 
 void ThreadSleeper::sleepMilliseconds(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  sleepTakingStopSignals(milliseconds);
 }
 
 }  // namespace talvix

@@ -1,5 +1,6 @@
 #pragma once
-// The one wait of the tool (the reconnect countdown), behind an interface so tests need not wait.
+// The tool's waits (the reconnect countdown, the rest between continuous passes), behind an
+// interface so tests need not wait.
 namespace talvix {
 
 class Sleeper {
@@ -8,7 +9,7 @@ class Sleeper {
   virtual void sleepMilliseconds(int milliseconds) = 0;
 };
 
-// Sleeps the calling thread for real.
+// Sleeps the calling thread for real; a stop signal ends the sleep early (sleepTakingStopSignals).
 class ThreadSleeper : public Sleeper {
  public:
   void sleepMilliseconds(int milliseconds) override;

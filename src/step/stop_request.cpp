@@ -1,9 +1,12 @@
 #include "step/stop_request.h"
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace talvix {
@@ -64,6 +67,35 @@ void drainStopSignals() noexcept {
   char buffer[64];
   while (::read(fd, buffer, sizeof buffer) > 0) {
   }
+}
+
+}  // namespace talvix
+
+namespace talvix {
+
+void sleepTakingStopSignals(int milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  if (pipeRead.load() < 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return;
+  }
+  sigset_t signals, previous;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (Clock::duration left = end - Clock::now(); left > Clock::duration::zero(); left = end - Clock::now()) {
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec wait{static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+    const int taken = sigtimedwait(&signals, nullptr, &wait);
+    if (taken > 0) {
+      onStopSignal(taken);
+      break;
+    }
+    if (errno != EINTR) break;  // EAGAIN: the time is up
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace talvix

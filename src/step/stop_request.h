@@ -32,6 +32,11 @@ void installStopSignals();
 int stopSignalFd() noexcept;
 // Empties the pipe, so that a signal is heard once.
 void drainStopSignals() noexcept;
+// Waits milliseconds, or less when SIGTERM or SIGINT arrives; a signal is taken here, as the handler
+// would take it, instead of interrupting the wait: the embedded database engine was seen to spin
+// for ever in its detach after a stop signal had cut into a sleep. Plain sleep before
+// installStopSignals.
+void sleepTakingStopSignals(int milliseconds);
 
 // "Process apturēts", the log's last line after a stop.
 inline constexpr const char* kProcessStopped = "Process apturēts";

@@ -183,6 +183,36 @@ TEST_F(HostTest, PassesEndsAContinuousFifoRunAfterTheDurationLineOfTheLastPass) 
   EXPECT_GT(key->readDateTime("LastIepCenSadLaiks"), todayLocal());
 }
 
+// With nothing to price the run rests between passes; SIGTERM then lands in a rest, where the
+// embedded engine once spun for ever in the detach that follows.
+TEST_F(HostTest, SigtermDuringARestEndsTheIdleRunWithExitZero) {
+  db.setFifo(1);
+  listDatabase(db.path());
+  db.connection().close();
+  QProcess host;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("TALVIX_REGISTRY"), QString::fromStdString(registryPath));
+  host.setProcessEnvironment(environment);
+  host.start(QStringLiteral(AUTOIEPCENSAD_RUN), {});
+  QString out;
+  while (out.count(QStringLiteral("FIFO piešķiršana pabeigta")) < 2 && host.waitForReadyRead(30000))
+    out += QString::fromUtf8(host.readAllStandardOutput());
+  ASSERT_EQ(out.count(QStringLiteral("FIFO piešķiršana pabeigta")), 2) << out.toStdString();
+  ::usleep(300000);  // into the second rest, which lasts a second
+  host.terminate();
+  const bool ended = host.waitForFinished(60000);
+  if (!ended) {
+    host.kill();
+    host.waitForFinished();
+  }
+  ASSERT_TRUE(ended) << "still running after SIGTERM";
+  EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(host.exitCode(), 0);
+  out += QString::fromUtf8(host.readAllStandardOutput());
+  EXPECT_TRUE(out.trimmed().endsWith(QStringLiteral("Process apturēts"))) << out.toStdString();
+}
+
 TEST_F(HostTest, AMessageBoxGoesToStandardErrorInsteadOfTheScreen) {
   db.setFifo(1);
   db.blockDay(todayLocal());  // inside the default period, the month of today

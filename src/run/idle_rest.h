@@ -1,0 +1,58 @@
+#pragma once
+// Between the passes of a continuous FIFO run. A pass that wrote no cost would be repeated with the
+// same result unless the database changes, so the next one waits for a change: the database-wide
+// count of record operations is watched every 250 ms, and the rest also ends at its limit (0.5 s,
+// doubling to 2.5 s while passes write nothing) for a change the count cannot show, such as a
+// write counted during an earlier pass and committed later. A pass that wrote starts the next at
+// once. A stop request ends a rest at once; a rest writes no log line.
+#include "data/record_operations.h"
+#include "step/run_context.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace talvix {
+
+// The writes made on a connection while this lives: cost writes go through the connection's default
+// transaction; the others are the operation log's entries, each in a transaction of its own.
+class PassWrites {
+ public:
+  explicit PassWrites(Connection& connection);
+  ~PassWrites();
+  PassWrites(const PassWrites&) = delete;
+  PassWrites& operator=(const PassWrites&) = delete;
+
+  int costs() const { return costs_; }
+  int all() const { return all_; }
+
+ private:
+  Connection& connection_;
+  int observer_;
+  int costs_ = 0;
+  int all_ = 0;
+};
+
+class IdleRest {
+ public:
+  static constexpr int kSliceMilliseconds = 125;
+  static constexpr int kCheckMilliseconds = 250;
+  static constexpr int kFirstLimitMilliseconds = 500;
+  static constexpr int kLongestLimitMilliseconds = 2500;
+
+  IdleRest(RunContext& ctx, RecordOperations& operations) : ctx_(ctx), operations_(operations) {}
+
+  // Right before a pass takes its snapshot.
+  void passStarts();
+  // After a pass that leaves the run going; returns when the next pass should start.
+  void passEnded(const PassWrites& writes);
+
+ private:
+  void rest(std::optional<std::int64_t> seen);
+
+  RunContext& ctx_;
+  RecordOperations& operations_;
+  std::optional<std::int64_t> atPassStart_;
+  int limit_ = kFirstLimitMilliseconds;
+};
+
+}  // namespace talvix

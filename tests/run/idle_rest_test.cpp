@@ -1,0 +1,185 @@
+// The rest between continuous FIFO passes: when it comes, how long it lasts, what ends it.
+#include "pricing/library.h"
+#include "registry/registry_store.h"
+#include "run/dispatcher.h"
+#include "run/idle_rest.h"
+#include "step/stop_request.h"
+#include "support/run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talvix::test {
+namespace {
+
+using Trace = std::vector<std::string>;
+
+DateTime feb(int d) { return makeDate(2026, 2, d); }
+DateTime mar(int d) { return makeDate(2026, 3, d); }
+
+constexpr char kPassDone[] = "FIFO piešķiršana pabeigta ";
+
+// The run as a trace: "pass" for each finished pass, "rest N" for the milliseconds slept between
+// two passes. Stops the run when the given pass ends; atSleep acts at each wait (its 1-based number).
+struct TracingParts : ProgressLog, Sleeper {
+  void AddProcessLine(const std::string& text, bool replaceLast) override {
+    if (replaceLast && !lines.empty()) lines.back() = text; else lines.push_back(text);
+    if (text != kPassDone) return;
+    trace.push_back("pass");
+    if (++passes == stopAfterPass) requestStop();
+  }
+  void repaintWindow() override {}
+  void sleepMilliseconds(int milliseconds) override {
+    if (trace.empty() || trace.back().rfind("rest ", 0) != 0) trace.push_back("rest 0");
+    trace.back() = "rest " + std::to_string(std::stoi(trace.back().substr(5)) + milliseconds);
+    ++sleeps;
+    if (atSleep) atSleep(sleeps);
+  }
+
+  int stopAfterPass = 3;
+  int passes = 0;
+  int sleeps = 0;
+  std::function<void(int sleep)> atSleep;
+  Trace trace;
+  std::vector<std::string> lines;
+};
+
+// The count a test makes up: call n (from 1) answers values(n).
+class ScriptedOperations : public RecordOperations {
+ public:
+  explicit ScriptedOperations(std::function<std::optional<std::int64_t>(int call)> values)
+      : values_(std::move(values)) {}
+  std::optional<std::int64_t> count() override { return values_(++calls_); }
+
+ private:
+  std::function<std::optional<std::int64_t>(int)> values_;
+  int calls_ = 0;
+};
+
+struct Host : DispatcherHost {
+  void SaveSettings() override {}
+  void showMessage(const std::string& text) override { ADD_FAILURE() << text; }
+};
+
+struct Case {
+  const char* name;
+  bool lineToPrice;  // one sale without cost, priced by the first pass
+  std::function<std::optional<std::int64_t>(int call)> count;
+  Trace expected;
+};
+
+// Each pass reads the count at its start and end; a rest reads it every 250 ms.
+const std::vector<Case> kCases = {
+    {"nothing written, nothing changes: rests to the limit, doubling", false,
+     [](int) { return std::int64_t{7}; }, {"pass", "rest 500", "pass", "rest 1000", "pass"}},
+    {"a pass that wrote starts the next at once, and the limit starts over", true,
+     [](int) { return std::int64_t{7}; }, {"pass", "pass", "rest 500", "pass"}},
+    {"others wrote during each pass: no rest", false,
+     [](int call) { return std::int64_t{call * 10}; }, {"pass", "pass", "pass"}},
+    {"the count moves during a rest: the rest ends at the next look", false,
+     [](int call) { return std::int64_t{call >= 3 ? 5 : 0}; }, {"pass", "rest 250", "pass", "rest 1000", "pass"}},
+    {"no count (no rights, old server): rests to the limit", false,
+     [](int) { return std::optional<std::int64_t>{}; }, {"pass", "rest 500", "pass", "rest 1000", "pass"}},
+};
+
+TEST(IdleRest, FollowsOnlyAPassThatWroteNoCostAndEndsWhenTheCountMoves) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    RunFixture f;
+    f.db.setFifo(1);
+    f.period(mar(1), mar(31));
+    f.settings.issues = kOnlyWithoutCost;
+    if (c.lineToPrice) f.db.issue({.date = mar(5), .goods = f.db.goods(), .qty = 1, .cost = std::nullopt});
+    TracingParts parts;
+    ScriptedOperations operations(c.count);
+    Host host;
+    RunContext ctx{f.settings, f.pricing, parts, f.registry, parts, f.state, &host, &operations};
+    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+    EXPECT_EQ(parts.trace, c.expected);
+  }
+}
+
+TEST(IdleRest, AStopRequestEndsARestAtOnce) {
+  RunFixture f;
+  f.db.setFifo(1);
+  f.period(mar(1), mar(31));
+  f.settings.issues = kOnlyWithoutCost;
+  TracingParts parts;
+  parts.stopAfterPass = 0;
+  parts.atSleep = [](int sleep) {
+    if (sleep == 2) requestStop();
+  };
+  ScriptedOperations operations([](int) { return std::int64_t{7}; });
+  Host host;
+  RunContext ctx{f.settings, f.pricing, parts, f.registry, parts, f.state, &host, &operations};
+  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  EXPECT_EQ(parts.trace, (Trace{"pass", "rest 250"}));
+  EXPECT_EQ(parts.lines.back(), kProcessStopped);
+}
+
+// The real library and the real count: another attachment commits while the run rests.
+struct Arrival {
+  const char* name;
+  std::function<int(TestDatabase& db, int goods)> before;  // returns the line to watch, or 0
+  std::function<int(TestDatabase& db, int goods)> during;  // returns the line to watch, or 0
+};
+
+TEST(IdleRest, ALineCommittedByAnotherProgramEndsTheRestAndIsPriced) {
+  const std::vector<Arrival> arrivals = {
+      {"a sale line",
+       [](TestDatabase& db, int g) {
+         db.receipt({.date = feb(20), .goods = g, .qty = 10, .price = 4});
+         db.issue({.date = mar(5), .goods = g, .qty = 3, .cost = std::nullopt});
+         return 0;
+       },
+       [](TestDatabase& db, int g) { return db.issue({.date = mar(6), .goods = g, .qty = 2, .cost = std::nullopt}); }},
+      {"a receipt for a sale stuck without cost",
+       [](TestDatabase& db, int g) { return db.issue({.date = mar(5), .goods = g, .qty = 3}); },
+       [](TestDatabase& db, int g) {
+         db.receipt({.date = feb(20), .goods = g, .qty = 10, .price = 4});
+         return 0;
+       }},
+  };
+  for (const Arrival& arrival : arrivals) {
+    SCOPED_TRACE(arrival.name);
+    TestDatabase db;
+    db.setFifo(1);
+    const int g = db.goods();
+    int watched = arrival.before(db, g);
+    const std::unique_ptr<PricingLibrary> library = pricing::MainFormDatiDll();
+    library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+    library->mainFormDati().connect();
+    RegFileStore registry(db.dir().file("registry.reg"));
+    RunSettings settings;
+    settings.dateFrom = mar(1);
+    settings.dateTo = mar(31);
+    settings.issues = kOnlyWithoutCost;
+    WindowState state;
+    TracingParts parts;
+    parts.atSleep = [&](int sleep) {
+      if (sleep == 1) {
+        const int line = arrival.during(db, g);
+        if (line) watched = line;
+      }
+    };
+    Host host;
+    RunContext ctx{settings, *library, parts, registry, parts, state, &host};
+    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+    clearStopRequest();
+    ASSERT_FALSE(parts.trace.empty());
+    const Trace rested(parts.trace.begin(), parts.trace.end() - 1);
+    // The pass before the arrival wrote nothing; the rest ends at its first look, not at 500 ms.
+    EXPECT_EQ(parts.trace.back(), "pass");
+    EXPECT_NE(std::find(rested.begin(), rested.end(), "rest 250"), rested.end()) << ::testing::PrintToString(parts.trace);
+    EXPECT_NEAR(db.issueCost(watched), 4.0, 1e-9);
+  }
+}
+
+}  // namespace
+}  // namespace talvix::test
