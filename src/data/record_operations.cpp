@@ -10,7 +10,35 @@ constexpr const char* kCountSql =
     "SELECT R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES FROM MON$DATABASE D "
     "JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = D.MON$STAT_ID";
 
+constexpr const char* kSeesEveryAttachmentSql =
+    "SELECT 1 FROM MON$DATABASE D WHERE CURRENT_USER = 'SYSDBA' OR CURRENT_USER = D.MON$OWNER "
+    "OR CURRENT_ROLE = 'RDB$ADMIN'";
+constexpr const char* kOpenWritersSql =
+    "SELECT COUNT(*), SUM(T.MON$TRANSACTION_ID) FROM MON$TRANSACTIONS T JOIN MON$RECORD_STATS R "
+    "ON R.MON$STAT_ID = T.MON$STAT_ID WHERE T.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
+    "R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES > 0";
+
 }  // namespace
+
+std::optional<OpenWriters> MonitoredRecordOperations::openWriters() {
+  if (!connection_.connected()) return std::nullopt;
+  try {
+    Transaction look(connection_, Transaction::Kind::ReadOnlySnapshot);
+    Query query(connection_);
+    query.setTransaction(&look);
+    query.setSql(kSeesEveryAttachmentSql);
+    query.open();
+    if (query.eof()) return std::nullopt;
+    query.close();
+    query.setSql(kOpenWritersSql);
+    query.open();
+    const OpenWriters writers{static_cast<std::int64_t>(query.asDouble(0)), static_cast<std::int64_t>(query.asDouble(1))};
+    look.commit();
+    return writers;
+  } catch (const DbError&) {
+    return std::nullopt;
+  }
+}
 
 std::optional<std::int64_t> MonitoredRecordOperations::count() {
   if (!connection_.connected()) return std::nullopt;

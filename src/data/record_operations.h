@@ -9,12 +9,23 @@
 
 namespace talvix {
 
+// Other attachments' open transactions that have written: their work becomes visible when they
+// end, which the count does not show. Compared whole; a set that lost or gained one differs.
+struct OpenWriters {
+  std::int64_t transactions = 0;
+  std::int64_t keySum = 0;
+  bool operator==(const OpenWriters&) const = default;
+};
+
 class RecordOperations {
  public:
   virtual ~RecordOperations() = default;
   // The count now; nullopt when it cannot be read (no rights, a server without the monitoring
   // tables, a lost connection): then nothing can be said about others' work.
   virtual std::optional<std::int64_t> count() = 0;
+  // nullopt unless every attachment's transactions can be seen (SYSDBA, the database's owner or
+  // RDB$ADMIN): others see only their own, so an empty set would prove nothing.
+  virtual std::optional<OpenWriters> openWriters() { return std::nullopt; }
 };
 
 // Reads the count from the monitoring tables, each time in a short read-only transaction of its
@@ -23,6 +34,7 @@ class MonitoredRecordOperations : public RecordOperations {
  public:
   explicit MonitoredRecordOperations(Connection& connection) : connection_(connection) {}
   std::optional<std::int64_t> count() override;
+  std::optional<OpenWriters> openWriters() override;
 
  private:
   Connection& connection_;

@@ -17,7 +17,10 @@ PassWrites::PassWrites(Connection& connection)
 
 PassWrites::~PassWrites() { connection_.removeDataObserver(observer_); }
 
-void IdleRest::passStarts() { atPassStart_ = operations_.count(); }
+void IdleRest::passStarts() {
+  atPassStart_ = operations_.count();
+  writersAtPassStart_ = operations_.openWriters();
+}
 
 void IdleRest::passEnded(const PassWrites& writes) {
   if (writes.costs() > 0) {
@@ -27,20 +30,26 @@ void IdleRest::passEnded(const PassWrites& writes) {
   const std::optional<std::int64_t> now = operations_.count();
   // Growth beyond the pass's own entries is another program's work, which the pass may have missed.
   if (atPassStart_ && now && *now - *atPassStart_ > writes.all()) return;
-  rest(now);
+  // A writer that ended during the pass committed after the pass's snapshot was taken.
+  const std::optional<OpenWriters> writers = now ? operations_.openWriters() : std::nullopt;
+  if (writers && writers != writersAtPassStart_) return;
+  rest(now, writers);
 }
 
-void IdleRest::rest(std::optional<std::int64_t> seen) {
+void IdleRest::rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers) {
   // No snapshot held open while nothing reads it, so the database can collect old versions.
   ctx_.state.endPassSnapshot();
-  for (int waited = 0; waited < limit_;) {
+  const int limit = writers ? kWatchedLimitMilliseconds : limit_;
+  for (int waited = 0; waited < limit;) {
     stopPoint();
     ctx_.sleeper.sleepMilliseconds(kSliceMilliseconds);
     waited += kSliceMilliseconds;
     stopPoint();
     // Without a count only the limit ends the rest; a count lost midway (the connection went
     // away) ends it, and the pass that follows meets the failure.
-    if (seen && waited % kCheckMilliseconds == 0 && operations_.count() != seen) break;
+    if (seen && waited % kCheckMilliseconds == 0 &&
+        (operations_.count() != seen || (writers && operations_.openWriters() != writers)))
+      break;
   }
   limit_ = std::min(limit_ * 2, kLongestLimitMilliseconds);
 }

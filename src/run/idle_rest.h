@@ -3,8 +3,10 @@
 // same result unless the database changes, so the next one waits for a change: the database-wide
 // count of record operations is watched every 250 ms, and the rest also ends at its limit (0.5 s,
 // doubling to 2.5 s while passes write nothing) for a change the count cannot show, such as a
-// write counted during an earlier pass and committed later. A pass that wrote starts the next at
-// once. A stop request ends a rest at once; a rest writes no log line.
+// write counted during an earlier pass and committed later. Where every attachment's transactions
+// can be seen, that change shows too (an open transaction that wrote ends), so the limit is a long
+// safety net instead. A pass that wrote starts the next at once. A stop request ends a rest at
+// once; a rest writes no log line.
 #include "data/record_operations.h"
 #include "step/run_context.h"
 
@@ -38,6 +40,7 @@ class IdleRest {
   static constexpr int kCheckMilliseconds = 250;
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
+  static constexpr int kWatchedLimitMilliseconds = 30000;
 
   IdleRest(RunContext& ctx, RecordOperations& operations) : ctx_(ctx), operations_(operations) {}
 
@@ -47,11 +50,12 @@ class IdleRest {
   void passEnded(const PassWrites& writes);
 
  private:
-  void rest(std::optional<std::int64_t> seen);
+  void rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers);
 
   RunContext& ctx_;
   RecordOperations& operations_;
   std::optional<std::int64_t> atPassStart_;
+  std::optional<OpenWriters> writersAtPassStart_;
   int limit_ = kFirstLimitMilliseconds;
 };
 

@@ -181,5 +181,50 @@ TEST(IdleRest, ALineCommittedByAnotherProgramEndsTheRestAndIsPriced) {
   }
 }
 
+// Another program writes a sale in one rest and commits it in a later one: the count moved long
+// before the line could be seen, so only the writer's transaction ending can end the later rest.
+TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionEnds) {
+  TestDatabase db;
+  db.setFifo(1);
+  const int g = db.goods();
+  db.receipt({.date = feb(20), .goods = g, .qty = 10, .price = 4});
+  Connection writer;
+  writer.setDatabaseName(db.path());
+  writer.open();
+  const std::unique_ptr<PricingLibrary> library = pricing::MainFormDatiDll();
+  library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+  library->mainFormDati().connect();
+  RegFileStore registry(db.dir().file("registry.reg"));
+  RunSettings settings;
+  settings.dateFrom = mar(1);
+  settings.dateTo = mar(31);
+  settings.issues = kOnlyWithoutCost;
+  WindowState state;
+  TracingParts parts;
+  parts.stopAfterPass = 4;
+  int committedAtSleep = 0;
+  parts.atSleep = [&](int sleep) {
+    if (sleep == 1) {
+      writer.executeImmediate("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (9001, '2026-03-06', 1)");
+      writer.executeImmediate(
+          "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (9002, 9001, " + std::to_string(g) + ", 2)");
+    }
+    // Well past the plain back-off's limits, so only the transaction's end can have ended the rest.
+    if (parts.passes == 2 && !committedAtSleep && parts.trace.back() == "rest 3000") {
+      writer.defaultTransaction().commit();
+      committedAtSleep = sleep;
+    }
+  };
+  Host host;
+  RunContext ctx{settings, *library, parts, registry, parts, state, &host};
+  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  clearStopRequest();
+  ASSERT_NE(committedAtSleep, 0) << ::testing::PrintToString(parts.trace);
+  // pass, rest ended by the count, pass that saw nothing yet, rest ended by the commit, pass.
+  ASSERT_GE(parts.trace.size(), 5u) << ::testing::PrintToString(parts.trace);
+  EXPECT_EQ(parts.trace[3], "rest 3000") << ::testing::PrintToString(parts.trace);
+  EXPECT_NEAR(db.issueCost(9002), 4.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace talvix::test
