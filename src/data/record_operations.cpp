@@ -20,42 +20,43 @@ constexpr const char* kOpenWritersSql =
 
 }  // namespace
 
-std::optional<OpenWriters> MonitoredRecordOperations::openWriters() {
+// Each look in a short read-only transaction of its own: a monitoring snapshot stays frozen for the
+// life of the transaction that first reads it.
+template <typename Read>
+auto MonitoredRecordOperations::look(Read read) -> decltype(read(std::declval<Query&>())) {
   if (!connection_.connected()) return std::nullopt;
   try {
     Transaction look(connection_, Transaction::Kind::ReadOnlySnapshot);
     Query query(connection_);
     query.setTransaction(&look);
+    auto result = read(query);
+    look.commit();
+    return result;
+  } catch (const DbError&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<OpenWriters> MonitoredRecordOperations::openWriters() {
+  return look([](Query& query) -> std::optional<OpenWriters> {
     query.setSql(kSeesEveryAttachmentSql);
     query.open();
     if (query.eof()) return std::nullopt;
     query.close();
     query.setSql(kOpenWritersSql);
     query.open();
-    const OpenWriters writers{static_cast<std::int64_t>(query.asDouble(0)), static_cast<std::int64_t>(query.asDouble(1))};
-    look.commit();
-    return writers;
-  } catch (const DbError&) {
-    return std::nullopt;
-  }
+    return OpenWriters{static_cast<std::int64_t>(query.asDouble(0)), static_cast<std::int64_t>(query.asDouble(1))};
+  });
 }
 
 std::optional<std::int64_t> MonitoredRecordOperations::count() {
-  if (!connection_.connected()) return std::nullopt;
-  try {
-    Transaction look(connection_, Transaction::Kind::ReadOnlySnapshot);
-    Query query(connection_);
-    query.setTransaction(&look);
+  return look([](Query& query) -> std::optional<std::int64_t> {
     query.setSql(kCountSql);
     query.open();
     if (query.eof() || query.isNull(0)) return std::nullopt;
     // Exact as a double far beyond any count a database reaches.
-    const auto operations = static_cast<std::int64_t>(query.asDouble(0));
-    look.commit();
-    return operations;
-  } catch (const DbError&) {
-    return std::nullopt;
-  }
+    return static_cast<std::int64_t>(query.asDouble(0));
+  });
 }
 
 }  // namespace talvix

@@ -3,9 +3,11 @@
 // updates and deletes since the database was opened, by any attachment, counted when done (a write
 // rolled back later counts too). A rest between continuous passes watches it for work of others.
 #include "data/connection.h"
+#include "data/query.h"
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace talvix {
 
@@ -37,6 +39,9 @@ class MonitoredRecordOperations : public RecordOperations {
   std::optional<OpenWriters> openWriters() override;
 
  private:
+  template <typename Read>
+  auto look(Read read) -> decltype(read(std::declval<Query&>()));
+
   Connection& connection_;
 };
 

@@ -123,6 +123,29 @@ TEST(IdleRest, AStopRequestEndsARestAtOnce) {
   EXPECT_EQ(parts.lines.back(), kProcessStopped);
 }
 
+// A continuous run of issues "only without cost" in March on the real library and the real count.
+struct RealLoop {
+  explicit RealLoop(TestDatabase& db)
+      : library(pricing::MainFormDatiDll()), registry(db.dir().file("registry.reg")) {
+    library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+    library->mainFormDati().connect();
+    settings.dateFrom = mar(1);
+    settings.dateTo = mar(31);
+    settings.issues = kOnlyWithoutCost;
+  }
+  void run() {
+    RunContext ctx{settings, *library, parts, registry, parts, state, &host};
+    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+    clearStopRequest();
+  }
+  std::unique_ptr<PricingLibrary> library;
+  RegFileStore registry;
+  RunSettings settings;
+  WindowState state;
+  TracingParts parts;
+  Host host;
+};
+
 // The real library and the real count: another attachment commits while the run rests.
 struct Arrival {
   const char* name;
@@ -152,26 +175,15 @@ TEST(IdleRest, ALineCommittedByAnotherProgramEndsTheRestAndIsPriced) {
     db.setFifo(1);
     const int g = db.goods();
     int watched = arrival.before(db, g);
-    const std::unique_ptr<PricingLibrary> library = pricing::MainFormDatiDll();
-    library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
-    library->mainFormDati().connect();
-    RegFileStore registry(db.dir().file("registry.reg"));
-    RunSettings settings;
-    settings.dateFrom = mar(1);
-    settings.dateTo = mar(31);
-    settings.issues = kOnlyWithoutCost;
-    WindowState state;
-    TracingParts parts;
+    RealLoop loop(db);
+    TracingParts& parts = loop.parts;
     parts.atSleep = [&](int sleep) {
       if (sleep == 1) {
         const int line = arrival.during(db, g);
         if (line) watched = line;
       }
     };
-    Host host;
-    RunContext ctx{settings, *library, parts, registry, parts, state, &host};
-    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
-    clearStopRequest();
+    loop.run();
     ASSERT_FALSE(parts.trace.empty());
     const Trace rested(parts.trace.begin(), parts.trace.end() - 1);
     // The pass before the arrival wrote nothing; the rest ends at its first look, not at 500 ms.
@@ -191,16 +203,8 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
   Connection writer;
   writer.setDatabaseName(db.path());
   writer.open();
-  const std::unique_ptr<PricingLibrary> library = pricing::MainFormDatiDll();
-  library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
-  library->mainFormDati().connect();
-  RegFileStore registry(db.dir().file("registry.reg"));
-  RunSettings settings;
-  settings.dateFrom = mar(1);
-  settings.dateTo = mar(31);
-  settings.issues = kOnlyWithoutCost;
-  WindowState state;
-  TracingParts parts;
+  RealLoop loop(db);
+  TracingParts& parts = loop.parts;
   parts.stopAfterPass = 4;
   int committedAtSleep = 0;
   parts.atSleep = [&](int sleep) {
@@ -215,10 +219,7 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
       committedAtSleep = sleep;
     }
   };
-  Host host;
-  RunContext ctx{settings, *library, parts, registry, parts, state, &host};
-  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
-  clearStopRequest();
+  loop.run();
   ASSERT_NE(committedAtSleep, 0) << ::testing::PrintToString(parts.trace);
   // pass, rest ended by the count, pass that saw nothing yet, rest ended by the commit, pass.
   ASSERT_GE(parts.trace.size(), 5u) << ::testing::PrintToString(parts.trace);
