@@ -312,7 +312,7 @@ void TAutoIepCenSad::runDispatcher() {
 
 std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
   return listUnpricedLines(context, fifoCosting(context));
 }
 
