@@ -2,7 +2,7 @@
 // under each method: every line listed once with its reason, lines with a cost and kinds in mode 0
 // never, the database left as it was, and the count by kind as the output's last line.
 #include "data/query.h"
-#include "registry/registry_store.h"
+#include "support/host_registry.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
@@ -190,13 +190,7 @@ class UnpricedHostTest : public ::testing::TestWithParam<HostRow> {
   void SetUp() override {
     db.setFifo(GetParam().fifo);
     written = GetParam().write(db);
-    RegFileStore registry(registryPath);
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Bazes")->writeString("Noliktava", db.path());
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Password")->writeInteger("LastDBIndex", 0);
-    const auto settings = registry.openForWrite("Software\\ORMANTA\\Talvix\\AutoIepCenSad");
-    settings->writeDateTime("DatumsNo", mar(1));
-    settings->writeDateTime("DatumsLidz", mar(31));
-    for (const auto& [name, value] : GetParam().settings) settings->writeInteger(name, value);
+    writeHostRegistry(registryPath, db.path(), mar(1), mar(31), GetParam().settings);
   }
 
   Output run(const std::string& arguments) {

@@ -9,6 +9,7 @@
 #include "run/dispatcher.h"
 #include "run/fifo_run.h"
 #include "step/stop_request.h"
+#include "support/host_registry.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
@@ -259,18 +260,10 @@ TEST(FifoEndToEnd, AutoiepcensadRunDoesOneModeTwoPassAndEnds) {
   TestDatabase db;
   const WrittenHistory written(db);
   const std::string registryPath = db.dir().file("registry.reg");
-  {
-    RegFileStore registry(registryPath);
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Bazes")->writeString("Noliktava", db.path());
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Password")->writeInteger("LastDBIndex", 0);
-    const auto settings = registry.openForWrite("Software\\ORMANTA\\Talvix\\AutoIepCenSad");
-    settings->writeDateTime("DatumsNo", mar(1));
-    settings->writeDateTime("DatumsLidz", mar(31));
-    for (const char* name : {"PedejaCena", "ParvIzrakst1PardCena", "PakalpojumusNe", "IMEI"})
-      settings->writeInteger(name, 0);
-    for (const char* name : {"ParvietosanaChk", "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk"})
-      settings->writeInteger(name, kAllAnew);
-  }
+  writeHostRegistry(registryPath, db.path(), mar(1), mar(31),
+                    {{"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}, {"PakalpojumusNe", 0}, {"IMEI", 0},
+                     {"ParvietosanaChk", kAllAnew}, {"IzrakstisanaChk", kAllAnew}, {"AtgriesanaChk", kAllAnew},
+                     {"AtlikumiChk", kAllAnew}});
   // The embedded engine lets one process at a time open the file.
   db.connection().close();
   setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);

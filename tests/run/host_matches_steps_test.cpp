@@ -3,8 +3,8 @@
 #include "data/query.h"
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
-#include "registry/registry_store.h"
 #include "run/fifo_run.h"
+#include "support/host_registry.h"
 #include "support/temp_dir.h"
 #include "tools/demo/demo_history.h"
 
@@ -84,17 +84,10 @@ TEST(HostMatchesSteps, EveryCostOfAModeTwoPassIsTheSame) {
   }
 
   const std::string registryPath = dir.file("registry.reg");
-  {
-    RegFileStore registry(registryPath);
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Bazes")->writeString("Demo", host);
-    registry.openForWrite("Software\\ORMANTA\\Talvix\\Password")->writeInteger("LastDBIndex", 0);
-    const auto key = registry.openForWrite("Software\\ORMANTA\\Talvix\\AutoIepCenSad");
-    key->writeDateTime("DatumsNo", settings.dateFrom);
-    key->writeDateTime("DatumsLidz", settings.dateTo);
-    for (const char* name : {"PedejaCena", "ParvIzrakst1PardCena", "PakalpojumusNe", "IMEI"}) key->writeInteger(name, 0);
-    for (const char* name : {"ParvietosanaChk", "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk"})
-      key->writeInteger(name, kAllAnew);
-  }
+  writeHostRegistry(registryPath, host, settings.dateFrom, settings.dateTo,
+                    {{"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}, {"PakalpojumusNe", 0}, {"IMEI", 0},
+                     {"ParvietosanaChk", kAllAnew}, {"IzrakstisanaChk", kAllAnew}, {"AtgriesanaChk", kAllAnew},
+                     {"AtlikumiChk", kAllAnew}});
   const std::string command = "TALVIX_REGISTRY='" + registryPath + "' QT_QPA_PLATFORM=offscreen " +
                               AUTOIEPCENSAD_RUN + " >/dev/null 2>'" + dir.file("stderr.txt") + "'";
   const int status = std::system(command.c_str());
