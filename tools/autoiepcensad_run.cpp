@@ -9,6 +9,8 @@
 #include "tools/pass_limit.h"
 #include "tools/unpriced_option.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,6 +64,23 @@ void chooseOffscreenWithoutDisplay() {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
+// Without a login session (cron, a service, su -) there is no XDG_RUNTIME_DIR, and Qt warns on every
+// start before falling back to /tmp/runtime-USER. The same folder, made as Qt would make it, keeps
+// the journal clean; one that is not ours and private is left for Qt to judge.
+void provideRuntimeDir() {
+  if (std::getenv("XDG_RUNTIME_DIR")) return;
+  const char* tmp = std::getenv("TMPDIR");
+  const passwd* user = getpwuid(getuid());
+  if (!user) return;
+  const std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/runtime-" + user->pw_name;
+  mkdir(folder.c_str(), 0700);
+  struct stat status{};
+  if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != getuid() ||
+      (status.st_mode & 0777) != 0700)
+    return;
+  setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
+}
+
 EchoMode echoMode(const HostOptions& options) {
   if (options.verbose) return EchoMode::Verbose;
   return isatty(STDOUT_FILENO) ? EchoMode::Terminal : EchoMode::Stream;
@@ -72,8 +91,19 @@ int usageError(const std::string& error) {
   return kExitUsage;
 }
 
+int registerDatabase(const Registration& registration, const HostLibrary& library) {
+  char message[4096];
+  if (library.registerDatabase(registration.name.c_str(), registration.path.c_str(), message, sizeof message) != 0) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, message);
+    return kExitErrorBox;
+  }
+  std::printf("Registered %s as \"%s\" in %s\n", registration.path.c_str(), registration.name.c_str(), message);
+  return kExitDone;
+}
+
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   chooseOffscreenWithoutDisplay();
+  provideRuntimeDir();
   Host host{LogEcho(echoMode(options), writeOut), PassLimit(options.passes), library.requestStop};
   library.setLineObserver(echoLine, &host);
   library.setBoxHandler(reportBox, &host);
@@ -113,6 +143,8 @@ int main(int argc, char** argv) {
   }
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
+  if (parsed.options->registration && unpriced.given())
+    return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {
     std::fputs(kHostSynopsis, stdout);
     std::fputs(kHostHelp, stdout);
@@ -124,5 +156,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
     return kExitUsage;
   }
+  if (parsed.options->registration) return registerDatabase(*parsed.options->registration, library);
   return run(*parsed.options, unpriced, library);
 }

@@ -53,7 +53,8 @@ bool loadHostLibrary(HostLibrary& library, std::string& error) {
          find(handle, "AutoIepCenSadSetBoxHandler", library.setBoxHandler, error) &&
          find(handle, "AutoIepCenSadInstallStopSignals", library.installStopSignals, error) &&
          find(handle, "AutoIepCenSadRequestStop", library.requestStop, error) &&
-         find(handle, "AutoIepCenSadWriteUnpriced", library.writeUnpriced, error);
+         find(handle, "AutoIepCenSadWriteUnpriced", library.writeUnpriced, error) &&
+         find(handle, "AutoIepCenSadRegisterDatabase", library.registerDatabase, error);
 }
 
 }  // namespace talvix::tools

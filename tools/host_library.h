@@ -18,6 +18,7 @@ struct HostLibrary {
   AutoIepCenSadInstallStopSignalsFn installStopSignals;
   AutoIepCenSadRequestStopFn requestStop;
   AutoIepCenSadWriteUnpricedFn writeUnpriced;
+  AutoIepCenSadRegisterDatabaseFn registerDatabase;
 };
 
 // False with the loader's reason in error. A library beside the program that is there but does not

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string_view>
 
 namespace talvix::tools {
@@ -12,6 +13,7 @@ namespace talvix::tools {
 const char kHostSynopsis[] =
     "usage: autoiepcensad-run [--passes N] [--database NAME] [--period PERIOD] [--verbose]\n"
     "                         [--unpriced FILE | --unpriced-only FILE]\n"
+    "       autoiepcensad-run --register NAME PATH\n"
     "       autoiepcensad-run --help\n";
 
 const char kHostHelp[] =
@@ -32,6 +34,11 @@ const char kHostHelp[] =
     "                    CSV (- for standard output); the last output line counts them by kind\n"
     "  --unpriced-only FILE\n"
     "                    the same report without a run\n"
+    "  --register NAME PATH\n"
+    "                    list the database PATH (a file, or host/port:path on a server) as NAME in\n"
+    "                    the registry file, replacing an entry of that name, and make it the one\n"
+    "                    the tool opens; every other value stays, a missing file is made (mode\n"
+    "                    0600); nothing runs\n"
     "  --help            print this text\n"
     "\n"
     "Environment:\n"
@@ -43,7 +50,8 @@ const char kHostHelp[] =
     "  0  the run ended (or stopped by SIGTERM/SIGINT, or after N passes)\n"
     "  1  the database did not open\n"
     "  2  bad command line, or the library cannot be loaded\n"
-    "  3  the run ended in an error, or the report could not be written\n"
+    "  3  the run ended in an error (its text is on standard error), or the report or the registry\n"
+    "     file could not be written (the file is then left as it was)\n"
     "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n";
 
 namespace {
@@ -53,6 +61,7 @@ using namespace std::chrono;
 constexpr std::string_view kCurrentMonth = "current-month";
 constexpr std::string_view kPreviousMonth = "previous-month";
 constexpr std::string_view kRangeSeparator = "..";
+constexpr std::string_view kRegister = "--register";
 // The first day the window's date pickers hold.
 constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
 
@@ -99,11 +108,27 @@ std::optional<int> parsePasses(const char* text) {
 
 ParsedOptions refuse(const std::string& error) { return {std::nullopt, error}; }
 
+// The embedded engine opens a path from the process's folder; the registry is read from anywhere.
+std::string registrationPath(const std::string& path) {
+  if (path.find(':') != std::string::npos) return path;
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+std::optional<Registration> parseRegistration(int argc, const char* const* argv) {
+  if (argc != 4 || std::string_view(argv[1]) != kRegister || !*argv[2] || !*argv[3]) return std::nullopt;
+  return Registration{argv[2], registrationPath(argv[3])};
+}
+
 }  // namespace
 
 ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day today) {
   HostOptions options;
   for (int index = 1; index < argc; ++index) {
+    if (std::string_view(argv[index]) == kRegister) {
+      options.registration = parseRegistration(argc, argv);
+      if (!options.registration) return refuse("--register takes a name and a path, and no other option");
+      return {options, {}};
+    }
     const std::string_view name = argv[index];
     if (name == "--help") {
       options.help = true;

@@ -11,12 +11,18 @@ namespace talvix::tools {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitNotOpened = 1;  // the database did not open
 inline constexpr int kExitUsage = 2;      // bad command line, or the library cannot be loaded
-inline constexpr int kExitErrorBox = 3;   // the run ended in an error
+inline constexpr int kExitErrorBox = 3;   // the run ended in an error, or a file could not be written
 inline constexpr int kExitRefused = 4;    // the run was refused (blocked days, weighted average over 100 days)
 
 struct Period {
   std::chrono::year_month_day from;
   std::chrono::year_month_day to;
+};
+
+// --register NAME PATH: list a database in the registry file instead of running.
+struct Registration {
+  std::string name;
+  std::string path;  // a relative file path made absolute; host/port:path as given
 };
 
 struct HostOptions {
@@ -25,6 +31,7 @@ struct HostOptions {
   bool help = false;
   std::string database;  // "": the one LastDBIndex chooses
   std::optional<Period> period;
+  std::optional<Registration> registration;
 };
 
 struct ParsedOptions {

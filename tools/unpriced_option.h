@@ -13,6 +13,7 @@ class UnpricedOption {
   bool take(int& argc, char** argv);
   // Whether the run is to go before the report (always, without the option).
   bool runs() const { return !only_; }
+  bool given() const { return file_ != nullptr; }
   // Writes the report through the loaded library and prints the count. True when there is no
   // report to write or it was written.
   bool write(AutoIepCenSadWriteUnpricedFn writeUnpriced) const;

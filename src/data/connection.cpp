@@ -1,6 +1,7 @@
 #include "data/connection.h"
 
 #include "data/db_error.h"
+#include "data/lock_folder.h"
 
 #include <cstdlib>
 #include <string_view>
@@ -55,7 +56,14 @@ void Connection::open() {
   status.check();
   fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
   Firebird::IAttachment* attached = provider->attachDatabase(&status, databaseName_.c_str(), length, buffer);
-  status.check();
+  try {
+    status.check();
+  } catch (const DbError& error) {
+    // Firebird says only "Permission denied"; the person needs to know which group, which command.
+    const std::string advice = opensEmbedded(databaseName_) ? lockFolderAdvice() : std::string();
+    if (advice.empty()) throw;
+    throw DbError(std::string(error.what()) + "\n" + advice);
+  }
   attachment_.reset(attached);
   ++generation_;
 }

@@ -4,6 +4,7 @@
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
+#include "shell/settings_store.h"
 #include "step/stop_request.h"
 
 #include <QApplication>
@@ -28,6 +29,14 @@ void ensureApplication() {
   static char name[] = "autoiepcensad";
   static char* argv[] = {name, nullptr};
   ownApplication = new QApplication(argc, argv);
+}
+
+// Cut to size - 1 bytes, always terminated.
+void copyText(const std::string& text, char* buffer, int size) {
+  if (!buffer || size <= 0) return;
+  const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size - 1));
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
 }
 
 }  // namespace
@@ -72,15 +81,25 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
   try {
     const auto lines = AutoIepCenSad->unpricedLines();
     talvix::writeReportFile(path, talvix::unpricedCsv(lines));
-    const std::string text = talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls());
-    if (summary && summarySize > 0) {
-      const std::size_t length = std::min(text.size(), static_cast<std::size_t>(summarySize - 1));
-      std::memcpy(summary, text.data(), length);
-      summary[length] = '\0';
-    }
+    copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
     showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
+
+int AutoIepCenSadRegisterDatabase(const char* name, const char* path, char* message, int messageSize) {
+  talvix::RegFileStore store(talvix::defaultRegistryPath());
+  try {
+    if (!name || !*name || !path || !*path) throw talvix::RegistryError("a name and a path are needed");
+    registerDatabase(store, name, path);
+    copyText(store.filePath(), message, messageSize);
+    return 0;
+  } catch (const std::exception& error) {
+    const std::string reason = error.what();
+    // The parser's reasons name the file already.
+    copyText(reason.rfind(store.filePath(), 0) == 0 ? reason : store.filePath() + ": " + reason, message, messageSize);
     return -1;
   }
 }

@@ -40,6 +40,12 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
 // summarySize - 1 bytes). Reads only. 0 when written; -1 when not (the error went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize);
 
+// Lists path under name in the registry file's Bazes key and makes it the one LastDBIndex chooses,
+// keeping every other value (the file is made, 0600, when missing). Needs no window. 0 with the
+// file's path in message; -1 with the reason there, the file left as it was.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadRegisterDatabase(const char* name, const char* path, char* message,
+                                                       int messageSize);
+
 // Deletes the window, and the application object when AutoIepCenSadCreate made it.
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadFree(void);
 
@@ -63,6 +69,7 @@ typedef void (*AutoIepCenSadFreeFn)(void);
 typedef void (*AutoIepCenSadInstallStopSignalsFn)(void);
 typedef void (*AutoIepCenSadRequestStopFn)(void);
 typedef int (*AutoIepCenSadWriteUnpricedFn)(const char*, char*, int);
+typedef int (*AutoIepCenSadRegisterDatabaseFn)(const char*, const char*, char*, int);
 typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
 typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);
 }

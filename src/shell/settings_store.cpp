@@ -77,6 +77,18 @@ DatabaseChoice chooseDatabase(RegistryStore& registry, const std::string& name) 
   return choice;
 }
 
+void registerDatabase(RegistryStore& registry, const std::string& name, const std::string& path) {
+  // A read first, so an unparseable file is refused with the parser's reason, not a bare "cannot open".
+  registry.openForRead(kDatabasesKey);
+  const auto databases = registry.openForWrite(kDatabasesKey);
+  const auto password = registry.openForWrite(kPasswordKey);
+  if (!databases || !password) throw RegistryError("the registry file cannot be written");
+  databases->writeString(name, path);
+  const DatabaseChoice listed = chooseDatabase(registry, name);
+  const auto at = std::find(listed.sortedNames.begin(), listed.sortedNames.end(), listed.name);
+  password->writeInteger(kLastDbIndex, static_cast<std::int32_t>(at - listed.sortedNames.begin()));
+}
+
 void loadSettings(RegistryStore& registry, RunSettings& settings) {
   auto key = registry.openForRead(kSettingsKey);
   if (!key) return;

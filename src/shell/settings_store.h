@@ -39,6 +39,11 @@ DatabaseChoice chooseDatabase(RegistryStore& registry);
 // name and connection string, with the listed names to tell the user.
 DatabaseChoice chooseDatabase(RegistryStore& registry, const std::string& name);
 
+// Lists path under `name` in the Bazes key (replacing an entry of that name, matched without regard to
+// case) and makes it the one LastDBIndex chooses; every other value stays. Throws RegistryError with
+// the reason when the file cannot be read, parsed or written (it is then left as it was).
+void registerDatabase(RegistryStore& registry, const std::string& name, const std::string& path);
+
 // Sorted as the desktop's collation orders them, ignoring case.
 std::vector<std::string> sortIgnoringCase(std::vector<std::string> names);
 

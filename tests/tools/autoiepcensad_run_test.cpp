@@ -327,6 +327,57 @@ TEST_F(HostTest, ALibraryBesideTheProgramThatDoesNotLoadIsNamed) {
       << result.err.toStdString();
 }
 
+// --register, as an administrator lists a database for the service: what the file holds after it.
+TEST_F(HostTest, RegisterListsTheDatabaseAndMakesItTheChosenOneKeepingEveryOtherValue) {
+  const std::string listed = "Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
+                             "\"Alfa\"=\"/a.fdb\"\n\"Zeta\"=\"/z.fdb\"\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\AutoIepCenSad]\n"
+                             "\"IMEI\"=dword:00000001\n";
+  struct Row {
+    const char* scenario;
+    const char* before;  // nullptr: no file yet
+    const char* name;
+    const char* path;
+    int exitCode;
+    const char* stored;  // the path as listed afterwards; nullptr: the file must be unchanged
+    int index;
+  };
+  const Row rows[] = {
+      {"new file, relative path", nullptr, "Demo", "demo.fdb", 0, "", 0},
+      {"between two names", listed.c_str(), "beta", "srv/3050:/b.fdb", 0, "srv/3050:/b.fdb", 1},
+      {"replaces without regard to case", listed.c_str(), "ZETA", "/new.fdb", 0, "/new.fdb", 1},
+      {"a file that does not parse", "not a registry file\n", "Demo", "/d.fdb", 3, nullptr, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    std::filesystem::remove(registryPath);
+    if (row.before) std::ofstream(registryPath) << row.before;
+    const Result result = run({QStringLiteral("--register"), QString::fromUtf8(row.name), QString::fromUtf8(row.path)});
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err.toStdString();
+    if (!row.stored) {
+      std::ifstream file(registryPath);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), row.before);
+      EXPECT_TRUE(result.err.contains(QString::fromStdString(registryPath))) << result.err.toStdString();
+      continue;
+    }
+    RegFileStore registry(registryPath);
+    const auto databases = registry.openForRead("Software\\ORMANTA\\Talvix\\Bazes");
+    ASSERT_TRUE(databases);
+    const std::string expected = *row.stored ? row.stored : (std::filesystem::current_path() / row.path).string();
+    EXPECT_EQ(databases->readString(row.name), expected);
+    EXPECT_EQ(registry.openForRead("Software\\ORMANTA\\Talvix\\Password")->readInteger("LastDBIndex"), row.index);
+    if (row.before) {
+      EXPECT_EQ(databases->valueNames().size(), std::string(row.name) == "beta" ? 3u : 2u);
+      EXPECT_EQ(databases->readString("Alfa"), "/a.fdb");
+      EXPECT_EQ(settingsKey()->readInteger("IMEI"), 1);
+    } else {
+      EXPECT_EQ(std::filesystem::status(registryPath).permissions() & std::filesystem::perms::all,
+                std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+  }
+}
+
 TEST(LibraryExportsTest, OnlyTheEntryPointsAreExported) {
   void* library = dlopen(AUTOIEPCENSAD_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ TEST(HostOptionsTest, TakesEveryOption) {
   ASSERT_TRUE(parsed.options->period);
   EXPECT_EQ(parsed.options->period->from, 2026y / February / 1d);
   EXPECT_EQ(parsed.options->period->to, 2026y / February / 28d);
+}
+
+TEST(HostOptionsTest, RegisterMakesAFilePathAbsoluteAndLeavesAServerOneAsItIs) {
+  const std::pair<const char*, std::string> rows[] = {
+      {"demo.fdb", (std::filesystem::current_path() / "demo.fdb").string()},
+      {"/srv/db/../veikals.fdb", "/srv/veikals.fdb"},
+      {"db.example.lan/3050:/srv/centrs.fdb", "db.example.lan/3050:/srv/centrs.fdb"}};
+  for (const auto& [given, stored] : rows) {
+    const ParsedOptions parsed = parse({"--register", "Veikals", given});
+    ASSERT_TRUE(parsed.options && parsed.options->registration) << given << ": " << parsed.error;
+    EXPECT_EQ(parsed.options->registration->name, "Veikals");
+    EXPECT_EQ(parsed.options->registration->path, stored);
+  }
 }
 
 TEST(HostOptionsTest, NamedPeriodsAreWholeCalendarMonths) {
@@ -53,7 +67,8 @@ TEST(HostOptionsTest, RefusesWhatItCannotRunWithAReason) {
       {"--passes"},                {"--database", ""},         {"--period", "this-month"},
       {"--period", "2026-02-30..2026-03-01"}, {"--period", "2026-03-02..2026-03-01"},
       {"--period", "2026-3-1..2026-3-31"},    {"--period", "1899-12-29..1900-01-01"},
-      {"--period", "2026-03-01"},  {"--verbos"},               {"extra"}};
+      {"--period", "2026-03-01"},  {"--verbos"},               {"extra"},
+      {"--register", "Demo"},      {"--register", "Demo", "/d.fdb", "--verbose"}, {"--passes", "1", "--register", "D", "/d"}};
   for (const auto& row : rows) {
     const ParsedOptions parsed = parse(row);
     EXPECT_FALSE(parsed.options) << row[0] << " " << (row.size() > 1 ? row[1] : "");

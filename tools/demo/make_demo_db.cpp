@@ -6,15 +6,12 @@
 #include "shell/settings_store.h"
 #include "tools/demo/demo_history.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
-#include <strings.h>
-#include <vector>
 
 namespace {
 
@@ -29,14 +26,11 @@ constexpr const char* kUsage =
 void registerDatabase(const std::string& name, const std::string& path) {
   using namespace talvix::shell;
   talvix::RegFileStore store(talvix::defaultRegistryPath());
-  const auto bazes = store.openForWrite(kDatabasesKey);
-  const auto password = store.openForWrite(kPasswordKey);
-  if (!bazes || !password) throw std::runtime_error("cannot write the registry file " + store.filePath());
-  bazes->writeString(name, path);
-  const std::vector<std::string> names = sortIgnoringCase(bazes->valueNames());
-  const auto at = std::find_if(names.begin(), names.end(),
-                               [&](const std::string& n) { return strcasecmp(n.c_str(), name.c_str()) == 0; });
-  password->writeInteger(kLastDbIndex, static_cast<int>(at - names.begin()));
+  try {
+    talvix::shell::registerDatabase(store, name, path);
+  } catch (const talvix::RegistryError& error) {
+    throw std::runtime_error(store.filePath() + ": " + error.what());
+  }
   if (!store.openForRead(kSettingsKey)) {
     talvix::RunSettings settings;
     const talvix::DateTime today = talvix::todayLocal();
@@ -96,7 +90,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s exists; remove it first or pass --keep\n", out.c_str());
         return 2;
       }
-      std::filesystem::create_directories(std::filesystem::path(out).parent_path());
+      // A bare file name has no folder to make.
+      const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+      if (!folder.empty()) std::filesystem::create_directories(folder);
       const auto counts = talvix::demo::makeDemoDatabase(out, shape);
       std::printf("Made %s: %ld lines (%ld receipts, %ld transfers, %ld issues, %ld returns, %ld goods-balance)\n",
                   out.c_str(), counts.total(), counts.receipts, counts.transfers, counts.issues, counts.returns,
