@@ -4,13 +4,19 @@
 # apt-get: apt-get must see DEBIAN_FRONTEND=noninteractive, and only --with-server installs the
 # Firebird server package (it starts a system service).
 set -euo pipefail
-script="$(cd "$(dirname "$0")/../.." && pwd)/scripts/install-deps.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/bin"
+mkdir "$work/bin" "$work/scripts"
+# The script beside a stand-in for its root step, which would change the machine's groups.
+cp "$(cd "$(dirname "$0")/../.." && pwd)/scripts/install-deps.sh" "$work/scripts/"
+script="$work/scripts/install-deps.sh"
+cat > "$work/scripts/firebird-local-access.sh" <<'STUB'
+#!/bin/sh
+echo "local-access $*" >> "$LOG"
+STUB
 cat > "$work/bin/id" <<'STUB'
 #!/bin/sh
-echo 1000
+case "$1" in -u) echo 1000 ;; -un) echo tester ;; *) echo tester ;; esac
 STUB
 cat > "$work/bin/sudo" <<'STUB'
 #!/bin/sh
@@ -24,8 +30,9 @@ cat > "$work/bin/apt-get" <<'STUB'
 #!/bin/sh
 echo "DEBIAN_FRONTEND=${DEBIAN_FRONTEND:-} $*" >> "$LOG"
 STUB
-chmod +x "$work/bin/"*
+chmod +x "$work/bin/"* "$work/scripts/"*
 
+export XDG_CACHE_HOME="$work/cache"
 failures=0
 check() {  # what, condition...
   local what="$1"; shift
@@ -37,7 +44,8 @@ for option in "" --with-server; do
   PATH="$work/bin:$PATH" DEBIAN_FRONTEND= bash "$script" $option > /dev/null
   check "apt-get ran ($option)" test -s "$LOG"
   check "every apt-get call is noninteractive ($option)" \
-    test "$(grep -vc '^DEBIAN_FRONTEND=noninteractive ' "$LOG")" -eq 0
+    test "$(grep -v '^local-access' "$LOG" | grep -vc '^DEBIAN_FRONTEND=noninteractive ')" -eq 0
+  check "the user outside the group firebird is put in it, as root ($option)" grep -qx 'local-access tester' "$LOG"
   install="$(grep ' install ' "$LOG")"
   check "the embedded engine is installed ($option)" grep -qw 'firebird3.0-server-core' <<< "$install"
   if [ -z "$option" ]; then
