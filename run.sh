@@ -8,7 +8,7 @@ scripts/install-deps.sh
 . scripts/firebird-group.sh
 scripts/build.sh autoiepcensad autoiepcensad_run make-demo-db
 data="${XDG_DATA_HOME:-$HOME/.local/share}/talvix"
-build/tools/demo/make-demo-db --out "$data/demo.fdb" --keep --register Demo
+build/bin/make-demo-db --out "$data/demo.fdb" --keep --register Demo
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/bin/autoiepcensad
 else

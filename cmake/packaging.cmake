@@ -36,8 +36,18 @@ set(VERSION "${PROJECT_VERSION}")
 set(CONTACT "${CPACK_PACKAGE_CONTACT}")
 # A native package (no Debian revision): its changelog is plain "changelog".
 configure_file("${packaging}/changelog" "${staged}/changelog" @ONLY)
+# The host's page takes its synopsis, options, environment and exit statuses from its --help.
+add_executable(man_page "${packaging}/man_page.cpp")
+add_custom_command(OUTPUT "${staged}/autoiepcensad-run.1"
+  COMMAND man_page "${packaging}/autoiepcensad-run.1.in" "${staged}/autoiepcensad-run.1"
+          "$<TARGET_FILE:autoiepcensad_run>"
+  DEPENDS man_page autoiepcensad_run "${packaging}/autoiepcensad-run.1.in"
+  COMMENT "Writing the manual page of autoiepcensad-run from its --help")
+add_custom_command(OUTPUT "${staged}/autoiepcensad.1"
+  COMMAND man_page "${packaging}/autoiepcensad.1.in" "${staged}/autoiepcensad.1"
+  DEPENDS man_page "${packaging}/autoiepcensad.1.in")
 set(compressed "")
-foreach(source IN ITEMS "${packaging}/autoiepcensad.1" "${packaging}/autoiepcensad-run.1" "${staged}/changelog")
+foreach(source IN ITEMS "${staged}/autoiepcensad.1" "${staged}/autoiepcensad-run.1" "${staged}/changelog")
   get_filename_component(name "${source}" NAME)
   add_custom_command(OUTPUT "${staged}/${name}.gz"
     COMMAND gzip -9nc "${source}" > "${staged}/${name}.gz"
@@ -51,6 +61,9 @@ install(FILES "${staged}/autoiepcensad.1.gz" "${staged}/autoiepcensad-run.1.gz"
 install(FILES "${staged}/changelog.gz" "${packaging}/copyright"
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES "${packaging}/autoiepcensad.desktop" DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# What the package's postinst runs to share the lock folder.
+install(PROGRAMS "${PROJECT_SOURCE_DIR}/scripts/firebird-local-access.sh" DESTINATION ${TALVIX_PRIVATE_LIBDIR})
 
 # Debian's places outside /usr, absolute.
 install(FILES "${packaging}/autoiepcensad-run.service" DESTINATION /lib/systemd/system)

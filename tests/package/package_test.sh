@@ -11,6 +11,7 @@ expected_files="/etc/autoiepcensad/autoiepcensad-run.env
 /lib/systemd/system/autoiepcensad-run.service
 /usr/bin/autoiepcensad
 /usr/bin/autoiepcensad-run
+/usr/lib/autoiepcensad/firebird-local-access.sh
 /usr/lib/autoiepcensad/libautoiepcensad.so
 /usr/share/applications/autoiepcensad.desktop
 /usr/share/doc/autoiepcensad/changelog.gz
@@ -54,7 +55,7 @@ help="$("$root/usr/bin/autoiepcensad-run" --help </dev/null)" || fail "--help ex
 
 export TALVIX_REGISTRY="$scratch/registry.reg"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-"$build/tools/demo/make-demo-db" --out "$scratch/demo.fdb" --goods 30 --lines 1500 --register Demo >/dev/null
+"$build/bin/make-demo-db" --out "$scratch/demo.fdb" --goods 30 --lines 1500 --register Demo >/dev/null
 status=0
 LD_DEBUG=files "$root/usr/bin/autoiepcensad-run" --passes 1 </dev/null >"$scratch/run.out" 2>"$scratch/run.err" ||
   status=$?
