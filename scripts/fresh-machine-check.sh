@@ -37,6 +37,7 @@ fresh_root() {
   rm -rf "$root"
   cp -a "$work/base" "$root"
   cp /etc/resolv.conf "$root/etc/resolv.conf"
+  echo "127.0.1.1 $(hostname)" >>"$root/etc/hosts"  # as the installer writes it; sudo looks it up
   cp -a /etc/apt/sources.list* "$root/etc/apt/" 2>/dev/null
   printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
   chmod +x "$root/usr/sbin/policy-rc.d"

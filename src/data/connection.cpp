@@ -10,6 +10,18 @@
 namespace talvix {
 namespace {
 
+// Firebird says only "Permission denied" when the embedded engine's lock folder refuses the user;
+// the person needs to know which group, which command.
+void checkAttached(fb::Status& status, const std::string& databaseName) {
+  try {
+    status.check();
+  } catch (const DbError& error) {
+    const std::string advice = opensEmbedded(databaseName) ? lockFolderAdvice() : std::string();
+    if (advice.empty()) throw;
+    throw DbError(std::string(error.what()) + "\n" + advice);
+  }
+}
+
 constexpr const char* kDefaultUser = "SYSDBA";
 constexpr const char* kCharacterSet = "UTF8";
 
@@ -56,14 +68,7 @@ void Connection::open() {
   status.check();
   fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
   Firebird::IAttachment* attached = provider->attachDatabase(&status, databaseName_.c_str(), length, buffer);
-  try {
-    status.check();
-  } catch (const DbError& error) {
-    // Firebird says only "Permission denied"; the person needs to know which group, which command.
-    const std::string advice = opensEmbedded(databaseName_) ? lockFolderAdvice() : std::string();
-    if (advice.empty()) throw;
-    throw DbError(std::string(error.what()) + "\n" + advice);
-  }
+  checkAttached(status, databaseName_);
   attachment_.reset(attached);
   ++generation_;
 }
@@ -163,7 +168,7 @@ void createDatabase(const std::string& databaseName, const std::string& statemen
     fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
     fb::Handle<Firebird::IAttachment> created(
         provider->createDatabase(&status, databaseName.c_str(), length, buffer));
-    status.check();
+    checkAttached(status, databaseName);
     created->detach(&status);
     if (!status.failed()) created.release();
     status.check();
