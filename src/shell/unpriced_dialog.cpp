@@ -1,0 +1,76 @@
+#include "shell/unpriced_dialog.h"
+
+#include "report/unpriced_csv.h"
+#include "shell/save_dialog.h"
+#include "shell/unpriced_table.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace talvix::shell {
+namespace {
+
+constexpr char kTitle[] = "Rindas bez pašizmaksas";
+constexpr char kSave[] = "Saglabāt...";
+constexpr char kClose[] = "Aizvērt";
+constexpr char kSaveTitle[] = "Saglabāt rindas bez pašizmaksas";
+constexpr char kSuggestedName[] = "rindas-bez-pasizmaksas.csv";
+constexpr char kCsvFilter[] = "CSV faili (*.csv);;Visi faili (*)";
+constexpr QSize kStartSize(720, 420);
+constexpr int kCountRowsShown = 4;
+
+// The view and its model, both owned by the dialog.
+QTableView* table(std::unique_ptr<QStandardItemModel> model, const char* name, QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setObjectName(QString::fromLatin1(name));
+  model->setParent(parent);
+  view->setModel(model.release());
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->verticalHeader()->hide();
+  view->horizontalHeader()->setStretchLastSection(true);
+  return view;
+}
+
+}  // namespace
+
+UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings,
+                               QWidget* parent)
+    : QDialog(parent), csv_(unpricedCsv(unpriced)) {
+  setObjectName(QStringLiteral("unpricedDialog"));
+  setWindowTitle(QString::fromUtf8(kTitle));
+  counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
+  counts->setMaximumHeight(counts->horizontalHeader()->sizeHint().height() +
+                           kCountRowsShown * counts->verticalHeader()->defaultSectionSize() + 2 * counts->frameWidth());
+  lines = table(unpricedLineModel(unpriced), "unpricedLines", this);
+  // The report's order until the person sorts by a column.
+  lines->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  lines->setSortingEnabled(true);
+  lines->resizeColumnsToContents();
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* save = buttons->addButton(QString::fromUtf8(kSave), QDialogButtonBox::ActionRole);
+  save->setObjectName(QStringLiteral("saveUnpriced"));
+  buttons->addButton(QString::fromUtf8(kClose), QDialogButtonBox::RejectRole);
+  connect(save, &QPushButton::clicked, this, &UnpricedDialog::saveCsv);
+  connect(buttons, &QDialogButtonBox::rejected, this, &UnpricedDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(counts);
+  layout->addWidget(lines, 1);
+  layout->addWidget(buttons);
+  resize(kStartSize);
+}
+
+void UnpricedDialog::saveCsv() {
+  saveThroughDialog(this, QString::fromUtf8(kSaveTitle), QString::fromLatin1(kSuggestedName),
+                    QString::fromUtf8(kCsvFilter), QByteArray::fromStdString(csv_));
+}
+
+}  // namespace talvix::shell
