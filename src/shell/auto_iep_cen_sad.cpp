@@ -376,13 +376,15 @@ void TAutoIepCenSad::saveLog() {
 // Reads under the controls as they stand; the log and the settings stay as they are.
 void TAutoIepCenSad::showUnpricedLines() {
   if (running_) return;
-  std::vector<UnpricedLine> lines;
+  std::unique_ptr<UnpricedDialog> dialog;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool read = runGuarded(this, [&] { lines = unpricedLines(); });
+  runGuarded(this, [&] { dialog = unpricedDialog(); });
   QApplication::restoreOverrideCursor();
-  if (!read) return;
-  UnpricedDialog dialog(lines, settingsFromControls().withRunModes(), this);
-  dialog.exec();
+  if (dialog) dialog->exec();
+}
+
+std::unique_ptr<UnpricedDialog> TAutoIepCenSad::unpricedDialog() {
+  return std::make_unique<UnpricedDialog>(unpricedLines(), settingsFromControls().withRunModes(), this);
 }
 
 void TAutoIepCenSad::watchStopSignals() {

@@ -42,6 +42,7 @@ namespace shell {
 class DatePicker;
 class ProgressList;
 class ProgressMenu;
+class UnpricedDialog;
 class RadioGroup;
 }  // namespace shell
 }  // namespace talvix
@@ -79,6 +80,8 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
   // database is not open or a read fails.
   std::vector<talvix::UnpricedLine> unpricedLines();
+  // Those lines in the dialog that shows them, not yet shown; throws as unpricedLines.
+  std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();
 
   // Saves the settings; the window then closes.
   void FormClose();
