@@ -22,8 +22,8 @@ constexpr char kClose[] = "Aizvērt";
 constexpr char kSaveTitle[] = "Saglabāt rindas bez pašizmaksas";
 constexpr char kSuggestedName[] = "rindas-bez-pasizmaksas.csv";
 constexpr char kCsvFilter[] = "CSV faili (*.csv);;Visi faili (*)";
-constexpr QSize kStartSize(720, 420);
-constexpr int kCountRowsShown = 4;
+constexpr QSize kStartSize(900, 480);
+constexpr int kRowPadding = 6;
 
 // The view and its model, both owned by the dialog.
 QTableView* table(std::unique_ptr<QStandardItemModel> model, const char* name, QWidget* parent) {
@@ -33,9 +33,22 @@ QTableView* table(std::unique_ptr<QStandardItemModel> model, const char* name, Q
   view->setModel(model.release());
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setWordWrap(false);
   view->verticalHeader()->hide();
-  view->horizontalHeader()->setStretchLastSection(true);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + kRowPadding);
+  view->resizeColumnsToContents();
   return view;
+}
+
+// Exactly as tall and wide as its rows.
+void fitToRows(QTableView& view) {
+  const int height = view.horizontalHeader()->sizeHint().height() +
+                     view.model()->rowCount() * view.verticalHeader()->defaultSectionSize() + 2 * view.frameWidth();
+  view.setFixedHeight(height);
+  view.setFixedWidth(view.horizontalHeader()->length() + 2 * view.frameWidth());
+  view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 }  // namespace
@@ -46,13 +59,13 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
   setObjectName(QStringLiteral("unpricedDialog"));
   setWindowTitle(QString::fromUtf8(kTitle));
   counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
-  counts->setMaximumHeight(counts->horizontalHeader()->sizeHint().height() +
-                           kCountRowsShown * counts->verticalHeader()->defaultSectionSize() + 2 * counts->frameWidth());
+  fitToRows(*counts);
   lines = table(unpricedLineModel(unpriced), "unpricedLines", this);
   // The report's order until the person sorts by a column.
   lines->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   lines->setSortingEnabled(true);
-  lines->resizeColumnsToContents();
+  lines->resizeColumnsToContents();  // again, with room for the sort indicator
+  lines->horizontalHeader()->setStretchLastSection(true);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* save = buttons->addButton(QString::fromUtf8(kSave), QDialogButtonBox::ActionRole);
@@ -62,7 +75,7 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
   connect(buttons, &QDialogButtonBox::rejected, this, &UnpricedDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(counts);
+  layout->addWidget(counts, 0, Qt::AlignLeft);
   layout->addWidget(lines, 1);
   layout->addWidget(buttons);
   resize(kStartSize);

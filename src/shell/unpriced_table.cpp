@@ -21,9 +21,14 @@ QStandardItem* cell(const QString& text, const QVariant& value) {
 
 QStandardItem* textCell(const QString& text) { return cell(text, text); }
 
-QStandardItem* numberCell(long long value) { return cell(QString::number(value), value); }
+QStandardItem* rightAligned(QStandardItem* item) {
+  item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return item;
+}
 
-QStandardItem* numberCell(double value) { return cell(QString::number(value, 'g', 15), value); }
+QStandardItem* numberCell(long long value) { return rightAligned(cell(QString::number(value), value)); }
+
+QStandardItem* numberCell(double value) { return rightAligned(cell(QString::number(value, 'g', 15), value)); }
 
 QDate calendarDate(DateTime date) {
   int year, month, day;
