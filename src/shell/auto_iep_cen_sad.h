@@ -80,7 +80,8 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
   // database is not open or a read fails.
   std::vector<talvix::UnpricedLine> unpricedLines();
-  // Those lines in the dialog that shows them, not yet shown; throws as unpricedLines.
+  // Those lines in the dialog that shows them, not yet shown; the caller owns it and ends it before
+  // the window (its parent). Throws as unpricedLines.
   std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();
 
   // Saves the settings; the window then closes.

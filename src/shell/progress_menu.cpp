@@ -17,7 +17,7 @@ ProgressMenu::ProgressMenu(QWidget* parent)
       saveLog(addAction(QString::fromUtf8(kSaveLog))),
       unpricedLines(addAction(QString::fromUtf8(kUnpricedLines))) {
   setObjectName(QStringLiteral("progressMenu"));
-  copyLog->setShortcut(QKeySequence::Copy);
+  copyLog->setShortcut(QKeySequence::Copy);  // shown beside it; the list answers the keys (copyAsked)
   insertSeparator(unpricedLines);
 }
 
