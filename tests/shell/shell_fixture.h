@@ -4,10 +4,13 @@
 #include "registry/registry_store.h"
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
+#include "shell/progress_list.h"
+#include "shell/progress_menu.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -83,6 +86,13 @@ class ShellTest : public ::testing::Test {
   RegFileStore registry;
   std::vector<Box> boxes;
 };
+
+// Opens the progress list's menu as the right mouse button or the Menu key does.
+inline void openProgressMenu(TAutoIepCenSad& window, QContextMenuEvent::Reason reason = QContextMenuEvent::Mouse) {
+  QWidget* target = reason == QContextMenuEvent::Mouse ? window.lstProcess->viewport() : window.lstProcess;
+  QContextMenuEvent open(reason, QPoint(4, 4), target->mapToGlobal(QPoint(4, 4)));
+  QApplication::sendEvent(target, &open);
+}
 
 inline std::string readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -1,11 +1,10 @@
 // "Rindas bez pašizmaksas..." against the host's --unpriced-only on the same database and registry:
 // the same count for every kind whose mode is not 0, the same lines with the same rule and reason,
 // the same CSV from "Saglabāt...", numbers and dates sorted by value; the log and the settings stay.
-#include "shell/progress_list.h"
-#include "shell/progress_menu.h"
 #include "shell/unpriced_dialog.h"
 #include "shell/unpriced_table.h"
 #include "shell_fixture.h"
+#include "support/csv_records.h"
 #include "support/host_registry.h"
 #include "support/test_database.h"
 
@@ -77,29 +76,6 @@ const MethodRow kMethods[] = {
       {"PakalpojumusNe", 0}, {"IMEI", 0}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}}},
 };
 
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-      fields.back() += '"';
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else if (c == '\n' && !quoted) {
-      records.push_back(fields);
-      fields.assign(1, "");
-    } else {
-      fields.back() += c;
-    }
-  }
-  return records;
-}
-
 // The rows of a model as text, the report's column order.
 std::vector<std::vector<std::string>> modelRows(const QAbstractItemModel& model) {
   std::vector<std::vector<std::string>> rows;
@@ -148,8 +124,7 @@ class UnpricedDialogTest : public ShellTest {
       dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
       dialog->reject();
     });
-    QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(4, 4));
-    QApplication::sendEvent(window.lstProcess->viewport(), &open);
+    openProgressMenu(window);
     EXPECT_TRUE(window.progressMenu->unpricedLines->isEnabled());
     window.progressMenu->unpricedLines->trigger();
     window.progressMenu->close();

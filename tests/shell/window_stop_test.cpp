@@ -5,8 +5,6 @@
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
 #include "shell/painting_sleeper.h"
-#include "shell/progress_list.h"
-#include "shell/progress_menu.h"
 #include "shell/radio_group.h"
 #include "shell_fixture.h"
 #include "step/stop_request.h"
@@ -15,7 +13,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -58,8 +55,9 @@ const InputRow kInputs[] = {
      [](TAutoIepCenSad& w) { return w.shAtgriezsana->itemIndex() == 2; }},
     {"right click on the log",
      [](TAutoIepCenSad& w) {
-       QCoreApplication::postEvent(w.lstProcess->viewport(),
-                                   new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5)));
+       QWidget* list = w.lstProcess->viewport();
+       QCoreApplication::postEvent(list, new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                                               list->mapToGlobal(QPoint(5, 5))));
      },
      [](TAutoIepCenSad& w) { return w.progressMenu->isVisible(); }},
     {"Space on a check box", [](TAutoIepCenSad& w) { postKey(w.chkIMEI, Qt::Key_Space); },
