@@ -90,14 +90,22 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   return csv;
 }
 
-std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
-  std::string summary = kSummaryStart;
-  bool first = true;
+std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
+  std::vector<KindCount> counts;
   for (const DocumentKind kind : kKindsInRunOrder) {
     if (modeOf(kind, settings) == kSkip) continue;
     long count = 0;
     for (const UnpricedLine& l : lines) count += l.kind == kind;
-    summary += (first ? " " : ", ") + pluralName(kind) + " " + std::to_string(count);
+    counts.push_back({kind, count});
+  }
+  return counts;
+}
+
+std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
+  std::string summary = kSummaryStart;
+  bool first = true;
+  for (const KindCount& each : unpricedCounts(lines, settings)) {
+    summary += (first ? " " : ", ") + pluralName(each.kind) + " " + std::to_string(each.count);
     first = false;
   }
   return first ? summary + kNoKind : summary;

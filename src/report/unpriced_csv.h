@@ -16,6 +16,13 @@ std::string reportDate(DateTime date);
 
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines);
 
+struct KindCount {
+  DocumentKind kind;
+  long count;
+};
+// The lines of each kind whose mode is not 0, in run order; a kind without lines counts 0.
+std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, const RunSettings& settings);
+
 // "Still without cost: transfers 5, issues 1840, returns 436", naming every kind whose mode is
 // not 0.
 std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings);

@@ -5,13 +5,19 @@
 #include "step/stop_request.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
+#include "shell/log_text.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
+#include "shell/progress_menu.h"
 #include "shell/radio_group.h"
+#include "shell/run_input_gate.h"
+#include "shell/save_dialog.h"
 #include "shell/settings_store.h"
+#include "shell/unpriced_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -41,6 +47,9 @@ constexpr int kNarrowestStretch = QFont::ExtraCondensed;
 constexpr int kStretchStep = 2;
 
 constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
+constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
+constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
+constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
 
 std::string unknownDatabase(const std::string& name, const std::vector<std::string>& listed) {
   std::string names;
@@ -106,6 +115,7 @@ TAutoIepCenSad::TAutoIepCenSad(QWidget* parent)
   createModeGroups();
   createButtons();
   createProgressLog();
+  createProgressMenu();
   createDatabaseList();
   setFocusOrder();
   connectHandlers();
@@ -177,6 +187,8 @@ void TAutoIepCenSad::createProgressLog() {
   lstProcess = place(new ProgressList(this), "lstProcess", 3, 296, 340, 277);
 }
 
+void TAutoIepCenSad::createProgressMenu() { progressMenu = new ProgressMenu(this); }
+
 void TAutoIepCenSad::createDatabaseList() {
   cmbDatuBaze = place(new QComboBox(this), "cmbDatuBaze", 56, 357, 113, 21);
   cmbDatuBaze->hide();
@@ -200,6 +212,11 @@ void TAutoIepCenSad::setFocusOrder() {
 void TAutoIepCenSad::connectHandlers() {
   connect(btPieskirs, &QPushButton::clicked, this, &TAutoIepCenSad::btPieskirsClick);
   connect(BtClose, &QPushButton::clicked, this, &TAutoIepCenSad::BtCloseClick);
+  connect(lstProcess, &ProgressList::customContextMenuRequested, this, &TAutoIepCenSad::showProgressMenu);
+  connect(lstProcess, &ProgressList::copyAsked, this, &TAutoIepCenSad::copyLog);
+  connect(progressMenu->copyLog, &QAction::triggered, this, &TAutoIepCenSad::copyLog);
+  connect(progressMenu->saveLog, &QAction::triggered, this, &TAutoIepCenSad::saveLog);
+  connect(progressMenu->unpricedLines, &QAction::triggered, this, &TAutoIepCenSad::showUnpricedLines);
 }
 
 // The desktop's sans font at 8 points, narrowed as far as needed for every caption to fit the fixed
@@ -288,13 +305,25 @@ void TAutoIepCenSad::DllCallMakePasizm() {
 }
 
 void TAutoIepCenSad::btPieskirsClick() {
-  runGuarded(this, [this] {
+  stopAskedHere_ = false;
+  bool stopped = false;
+  runGuarded(this, [&] {
     try {
       runDispatcher();
     } catch (const RunStopped&) {
-      endAfterStop();
+      stopped = true;
     }
   });
+  // Asked from the window: it closes now as it would have then, also when the run ended first.
+  if (stopAskedHere_)
+    close();
+  else if (stopped)
+    endAfterStop();
+}
+
+void TAutoIepCenSad::askStop() {
+  stopAskedHere_ = true;
+  requestStop();
 }
 
 // A run stopped from outside has committed its work and logged the stop; the program ends with it.
@@ -307,6 +336,7 @@ void TAutoIepCenSad::runDispatcher() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
   const Running running(running_, stopSignals_);
+  const RunInputGate gate(*this, [this] { askStop(); });
   talvix::btPieskirsClick(context);
 }
 
@@ -317,6 +347,45 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
 }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }
+
+// --- progress list's menu -------------------------------------------------------------------------
+
+void TAutoIepCenSad::showProgressMenu(const QPoint& pos) {
+  if (running_) return;
+  const bool anyLine = lstProcess->count() > 0;
+  progressMenu->copyLog->setEnabled(anyLine);
+  progressMenu->saveLog->setEnabled(anyLine);
+  progressMenu->unpricedLines->setEnabled(databaseOpen_);
+  progressMenu->openOver(*lstProcess->viewport(), pos);
+}
+
+// The line the person chose, or every line.
+void TAutoIepCenSad::copyLog() {
+  if (running_ || lstProcess->count() == 0) return;
+  const int chosen = lstProcess->chosenRow();
+  const QStringList lines = chosen < 0 ? lstProcess->lines() : QStringList{lstProcess->item(chosen)->text()};
+  QGuiApplication::clipboard()->setText(clipboardText(lines));
+}
+
+void TAutoIepCenSad::saveLog() {
+  if (running_ || lstProcess->count() == 0) return;
+  saveThroughDialog(this, QString::fromUtf8(kSaveLogTitle), QString::fromLatin1(kLogFileName),
+                    QString::fromUtf8(kLogFilter), logFileText(lstProcess->lines()));
+}
+
+// Reads under the controls as they stand; the log and the settings stay as they are.
+void TAutoIepCenSad::showUnpricedLines() {
+  if (running_) return;
+  std::unique_ptr<UnpricedDialog> dialog;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  runGuarded(this, [&] { dialog = unpricedDialog(); });
+  QApplication::restoreOverrideCursor();
+  if (dialog) dialog->exec();
+}
+
+std::unique_ptr<UnpricedDialog> TAutoIepCenSad::unpricedDialog() {
+  return std::make_unique<UnpricedDialog>(unpricedLines(), settingsFromControls().withRunModes(), this);
+}
 
 void TAutoIepCenSad::watchStopSignals() {
   const int fd = stopSignalFd();
@@ -338,8 +407,10 @@ void TAutoIepCenSad::closeOnStopSignal() {
 void TAutoIepCenSad::FormClose() { SaveSettings(); }
 
 void TAutoIepCenSad::closeEvent(QCloseEvent* event) {
-  // A run holds the window until it ends; a start that failed, or a stopped run, writes nothing.
+  // A run holds the window until it has stopped; a start that failed, or a run stopped from
+  // outside, writes nothing.
   if (running_) {
+    askStop();
     event->ignore();
     return;
   }

@@ -8,7 +8,10 @@
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
 // the program instead. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
 // input closes it as its close button does (settings saved); one during a run stops the run, and
-// one that comes after the run's last stop point closes the window when the run is over.
+// one that comes after the run's last stop point closes the window when the run is over. During a
+// run the person's input is dropped (run_input_gate.h) except the title bar's close and Escape:
+// they stop the run as a signal does, and the window then closes as when idle. When no run holds
+// it, the progress list's context menu copies or saves the log and shows the lines without cost.
 #include "registry/registry_store.h"
 #include "report/unpriced_report.h"
 #include "step/progress_log.h"
@@ -31,12 +34,15 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QSocketNotifier;
+class QPoint;
 
 namespace talvix {
 class PricingLibrary;
 namespace shell {
 class DatePicker;
 class ProgressList;
+class ProgressMenu;
+class UnpricedDialog;
 class RadioGroup;
 }  // namespace shell
 }  // namespace talvix
@@ -66,9 +72,17 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   AUTOIEPCENSAD_EXPORT void DllCallMakePasizm();
   void btPieskirsClick();
   void BtCloseClick();
+  // The progress list's context menu and what it offers.
+  void showProgressMenu(const QPoint& pos);
+  void copyLog();
+  void saveLog();
+  void showUnpricedLines();
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
   // database is not open or a read fails.
   std::vector<talvix::UnpricedLine> unpricedLines();
+  // Those lines in the dialog that shows them, not yet shown; the caller owns it and ends it before
+  // the window (its parent). Throws as unpricedLines.
+  std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();
 
   // Saves the settings; the window then closes.
   void FormClose();
@@ -107,6 +121,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   QLabel* Label3 = nullptr;
   talvix::shell::ProgressList* lstProcess = nullptr;
   QComboBox* cmbDatuBaze = nullptr;
+  talvix::shell::ProgressMenu* progressMenu = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -119,6 +134,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   void createModeGroups();
   void createButtons();
   void createProgressLog();
+  void createProgressMenu();
   void createDatabaseList();
   void setFocusOrder();
   void connectHandlers();
@@ -129,6 +145,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   void failOpen(const std::string& error);
   void loadStoredSettings();
   void runDispatcher();
+  void askStop();
   void endAfterStop();
   void closeOnStopSignal();
   void centreOnScreen();
@@ -142,6 +159,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   bool databaseOpen_ = false;
   bool terminateRequested_ = false;
   bool running_ = false;
+  bool stopAskedHere_ = false;  // the person closed the window or pressed Escape during the run
   bool centred_ = false;
   QElapsedTimer sinceRepaint_;
 };

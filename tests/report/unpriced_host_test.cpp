@@ -2,6 +2,7 @@
 // under each method: every line listed once with its reason, lines with a cost and kinds in mode 0
 // never, the database left as it was, and the count by kind as the output's last line.
 #include "data/query.h"
+#include "support/csv_records.h"
 #include "support/host_registry.h"
 #include "support/test_database.h"
 
@@ -56,31 +57,6 @@ std::string dump(TestDatabase& db) {
     }
   }
   return text;
-}
-
-// One CSV record per line; quoted fields may hold commas and doubled quotes.
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = !quoted;
-      } else if (c == ',' && !quoted) {
-        fields.emplace_back();
-      } else {
-        fields.back() += c;
-      }
-    }
-    records.push_back(fields);
-  }
-  return records;
 }
 
 std::string readFile(const std::string& path) {

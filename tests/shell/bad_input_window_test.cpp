@@ -8,17 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <sstream>
 
 namespace talvix::test {
 namespace {
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 struct BareRow {
   const char* scenario;

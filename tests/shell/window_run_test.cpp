@@ -133,20 +133,5 @@ TEST_F(WindowRunTest, AStopAskedForBeforeARunDoesNotStopIt) {
   EXPECT_EQ(lastText(*window), QStringLiteral("Process pabeigts"));
 }
 
-TEST_F(WindowRunTest, TheWindowDoesNotCloseWhileARunHoldsIt) {
-  auto window = openWindow(0);
-  window->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  bool closedDuringRun = true;
-  shell::setLineObserver([&](const std::string&, const std::string&, bool) {
-    closedDuringRun = window->close();
-    shell::setLineObserver({});
-  });
-  window->btPieskirsClick();
-  EXPECT_FALSE(closedDuringRun);
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_TRUE(window->close()) << "it closes once the run is over";
-}
-
 }  // namespace
 }  // namespace talvix::test

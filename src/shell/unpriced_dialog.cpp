@@ -1,0 +1,89 @@
+#include "shell/unpriced_dialog.h"
+
+#include "report/unpriced_csv.h"
+#include "shell/save_dialog.h"
+#include "shell/unpriced_table.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace talvix::shell {
+namespace {
+
+constexpr char kTitle[] = "Rindas bez pašizmaksas";
+constexpr char kSave[] = "Saglabāt...";
+constexpr char kClose[] = "Aizvērt";
+constexpr char kSaveTitle[] = "Saglabāt rindas bez pašizmaksas";
+constexpr char kSuggestedName[] = "rindas-bez-pasizmaksas.csv";
+constexpr char kCsvFilter[] = "CSV faili (*.csv);;Visi faili (*)";
+constexpr QSize kStartSize(900, 480);
+constexpr int kRowPadding = 6;
+
+// The view and its model, both owned by the dialog.
+QTableView* table(std::unique_ptr<QStandardItemModel> model, const char* name, QWidget* parent) {
+  auto* view = new QTableView(parent);
+  view->setObjectName(QString::fromLatin1(name));
+  model->setParent(parent);
+  view->setModel(model.release());
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setWordWrap(false);
+  view->verticalHeader()->hide();
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + kRowPadding);
+  view->resizeColumnsToContents();
+  return view;
+}
+
+// Exactly as tall and wide as its rows.
+void fitToRows(QTableView& view) {
+  const int height = view.horizontalHeader()->sizeHint().height() +
+                     view.model()->rowCount() * view.verticalHeader()->defaultSectionSize() + 2 * view.frameWidth();
+  view.setFixedHeight(height);
+  view.setFixedWidth(view.horizontalHeader()->length() + 2 * view.frameWidth());
+  view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+}  // namespace
+
+UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings,
+                               QWidget* parent)
+    : QDialog(parent), csv_(unpricedCsv(unpriced)) {
+  setObjectName(QStringLiteral("unpricedDialog"));
+  setWindowTitle(QString::fromUtf8(kTitle));
+  counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
+  fitToRows(*counts);
+  lines = table(unpricedLineModel(unpriced), "unpricedLines", this);
+  // The report's order until the person sorts by a column.
+  lines->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  lines->setSortingEnabled(true);
+  lines->resizeColumnsToContents();  // again, with room for the sort indicator
+  lines->horizontalHeader()->setStretchLastSection(true);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* save = buttons->addButton(QString::fromUtf8(kSave), QDialogButtonBox::ActionRole);
+  save->setObjectName(QStringLiteral("saveUnpriced"));
+  buttons->addButton(QString::fromUtf8(kClose), QDialogButtonBox::RejectRole);
+  connect(save, &QPushButton::clicked, this, &UnpricedDialog::saveCsv);
+  connect(buttons, &QDialogButtonBox::rejected, this, &UnpricedDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(counts, 0, Qt::AlignLeft);
+  layout->addWidget(lines, 1);
+  layout->addWidget(buttons);
+  resize(kStartSize);
+}
+
+void UnpricedDialog::saveCsv() {
+  saveThroughDialog(this, QString::fromUtf8(kSaveTitle), QString::fromLatin1(kSuggestedName),
+                    QString::fromUtf8(kCsvFilter), QByteArray::fromStdString(csv_));
+}
+
+}  // namespace talvix::shell

@@ -1,0 +1,33 @@
+#pragma once
+// "Rindas bez pašizmaksas": the period's lines still without cost, counted by kind and listed with
+// the rule and the reason, every column sortable; "Saglabāt..." keeps them as the host's CSV. It
+// shows what it was given and reads nothing itself; the window reads the lines (a read-only query).
+#include "report/unpriced_report.h"
+#include "step/run_settings.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QTableView;
+
+namespace talvix::shell {
+
+class UnpricedDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // settings: the ones the lines were read under (the modes say which kinds are counted).
+  UnpricedDialog(const std::vector<UnpricedLine>& lines, const RunSettings& settings, QWidget* parent);
+
+  QTableView* counts = nullptr;
+  QTableView* lines = nullptr;
+
+ private:
+  void saveCsv();
+
+  std::string csv_;
+};
+
+}  // namespace talvix::shell

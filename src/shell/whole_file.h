@@ -1,0 +1,15 @@
+#pragma once
+// A file the person keeps (the log, the list of lines without cost) is written beside its place and
+// renamed over it only once whole, so a failed save leaves what stood there as it was.
+#include <QByteArray>
+#include <QString>
+
+namespace talvix::shell {
+
+// "Nevaru saglabāt failu ", the start of the message of a failed save.
+inline constexpr char kCannotSaveFile[] = "Nevaru saglabāt failu ";
+
+// Throws std::runtime_error: kCannotSaveFile, the path, ": " and the cause.
+void saveWholeFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace talvix::shell

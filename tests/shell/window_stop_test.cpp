@@ -1,0 +1,207 @@
+// A continuous FIFO run in the window's event loop, stopped by the person: the close and Escape
+// reach the window through the events the run lets through, the run ends after a committed line
+// with "Process apturēts", the window closes with its settings saved and the loop ends. Every
+// other input given meanwhile is dropped; the same input given to the idle window is taken.
+#include "data/main_form_dati.h"
+#include "data/pricing_library.h"
+#include "shell/painting_sleeper.h"
+#include "shell/radio_group.h"
+#include "shell_fixture.h"
+#include "step/stop_request.h"
+#include "support/test_database.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace talvix::test {
+namespace {
+
+DateTime mar(int day) { return makeDate(2026, 3, day); }
+
+void postClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
+  const QPointF at = QRectF(widget->rect()).center();
+  const QPointF global = widget->mapToGlobal(at);
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+    QCoreApplication::postEvent(widget, new QMouseEvent(type, at, global, button,
+                                                        type == QEvent::MouseButtonPress ? button : Qt::NoButton,
+                                                        Qt::NoModifier));
+}
+
+void postKey(QWidget* widget, int key) {
+  QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+  QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+}
+
+// Input a person may give the window, and whether the window took it.
+struct InputRow {
+  const char* input;
+  std::function<void(TAutoIepCenSad&)> give;
+  std::function<bool(TAutoIepCenSad&)> taken;
+};
+
+const InputRow kInputs[] = {
+    {"click on a check box", [](TAutoIepCenSad& w) { postClick(w.chkPedejaCena); },
+     [](TAutoIepCenSad& w) { return w.chkPedejaCena->isChecked(); }},
+    {"click on a mode", [](TAutoIepCenSad& w) { postClick(w.shAtgriezsana->item(2)); },
+     [](TAutoIepCenSad& w) { return w.shAtgriezsana->itemIndex() == 2; }},
+    {"right click on the log",
+     [](TAutoIepCenSad& w) {
+       QWidget* list = w.lstProcess->viewport();
+       QCoreApplication::postEvent(list, new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                                               list->mapToGlobal(QPoint(5, 5))));
+     },
+     [](TAutoIepCenSad& w) { return w.progressMenu->isVisible(); }},
+    {"Space on a check box", [](TAutoIepCenSad& w) { postKey(w.chkIMEI, Qt::Key_Space); },
+     [](TAutoIepCenSad& w) { return w.chkIMEI->isChecked(); }},
+};
+
+struct StopRow {
+  const char* gesture;
+  std::function<void(TAutoIepCenSad&)> give;
+};
+
+const StopRow kStops[] = {
+    {"title bar close", [](TAutoIepCenSad& w) { QCoreApplication::postEvent(&w, new QCloseEvent); }},
+    {"Escape", [](TAutoIepCenSad& w) { postKey(w.lstProcess, Qt::Key_Escape); }},
+};
+
+constexpr char kPassEnd[] = "FIFO piešķiršana pabeigta ";
+// Ends a run the gesture failed to stop, so that the test fails instead of hanging.
+constexpr int kPassesBeforeGivingUp = 5;
+
+class WindowStopTest : public ShellTest {
+ protected:
+  // Two issues the first pass can price, on a FIFO database; issues in mode 1, a continuous run.
+  std::unique_ptr<TAutoIepCenSad> openWindow() {
+    db = std::make_unique<TestDatabase>();
+    db->setFifo(1);
+    const int g = db->goods("Siers");
+    db->receipt({.date = mar(1), .goods = g, .qty = 10, .price = 2});
+    issues = {db->issue({.date = mar(3), .goods = g}), db->issue({.date = mar(4), .goods = g})};
+    listDatabases({{"Demo", db->path()}});
+    auto window = std::make_unique<TAutoIepCenSad>();
+    window->FormCreate();
+    EXPECT_TRUE(window->databaseOpen());
+    window->typePeriod(QDate(2026, 3, 1), QDate(2026, 3, 31));
+    window->shIzrakstisana->setItemIndex(kOnlyWithoutCost);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+
+  // Presses the button from the event loop and calls onLine with every text the run writes; returns
+  // the loop's exit code once it has ended.
+  int runInEventLoop(TAutoIepCenSad& window, std::function<void(const std::string& text)> onLine) {
+    int passes = 0;
+    shell::setLineObserver([&](const std::string&, const std::string& text, bool) {
+      if (text.rfind(kPassEnd, 0) == 0 && ++passes > kPassesBeforeGivingUp) requestStop();
+      onLine(text);
+    });
+    QTimer::singleShot(0, &window, &TAutoIepCenSad::btPieskirsClick);
+    const int code = QApplication::exec();
+    shell::setLineObserver({});
+    return code;
+  }
+
+  static QString textOf(const TAutoIepCenSad& window, int row) {
+    const QString line = window.lstProcess->item(row)->text();
+    return line.mid(line.indexOf(u' ') + 1);
+  }
+
+  std::unique_ptr<TestDatabase> db;
+  std::vector<int> issues;
+};
+
+TEST_F(WindowStopTest, CloseOrEscapeStopsTheRunAfterItsLineAndClosesTheWindowWithTheSettingsSaved) {
+  for (const StopRow& stop : kStops) {
+    SCOPED_TRACE(stop.gesture);
+    auto window = openWindow();
+    QSignalSpy presses(window->btPieskirs, &QPushButton::clicked);
+    bool given = false;
+    const int code = runInEventLoop(*window, [&](const std::string& text) {
+      if (given || text.rfind(kPassEnd, 0) != 0) return;
+      given = true;
+      // Changed behind the window: only a save at the close puts the control's value back.
+      registry.openForWrite(shell::kSettingsKey)->writeInteger(shell::kAtgriesanaChk, 7);
+      postClick(window->btPieskirs);
+      for (const InputRow& input : kInputs) input.give(*window);
+      stop.give(*window);
+      stop.give(*window);  // a second one while the stop is pending does nothing more
+    });
+
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(window->isVisible()) << "the window did not close";
+    EXPECT_FALSE(window->terminateRequested());
+    const int last = window->lstProcess->count() - 1;
+    ASSERT_GE(last, 1);
+    EXPECT_EQ(textOf(*window, last), QString::fromUtf8(kProcessStopped));
+    EXPECT_NE(textOf(*window, last - 1), QString::fromUtf8(kProcessStopped)) << "stopped twice";
+    for (const int line : issues) EXPECT_DOUBLE_EQ(db->issueCost(line), 2.0) << "line " << line;
+    auto key = settingsKey();
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->readInteger(shell::kIzrakstisanaChk), kOnlyWithoutCost);
+    EXPECT_EQ(key->readInteger(shell::kAtgriesanaChk), kSkip);
+    EXPECT_EQ(presses.count(), 0) << "the assign button took a click during the run";
+    for (const InputRow& input : kInputs) EXPECT_FALSE(input.taken(*window)) << input.input << " was taken";
+    EXPECT_FALSE(stopRequested());
+  }
+}
+
+// The count that follows the close is the countdown's last line.
+TEST_F(WindowStopTest, CloseDuringTheRecoveryCountdownStopsTheRun) {
+  auto window = openWindow();
+  bool closed = false, cut = false;
+  const int code = runInEventLoop(*window, [&](const std::string& text) {
+    if (!cut && text == "Sāku FIFO ...") {
+      cut = true;
+      window->pricing()->mainFormDati().PRECES_DB.close();  // the database goes away mid-pass
+    }
+    if (!closed && text == "Gaidu 30 sekundes ...") {
+      closed = true;
+      QCoreApplication::postEvent(window.get(), new QCloseEvent);
+    }
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(window->isVisible());
+  const int last = window->lstProcess->count() - 1;
+  ASSERT_GE(last, 1);
+  EXPECT_EQ(textOf(*window, last), QString::fromUtf8(kProcessStopped));
+  EXPECT_EQ(textOf(*window, last - 1), QStringLiteral("Gaidu 29 sekundes ..."));
+}
+
+// A wait that went on after the stop would outlast the test's time limit.
+TEST(PaintingSleeperTest, AStopAskedWhileTheWindowWaitsEndsTheWaitAtOnce) {
+  constexpr int kAnHour = 3600 * 1000;
+  shell::PaintingSleeper sleeper;
+  QTimer::singleShot(0, [] { requestStop(); });
+  sleeper.sleepMilliseconds(kAnHour);
+  EXPECT_TRUE(stopRequested());
+  clearStopRequest();
+}
+
+// The same input, given while no run holds the window, is taken: the rows above test something.
+TEST_F(WindowStopTest, TheSameInputIsTakenWhileNoRunHoldsTheWindow) {
+  TAutoIepCenSad window;
+  for (const char* text : {"Sāku FIFO ...", "Process pabeigts"}) window.AddProcessLine(text, false);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  for (const InputRow& input : kInputs) {
+    SCOPED_TRACE(input.input);
+    input.give(window);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(input.taken(window));
+    window.progressMenu->close();
+  }
+}
+
+}  // namespace
+}  // namespace talvix::test

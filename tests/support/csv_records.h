@@ -1,0 +1,11 @@
+#pragma once
+// The records of a CSV text as fields: separated by commas, a quoted field may hold commas, line
+// breaks and doubled quotes.
+#include <string>
+#include <vector>
+
+namespace talvix::test {
+
+std::vector<std::vector<std::string>> parseCsv(const std::string& text);
+
+}  // namespace talvix::test
