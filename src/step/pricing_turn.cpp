@@ -16,6 +16,7 @@ std::string waitedLine(int seconds) {
 }  // namespace
 
 PricingTurn::PricingTurn(RunContext& ctx) : ctx_(ctx) {
+  if (!ctx.db().connected()) return;
   for (int place = kPlaces; place >= 0; --place) {
     auto next = std::make_unique<ReservedKey>(ctx.db(), kTurnKey - place);
     take(*next);

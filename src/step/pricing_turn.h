@@ -12,7 +12,8 @@
 // Constructing returns once the turn is held; the destructor gives it back. Alone, a run takes it
 // without a line; otherwise it writes "Gaidu, kamēr cita piešķiršana beidzas ..." once, then
 // replaces that line with the seconds waited, and a stop request ends the wait (RunStopped). A
-// database error propagates (DbError).
+// database error propagates (DbError). On a closed connection it holds nothing and returns at once:
+// nothing can be priced through it, and the pass meets the closed connection itself.
 #include "data/reserved_key.h"
 #include "step/run_context.h"
 

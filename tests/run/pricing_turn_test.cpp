@@ -1,5 +1,6 @@
-// The turn to price a database, between attachments of one embedded database: what a run writes
-// while it waits, what ends the wait, and that a run giving the turn back queues behind a waiter.
+// The turn to price a database, between two attachments of one embedded database: what a run
+// writes while it waits, what ends the wait, and that a run giving the turn back queues behind a
+// waiter.
 #include "data/db_error.h"
 #include "data/reserved_key.h"
 #include "step/pricing_turn.h"
@@ -9,122 +10,99 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 namespace talvix::test {
 namespace {
 
-struct CallbackSleeper : Sleeper {
-  void sleepMilliseconds(int) override {
-    if (at) at(++sleeps);
-  }
-  int sleeps = 0;
-  std::function<void(int sleep)> at;
-};
-
-// Another run of the tool on the same database: its own attachment, log and sleeper.
-struct OtherRun {
-  explicit OtherRun(RunFixture& f) : pricing(data) {
+// A run: its own attachment to the fixture's database, log and sleeper (which calls `at`).
+struct ToolRun : Sleeper {
+  explicit ToolRun(RunFixture& f) : pricing(data), ctx{f.settings, pricing, log, f.registry, *this, state} {
     data.PRECES_DB.setDatabaseName(f.db.path());
     data.connect();
   }
-  RunContext context(RunFixture& f) { return RunContext{f.settings, pricing, log, f.registry, sleeper, state}; }
-  bool turnIsFree() {
-    ReservedKey probe(data.PRECES_DB, PricingTurn::kTurnKey);
-    return probe.tryHold();
-  }
+  void sleepMilliseconds(int) override { at(++sleeps); }
+  bool turnIsFree() { return ReservedKey(data.PRECES_DB, PricingTurn::kTurnKey).tryHold(); }
+
   MainFormDati data;
   RecordingPricing pricing;
   RecordingLog log;
-  CallbackSleeper sleeper;
   WindowState state;
+  RunContext ctx;
+  int sleeps = 0;
+  std::function<void(int sleep)> at = [](int) {};
 };
 
 std::string waited(int seconds) {
   return "Gaidu jau " + std::to_string(seconds) + " sekundes, kamēr cita piešķiršana beidzas ...";
 }
 
-struct Case {
-  const char* name;
-  bool otherHolds;
-  int releaseAtSleep;  // 0: never
-  int stopAtSleep;     // 0: never
-  std::vector<std::string> log;
-  bool turnTaken;
-};
-
 TEST(PricingTurnTest, WaitsWhileAnotherRunPricesAndStopsOnRequest) {
-  const Case cases[] = {
-      {"alone", false, 0, 0, {}, true},
-      {"released within a second", true, 3, 0, {kWaitingForTurn}, true},
-      {"released after two seconds", true, 9, 0, {waited(2)}, true},
-      {"stopped while waiting", true, 0, 6, {waited(1)}, false},
+  const struct {
+    bool otherHolds;
+    int releaseAtSleep, stopAtSleep;  // 0: never; a sleep is 250 ms
+    std::vector<std::string> log;
+    bool taken;
+  } cases[] = {
+      {false, 0, 0, {}, true},
+      {true, 3, 0, {kWaitingForTurn}, true},
+      {true, 9, 0, {waited(2)}, true},
+      {true, 0, 6, {waited(1)}, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.releaseAtSleep * 100 + c.stopAtSleep);
     RunFixture f;
-    OtherRun other(f);
-    CallbackSleeper sleeper;
-    RunContext ctx{f.settings, f.pricing, f.log, f.registry, sleeper, f.state};
-    auto holder = std::make_unique<ReservedKey>(other.data.PRECES_DB, PricingTurn::kTurnKey);
-    if (c.otherHolds) ASSERT_TRUE(holder->tryHold());
-    sleeper.at = [&](int sleep) {
-      if (sleep == c.releaseAtSleep) holder->release();
+    ToolRun run(f), other(f);
+    ReservedKey holder(other.data.PRECES_DB, PricingTurn::kTurnKey);
+    if (c.otherHolds) {
+      ASSERT_TRUE(holder.tryHold());
+    }
+    run.at = [&](int sleep) {
+      if (sleep == c.releaseAtSleep) holder.release();
       if (sleep == c.stopAtSleep) requestStop();
     };
     const StopScope scope;
     std::optional<PricingTurn> turn;
     try {
-      turn.emplace(ctx);
+      turn.emplace(run.ctx);
     } catch (const RunStopped&) {
     }
-    EXPECT_EQ(turn.has_value(), c.turnTaken);
-    EXPECT_EQ(f.log.lines, c.log);
-    holder->release();
-    EXPECT_EQ(other.turnIsFree(), !c.turnTaken) << "the turn is held only while the object lives";
+    EXPECT_EQ(turn.has_value(), c.taken);
+    EXPECT_EQ(run.log.lines, c.log);
+    holder.release();
+    EXPECT_EQ(other.turnIsFree(), !c.taken);
     turn.reset();
-    EXPECT_TRUE(other.turnIsFree());
+    EXPECT_TRUE(other.turnIsFree()) << "given back";
   }
 }
 
 TEST(PricingTurnTest, ARunThatGivesTheTurnBackQueuesBehindTheRunWaitingForIt) {
   RunFixture f;
-  OtherRun other(f);
-  RunContext otherCtx = other.context(f);
-  auto first = std::make_unique<PricingTurn>(otherCtx);
-  CallbackSleeper sleeper;
-  RunContext ctx{f.settings, f.pricing, f.log, f.registry, sleeper, f.state};
-  bool retakenBeforeTheWaiter = true;
-  sleeper.at = [&](int sleep) {
-    if (sleep != 1) return;
+  ToolRun waiter(f), other(f);
+  std::optional<PricingTurn> first(std::in_place, other.ctx);
+  other.at = [](int) { requestStop(); };
+  bool retaken = true;
+  waiter.at = [&](int) {
+    if (!first) return;
     first.reset();
-    other.sleeper.at = [](int) { requestStop(); };
     try {
-      PricingTurn again(otherCtx);
+      PricingTurn again(other.ctx);
     } catch (const RunStopped&) {
-      retakenBeforeTheWaiter = false;
+      retaken = false;
       clearStopRequest();
     }
   };
-  const PricingTurn turn(ctx);
-  EXPECT_FALSE(retakenBeforeTheWaiter);
+  const PricingTurn turn(waiter.ctx);
+  EXPECT_FALSE(retaken);
   EXPECT_EQ(other.log.lines, std::vector<std::string>{kWaitingForTurn});
-  EXPECT_FALSE(other.turnIsFree());
 }
 
 TEST(PricingTurnTest, ACommittedRowWithTheTurnsKeyIsReportedInsteadOfWaitedFor) {
   RunFixture f;
+  ToolRun run(f);
   f.db.exec("INSERT INTO S_OPERACIJAS (ISN) VALUES (" + std::to_string(PricingTurn::kTurnKey) + ")");
-  CallbackSleeper sleeper;
-  RunContext ctx{f.settings, f.pricing, f.log, f.registry, sleeper, f.state};
-  try {
-    PricingTurn turn(ctx);
-    FAIL() << "took a turn that can never be given";
-  } catch (const DbError& error) {
-    EXPECT_NE(std::string(error.what()).find(std::to_string(PricingTurn::kTurnKey)), std::string::npos) << error.what();
-  }
-  EXPECT_EQ(sleeper.sleeps, 0);
+  EXPECT_THROW(PricingTurn turn(run.ctx), DbError);
+  EXPECT_EQ(run.sleeps, 0);
 }
 
 }  // namespace

@@ -65,14 +65,11 @@ TEST_P(TurnTest, RunsTakeTurnsAndEveryLineHoldsTheCostOfOneRunAlone) {
     runs.push_back(std::make_unique<HostRun>(registryFor(asMachine("shared.fdb", i % s.machines), kOnlyWithoutCost)));
   std::vector<std::size_t> from(runs.size(), 0);
   if (s.serverKilled) {
-    const bool pricing = anyReaches(
-        runs,
-        [](const LogEntry& e) {
-          const auto c = counter(e.text);
-          return c && c->first >= c->second / 4;
-        },
-        300s);
-    ASSERT_TRUE(pricing) << printable(runs[0]->texts());
+    const auto aQuarterThrough = [](const LogEntry& e) {
+      const auto c = counter(e.text);
+      return c && c->first >= c->second / 4;
+    };
+    ASSERT_TRUE(anyReaches(runs, aQuarterThrough, 300s)) << printable(runs[0]->texts());
     server.kill();
     std::this_thread::sleep_for(kOutage);
     server.start();
