@@ -12,8 +12,9 @@
 
 namespace talvix {
 
-// Other attachments' open transactions that have written and not backed it out: their work becomes
-// visible when they end, which the count does not show. Compared whole; a set that lost or gained one differs.
+// Other attachments' open transactions that have written and not backed it out: their work
+// becomes visible when they end, which the count does not show. Compared whole; a set that lost or
+// gained one differs.
 struct OpenWriters {
   std::int64_t transactions = 0;
   std::int64_t keySum = 0;
