@@ -3,6 +3,7 @@
 #include "data/db_error.h"
 
 #include <string>
+#include <vector>
 
 namespace talvix::fb {
 
@@ -32,7 +33,12 @@ std::string Status::take() {
 }
 
 void Status::check() {
-  if (failed()) throw DbError(take());
+  if (!failed()) return;
+  std::vector<std::intptr_t> codes;
+  // The vector holds (tag, value) pairs; an error code follows each isc_arg_gds.
+  for (const ISC_STATUS* v = status_->getErrors(); *v != isc_arg_end; v += 2)
+    if (v[0] == isc_arg_gds) codes.push_back(v[1]);
+  throw DbError(take(), std::move(codes));
 }
 
 }  // namespace talvix::fb

@@ -1,7 +1,8 @@
 #pragma once
 // How much has been written to the database, cheaply: the database-wide count of record inserts,
-// updates and deletes since the database was opened, by any attachment, counted when done (a write
-// rolled back later counts too). A rest between continuous passes watches it for work of others.
+// updates and deletes since the database was opened, by any attachment, counted when done, less
+// those backed out again (a rolled-back write, a failed insert, another run's turn given back:
+// they change nothing). A rest between continuous passes watches it for work of others.
 #include "data/connection.h"
 #include "data/query.h"
 
@@ -11,8 +12,9 @@
 
 namespace talvix {
 
-// Other attachments' open transactions that have written: their work becomes visible when they
-// end, which the count does not show. Compared whole; a set that lost or gained one differs.
+// Other attachments' open transactions that have written and not backed it out: their work
+// becomes visible when they end, which the count does not show. Compared whole; a set that lost or
+// gained one differs.
 struct OpenWriters {
   std::int64_t transactions = 0;
   std::int64_t keySum = 0;

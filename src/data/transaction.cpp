@@ -25,8 +25,12 @@ Firebird::ITransaction* Transaction::handle() {
     tpb->insertTag(&status, isc_tpb_read_committed);
     tpb->insertTag(&status, isc_tpb_rec_version);
     tpb->insertTag(&status, isc_tpb_write);
-    tpb->insertTag(&status, isc_tpb_wait);
-    tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
+    if (kind_ == Kind::ReadCommittedNoWait) {
+      tpb->insertTag(&status, isc_tpb_nowait);
+    } else {
+      tpb->insertTag(&status, isc_tpb_wait);
+      tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
+    }
   }
   status.check();
   const unsigned length = tpb->getBufferLength(&status);

@@ -3,7 +3,8 @@
 // committed with record versions, waiting on a lock for at most lockTimeoutSeconds; work is made
 // durable by commitRetaining(), which keeps the transaction (and the statements prepared in it)
 // usable. A read-only snapshot sees the database as it was committed when it started, for as long
-// as it runs. The destructor rolls back whatever was not committed.
+// as it runs. A no-wait one fails at once where the default one would wait for a lock. The
+// destructor rolls back whatever was not committed.
 #include "data/fb_api.h"
 
 namespace talvix {
@@ -14,7 +15,7 @@ class Transaction {
  public:
   static constexpr int kDefaultLockTimeoutSeconds = 30;
 
-  enum class Kind { ReadCommitted, ReadOnlySnapshot };
+  enum class Kind { ReadCommitted, ReadOnlySnapshot, ReadCommittedNoWait };
 
   explicit Transaction(Connection& connection, Kind kind = Kind::ReadCommitted)
       : connection_(connection), kind_(kind) {}

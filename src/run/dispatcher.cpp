@@ -4,9 +4,11 @@
 #include "data/query.h"
 #include "run/fifo_run.h"
 #include "run/idle_rest.h"
-#include "step/stop_request.h"
 #include "run/weighted_average_run.h"
+#include "step/pricing_turn.h"
+#include "step/stop_request.h"
 
+#include <memory>
 #include <string>
 
 namespace talvix {
@@ -68,9 +70,11 @@ void fifoLoop(RunContext& ctx) {
   for (;;) {
     stopPoint();
     try {
+      auto turn = std::make_unique<PricingTurn>(ctx);
       if (!ctx.settings.anyAllAnew()) idle.passStarts();
       const PassWrites writes(ctx.db());
       FifoRun(ctx);
+      turn.reset();  // others price while this run rests
       if (ctx.settings.anyAllAnew()) {
         ctx.log.AddProcessLine(kProcessDone, false);
         return;
@@ -97,6 +101,7 @@ void dispatch(RunContext& ctx) {
     ctx.host->showMessage(kPeriodTooLong);
     return;
   }
+  const PricingTurn turn(ctx);
   WeightedAverageRun(ctx);
 }
 

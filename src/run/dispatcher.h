@@ -1,7 +1,8 @@
 #pragma once
 // The assign button's action: refuse a blocked period, save the settings, read the database's
 // costing method, then either repeat FIFO passes (recovering from database errors by itself) or run
-// the weighted average once after the 100-day rule.
+// the weighted average once after the 100-day rule. Each FIFO pass and the weighted-average run
+// price only in their turn (PricingTurn), so several runs on one database take turns.
 #include "step/run_context.h"
 
 namespace talvix {
