@@ -5,7 +5,13 @@
 #   sudo scripts/fresh-machine-check.sh [WORK]      (WORK: default /var/tmp/talvix-fresh)
 # Needs root, debootstrap and the network to the mirror; takes a while (several full builds).
 set -uo pipefail
-repo="$(cd "$(dirname "$0")/.." && pwd)"
+# Bash reads a script as it runs it: run a copy, so editing this file meanwhile changes nothing.
+if [ -z "${TALVIX_CHECK_COPY:-}" ]; then
+  copy="$(mktemp)"
+  cp "$0" "$copy"
+  TALVIX_CHECK_COPY=1 TALVIX_CHECK_REPO="$(cd "$(dirname "$0")/.." && pwd)" exec bash "$copy" "$@"
+fi
+repo="$TALVIX_CHECK_REPO"
 work="${1:-/var/tmp/talvix-fresh}"
 logs="$work/logs"
 [ "$(id -u)" -eq 0 ] || { echo "run it as root (sudo $0)" >&2; exit 2; }
@@ -34,6 +40,8 @@ fresh_root() {
       >"$logs/debootstrap.log" 2>&1 || { echo "debootstrap failed: $logs/debootstrap.log" >&2; exit 1; }
     mv "$work/base.part" "$work/base"
   fi
+  # A bind mount left by a killed check would take the host's /dev or /proc down with the copy.
+  if grep -q " $root/" /proc/mounts; then echo "something is still mounted under $root" >&2; exit 1; fi
   rm -rf "$root"
   cp -a "$work/base" "$root"
   cp /etc/resolv.conf "$root/etc/resolv.conf"
@@ -45,7 +53,6 @@ fresh_root() {
   for fs in proc sys dev dev/pts; do
     mount --bind "/$fs" "$root/$fs" && mounted+=("$root/$fs")
   done
-  echo "$root"
 }
 
 # A user with passwordless sudo, owning the clone.
@@ -86,7 +93,8 @@ quiet() { ! grep -q -E '^(Selecting|Unpacking|Setting up|Preparing)|QStandardPat
 seconds() { cat "$logs/$1.seconds"; }
 
 # 1. An ordinary user with sudo: run, test, run again; then two users, each with an own database.
-a="$(fresh_root a)"
+fresh_root a
+a="$work/a"
 sudo_user "$a" alice
 chroot "$a" chown -R alice: /opt/talvix
 timed alice-run-1 "$a" alice "cd /opt/talvix && ./run.sh"
@@ -123,7 +131,8 @@ as "$a" alice service "sudo -u autoiepcensad env TALVIX_REGISTRY=/var/lib/autoie
 check "the service user: the README's register and try-it-once" eval 'priced service && quiet service'
 
 # 3. ./test.sh first, then ./run.sh, on a second fresh system.
-b="$(fresh_root b)"
+fresh_root b
+b="$work/b"
 sudo_user "$b" carol
 chroot "$b" chown -R carol: /opt/talvix
 timed carol-test "$b" carol "cd /opt/talvix && ./test.sh"
