@@ -7,6 +7,9 @@
 
 namespace talvix {
 
+// chkIMEI ticked, serial record above 10 and quantity exactly 1.
+bool serialRuleApplies(const RunSettings& settings, int serial, double quantity);
+
 // Serial, first sale price, last purchase price, FIFO.
 PriceRule transferRuleFifo(const RunSettings& settings, int serial, double quantity);
 // First sale price, serial, last purchase price, client sale (negative quantity), FIFO.

@@ -1,5 +1,6 @@
 #include "pricing/movement_cache.h"
 
+#include "pricing/finite_price.h"
 #include "pricing/weighted_average.h"
 
 #include <algorithm>
@@ -66,8 +67,6 @@ std::optional<int> optionalInteger(const Query& q, int field) {
   if (q.isNull(field)) return std::nullopt;
   return q.asInteger(field);
 }
-
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 }  // namespace
 
@@ -374,7 +373,7 @@ double MovementCache::stockBeforeOutflows(int goodsKey, int dept, DateTime date)
   total += sumQuantities(d->balances, before);
   total += -sumQuantities(d->issues, before);
   total += -sumQuantities(d->transfersOut, before);
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
@@ -383,7 +382,7 @@ double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
   double total = 0.0;
   total += sumQuantities(d->balances, [limit](DateTime day) { return day == limit; });
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
@@ -398,7 +397,7 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
   const DateTime limit = dayLimit(date);
   const auto first = std::partition_point(prices->begin(), prices->end(),
                                           [limit](const PricePoint& p) { return !(p.day <= limit); });
-  return first == prices->end() ? 0.0 : finiteOrZero(first->price);
+  return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {

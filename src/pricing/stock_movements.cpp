@@ -1,5 +1,7 @@
 #include "pricing/stock_movements.h"
 
+#include "pricing/finite_price.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -72,8 +74,6 @@ void bind(Query& query, int goods, int dept, DateTime date) {
   query.setDateTime("DAY_END", dayStart + 1);
 }
 
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
-
 }  // namespace
 
 StockMovements::StockMovements(Connection& connection)
@@ -115,7 +115,7 @@ double StockMovements::sum(Query& query, int goods, int dept, DateTime date) {
   double total = 0.0;
   for (query.first(); !query.eof(); query.next()) total += query.asDouble(0);
   query.close();
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 std::vector<Movement> StockMovements::layers(int goods, int dept, DateTime date) {
@@ -142,7 +142,7 @@ double StockMovements::lastReceiptPrice(int goods, int dept, bool everyDepartmen
   query.open();
   const double price = query.eof() ? 0.0 : query.asDouble(0);
   query.close();
-  return finiteOrZero(price);
+  return finitePrice(price);
 }
 
 }  // namespace talvix::pricing
