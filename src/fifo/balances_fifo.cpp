@@ -4,9 +4,8 @@
 #include "fifo/rule_pricer.h"
 
 namespace talvix {
-namespace {
 
-constexpr FifoStep kStep{
+constexpr FifoStep kBalancesFifoStep{
     .kind = DocumentKind::Balance,
     .heading = "Aprēķinu pašizmaksu atlikumiem ...",
     .blankLineAfterHeading = true,
@@ -34,6 +33,8 @@ constexpr FifoStep kStep{
     .closing = "Pašizmaksa atlikumiem piešķirta",
 };
 
+namespace {
+
 constexpr FifoRules kRules{.rule = balanceRuleFifo,
                            .dayQuantities = &WindowState::sqlDienDaudzAtlikumi,
                            .stockFromLedger = false,
@@ -43,7 +44,7 @@ constexpr FifoRules kRules{.rule = balanceRuleFifo,
 
 void AssignBalancesFifo(RunContext& ctx) {
   RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kStep, pricer);
+  runFifoStep(ctx, kBalancesFifoStep, pricer);
 }
 
 }  // namespace talvix

@@ -11,13 +11,11 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kOneStatementEnd = ") ";
-
 void resetCosts(RunContext& ctx, const FifoReset& reset) {
   const std::string& filter = ctx.state.ServicesFilter;
   Query select(ctx.db());
   if (reset.oneStatement) {
-    select.setSql(reset.sql + filter + kOneStatementEnd);
+    select.setSql(reset.sql + filter + kOneStatementResetEnd);
     bindPeriod(select, ctx.settings);
     select.execSql();
     ctx.commitIfActive();

@@ -9,7 +9,8 @@
 
 namespace talvix {
 
-// How mode 2 sets the kind's costs to 0.0 before the select. The services filter follows sql.
+// How mode 2 sets the kind's costs to 0.0 before the select. The services filter follows sql, and
+// kOneStatementResetEnd follows the filter of a one-statement reset.
 struct FifoReset {
   bool oneStatement;          // sql is one UPDATE ... WHERE ISN IN (select, closed after the filter),
                               // else the select of ISN walked line by line
@@ -18,6 +19,8 @@ struct FifoReset {
   int firstCounter;           // line by line: the number of the first "Dzēšu n"
   bool repaintEachLine;       // line by line: repaint the window after every counter line
 };
+
+inline constexpr const char* kOneStatementResetEnd = ") ";
 
 struct FifoStep {
   DocumentKind kind;

@@ -4,9 +4,8 @@
 #include "fifo/rule_pricer.h"
 
 namespace talvix {
-namespace {
 
-constexpr FifoStep kStep{
+constexpr FifoStep kIssuesFifoStep{
     .kind = DocumentKind::Issue,
     .heading = "Aprēķinu izrakstīšanu ...",
     .blankLineAfterHeading = true,
@@ -34,6 +33,8 @@ constexpr FifoStep kStep{
     .closing = "Izrakstīšana sadalīta",
 };
 
+namespace {
+
 constexpr FifoRules kRules{.rule = issueRuleFifo,
                            .dayQuantities = &WindowState::sqlDienDaudzums,
                            .stockFromLedger = true,
@@ -43,7 +44,7 @@ constexpr FifoRules kRules{.rule = issueRuleFifo,
 
 void AssignIssuesFifo(RunContext& ctx) {
   RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kStep, pricer);
+  runFifoStep(ctx, kIssuesFifoStep, pricer);
 }
 
 }  // namespace talvix

@@ -8,9 +8,7 @@
 
 namespace talvix {
 
-namespace {
-
-constexpr FifoStep kStep{
+constexpr FifoStep kReturnsStep{
     .kind = DocumentKind::Return,
     .heading = "Aprēķinu atgriešanu ...",
     .blankLineAfterHeading = false,
@@ -37,6 +35,9 @@ constexpr FifoStep kStep{
     .commitAfterLoop = true,
     .closing = nullptr,
 };
+
+
+namespace {
 
 // The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
 // BalanceStage when neither gives one.
@@ -78,7 +79,7 @@ class ReturnPricer : public FifoPricer {
 
 void AssignReturns(RunContext& ctx) {
   ReturnPricer pricer(ctx);
-  runFifoStep(ctx, kStep, pricer);
+  runFifoStep(ctx, kReturnsStep, pricer);
 }
 
 bool returnPricedHere(const DocumentLine& line) { return line.origin != kUntouchedOrigin; }

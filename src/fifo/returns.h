@@ -3,6 +3,7 @@
 // client at the same price, the latest goods-balance cost or the latest receipt price.
 #include "step/document_line.h"
 #include "step/price_rule.h"
+#include "fifo/fifo_step.h"
 #include "step/run_context.h"
 
 namespace talvix {
@@ -10,6 +11,9 @@ namespace talvix {
 class Query;
 
 void AssignReturns(RunContext& ctx);
+
+// What the step does its own way; its statements are the ones it runs.
+extern const FifoStep kReturnsStep;
 
 // Returns of this origin (FROM_WHAT) are neither priced nor reset here.
 inline constexpr int kUntouchedOrigin = 1;

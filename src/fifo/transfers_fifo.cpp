@@ -4,9 +4,8 @@
 #include "fifo/rule_pricer.h"
 
 namespace talvix {
-namespace {
 
-constexpr FifoStep kStep{
+constexpr FifoStep kTransfersFifoStep{
     .kind = DocumentKind::Transfer,
     .heading = "Aprēķinu pārvietošanu ...",
     .blankLineAfterHeading = true,
@@ -31,6 +30,8 @@ constexpr FifoStep kStep{
     .closing = "Pārvietošana piešķirta",
 };
 
+namespace {
+
 // ISNODALA is the sending department: its stock and outflow price the line.
 constexpr FifoRules kRules{.rule = transferRuleFifo,
                            .dayQuantities = &WindowState::sqlDienDaudzums,
@@ -41,7 +42,7 @@ constexpr FifoRules kRules{.rule = transferRuleFifo,
 
 void AssignTransfersFifo(RunContext& ctx) {
   RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kStep, pricer);
+  runFifoStep(ctx, kTransfersFifoStep, pricer);
 }
 
 }  // namespace talvix

@@ -16,7 +16,6 @@ namespace {
 constexpr const char* kStartLine = "Sāku FIFO ...";
 constexpr const char* kLoadingLine = "Sagatavoju dienas daudzumus ...";
 constexpr const char* kEndLine = "FIFO piešķiršana pabeigta ";
-constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\AutoIepCenSad";
 
 constexpr const char* kOutflowSql1 =
     "SELECT O_PARPRC.ISPRECE, O_PARPAV.ISNODALANO ISNODALA, O_PARPAV.DATUMS, SUM(O_PARPRC.DAUDZUMS) DAUDZUMS, "
@@ -74,7 +73,7 @@ void FifoRun(RunContext& ctx) {
   if (ctx.settings.issues != kSkip) AssignIssuesFifo(ctx);
   if (ctx.settings.returns != kSkip) AssignReturns(ctx);
 
-  stampLastRun(ctx.registry, kStampKey);
+  stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);
   ctx.log.AddProcessLine(timer->FillLineStundas(), false);
 }

@@ -4,6 +4,7 @@
 // and on closing. Every key and value name the window uses stands here.
 #include "registry/registry_store.h"
 #include "step/run_settings.h"
+#include "step/run_stamp.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ inline constexpr char kDatabasesKey[] = "Software\\ORMANTA\\Talvix\\Bazes";
 inline constexpr char kPasswordKey[] = "Software\\ORMANTA\\Talvix\\Password";
 inline constexpr char kLastDbIndex[] = "LastDBIndex";
 
-inline constexpr char kSettingsKey[] = "Software\\ORMANTA\\Talvix\\AutoIepCenSad";
+using talvix::kSettingsKey;  // the FIFO run stamps its end under the same key
 inline constexpr char kDatumsNo[] = "DatumsNo";
 inline constexpr char kDatumsLidz[] = "DatumsLidz";
 inline constexpr char kPedejaCena[] = "PedejaCena";

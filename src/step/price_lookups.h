@@ -9,6 +9,29 @@ namespace talvix {
 
 class Query;
 
+// The statements, named for the test that prepares every statement the tool runs.
+inline constexpr const char* kSerialReceiptSql =
+    "SELECT O_PRECE.ISN, O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100.00) CENA FROM O_PRECE WHERE "
+    "O_PRECE.ISPRECE = :ISPRECE AND O_PRECE.ISSERTIF = :ISSERTIF";
+#define CLIENT_SALES_FROM                                                                               \
+  " FROM O_PAVOUT, O_PRCOUT WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS<=:DATUMS AND " \
+  "O_PAVOUT.ISKLIENT = :ISKLIENT AND O_PRCOUT.ISPRECE = :ISPRECE"
+// ISN comes along so that the line being priced does not match itself.
+inline constexpr const char* kEarliestClientSalesSql =
+    "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM
+    " ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING";
+inline constexpr const char* kClientSalesSql =
+    "SELECT O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM;
+#undef CLIENT_SALES_FROM
+inline constexpr const char* kLatestBalanceCostSql =
+    "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS FROM O_PRATL_PRC, O_PRATL_PAV WHERE "
+    "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.IEP_CENA != 0 AND O_PRATL_PRC.ISPRECE = :ISPRECE "
+    "AND O_PRATL_PAV.DATUMS<:DATUMS ORDER BY O_PRATL_PAV.DATUMS DESCENDING";
+inline constexpr const char* kLatestReceiptSql =
+    "SELECT O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100) IEP_CENA, O_PAVADZ.DAT_SANEM FROM O_PRECE, O_PAVADZ WHERE "
+    "O_PAVADZ.ISN = O_PRECE.ISPAVADZ AND O_PRECE.CENA != 0 AND O_PRECE.ISPRECE = :ISPRECE AND "
+    "O_PAVADZ.DAT_SANEM<:DATUMS ORDER BY O_PAVADZ.DAT_SANEM DESCENDING";
+
 // The goods' first sale price, divided by (tax x 0.01 + 1.0) unless the tax is 0.0.
 double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax);
 
