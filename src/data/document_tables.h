@@ -7,6 +7,8 @@
 namespace talvix {
 
 enum class DocumentKind { Transfer, Issue, Return, Balance };
+inline constexpr DocumentKind kAllKinds[] = {DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return,
+                                             DocumentKind::Balance};
 
 struct DocumentTables {
   DocumentKind kind;

@@ -31,7 +31,7 @@ void resetCosts(RunContext& ctx, const FifoReset& reset) {
 void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
   ctx.log.AddProcessLine(step.heading, false);
   if (step.blankLineAfterHeading) ctx.log.AddProcessLine("", false);
-  const int mode = modeOf(step.kind, ctx.settings);
+  const int mode = ctx.settings.mode(step.kind);
   writeOperationEntry(ctx, step.operationLabel, step.operationKey, mode);
   if (mode == kAllAnew) resetCosts(ctx, step.reset);
 

@@ -205,7 +205,7 @@ std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
   Explainer explainer(ctx, fifo);
   std::vector<UnpricedLine> result;
   for (const DocumentKind kind : kKindsInRunOrder) {
-    if (modeOf(kind, ctx.settings) == kSkip) continue;
+    if (ctx.settings.mode(kind) == kSkip) continue;
     Query lines(ctx.db());
     lines.setSql(linesSql(kind));
     bindPeriod(lines, ctx.settings);

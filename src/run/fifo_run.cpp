@@ -4,6 +4,7 @@
 #include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
 #include "fifo/transfers_fifo.h"
+#include "step/price_rule.h"
 #include "step/run_stamp.h"
 
 #include <memory>
@@ -42,6 +43,10 @@ void startPassSnapshot(RunContext& ctx) {
   ctx.state.passSnapshot->handle();
 }
 
+// Indexed by DocumentKind.
+constexpr void (*kFifoStepOfKind[])(RunContext&) = {AssignTransfersFifo, AssignIssuesFifo, AssignReturns,
+                                                    AssignBalancesFifo};
+
 }  // namespace
 
 void LoadDayQuantities(RunContext& ctx) {
@@ -68,10 +73,8 @@ void FifoRun(RunContext& ctx) {
     LoadDayQuantities(ctx);
   }
 
-  if (ctx.settings.balances != kSkip) AssignBalancesFifo(ctx);
-  if (ctx.settings.transfers != kSkip) AssignTransfersFifo(ctx);
-  if (ctx.settings.issues != kSkip) AssignIssuesFifo(ctx);
-  if (ctx.settings.returns != kSkip) AssignReturns(ctx);
+  for (const DocumentKind kind : kKindsInRunOrder)
+    if (ctx.settings.mode(kind) != kSkip) kFifoStepOfKind[static_cast<int>(kind)](ctx);
 
   stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);

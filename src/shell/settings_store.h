@@ -23,6 +23,14 @@ inline constexpr char kParvietosanaChk[] = "ParvietosanaChk";
 inline constexpr char kIzrakstisanaChk[] = "IzrakstisanaChk";
 inline constexpr char kAtgriesanaChk[] = "AtgriesanaChk";
 inline constexpr char kAtlikumiChk[] = "AtlikumiChk";
+// Each kind's mode value, indexed by DocumentKind. A key written before the balances value existed
+// lacks it, so that one alone may be missing.
+struct ModeValue {
+  const char* name;
+  bool mayBeMissing;
+};
+inline constexpr ModeValue kModeValues[] = {
+    {kParvietosanaChk, false}, {kIzrakstisanaChk, false}, {kAtgriesanaChk, false}, {kAtlikumiChk, true}};
 inline constexpr char kParvIzrakst1PardCena[] = "ParvIzrakst1PardCena";
 inline constexpr char kPakalpojumusNe[] = "PakalpojumusNe";
 inline constexpr char kIMEI[] = "IMEI";

@@ -11,17 +11,6 @@ namespace talvix {
 inline constexpr DocumentKind kKindsInRunOrder[] = {DocumentKind::Balance, DocumentKind::Transfer,
                                                     DocumentKind::Issue, DocumentKind::Return};
 
-// The mode the settings give a kind.
-inline int modeOf(DocumentKind kind, const RunSettings& settings) {
-  switch (kind) {
-    case DocumentKind::Transfer: return settings.transfers;
-    case DocumentKind::Issue: return settings.issues;
-    case DocumentKind::Return: return settings.returns;
-    case DocumentKind::Balance: return settings.balances;
-  }
-  return kSkip;
-}
-
 enum class PriceRule {
   NotProcessed,       // the step selects the line but leaves it alone, or never selects it
   FirstSalePrice,     // the goods' first sale price without tax
