@@ -17,4 +17,8 @@ PriceRule issueRuleFifo(const RunSettings& settings, int serial, double quantity
 // Serial, last purchase price, FIFO.
 PriceRule balanceRuleFifo(const RunSettings& settings, int serial, double quantity);
 
+// The rule of each kind, indexed by DocumentKind; a return has none (returns.h prices it).
+using FifoRule = PriceRule (*)(const RunSettings& settings, int serial, double quantity);
+inline constexpr FifoRule kFifoRuleOfKind[] = {transferRuleFifo, issueRuleFifo, nullptr, balanceRuleFifo};
+
 }  // namespace talvix

@@ -2,9 +2,10 @@
 // Prices the lines of the kinds the library's FIFO cost can reach (transfers, issues, balances):
 // each line's rule (fifo_rules.h) names its source, and a run of lines with equal date,
 // department and goods takes the remembered price of its first (last_priced_key.h).
+#include "data/query.h"
+#include "fifo/fifo_rules.h"
 #include "fifo/fifo_step.h"
 #include "fifo/last_priced_key.h"
-#include "data/query.h"
 
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 namespace talvix {
 
 struct FifoRules {
-  PriceRule (*rule)(const RunSettings& settings, int serial, double quantity);
+  FifoRule rule;
   DayQuantityTable WindowState::*dayQuantities;
   // Else 0.0: a goods-balance document states the stock itself.
   bool stockFromLedger;

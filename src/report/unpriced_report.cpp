@@ -91,11 +91,7 @@ class Explainer {
       return {PriceRule::NotProcessed, "service, left out by the services option"};
     if (kind == DocumentKind::Return) return explainReturn(row);
     if (!fifo_) return explainAverage(kind, row);
-    switch (kind) {
-      case DocumentKind::Transfer: return byRule(transferRuleFifo(s, row.serial, row.quantity), row);
-      case DocumentKind::Issue: return byRule(issueRuleFifo(s, row.serial, row.quantity), row);
-      default: return byRule(balanceRuleFifo(s, row.serial, row.quantity), row);
-    }
+    return byRule(kFifoRuleOfKind[static_cast<int>(kind)](s, row.serial, row.quantity), row);
   }
 
  private:
@@ -187,15 +183,8 @@ class Explainer {
   Query lookup_;
 };
 
-const char* linesSql(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return kTransferLinesSql;
-    case DocumentKind::Issue: return kIssueLinesSql;
-    case DocumentKind::Return: return kReturnLinesSql;
-    case DocumentKind::Balance: return kBalanceLinesSql;
-  }
-  return "";
-}
+// Indexed by DocumentKind.
+constexpr const char* kLinesSqlOfKind[] = {kTransferLinesSql, kIssueLinesSql, kReturnLinesSql, kBalanceLinesSql};
 
 }  // namespace
 
@@ -207,7 +196,7 @@ std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
   for (const DocumentKind kind : kKindsInRunOrder) {
     if (ctx.settings.mode(kind) == kSkip) continue;
     Query lines(ctx.db());
-    lines.setSql(linesSql(kind));
+    lines.setSql(kLinesSqlOfKind[static_cast<int>(kind)]);
     bindPeriod(lines, ctx.settings);
     lines.open();
     const RowFields fields(lines);
