@@ -243,11 +243,5 @@ TEST_F(IssuesFifoTest, ModeTwoResetsThePeriodsLinesOneByOneAndPricesThemAgain) {
   EXPECT_EQ(pricing.callsOf("PutInOperacija"), Calls{operationEntry("AUTO IEP.SAD.", "IZR=2")});
 }
 
-TEST_F(IssuesFifoTest, AnEmptyPeriodStillLogsHeadingEntryAndClosing) {
-  run();
-  EXPECT_EQ(history.lines, (Calls{"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"}));
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("AUTO IEP.SAD.", "IZR=1")});
-}
-
 }  // namespace
 }  // namespace talvix::test

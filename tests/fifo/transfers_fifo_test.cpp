@@ -221,11 +221,5 @@ TEST_F(TransfersFifoTest, ModeTwoResetsThePeriodsLinesOneByOneAndPricesThemAgain
   EXPECT_EQ(pricing.callsOf("PutInOperacija"), Calls{operationEntry("AUTO.IEP.SAD.", "PARV=2")});
 }
 
-TEST_F(TransfersFifoTest, AnEmptyPeriodStillLogsHeadingEntryAndClosing) {
-  run();
-  EXPECT_EQ(history.lines, (Calls{"Aprēķinu pārvietošanu ...", "", "Pārvietošana piešķirta"}));
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("AUTO.IEP.SAD.", "PARV=1")});
-}
-
 }  // namespace
 }  // namespace talvix::test
