@@ -20,12 +20,6 @@ class IssuesFifoTest : public FifoStepTest {
     RunContext c = ctx();
     AssignIssuesFifo(c);
   }
-  Calls callNames() const {
-    Calls names;
-    for (const auto& call : pricing.calls)
-      if (call.rfind("PutInOperacija", 0) != 0) names.push_back(call.substr(0, call.find('(')));
-    return names;
-  }
 };
 
 TEST_F(IssuesFifoTest, TheLargestLineCallsTheOthersShareAndANegativeLineTakesTheClientsSaleCost) {

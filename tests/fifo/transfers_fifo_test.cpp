@@ -21,13 +21,6 @@ class TransfersFifoTest : public FifoStepTest {
     RunContext c = ctx();
     AssignTransfersFifo(c);
   }
-  // Library calls made while pricing, without the operation-log entry, by name only.
-  Calls callNames() const {
-    Calls names;
-    for (const auto& call : pricing.calls)
-      if (call.rfind("PutInOperacija", 0) != 0) names.push_back(call.substr(0, call.find('(')));
-    return names;
-  }
 };
 
 TEST_F(TransfersFifoTest, LinesOfOneGoodsDepartmentAndDayShareTheFirstLinesFifoPrice) {
