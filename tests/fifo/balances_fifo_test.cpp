@@ -102,11 +102,5 @@ TEST_F(BalancesFifoTest, ModeTwoResetsThePeriodInOneStatementAndCountsFromOne) {
   EXPECT_EQ(pricing.callsOf("PutInOperacija"), Calls{operationEntry("AUTO IEP.SAD.", "ATLIK=2")});
 }
 
-TEST_F(BalancesFifoTest, AnEmptyPeriodStillLogsHeadingEntryAndClosing) {
-  run();
-  EXPECT_EQ(history.lines, (Calls{"Aprēķinu pašizmaksu atlikumiem ...", "", "Pašizmaksa atlikumiem piešķirta"}));
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("AUTO IEP.SAD.", "ATLIK=1")});
-}
-
 }  // namespace
 }  // namespace talvix::test

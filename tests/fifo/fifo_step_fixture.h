@@ -45,6 +45,13 @@ class FifoStepTest : public ::testing::Test, public RunFixture {
     return "PutInOperacija(" + label + "," + today() + ",," + key + ",0," + periodLogText(settings) + ",null,0)";
   }
   std::string date(int d) const { return formatIsoDate(day(d)); }
+  // Library calls made while pricing, without the operation-log entry, by name only.
+  std::vector<std::string> callNames() const {
+    std::vector<std::string> names;
+    for (const auto& call : pricing.calls)
+      if (call.rfind("PutInOperacija", 0) != 0) names.push_back(call.substr(0, call.find('(')));
+    return names;
+  }
 
   HistoryLog history;
 };

@@ -20,12 +20,6 @@ class IssuesFifoTest : public FifoStepTest {
     RunContext c = ctx();
     AssignIssuesFifo(c);
   }
-  Calls callNames() const {
-    Calls names;
-    for (const auto& call : pricing.calls)
-      if (call.rfind("PutInOperacija", 0) != 0) names.push_back(call.substr(0, call.find('(')));
-    return names;
-  }
 };
 
 TEST_F(IssuesFifoTest, TheLargestLineCallsTheOthersShareAndANegativeLineTakesTheClientsSaleCost) {
@@ -241,12 +235,6 @@ TEST_F(IssuesFifoTest, ModeTwoResetsThePeriodsLinesOneByOneAndPricesThemAgain) {
                                     "+Izrakstīšana sadalīta"}));
   EXPECT_EQ(history.repaints, 2);
   EXPECT_EQ(pricing.callsOf("PutInOperacija"), Calls{operationEntry("AUTO IEP.SAD.", "IZR=2")});
-}
-
-TEST_F(IssuesFifoTest, AnEmptyPeriodStillLogsHeadingEntryAndClosing) {
-  run();
-  EXPECT_EQ(history.lines, (Calls{"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"}));
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("AUTO IEP.SAD.", "IZR=1")});
 }
 
 }  // namespace

@@ -61,12 +61,6 @@ TEST_F(ReturnsTest, ModeTwoLeavesServicesAndOtherPeriodsAlone) {
   EXPECT_EQ(db.returnCost(before), 5.0);
 }
 
-TEST_F(ReturnsTest, AnEmptyPeriodLeavesTheHeadingAsTheLastLine) {
-  run();
-  EXPECT_EQ(history.lines, Calls{"Aprēķinu atgriešanu ..."});
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("IEP.SAD.", "ATGR=1")});
-}
-
 // The return priced: goods g to department 1 on 10 March from client 7, one unit at 10.00.
 struct StageRow {
   const char* name;

@@ -21,13 +21,6 @@ class TransfersFifoTest : public FifoStepTest {
     RunContext c = ctx();
     AssignTransfersFifo(c);
   }
-  // Library calls made while pricing, without the operation-log entry, by name only.
-  Calls callNames() const {
-    Calls names;
-    for (const auto& call : pricing.calls)
-      if (call.rfind("PutInOperacija", 0) != 0) names.push_back(call.substr(0, call.find('(')));
-    return names;
-  }
 };
 
 TEST_F(TransfersFifoTest, LinesOfOneGoodsDepartmentAndDayShareTheFirstLinesFifoPrice) {
@@ -219,12 +212,6 @@ TEST_F(TransfersFifoTest, ModeTwoResetsThePeriodsLinesOneByOneAndPricesThemAgain
   EXPECT_EQ(history.history, (Calls{"+Aprēķinu pārvietošanu ...", "+", "~Dzēšu 1", "~Dzēšu 2", "~0/2", "~1/2",
                                     "+Pārvietošana piešķirta"}));
   EXPECT_EQ(pricing.callsOf("PutInOperacija"), Calls{operationEntry("AUTO.IEP.SAD.", "PARV=2")});
-}
-
-TEST_F(TransfersFifoTest, AnEmptyPeriodStillLogsHeadingEntryAndClosing) {
-  run();
-  EXPECT_EQ(history.lines, (Calls{"Aprēķinu pārvietošanu ...", "", "Pārvietošana piešķirta"}));
-  EXPECT_EQ(pricing.calls, Calls{operationEntry("AUTO.IEP.SAD.", "PARV=1")});
 }
 
 }  // namespace
