@@ -11,9 +11,9 @@ namespace talvix {
 namespace {
 
 constexpr const char* kHeading = "Aprēķinu izrakstīšanu ...";
-constexpr const char* kDone = "Izrakstīšana sadalīta";
-constexpr const char* kLogLabel = "AUTO IEP.SAD.";
-constexpr const char* kLogKey = "IZR=";
+constexpr const char* kClosing = "Izrakstīšana sadalīta";
+constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
+constexpr const char* kOperationKey = "IZR=";
 
 constexpr const char* kSelectSql =
     "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
@@ -31,7 +31,7 @@ void AssignIssuesWeighted(RunContext& ctx) {
   ctx.log.AddProcessLine("", false);
 
   Query update(ctx.db());
-  writeOperationEntry(ctx, kLogLabel, kLogKey, s.issues);
+  writeOperationEntry(ctx, kOperationLabel, kOperationKey, s.issues);
   update.setSql(kUpdateSql);
   ctx.average();  // made before the select, also when the last purchase price is asked for
 
@@ -44,7 +44,7 @@ void AssignIssuesWeighted(RunContext& ctx) {
                    .repaintEachLine = false, .commitEachLine = true});
 
   ctx.commitIfActive();
-  ctx.log.AddProcessLine(kDone, false);
+  ctx.log.AddProcessLine(kClosing, false);
   ctx.log.repaintWindow();
 }
 

@@ -1,7 +1,7 @@
 #include "average/line_by_line.h"
 
 #include "average/average_rules.h"
-#include "step/finite_price.h"
+#include "pricing/finite_price.h"
 #include "step/stop_request.h"
 
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "average/average_rules.h"
 #include "data/query.h"
-#include "step/finite_price.h"
+#include "pricing/finite_price.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"

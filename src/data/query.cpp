@@ -326,7 +326,6 @@ void Query::open() {
   cursor->close(&status);
   if (!status.failed()) cursor.release();  // close() frees the interface on success
   status.check();
-  active_ = true;
 }
 
 void Query::fetchAll(Prepared& p, Firebird::IResultSet* cursor) {
@@ -391,7 +390,6 @@ void Query::execSql() {
 }
 
 void Query::close() {
-  active_ = false;
   rowCount_ = 0;
   row_ = 0;
   cells_.clear();
@@ -399,11 +397,17 @@ void Query::close() {
   texts_.clear();
 }
 
-int Query::fieldIndex(const std::string& name) const {
+int Query::findField(const std::string& name) const {
   if (current_ && current_->statement) {
     const auto it = current_->columnIndex.find(upper(name));
     if (it != current_->columnIndex.end()) return it->second;
   }
+  return -1;
+}
+
+int Query::fieldIndex(const std::string& name) const {
+  const int field = findField(name);
+  if (field >= 0) return field;
   throw DbError("Field " + name + " not found in statement: " + sql_);
 }
 

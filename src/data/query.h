@@ -47,16 +47,16 @@ class Query {
   void execSql();
   // Forgets the fetched rows; the prepared statement stays for the next open.
   void close();
-  bool active() const { return active_; }
 
   int rowCount() const { return rowCount_; }
   bool eof() const { return row_ >= rowCount_; }
   void first() { row_ = 0; }
   void next() { ++row_; }
-  int recNo() const { return row_; }
 
   // Index of a field by its (upper-case) name; the first when two share it. Throws when absent.
   int fieldIndex(const std::string& name) const;
+  // The same, or -1 when the statement has no such field.
+  int findField(const std::string& name) const;
   bool isNull(int field) const;
   std::int32_t asInteger(int field) const;
   double asDouble(int field) const;
@@ -92,7 +92,6 @@ class Query {
   std::shared_ptr<Prepared> current_;
   std::unordered_map<std::string, Param> params_;
 
-  bool active_ = false;
   int rowCount_ = 0;
   int row_ = 0;
   std::vector<std::uint64_t> cells_;  // rowCount_ x columns, 8 raw bytes each

@@ -36,7 +36,6 @@ class Transaction {
   void forget() noexcept;
 
   void setLockTimeout(int seconds) { lockTimeoutSeconds_ = seconds; }
-  int lockTimeout() const { return lockTimeoutSeconds_; }
 
  private:
   Connection& connection_;

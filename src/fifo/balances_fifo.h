@@ -1,9 +1,13 @@
 #pragma once
 // Goods-balance documents by FIFO.
+#include "fifo/fifo_step.h"
 #include "step/run_context.h"
 
 namespace talvix {
 
 void AssignBalancesFifo(RunContext& ctx);
+
+// What the step does its own way; its statements are the ones it runs.
+extern const FifoStep kBalancesFifoStep;
 
 }  // namespace talvix

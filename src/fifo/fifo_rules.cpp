@@ -1,8 +1,14 @@
 #include "fifo/fifo_rules.h"
 
-#include "fifo/price_sources.h"
-
 namespace talvix {
+
+namespace {
+constexpr int kLastPlainSerial = 10;  // serial records 0 to 10 never ask for the receipt price
+}
+
+bool serialRuleApplies(const RunSettings& settings, int serial, double quantity) {
+  return settings.serialLookup && serial > kLastPlainSerial && quantity == 1.0;
+}
 
 PriceRule transferRuleFifo(const RunSettings& settings, int serial, double quantity) {
   if (serialRuleApplies(settings, serial, quantity)) return PriceRule::Serial;

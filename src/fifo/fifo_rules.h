@@ -7,11 +7,18 @@
 
 namespace talvix {
 
+// chkIMEI ticked, serial record above 10 and quantity exactly 1.
+bool serialRuleApplies(const RunSettings& settings, int serial, double quantity);
+
 // Serial, first sale price, last purchase price, FIFO.
 PriceRule transferRuleFifo(const RunSettings& settings, int serial, double quantity);
 // First sale price, serial, last purchase price, client sale (negative quantity), FIFO.
 PriceRule issueRuleFifo(const RunSettings& settings, int serial, double quantity);
 // Serial, last purchase price, FIFO.
 PriceRule balanceRuleFifo(const RunSettings& settings, int serial, double quantity);
+
+// The rule of each kind, indexed by DocumentKind; a return has none (returns.h prices it).
+using FifoRule = PriceRule (*)(const RunSettings& settings, int serial, double quantity);
+inline constexpr FifoRule kFifoRuleOfKind[] = {transferRuleFifo, issueRuleFifo, nullptr, balanceRuleFifo};
 
 }  // namespace talvix

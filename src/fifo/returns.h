@@ -1,7 +1,9 @@
 #pragma once
 // Returns from clients, under either method: priced from the unit's receipt, an earlier sale to the
 // client at the same price, the latest goods-balance cost or the latest receipt price.
+#include "step/document_line.h"
 #include "step/price_rule.h"
+#include "fifo/fifo_step.h"
 #include "step/run_context.h"
 
 namespace talvix {
@@ -10,23 +12,14 @@ class Query;
 
 void AssignReturns(RunContext& ctx);
 
+// What the step does its own way; its statements are the ones it runs.
+extern const FifoStep kReturnsStep;
+
 // Returns of this origin (FROM_WHAT) are neither priced nor reset here.
 inline constexpr int kUntouchedOrigin = 1;
 
-struct ReturnedLine {
-  DateTime date;
-  int goods;
-  double quantity;
-  int isn;
-  int client;
-  int origin;  // FROM_WHAT
-  double price;
-  double markup;
-  int serial;
-};
-
 // Whether the step prices the line at all (its origin is not kUntouchedOrigin).
-bool returnPricedHere(const ReturnedLine& line);
+bool returnPricedHere(const DocumentLine& line);
 
 // The cost a return line gets and the rule that gave it: Serial or ClientSale when the client
 // bought the goods on or before the return's day and the unit's receipt or a sale at the same
@@ -37,6 +30,6 @@ struct ReturnCost {
   bool clientHasSales = false;
   bool serialReceiptFound = false;  // when the serial rule applied: whether a receipt carries the record
 };
-ReturnCost FindReturnCost(RunContext& ctx, Query& lookup, const ReturnedLine& line);
+ReturnCost FindReturnCost(RunContext& ctx, Query& lookup, const DocumentLine& line);
 
 }  // namespace talvix

@@ -1,10 +1,14 @@
 #pragma once
 // Transfers by FIFO: every transfer line of the period without cost gets the sending department's
 // FIFO cost (or the first-sale, serial or last-purchase price the options ask for).
+#include "fifo/fifo_step.h"
 #include "step/run_context.h"
 
 namespace talvix {
 
 void AssignTransfersFifo(RunContext& ctx);
+
+// What the step does its own way; its statements are the ones it runs.
+extern const FifoStep kTransfersFifoStep;
 
 }  // namespace talvix

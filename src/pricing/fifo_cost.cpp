@@ -1,26 +1,23 @@
 #include "pricing/fifo_cost.h"
 
+#include "pricing/finite_price.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace talvix::pricing {
-namespace {
-
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
-
-}  // namespace
 
 double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
                     std::vector<std::string>& list) {
   if (layers.empty()) return 0.0;
-  stock = finiteOrZero(stock);
-  quantity = finiteOrZero(quantity);
-  dayQuantity = finiteOrZero(dayQuantity);
+  stock = finitePrice(stock);
+  quantity = finitePrice(quantity);
+  dayQuantity = finitePrice(dayQuantity);
 
   const double n = dayQuantity > 0 ? dayQuantity : quantity;
   if (n <= 0) {
     list.push_back(describeUse(layers.front(), 0.0));
-    return finiteOrZero(layers.front().cost);
+    return finitePrice(layers.front().cost);
   }
 
   // Units are numbered from the newest (0) to the oldest (m); the outflow takes [m - n, m).
@@ -44,7 +41,7 @@ double fifoUnitCost(std::span<const Movement> layers, double stock, double quant
     price += layers[i].cost * (taken[i] / n);
     list.push_back(describeUse(layers[i], taken[i]));
   }
-  return finiteOrZero(price);
+  return finitePrice(price);
 }
 
 }  // namespace talvix::pricing

@@ -2,6 +2,7 @@
 
 #include "data/query.h"
 #include "pricing/fifo_cost.h"
+#include "pricing/finite_price.h"
 #include "pricing/movement_cache.h"
 #include "pricing/operation_log.h"
 #include "pricing/run_timer.h"
@@ -20,8 +21,6 @@ constexpr const char* kBlockedDaySql =
     "SELECT FIRST 1 ISN FROM N_BLOKDIENAS WHERE DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
 
 constexpr const char* kCacheVariable = "TALVIX_PRICING_CACHE";
-
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 // The data module and every statement on it. Shared by the library and the weighted-average
 // objects it hands out, so either may outlive the other. Statements are declared after the
@@ -145,7 +144,7 @@ class StockPricingLibrary : public PricingLibrary {
     Query& query = core_->salePrice;
     query.setInteger("ISN", goods);
     query.open();
-    const double price = query.eof() ? 0.0 : finiteOrZero(query.asDouble(0));
+    const double price = query.eof() ? 0.0 : finitePrice(query.asDouble(0));
     query.close();
     return std::make_unique<KlprecInfo>(price);
   }

@@ -1,5 +1,7 @@
 #include "pricing/movement_cache.h"
 
+#include "data/document_tables.h"
+#include "pricing/finite_price.h"
 #include "pricing/weighted_average.h"
 
 #include <algorithm>
@@ -16,21 +18,18 @@ namespace {
 // and FROM_WHAT = 2 are evaluated by the database, as there.
 // Columns: KIND (MovementKind; TransferIn stands for the whole transfer line), ISN, DATUMS,
 // DEPT, DEPT_TO (transfers), AVERAGED (returns), DAUDZUMS, COST.
-#define GOODS_LINES(lines, headers, headerKey) \
-  " FROM " lines " L JOIN " headers " H ON H.ISN = L." headerKey " WHERE L.ISPRECE = :ISPRECE"
 constexpr const char* kGoodsSql =
     "SELECT 2 AS KIND, L.ISN, H.DAT_SANEM AS DATUMS, H.ISNODALA AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO,"
-    " 0 AS AVERAGED, L.DAUDZUMS, L.CENA*(1+COALESCE(L.ATLAIDE,0)/100) AS COST" GOODS_LINES("O_PRECE", "O_PAVADZ",
+    " 0 AS AVERAGED, L.DAUDZUMS, L.CENA*(1+COALESCE(L.ATLAIDE,0)/100) AS COST" TALVIX_GOODS_LINES("O_PRECE", "O_PAVADZ",
                                                                                            "ISPAVADZ")
-    " UNION ALL SELECT 1, L.ISN, H.DATUMS, H.ISNODALANO, H.ISNODALAUZ, 0, L.DAUDZUMS, L.CENA" GOODS_LINES(
+    " UNION ALL SELECT 1, L.ISN, H.DATUMS, H.ISNODALANO, H.ISNODALAUZ, 0, L.DAUDZUMS, L.CENA" TALVIX_GOODS_LINES(
         "O_PARPRC", "O_PARPAV", "ISPARVPAV")
     " UNION ALL SELECT 0, L.ISN, H.DATUMS, H.ISNODALA, NULL, CASE WHEN H.FROM_WHAT = 2 THEN 1 ELSE 0 END,"
-    " L.DAUDZUMS, L.IEP_CENA" GOODS_LINES("O_ATGPRC", "O_ATGPAV", "ISATGPAV")
-    " UNION ALL SELECT 3, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, L.IEP_CENA" GOODS_LINES(
+    " L.DAUDZUMS, L.IEP_CENA" TALVIX_GOODS_LINES("O_ATGPRC", "O_ATGPAV", "ISATGPAV")
+    " UNION ALL SELECT 3, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, L.IEP_CENA" TALVIX_GOODS_LINES(
         "O_PRATL_PRC", "O_PRATL_PAV", "ISPRATLPAV") " AND (H.NEAPSTIPR IS NULL OR H.NEAPSTIPR <> 'T')"
-    " UNION ALL SELECT 4, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, NULL" GOODS_LINES(
+    " UNION ALL SELECT 4, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, NULL" TALVIX_GOODS_LINES(
         "O_PRCOUT", "O_PAVOUT", "ISPAVOUT");
-#undef GOODS_LINES
 
 constexpr std::size_t kStatementsKept = 256;
 
@@ -66,8 +65,6 @@ std::optional<int> optionalInteger(const Query& q, int field) {
   if (q.isNull(field)) return std::nullopt;
   return q.asInteger(field);
 }
-
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 }  // namespace
 
@@ -374,7 +371,7 @@ double MovementCache::stockBeforeOutflows(int goodsKey, int dept, DateTime date)
   total += sumQuantities(d->balances, before);
   total += -sumQuantities(d->issues, before);
   total += -sumQuantities(d->transfersOut, before);
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
@@ -383,7 +380,7 @@ double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
   double total = 0.0;
   total += sumQuantities(d->balances, [limit](DateTime day) { return day == limit; });
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
@@ -398,7 +395,7 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
   const DateTime limit = dayLimit(date);
   const auto first = std::partition_point(prices->begin(), prices->end(),
                                           [limit](const PricePoint& p) { return !(p.day <= limit); });
-  return first == prices->end() ? 0.0 : finiteOrZero(first->price);
+  return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {

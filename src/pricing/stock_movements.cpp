@@ -1,5 +1,8 @@
 #include "pricing/stock_movements.h"
 
+#include "data/document_tables.h"
+#include "pricing/finite_price.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,15 +13,13 @@ namespace {
 // "+0" keeps the optimiser from driving the join through a header's department or date index,
 // which would read every document of the department instead of the goods' few lines.
 #define RECEIPT_PRICE "L.CENA*(1+COALESCE(L.ATLAIDE,0)/100)"
-#define LINES_OF(lines, headers, headerKey) \
-  " FROM " lines " L JOIN " headers " H ON H.ISN = L." headerKey " WHERE L.ISPRECE = :ISPRECE"
-#define RECEIPTS LINES_OF("O_PRECE", "O_PAVADZ", "ISPAVADZ") " AND H.ISNODALA+0 = :ISNODALA"
-#define TRANSFERS_IN LINES_OF("O_PARPRC", "O_PARPAV", "ISPARVPAV") " AND H.ISNODALAUZ+0 = :ISNODALA"
-#define TRANSFERS_OUT LINES_OF("O_PARPRC", "O_PARPAV", "ISPARVPAV") " AND H.ISNODALANO+0 = :ISNODALA"
-#define RETURNS LINES_OF("O_ATGPRC", "O_ATGPAV", "ISATGPAV") " AND H.ISNODALA+0 = :ISNODALA"
-#define ISSUES LINES_OF("O_PRCOUT", "O_PAVOUT", "ISPAVOUT") " AND H.ISNODALA+0 = :ISNODALA"
+#define RECEIPTS TALVIX_GOODS_LINES("O_PRECE", "O_PAVADZ", "ISPAVADZ") " AND H.ISNODALA+0 = :ISNODALA"
+#define TRANSFERS_IN TALVIX_GOODS_LINES("O_PARPRC", "O_PARPAV", "ISPARVPAV") " AND H.ISNODALAUZ+0 = :ISNODALA"
+#define TRANSFERS_OUT TALVIX_GOODS_LINES("O_PARPRC", "O_PARPAV", "ISPARVPAV") " AND H.ISNODALANO+0 = :ISNODALA"
+#define RETURNS TALVIX_GOODS_LINES("O_ATGPRC", "O_ATGPAV", "ISATGPAV") " AND H.ISNODALA+0 = :ISNODALA"
+#define ISSUES TALVIX_GOODS_LINES("O_PRCOUT", "O_PAVOUT", "ISPAVOUT") " AND H.ISNODALA+0 = :ISNODALA"
 #define BALANCES                                                                      \
-  LINES_OF("O_PRATL_PRC", "O_PRATL_PAV", "ISPRATLPAV") " AND H.ISNODALA+0 = :ISNODALA" \
+  TALVIX_GOODS_LINES("O_PRATL_PRC", "O_PRATL_PAV", "ISPRATLPAV") " AND H.ISNODALA+0 = :ISNODALA" \
   " AND (H.NEAPSTIPR IS NULL OR H.NEAPSTIPR <> 'T')"
 
 // Columns: KIND (MovementKind), ISN, DATUMS, DAUDZUMS, COST.
@@ -58,7 +59,7 @@ constexpr const char* kBalanceOnDaySql =
 
 // Ordering by the day, not the time, also keeps the header's date index out of the plan.
 #define LAST_PRICE_SQL(deptFilter)                                                                 \
-  "SELECT FIRST 1 " RECEIPT_PRICE " AS COST" LINES_OF("O_PRECE", "O_PAVADZ", "ISPAVADZ") deptFilter \
+  "SELECT FIRST 1 " RECEIPT_PRICE " AS COST" TALVIX_GOODS_LINES("O_PRECE", "O_PAVADZ", "ISPAVADZ") deptFilter \
   " AND H.DAT_SANEM+0 < :DAY_END AND " RECEIPT_PRICE " <> 0"                                         \
   " ORDER BY CAST(H.DAT_SANEM AS DATE) DESC, L.ISN DESC"
 constexpr const char* kLastPriceSql = LAST_PRICE_SQL("");
@@ -71,8 +72,6 @@ void bind(Query& query, int goods, int dept, DateTime date) {
   if (query.hasParameter("DAY_START")) query.setDateTime("DAY_START", dayStart);
   query.setDateTime("DAY_END", dayStart + 1);
 }
-
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
 
 }  // namespace
 
@@ -115,7 +114,7 @@ double StockMovements::sum(Query& query, int goods, int dept, DateTime date) {
   double total = 0.0;
   for (query.first(); !query.eof(); query.next()) total += query.asDouble(0);
   query.close();
-  return finiteOrZero(total);
+  return finitePrice(total);
 }
 
 std::vector<Movement> StockMovements::layers(int goods, int dept, DateTime date) {
@@ -142,7 +141,7 @@ double StockMovements::lastReceiptPrice(int goods, int dept, bool everyDepartmen
   query.open();
   const double price = query.eof() ? 0.0 : query.asDouble(0);
   query.close();
-  return finiteOrZero(price);
+  return finitePrice(price);
 }
 
 }  // namespace talvix::pricing

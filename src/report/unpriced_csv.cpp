@@ -36,27 +36,19 @@ std::string number(double value) {
   return buffer;
 }
 
-std::string pluralName(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return "transfers";
-    case DocumentKind::Issue: return "issues";
-    case DocumentKind::Return: return "returns";
-    case DocumentKind::Balance: return "goods balances";
-  }
-  return "";
-}
+// Indexed by DocumentKind.
+struct KindNames {
+  const char* one;
+  const char* many;
+};
+constexpr KindNames kKindNames[] = {
+    {"transfer", "transfers"}, {"issue", "issues"}, {"return", "returns"}, {"goods balance", "goods balances"}};
+
+std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
 
 }  // namespace
 
-std::string kindName(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return "transfer";
-    case DocumentKind::Issue: return "issue";
-    case DocumentKind::Return: return "return";
-    case DocumentKind::Balance: return "goods balance";
-  }
-  return "";
-}
+std::string kindName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].one; }
 
 std::string ruleName(PriceRule rule) {
   switch (rule) {
@@ -93,7 +85,7 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
 std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
   std::vector<KindCount> counts;
   for (const DocumentKind kind : kKindsInRunOrder) {
-    if (modeOf(kind, settings) == kSkip) continue;
+    if (settings.mode(kind) == kSkip) continue;
     long count = 0;
     for (const UnpricedLine& l : lines) count += l.kind == kind;
     counts.push_back({kind, count});

@@ -3,12 +3,12 @@
 #include "average/average_rules.h"
 #include "data/query.h"
 #include "fifo/fifo_rules.h"
-#include "fifo/issues_fifo.h"
-#include "fifo/price_sources.h"
 #include "fifo/returns.h"
+#include "pricing/finite_price.h"
 #include "report/unpriced_csv.h"
-#include "step/finite_price.h"
+#include "step/document_line.h"
 #include "step/line_reset.h"
+#include "step/price_lookups.h"
 
 #include <cstdio>
 #include <memory>
@@ -51,36 +51,20 @@ constexpr const char* kBalanceLinesSql =
 // The services filter keeps goods whose PAKALPOJ is NULL or this.
 constexpr const char* kNotAService = "F";
 
-struct Row {
-  DateTime date;
-  int dept;
-  int goods;
-  double quantity;
-  int isn;
-  double tax;
-  int serial;
-  int client;
-  double price;  // sale price
-  double markup;
-  int origin;
+// The line with what the report adds: the goods' name and whether it is a service.
+struct Row : DocumentLine {
   std::string name;
   bool service;
 };
 
 struct RowFields {
   explicit RowFields(const Query& q)
-      : isn(q.fieldIndex("ISN")), date(q.fieldIndex("DATUMS")), dept(q.fieldIndex("ISNODALA")),
-        goods(q.fieldIndex("ISPRECE")), quantity(q.fieldIndex("DAUDZUMS")), tax(q.fieldIndex("NODOKLIS")),
-        serial(q.fieldIndex("ISSERTIF")), client(q.fieldIndex("ISKLIENT")), price(q.fieldIndex("SALE_PRICE")),
-        markup(q.fieldIndex("PIECENOJ")), origin(q.fieldIndex("FROM_WHAT")), name(q.fieldIndex("NOSAUKUMS")),
-        service(q.fieldIndex("PAKALPOJ")) {}
+      : line(q, "SALE_PRICE"), name(q.fieldIndex("NOSAUKUMS")), service(q.fieldIndex("PAKALPOJ")) {}
   Row read(const Query& q) const {
-    return {q.asDateTime(date),  q.asInteger(dept),   q.asInteger(goods),  q.asDouble(quantity), q.asInteger(isn),
-            q.asDouble(tax),     q.asInteger(serial), q.asInteger(client), q.asDouble(price),    q.asDouble(markup),
-            q.asInteger(origin), q.asString(name),
-            !q.isNull(service) && q.asString(service) != kNotAService};
+    return {line.read(q), q.asString(name), !q.isNull(service) && q.asString(service) != kNotAService};
   }
-  int isn, date, dept, goods, quantity, tax, serial, client, price, markup, origin, name, service;
+  DocumentLineFields line;
+  int name, service;
 };
 
 std::string money(double value) {
@@ -107,11 +91,7 @@ class Explainer {
       return {PriceRule::NotProcessed, "service, left out by the services option"};
     if (kind == DocumentKind::Return) return explainReturn(row);
     if (!fifo_) return explainAverage(kind, row);
-    switch (kind) {
-      case DocumentKind::Transfer: return byRule(transferRuleFifo(s, row.serial, row.quantity), row);
-      case DocumentKind::Issue: return byRule(issueRuleFifo(s, row.serial, row.quantity), row);
-      default: return byRule(balanceRuleFifo(s, row.serial, row.quantity), row);
-    }
+    return byRule(kFifoRuleOfKind[static_cast<int>(kind)](s, row.serial, row.quantity), row);
   }
 
  private:
@@ -129,7 +109,7 @@ class Explainer {
   }
 
   std::string serialReason(const Row& row) {
-    const SerialReceipt receipt = FindSerialReceipt(ctx_, row.goods, row.serial);
+    const SerialReceipt receipt = findSerialReceipt(lookup_, row.goods, row.serial);
     const std::string record = "serial record " + std::to_string(row.serial);
     if (!receipt.found) return "no receipt carries " + record;
     const double price = finitePrice(receipt.price);
@@ -143,13 +123,12 @@ class Explainer {
   }
 
   std::string clientSaleReason(const Row& row) {
-    const ClientSaleMatch match =
-        FindClientSale(ctx_, row.goods, row.client, row.date, salePrice(row.price, row.markup), row.isn);
-    const double cost = finitePrice(match.cost);
+    const ClientSale sale =
+        findClientSale(lookup_, row.goods, row.client, row.date, salePrice(row.price, row.markup), row.isn);
+    const double cost = finitePrice(sale.found ? sale.cost : latestBalanceCost(lookup_, row.goods, row.date));
     if (cost != 0.0) return notYet(cost);
-    if (match.saleLine != 0)
-      return "the earlier sale to this client at this price (line " + std::to_string(match.saleLine) +
-             ") has no cost yet";
+    if (sale.found)
+      return "the earlier sale to this client at this price (line " + std::to_string(sale.line) + ") has no cost yet";
     return "no earlier sale to this client at this price, and no goods-balance cost before " + reportDate(row.date);
   }
 
@@ -179,11 +158,9 @@ class Explainer {
   }
 
   Answer explainReturn(const Row& row) {
-    const ReturnedLine line{row.date, row.goods, row.quantity, row.isn, row.client,
-                            row.origin, row.price, row.markup, row.serial};
-    if (!returnPricedHere(line))
+    if (!returnPricedHere(row))
       return {PriceRule::NotProcessed, "a return of origin " + std::to_string(row.origin) + " is never priced here"};
-    const ReturnCost cost = FindReturnCost(ctx_, lookup_, line);
+    const ReturnCost cost = FindReturnCost(ctx_, lookup_, row);
     const double price = finitePrice(cost.price);
     if (price != 0.0) return {cost.rule, notYet(price)};
     if (cost.rule == PriceRule::ClientSale)
@@ -206,15 +183,8 @@ class Explainer {
   Query lookup_;
 };
 
-const char* linesSql(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return kTransferLinesSql;
-    case DocumentKind::Issue: return kIssueLinesSql;
-    case DocumentKind::Return: return kReturnLinesSql;
-    case DocumentKind::Balance: return kBalanceLinesSql;
-  }
-  return "";
-}
+// Indexed by DocumentKind.
+constexpr const char* kLinesSqlOfKind[] = {kTransferLinesSql, kIssueLinesSql, kReturnLinesSql, kBalanceLinesSql};
 
 }  // namespace
 
@@ -224,9 +194,9 @@ std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
   Explainer explainer(ctx, fifo);
   std::vector<UnpricedLine> result;
   for (const DocumentKind kind : kKindsInRunOrder) {
-    if (modeOf(kind, ctx.settings) == kSkip) continue;
+    if (ctx.settings.mode(kind) == kSkip) continue;
     Query lines(ctx.db());
-    lines.setSql(linesSql(kind));
+    lines.setSql(kLinesSqlOfKind[static_cast<int>(kind)]);
     bindPeriod(lines, ctx.settings);
     lines.open();
     const RowFields fields(lines);

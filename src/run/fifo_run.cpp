@@ -4,6 +4,7 @@
 #include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
 #include "fifo/transfers_fifo.h"
+#include "step/price_rule.h"
 #include "step/run_stamp.h"
 
 #include <memory>
@@ -16,7 +17,6 @@ namespace {
 constexpr const char* kStartLine = "Sāku FIFO ...";
 constexpr const char* kLoadingLine = "Sagatavoju dienas daudzumus ...";
 constexpr const char* kEndLine = "FIFO piešķiršana pabeigta ";
-constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\AutoIepCenSad";
 
 constexpr const char* kOutflowSql1 =
     "SELECT O_PARPRC.ISPRECE, O_PARPAV.ISNODALANO ISNODALA, O_PARPAV.DATUMS, SUM(O_PARPRC.DAUDZUMS) DAUDZUMS, "
@@ -42,6 +42,10 @@ void startPassSnapshot(RunContext& ctx) {
   ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
   ctx.state.passSnapshot->handle();
 }
+
+// Indexed by DocumentKind.
+constexpr void (*kFifoStepOfKind[])(RunContext&) = {AssignTransfersFifo, AssignIssuesFifo, AssignReturns,
+                                                    AssignBalancesFifo};
 
 }  // namespace
 
@@ -69,12 +73,10 @@ void FifoRun(RunContext& ctx) {
     LoadDayQuantities(ctx);
   }
 
-  if (ctx.settings.balances != kSkip) AssignBalancesFifo(ctx);
-  if (ctx.settings.transfers != kSkip) AssignTransfersFifo(ctx);
-  if (ctx.settings.issues != kSkip) AssignIssuesFifo(ctx);
-  if (ctx.settings.returns != kSkip) AssignReturns(ctx);
+  for (const DocumentKind kind : kKindsInRunOrder)
+    if (ctx.settings.mode(kind) != kSkip) kFifoStepOfKind[static_cast<int>(kind)](ctx);
 
-  stampLastRun(ctx.registry, kStampKey);
+  stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);
   ctx.log.AddProcessLine(timer->FillLineStundas(), false);
 }

@@ -439,16 +439,20 @@ void TAutoIepCenSad::centreOnScreen() {
 
 // --- settings -----------------------------------------------------------------------------------
 
+// A kind's radio group of modes.
+static RadioGroup* modeGroup(const TAutoIepCenSad& window, DocumentKind kind) {
+  RadioGroup* const groups[] = {window.shParveitosana, window.shIzrakstisana, window.shAtgriezsana,
+                                window.shAtlikumi};  // indexed by DocumentKind
+  return groups[static_cast<int>(kind)];
+}
+
 void TAutoIepCenSad::SaveSettings() { saveSettings(*registry_, settingsFromControls()); }
 
 RunSettings TAutoIepCenSad::settingsFromControls() const {
   RunSettings settings;
   settings.dateFrom = DatumsNo->value();
   settings.dateTo = DatumsLidz->value();
-  settings.transfers = shParveitosana->itemIndex();
-  settings.issues = shIzrakstisana->itemIndex();
-  settings.returns = shAtgriezsana->itemIndex();
-  settings.balances = shAtlikumi->itemIndex();
+  for (const DocumentKind kind : kAllKinds) settings.mode(kind) = modeGroup(*this, kind)->itemIndex();
   settings.lastPurchasePrice = chkPedejaCena->isChecked();
   settings.firstSalePrice = chk1PardCena->isChecked();
   settings.skipServices = chkPakalpojumusNe->isChecked();
@@ -459,10 +463,7 @@ RunSettings TAutoIepCenSad::settingsFromControls() const {
 void TAutoIepCenSad::showSettings(const RunSettings& settings) {
   DatumsNo->setValue(settings.dateFrom);
   DatumsLidz->setValue(settings.dateTo);
-  shParveitosana->setItemIndex(settings.transfers);
-  shIzrakstisana->setItemIndex(settings.issues);
-  shAtgriezsana->setItemIndex(settings.returns);
-  shAtlikumi->setItemIndex(settings.balances);
+  for (const DocumentKind kind : kAllKinds) modeGroup(*this, kind)->setItemIndex(settings.mode(kind));
   chkPedejaCena->setChecked(settings.lastPurchasePrice);
   chk1PardCena->setChecked(settings.firstSalePrice);
   chkPakalpojumusNe->setChecked(settings.skipServices);

@@ -95,10 +95,14 @@ void loadSettings(RegistryStore& registry, RunSettings& settings) {
   settings.dateFrom = readDate(*key, kDatumsNo);
   settings.dateTo = readDate(*key, kDatumsLidz);
   settings.lastPurchasePrice = key->readInteger(kPedejaCena) != 0;
-  settings.transfers = key->readInteger(kParvietosanaChk);
-  settings.issues = key->readInteger(kIzrakstisanaChk);
-  settings.returns = key->readInteger(kAtgriesanaChk);
-  readOptional([&] { settings.balances = key->readInteger(kAtlikumiChk); });
+  for (const DocumentKind kind : kAllKinds) {
+    const ModeValue& value = kModeValues[static_cast<int>(kind)];
+    const auto read = [&] { settings.mode(kind) = key->readInteger(value.name); };
+    if (value.mayBeMissing)
+      readOptional(read);
+    else
+      read();
+  }
   readOptional([&] { settings.firstSalePrice = key->readInteger(kParvIzrakst1PardCena) != 0; });
   readOptional([&] { settings.skipServices = key->readInteger(kPakalpojumusNe) != 0; });
   readOptional([&] { settings.serialLookup = key->readInteger(kIMEI) != 0; });
@@ -111,10 +115,8 @@ void saveSettings(RegistryStore& registry, const RunSettings& settings) {
   key->writeDateTime(kDatumsLidz, settings.dateTo);
   key->writeInteger(kPedejaCena, settings.lastPurchasePrice ? 1 : 0);
   key->writeInteger(kParvIzrakst1PardCena, settings.firstSalePrice ? 1 : 0);
-  key->writeInteger(kParvietosanaChk, settings.transfers);
-  key->writeInteger(kIzrakstisanaChk, settings.issues);
-  key->writeInteger(kAtgriesanaChk, settings.returns);
-  key->writeInteger(kAtlikumiChk, settings.balances);
+  for (const DocumentKind kind : kAllKinds)
+    key->writeInteger(kModeValues[static_cast<int>(kind)].name, settings.mode(kind));
   key->writeInteger(kPakalpojumusNe, settings.skipServices ? 1 : 0);
   key->writeInteger(kIMEI, settings.serialLookup ? 1 : 0);
 }

@@ -4,6 +4,7 @@
 // and on closing. Every key and value name the window uses stands here.
 #include "registry/registry_store.h"
 #include "step/run_settings.h"
+#include "step/run_stamp.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ inline constexpr char kDatabasesKey[] = "Software\\ORMANTA\\Talvix\\Bazes";
 inline constexpr char kPasswordKey[] = "Software\\ORMANTA\\Talvix\\Password";
 inline constexpr char kLastDbIndex[] = "LastDBIndex";
 
-inline constexpr char kSettingsKey[] = "Software\\ORMANTA\\Talvix\\AutoIepCenSad";
+using talvix::kSettingsKey;  // the FIFO run stamps its end under the same key
 inline constexpr char kDatumsNo[] = "DatumsNo";
 inline constexpr char kDatumsLidz[] = "DatumsLidz";
 inline constexpr char kPedejaCena[] = "PedejaCena";
@@ -22,6 +23,14 @@ inline constexpr char kParvietosanaChk[] = "ParvietosanaChk";
 inline constexpr char kIzrakstisanaChk[] = "IzrakstisanaChk";
 inline constexpr char kAtgriesanaChk[] = "AtgriesanaChk";
 inline constexpr char kAtlikumiChk[] = "AtlikumiChk";
+// Each kind's mode value, indexed by DocumentKind. A key written before the balances value existed
+// lacks it, so that one alone may be missing.
+struct ModeValue {
+  const char* name;
+  bool mayBeMissing;
+};
+inline constexpr ModeValue kModeValues[] = {
+    {kParvietosanaChk, false}, {kIzrakstisanaChk, false}, {kAtgriesanaChk, false}, {kAtlikumiChk, true}};
 inline constexpr char kParvIzrakst1PardCena[] = "ParvIzrakst1PardCena";
 inline constexpr char kPakalpojumusNe[] = "PakalpojumusNe";
 inline constexpr char kIMEI[] = "IMEI";

@@ -2,26 +2,14 @@
 // The document kinds and the sources a line's cost can come from. Each step's rule choice answers
 // with a PriceRule, and the report of lines still without cost asks the same function, so the two
 // cannot disagree on which source priced a line.
+#include "data/document_tables.h"
 #include "step/run_settings.h"
 
 namespace talvix {
 
-enum class DocumentKind { Transfer, Issue, Return, Balance };
-
 // The order both runs take the kinds in.
 inline constexpr DocumentKind kKindsInRunOrder[] = {DocumentKind::Balance, DocumentKind::Transfer,
                                                     DocumentKind::Issue, DocumentKind::Return};
-
-// The mode the settings give a kind.
-inline int modeOf(DocumentKind kind, const RunSettings& settings) {
-  switch (kind) {
-    case DocumentKind::Transfer: return settings.transfers;
-    case DocumentKind::Issue: return settings.issues;
-    case DocumentKind::Return: return settings.returns;
-    case DocumentKind::Balance: return settings.balances;
-  }
-  return kSkip;
-}
 
 enum class PriceRule {
   NotProcessed,       // the step selects the line but leaves it alone, or never selects it

@@ -2,6 +2,7 @@
 // The window's controls as a run sees them, copied when the button is pressed: the period as the
 // pickers hold it, the mode of each document kind and the four options.
 #include "data/date_time.h"
+#include "data/document_tables.h"
 
 #include <string>
 
@@ -31,16 +32,31 @@ struct RunSettings {
   // The period as every query binds it: whole dates.
   DateTime firstDay() const { return wholeDate(dateFrom); }
   DateTime lastDay() const { return wholeDate(dateTo); }
+  int mode(DocumentKind kind) const;
+  int& mode(DocumentKind kind);
   // The same with every mode as a run takes it (runMode).
-  RunSettings withRunModes() const {
-    RunSettings run = *this;
-    for (int* mode : {&run.transfers, &run.issues, &run.returns, &run.balances}) *mode = runMode(*mode);
-    return run;
-  }
-  bool anyAllAnew() const {
-    return transfers == kAllAnew || issues == kAllAnew || returns == kAllAnew || balances == kAllAnew;
-  }
+  RunSettings withRunModes() const;
+  bool anyAllAnew() const;
 };
+
+// Each kind's mode, indexed by DocumentKind.
+inline constexpr int RunSettings::*kModeOfKind[] = {&RunSettings::transfers, &RunSettings::issues,
+                                                    &RunSettings::returns, &RunSettings::balances};
+
+inline int RunSettings::mode(DocumentKind kind) const { return this->*kModeOfKind[static_cast<int>(kind)]; }
+inline int& RunSettings::mode(DocumentKind kind) { return this->*kModeOfKind[static_cast<int>(kind)]; }
+
+inline RunSettings RunSettings::withRunModes() const {
+  RunSettings run = *this;
+  for (const DocumentKind kind : kAllKinds) run.mode(kind) = runMode(run.mode(kind));
+  return run;
+}
+
+inline bool RunSettings::anyAllAnew() const {
+  for (const DocumentKind kind : kAllKinds)
+    if (mode(kind) == kAllAnew) return true;
+  return false;
+}
 
 // The WHERE-clause addition that leaves services out.
 inline constexpr const char* kServicesFilterText = " AND (N_KLPREC.PAKALPOJ IS NULL OR N_KLPREC.PAKALPOJ='F') ";

@@ -7,6 +7,9 @@ namespace talvix {
 
 class RegistryStore;
 
+// The key the window keeps its settings under; the FIFO run stamps there too.
+inline constexpr char kSettingsKey[] = "Software\\ORMANTA\\Talvix\\AutoIepCenSad";
+
 void stampLastRun(RegistryStore& registry, const std::string& keyPath);
 
 }  // namespace talvix

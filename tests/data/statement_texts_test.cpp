@@ -1,6 +1,11 @@
-// Every statement the tool runs, word for word, must prepare against db/schema.sql, both with and
-// without the services filter spliced in where the steps splice it.
+// Every statement the tool runs must prepare against db/schema.sql, both with and without the
+// services filter spliced in where the steps splice it. Statements the code names are taken from it.
 #include "data/query.h"
+#include "fifo/balances_fifo.h"
+#include "fifo/issues_fifo.h"
+#include "fifo/returns.h"
+#include "fifo/transfers_fifo.h"
+#include "step/price_lookups.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +16,7 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kFilter = " AND (N_KLPREC.PAKALPOJ IS NULL OR N_KLPREC.PAKALPOJ='F') ";
+constexpr const char* kFilter = kServicesFilterText;
 
 struct StatementRow {
   const char* name;
@@ -29,39 +34,25 @@ const std::vector<StatementRow> kStatements = {
       kFilter,
       R"sql( GROUP BY ISPRECE, ISNODALA, DATUMS ORDER BY 1,2,3 )sql"}},
     {"balance-document check", {R"sql(SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PAV.DATUMS=:DATUMS AND O_PRATL_PAV.ISNODALA = :ISDEPART AND O_PRATL_PRC.ISPRECE = :ISPRECE AND (O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR=''))sql"}},
-    {"transfers fifo select", {R"sql(SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) )sql",
-      kFilter,
-      R"sql( ORDER BY O_PARPAV.DATUMS, O_PARPAV.ISNODALANO, O_PARPRC.ISPRECE, O_PARPRC.ISN )sql"}},
-    {"transfers fifo reset select", {R"sql(SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ )sql",
-      kFilter}},
-    {"transfers reset update", {R"sql(UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN)sql"}},
-    {"transfers update", {R"sql(UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN)sql"}},
-    {"issues fifo reset select", {R"sql(SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ )sql",
-      kFilter}},
-    {"issues reset update", {R"sql(UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN=:ISN)sql"}},
-    {"issues fifo select", {R"sql(SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, O_PRCOUT.NODOKLIS, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ, O_PRCOUT.ISSERTIF FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) )sql",
-      kFilter,
-      R"sql( ORDER BY O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS DESCENDING )sql"}},
-    {"issues update", {R"sql(UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN)sql"}},
-    {"serial receipt price", {R"sql(SELECT O_PRECE.ISN, O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100.00) CENA FROM O_PRECE WHERE O_PRECE.ISPRECE = :ISPRECE AND O_PRECE.ISSERTIF = :ISSERTIF)sql"}},
-    {"client sale cost", {R"sql(SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS<=:DATUMS AND O_PAVOUT.ISKLIENT = :ISKLIENT AND O_PRCOUT.ISPRECE = :ISPRECE ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING)sql"}},
-    {"latest balance cost", {R"sql(SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS FROM O_PRATL_PRC, O_PRATL_PAV WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.IEP_CENA != 0 AND O_PRATL_PRC.ISPRECE = :ISPRECE AND O_PRATL_PAV.DATUMS<:DATUMS ORDER BY O_PRATL_PAV.DATUMS DESCENDING)sql"}},
-    {"returns reset", {R"sql(UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ )sql",
-      kFilter,
-      R"sql() )sql"}},
-    {"returns select", {R"sql(SELECT O_ATGPRC.ISN, O_ATGPRC.IEP_CENA, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, O_ATGPRC.DAUDZUMS, O_ATGPRC.ISN, O_ATGPAV.ISKLIENT, O_ATGPAV.FROM_WHAT, O_ATGPRC.CENA, O_ATGPRC.PIECENOJ, O_ATGPRC.ISSERTIF FROM O_ATGPAV, O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND O_ATGPAV.DATUMS >=:DAT_NO AND O_ATGPAV.DATUMS <=:DAT_LIDZ AND (O_ATGPRC.IEP_CENA=0.00 OR O_ATGPRC.IEP_CENA IS NULL))sql",
-      kFilter}},
-    {"returns update", {R"sql(UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN)sql"}},
-    {"returns sales", {R"sql(SELECT O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS<=:DATUMS AND O_PAVOUT.ISKLIENT = :ISKLIENT AND O_PRCOUT.ISPRECE = :ISPRECE)sql"}},
-    {"latest receipt price", {R"sql(SELECT O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100) IEP_CENA, O_PAVADZ.DAT_SANEM FROM O_PRECE, O_PAVADZ WHERE O_PAVADZ.ISN = O_PRECE.ISPAVADZ AND O_PRECE.CENA != 0 AND O_PRECE.ISPRECE = :ISPRECE AND O_PAVADZ.DAT_SANEM<:DATUMS ORDER BY O_PAVADZ.DAT_SANEM DESCENDING)sql"}},
-    {"balances fifo reset", {R"sql(UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ)sql",
-      R"sql( )sql",
-      kFilter,
-      R"sql() )sql"}},
-    {"balances fifo select", {R"sql(SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) )sql",
-      kFilter,
-      R"sql( ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.ISN )sql"}},
-    {"balances update", {R"sql(UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN)sql"}},
+    {"transfers fifo select", {kTransfersFifoStep.selectSql, kFilter, kTransfersFifoStep.selectOrder}},
+    {"transfers fifo reset select", {kTransfersFifoStep.reset.sql, kFilter}},
+    {"transfers reset update", {kTransfersFifoStep.reset.lineUpdateSql}},
+    {"transfers update", {kTransfersFifoStep.updateSql}},
+    {"issues fifo reset select", {kIssuesFifoStep.reset.sql, kFilter}},
+    {"issues reset update", {kIssuesFifoStep.reset.lineUpdateSql}},
+    {"issues fifo select", {kIssuesFifoStep.selectSql, kFilter, kIssuesFifoStep.selectOrder}},
+    {"issues update", {kIssuesFifoStep.updateSql}},
+    {"serial receipt price", {kSerialReceiptSql}},
+    {"client sale cost", {kEarliestClientSalesSql}},
+    {"latest balance cost", {kLatestBalanceCostSql}},
+    {"returns reset", {kReturnsStep.reset.sql, kFilter, kOneStatementResetEnd}},
+    {"returns select", {kReturnsStep.selectSql, kFilter, kReturnsStep.selectOrder}},
+    {"returns update", {kReturnsStep.updateSql}},
+    {"returns sales", {kClientSalesSql}},
+    {"latest receipt price", {kLatestReceiptSql}},
+    {"balances fifo reset", {kBalancesFifoStep.reset.sql, kFilter, kOneStatementResetEnd}},
+    {"balances fifo select", {kBalancesFifoStep.selectSql, kFilter, kBalancesFifoStep.selectOrder}},
+    {"balances update", {kBalancesFifoStep.updateSql}},
     {"average reset balances", {R"sql(UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ )sql",
       kFilter,
       R"sql() )sql"}},

@@ -4,11 +4,10 @@
 #include "data/query.h"
 #include "support/csv_records.h"
 #include "support/host_registry.h"
+#include "support/host_run.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -169,18 +168,15 @@ class UnpricedHostTest : public ::testing::TestWithParam<HostRow> {
     writeHostRegistry(registryPath, db.path(), mar(1), mar(31), GetParam().settings);
   }
 
-  Output run(const std::string& arguments) {
+  Output run(const std::vector<std::string>& arguments) {
     db.connection().close();  // one process at a time opens the embedded file
-    const std::string out = db.dir().file("stdout.txt"), err = db.dir().file("stderr.txt");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY TALVIX_REGISTRY='" + registryPath + "' " +
-                                AUTOIEPCENSAD_RUN + " " + arguments + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    db.connection().open();
+    HostRun host(registryPath, arguments, {.verbose = false});
     Output result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream lines(readFile(out));
+    result.exitCode = host.finish(std::chrono::seconds(600));
+    db.connection().open();
+    std::istringstream lines(host.output());
     for (std::string line; std::getline(lines, line);) result.out.push_back(line);
-    result.err = readFile(err);
+    result.err = host.errors();
     return result;
   }
 
@@ -222,7 +218,7 @@ class UnpricedHostTest : public ::testing::TestWithParam<HostRow> {
 TEST_P(UnpricedHostTest, ReportOnlyListsEachLineOnceWithItsReasonAndChangesNothing) {
   const std::string before = dump(db);
   const std::string file = db.dir().file("unpriced.csv");
-  const Output result = run("--unpriced-only '" + file + "'");
+  const Output result = run({"--unpriced-only", file});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   expectListed(records(readFile(file)));
   ASSERT_FALSE(result.out.empty());
@@ -233,7 +229,7 @@ TEST_P(UnpricedHostTest, ReportOnlyListsEachLineOnceWithItsReasonAndChangesNothi
 // The run prices what it can, and the report then lists what is left, as the count says: the
 // lines it called "not priced yet" before are gone, every other stays with its reason.
 TEST_P(UnpricedHostTest, ReportAfterTheRunGoesToStandardOutputBeforeTheCount) {
-  const Output result = run("--passes 1 --unpriced -");
+  const Output result = run({"--passes", "1", "--unpriced", "-"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   ASSERT_GE(result.out.size(), 2u);
   const std::string& summary = result.out.back();
@@ -265,7 +261,7 @@ TEST_P(UnpricedHostTest, ReportAfterTheRunGoesToStandardOutputBeforeTheCount) {
 
 TEST_P(UnpricedHostTest, AReportThatCannotBeWrittenFailsWithExitThreeAndLeavesNoFile) {
   const std::string file = db.dir().file("missing-folder/unpriced.csv");
-  const Output result = run("--unpriced-only '" + file + "'");
+  const Output result = run({"--unpriced-only", file});
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_NE(result.err.find("Cannot write the report to " + file), std::string::npos) << result.err;
   EXPECT_TRUE(readFile(file).empty());

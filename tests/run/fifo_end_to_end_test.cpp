@@ -10,15 +10,15 @@
 #include "run/fifo_run.h"
 #include "step/stop_request.h"
 #include "support/host_registry.h"
+#include "support/host_run.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -250,6 +250,8 @@ INSTANTIATE_TEST_SUITE_P(Moments, ConcurrentDay,
                                            "Aprēķinu izrakstīšanu ...", "Izrakstīšana sadalīta"));
 
 #ifdef AUTOIEPCENSAD_RUN
+constexpr std::chrono::seconds kHostLimit{600};
+
 // The text of a line as the list shows it: behind the time of day and one blank.
 bool showsText(const std::string& line, const std::string& text) {
   return line.size() > text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0 &&
@@ -266,23 +268,13 @@ TEST(FifoEndToEnd, AutoiepcensadRunDoesOneModeTwoPassAndEnds) {
                      {"AtlikumiChk", kAllAnew}});
   // The embedded engine lets one process at a time open the file.
   db.connection().close();
-  setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);
   // Standard output is the progress log, every write a line; message boxes and Qt's notes go to
   // standard error.
-  const std::string errors = db.dir().file("stderr.txt");
-  FILE* out = popen((std::string(AUTOIEPCENSAD_RUN) + " --verbose 2>" + errors).c_str(), "r");
-  unsetenv("TALVIX_REGISTRY");
-  ASSERT_NE(out, nullptr);
+  HostRun host(registryPath);
+  EXPECT_EQ(host.finish(kHostLimit), 0) << host.errors();
   Lines output;
-  char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, out)) {
-    std::string line(buffer);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    output.push_back(line);
-  }
-  const int status = pclose(out);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::istringstream printed(host.output());
+  for (std::string line; std::getline(printed, line);) output.push_back(line);
 
   Lines expected;
   for (const std::string& write : kModeTwoPass) expected.push_back(write.substr(1));

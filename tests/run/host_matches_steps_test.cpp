@@ -5,12 +5,11 @@
 #include "registry/memory_registry_store.h"
 #include "run/fifo_run.h"
 #include "support/host_registry.h"
+#include "support/host_run.h"
 #include "support/temp_dir.h"
 #include "tools/demo/demo_history.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,11 +87,8 @@ TEST(HostMatchesSteps, EveryCostOfAModeTwoPassIsTheSame) {
                     {{"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}, {"PakalpojumusNe", 0}, {"IMEI", 0},
                      {"ParvietosanaChk", kAllAnew}, {"IzrakstisanaChk", kAllAnew}, {"AtgriesanaChk", kAllAnew},
                      {"AtlikumiChk", kAllAnew}});
-  const std::string command = "TALVIX_REGISTRY='" + registryPath + "' QT_QPA_PLATFORM=offscreen " +
-                              AUTOIEPCENSAD_RUN + " >/dev/null 2>'" + dir.file("stderr.txt") + "'";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
+  HostRun run(registryPath, {}, {.verbose = false});
+  ASSERT_EQ(run.finish(std::chrono::seconds(1200)), 0) << run.errors();
 
   const std::vector<std::string> bare = everyCost(steps), shipped = everyCost(host);
   ASSERT_GT(bare.size(), 2000u);

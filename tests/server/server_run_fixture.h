@@ -4,7 +4,7 @@
 // registry files that make autoiepcensad-run open a database with given modes, and the cost of
 // every document line read back through the server.
 #include "data/date_time.h"
-#include "host_run.h"
+#include "support/host_run.h"
 #include "support/firebird_server.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,11 @@
 // autoiepcensad-run as a server or a scheduled job runs it: no display, a registry file, a real
 // database; what it prints, what it exits with, what it leaves behind.
 #include "registry/registry_store.h"
+#include "support/host_run.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <dlfcn.h>
@@ -14,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,19 +59,14 @@ class HostTest : public ::testing::Test {
 
   Result run(const QStringList& arguments = {}, const QString& program = QStringLiteral(AUTOIEPCENSAD_RUN)) {
     db.connection().close();  // the tool opens the file itself
-    QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.insert(QStringLiteral("TALVIX_REGISTRY"), QString::fromStdString(registryPath));
-    host.setProcessEnvironment(environment);
-    host.start(program, arguments);
-    EXPECT_TRUE(host.waitForFinished(120000)) << "still running";
+    std::vector<std::string> texts;
+    for (const QString& argument : arguments) texts.push_back(argument.toStdString());
+    HostRun host(registryPath, texts, {.verbose = false, .program = program.toStdString()});
     Result result;
-    result.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    result.out = QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-    result.err = QString::fromUtf8(host.readAllStandardError());
+    result.exitCode = host.finish(std::chrono::seconds(120));
+    EXPECT_NE(result.exitCode, -1) << "still running";
+    result.out = QString::fromStdString(host.output()).split(u'\n', Qt::SkipEmptyParts);
+    result.err = QString::fromStdString(host.errors());
     return result;
   }
 
@@ -189,28 +185,18 @@ TEST_F(HostTest, SigtermDuringARestEndsTheIdleRunWithExitZero) {
   db.setFifo(1);
   listDatabase(db.path());
   db.connection().close();
-  QProcess host;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  environment.insert(QStringLiteral("TALVIX_REGISTRY"), QString::fromStdString(registryPath));
-  host.setProcessEnvironment(environment);
-  host.start(QStringLiteral(AUTOIEPCENSAD_RUN), {});
-  QString out;
-  while (!out.contains(QStringLiteral("Ilgums:")) && host.waitForReadyRead(30000))
-    out += QString::fromUtf8(host.readAllStandardOutput());
+  HostRun host(registryPath, {}, {.verbose = false});
+  host.waitFor([](const LogEntry& entry) { return entry.text.find("Ilgums:") != std::string::npos; },
+               std::chrono::seconds(30));
+  QString out = QString::fromStdString(host.output());
   ASSERT_EQ(out.count(QStringLiteral("FIFO piešķiršana pabeigta")), 1) << out.toStdString();
   // Into the first rest: nothing else writes, so it lasts until its limit.
   ::usleep(300000);
-  host.terminate();
-  const bool ended = host.waitForFinished(60000);
-  if (!ended) {
-    host.kill();
-    host.waitForFinished();
-  }
-  ASSERT_TRUE(ended) << "still running after SIGTERM";
-  EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(host.exitCode(), 0);
-  out += QString::fromUtf8(host.readAllStandardOutput());
+  host.signal(SIGTERM);
+  const std::optional<int> status = host.waitExit(std::chrono::seconds(60));
+  ASSERT_TRUE(status.has_value()) << "still running after SIGTERM";
+  EXPECT_EQ(*status, 0);
+  out = QString::fromStdString(host.output());
   EXPECT_TRUE(out.trimmed().endsWith(QStringLiteral("Process apturēts"))) << out.toStdString();
 }
 

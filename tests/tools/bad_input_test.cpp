@@ -5,12 +5,11 @@
 #include "data/query.h"
 #include "registry/registry_store.h"
 #include "step/run_settings.h"
+#include "support/host_run.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <algorithm>
@@ -101,23 +100,15 @@ class BadInputTest : public ::testing::Test {
 
   Result run(const QStringList& arguments = {}) {
     db.connection().close();  // the tool opens the file itself
-    QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("TALVIX_REGISTRY"), QString::fromStdString(registryPath));
-    host.setProcessEnvironment(environment);
-    host.start(QStringLiteral(AUTOIEPCENSAD_RUN), arguments);
-    if (!host.waitForFinished(120000)) {
-      host.kill();
-      host.waitForFinished(10000);
-      ADD_FAILURE() << "still running after two minutes";
-    }
+    std::vector<std::string> texts;
+    for (const QString& argument : arguments) texts.push_back(argument.toStdString());
+    HostRun host(registryPath, texts, {.verbose = false});
     Result result;
-    result.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    for (const QString& line : QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+    result.exitCode = host.finish(std::chrono::seconds(120));
+    if (result.exitCode == -1) ADD_FAILURE() << "still running after two minutes";
+    for (const QString& line : QString::fromStdString(host.output()).split(u'\n', Qt::SkipEmptyParts))
       result.out.push_back(line.mid(line.indexOf(u' ') + 1).toStdString());
-    result.err = QString::fromUtf8(host.readAllStandardError()).toStdString();
+    result.err = host.errors();
     db.connection().open();
     return result;
   }

@@ -1,6 +1,7 @@
 #pragma once
-// autoiepcensad-run as a child process of the test: its progress log read entry by entry while it
-// runs, signals sent to it, its end awaited within a limit. Every wait has a limit; a child still
+// autoiepcensad-run as a child process of the test, the one way every test starts the real host:
+// without a screen, on its own registry file, its progress log read entry by entry while it runs,
+// signals sent to it, its end awaited within a limit. Every wait has a limit; a child still
 // running when the object goes is killed, and a child outlives no test process.
 #include <chrono>
 #include <condition_variable>
@@ -23,10 +24,16 @@ struct LogEntry {
   Clock::time_point seen;
 };
 
+struct HostOptions {
+  bool verbose = true;  // pass --verbose: every write of the log a line
+  std::string program;  // empty: the autoiepcensad-run of the build
+};
+
 class HostRun {
  public:
-  // Starts autoiepcensad-run on the registry file, with the given arguments.
-  explicit HostRun(const std::string& registryPath, const std::vector<std::string>& arguments = {});
+  // Starts the host on the registry file, with the given arguments.
+  explicit HostRun(const std::string& registryPath, const std::vector<std::string>& arguments = {},
+                   const HostOptions& options = {});
   HostRun(const HostRun&) = delete;
   HostRun& operator=(const HostRun&) = delete;
   ~HostRun();
@@ -45,6 +52,10 @@ class HostRun {
   std::vector<LogEntry> log() const;
   std::vector<std::string> texts() const;
   std::string errors() const;  // standard error: the message boxes
+  std::string output() const;  // standard output as written
+  // Runs to the end (at most limit, else killed): the exit status as waitExit gives it, -1 when
+  // it had to be killed.
+  int finish(std::chrono::seconds limit);
 
  private:
   void read();
@@ -58,6 +69,7 @@ class HostRun {
   std::condition_variable changed_;
   std::vector<LogEntry> log_;
   std::string errors_;
+  std::string output_;
   bool ended_ = false;  // both pipes closed
   std::thread reader_;
 };

@@ -1,4 +1,4 @@
-#include "host_run.h"
+#include "support/host_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -51,9 +51,10 @@ int statusCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 
 }  // namespace
 
-HostRun::HostRun(const std::string& registryPath, const std::vector<std::string>& arguments) {
-  // Every write a line: the tests follow counters and the countdown.
-  std::vector<std::string> argumentTexts{AUTOIEPCENSAD_RUN, "--verbose"};
+HostRun::HostRun(const std::string& registryPath, const std::vector<std::string>& arguments,
+                 const HostOptions& options) {
+  std::vector<std::string> argumentTexts{options.program.empty() ? AUTOIEPCENSAD_RUN : options.program};
+  if (options.verbose) argumentTexts.push_back("--verbose");
   argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
   std::vector<std::string> environment = hostEnvironment(registryPath);
   std::vector<char*> argv = pointers(argumentTexts);
@@ -113,6 +114,10 @@ void HostRun::read() {
         const std::lock_guard lock(mutex_);
         errors_.append(buffer, static_cast<std::size_t>(got));
         continue;
+      }
+      {
+        const std::lock_guard lock(mutex_);
+        output_.append(buffer, static_cast<std::size_t>(got));
       }
       partial.append(buffer, static_cast<std::size_t>(got));
       for (std::size_t end; (end = partial.find('\n')) != std::string::npos; partial.erase(0, end + 1))
@@ -195,6 +200,18 @@ std::vector<std::string> HostRun::texts() const {
 std::string HostRun::errors() const {
   const std::lock_guard lock(mutex_);
   return errors_;
+}
+
+std::string HostRun::output() const {
+  const std::lock_guard lock(mutex_);
+  return output_;
+}
+
+int HostRun::finish(std::chrono::seconds limit) {
+  if (const std::optional<int> status = waitExit(limit)) return *status;
+  ::kill(pid_, SIGKILL);
+  waitExit(kKillLimit);
+  return -1;
 }
 
 std::string printable(const std::vector<std::string>& texts, std::size_t last) {

@@ -1,0 +1,73 @@
+#include "step/price_lookups.h"
+
+#include "data/query.h"
+
+namespace talvix {
+namespace {
+
+constexpr double kSalePriceTolerance = 0.01;
+
+// The first row's IEP_CENA of sql bound with goods and date; 0.0 without a row.
+double firstCost(Query& lookup, const char* sql, int goods, DateTime date) {
+  lookup.close();
+  lookup.setSql(sql);
+  lookup.setDateTime("DATUMS", date);
+  lookup.setInteger("ISPRECE", goods);
+  lookup.open();
+  return lookup.eof() ? 0.0 : lookup.asDouble("IEP_CENA");
+}
+
+}  // namespace
+
+double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax) {
+  double price = ctx.pricing.newKlprecInfo(goods)->FirstSalePrice();
+  if (tax != 0.0) price = price / (tax * 0.01 + 1.0);
+  return price;
+}
+
+SerialReceipt findSerialReceipt(Query& lookup, int goods, int serial) {
+  lookup.close();
+  lookup.setSql(kSerialReceiptSql);
+  lookup.setInteger("ISPRECE", goods);
+  lookup.setInteger("ISSERTIF", serial);
+  lookup.open();
+  if (lookup.eof() || lookup.asInteger("ISN") <= 0) return {};
+  return {true, lookup.asDouble("CENA")};
+}
+
+void openClientSales(Query& lookup, ClientSales order, int goods, int client, DateTime date) {
+  lookup.close();
+  lookup.setSql(order == ClientSales::EarliestFirst ? kEarliestClientSalesSql : kClientSalesSql);
+  lookup.setInteger("ISKLIENT", client);
+  lookup.setDateTime("DATUMS", date);
+  lookup.setInteger("ISPRECE", goods);
+  lookup.open();
+}
+
+ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine) {
+  const int isn = sales.findField("ISN"), cost = sales.fieldIndex("IEP_CENA"), price = sales.fieldIndex("CENA"),
+            markup = sales.fieldIndex("PIECENOJ");
+  for (sales.first(); !sales.eof(); sales.next()) {
+    const int line = isn < 0 ? 0 : sales.asInteger(isn);
+    if (isn >= 0 && line == pricedLine) continue;
+    const double candidate = salePrice(sales.asDouble(price), sales.asDouble(markup));
+    if (candidate >= wanted - kSalePriceTolerance && candidate <= wanted + kSalePriceTolerance)
+      return {true, sales.asDouble(cost), line};
+  }
+  return {};
+}
+
+ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine) {
+  openClientSales(lookup, ClientSales::EarliestFirst, goods, client, date);
+  return firstSaleAtPrice(lookup, wanted, pricedLine);
+}
+
+double latestBalanceCost(Query& lookup, int goods, DateTime date) {
+  return firstCost(lookup, kLatestBalanceCostSql, goods, date);
+}
+
+double latestReceiptPrice(Query& lookup, int goods, DateTime date) {
+  return firstCost(lookup, kLatestReceiptSql, goods, date);
+}
+
+}  // namespace talvix

@@ -1,0 +1,76 @@
+#pragma once
+// The database look-ups several kinds and the report of lines without cost share, one per source.
+// Each answers what it found, so a caller that explains a 0.0 can tell "none" from "one without a
+// price". Those taking a lookup query run on it, replacing its text.
+#include "data/date_time.h"
+#include "step/run_context.h"
+
+namespace talvix {
+
+class Query;
+
+// The statements, named for the test that prepares every statement the tool runs.
+inline constexpr const char* kSerialReceiptSql =
+    "SELECT O_PRECE.ISN, O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100.00) CENA FROM O_PRECE WHERE "
+    "O_PRECE.ISPRECE = :ISPRECE AND O_PRECE.ISSERTIF = :ISSERTIF";
+#define CLIENT_SALES_FROM                                                                               \
+  " FROM O_PAVOUT, O_PRCOUT WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS<=:DATUMS AND " \
+  "O_PAVOUT.ISKLIENT = :ISKLIENT AND O_PRCOUT.ISPRECE = :ISPRECE"
+// ISN comes along so that the line being priced does not match itself.
+inline constexpr const char* kEarliestClientSalesSql =
+    "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM
+    " ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING";
+inline constexpr const char* kClientSalesSql =
+    "SELECT O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM;
+#undef CLIENT_SALES_FROM
+inline constexpr const char* kLatestBalanceCostSql =
+    "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS FROM O_PRATL_PRC, O_PRATL_PAV WHERE "
+    "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.IEP_CENA != 0 AND O_PRATL_PRC.ISPRECE = :ISPRECE "
+    "AND O_PRATL_PAV.DATUMS<:DATUMS ORDER BY O_PRATL_PAV.DATUMS DESCENDING";
+inline constexpr const char* kLatestReceiptSql =
+    "SELECT O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100) IEP_CENA, O_PAVADZ.DAT_SANEM FROM O_PRECE, O_PAVADZ WHERE "
+    "O_PAVADZ.ISN = O_PRECE.ISPAVADZ AND O_PRECE.CENA != 0 AND O_PRECE.ISPRECE = :ISPRECE AND "
+    "O_PAVADZ.DAT_SANEM<:DATUMS ORDER BY O_PAVADZ.DAT_SANEM DESCENDING";
+
+// The goods' first sale price, divided by (tax x 0.01 + 1.0) unless the tax is 0.0.
+double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax);
+
+// CENA x (PIECENOJ x 0.01 + 1.0).
+inline double salePrice(double price, double markup) { return price * (markup * 0.01 + 1.0); }
+
+struct SerialReceipt {
+  bool found = false;  // a receipt line carries the record
+  double price = 0.0;  // its price with its ATLAIDE; 0.0 when none
+};
+// The receipt line of goods carrying serial record; the first the database returns.
+SerialReceipt findSerialReceipt(Query& lookup, int goods, int serial);
+
+// Which issue lines of the goods to the client, dated on or before a day, a client-sale look-up
+// walks: an issue's own rule takes the earliest (larger quantity first) and skips the line being
+// priced; a return takes them in the database's order.
+enum class ClientSales { EarliestFirst, DatabaseOrder };
+
+// Opens on lookup the client's issue lines of goods dated on or before date, in that order.
+void openClientSales(Query& lookup, ClientSales order, int goods, int client, DateTime date);
+
+struct ClientSale {
+  bool found = false;
+  double cost = 0.0;  // its IEP_CENA (0.0 when NULL)
+  int line = 0;       // its ISN (EarliestFirst only)
+};
+// The first line open on sales whose sale price lies within 0.01 of wanted, both bounds included;
+// pricedLine (EarliestFirst only) never matches.
+ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine);
+
+// openClientSales (EarliestFirst) then firstSaleAtPrice.
+ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine);
+
+// The non-zero cost on the latest goods-balance document of any department dated strictly before
+// date; 0.0 when there is none.
+double latestBalanceCost(Query& lookup, int goods, DateTime date);
+
+// The receipt price with its ATLAIDE of the latest receipt of any department received strictly
+// before date; 0.0 when there is none.
+double latestReceiptPrice(Query& lookup, int goods, DateTime date);
+
+}  // namespace talvix
