@@ -22,6 +22,7 @@ namespace {
 using namespace talvix::tools;
 
 constexpr char kProgram[] = "autoiepcensad-run";
+constexpr int kSummarySize = 1024;
 
 void writeOut(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -101,6 +102,20 @@ int registerDatabase(const Registration& registration, const HostLibrary& librar
   return kExitDone;
 }
 
+// The library's answer: 0 written, 1 refused, -1 failed (the boxes went to standard error).
+int preview(const std::string& file, Host& host, const HostLibrary& library) {
+  char summary[kSummarySize] = {};
+  host.running = true;
+  const int written = library.writePreview(file.c_str(), summary, kSummarySize);
+  host.running = false;
+  host.echo.finish();
+  library.free();
+  if (written != 0) return written > 0 ? kExitRefused : kExitErrorBox;
+  std::puts(summary);
+  std::fflush(stdout);
+  return kExitDone;
+}
+
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   chooseOffscreenWithoutDisplay();
   provideRuntimeDir();
@@ -120,6 +135,7 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
                            static_cast<unsigned>(period.to.month()), static_cast<unsigned>(period.to.day())))
       status = usageError("--period: the window's date pickers do not take that period");
   }
+  if (status == kExitDone && options.preview) return preview(*options.preview, host, library);
   if (status == kExitDone && unpriced.runs()) {
     host.running = true;
     library.makePasizm();
@@ -143,6 +159,8 @@ int main(int argc, char** argv) {
   }
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
+  if (parsed.options->preview && unpriced.given())
+    return usageError("--preview writes its own file; --unpriced and --unpriced-only do not go with it");
   if (parsed.options->registration && unpriced.given())
     return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {

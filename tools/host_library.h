@@ -18,6 +18,7 @@ struct HostLibrary {
   AutoIepCenSadInstallStopSignalsFn installStopSignals;
   AutoIepCenSadRequestStopFn requestStop;
   AutoIepCenSadWriteUnpricedFn writeUnpriced;
+  AutoIepCenSadWritePreviewFn writePreview;
   AutoIepCenSadRegisterDatabaseFn registerDatabase;
 };
 

@@ -13,6 +13,7 @@ namespace talvix::tools {
 const char kHostSynopsis[] =
     "usage: autoiepcensad-run [--passes N] [--database NAME] [--period PERIOD] [--verbose]\n"
     "                         [--unpriced FILE | --unpriced-only FILE]\n"
+    "       autoiepcensad-run --preview FILE [--database NAME] [--period PERIOD]\n"
     "       autoiepcensad-run --register NAME PATH\n"
     "       autoiepcensad-run --help\n";
 
@@ -34,6 +35,12 @@ const char kHostHelp[] =
     "                    CSV (- for standard output); the last output line counts them by kind\n"
     "  --unpriced-only FILE\n"
     "                    the same report without a run\n"
+    "  --preview FILE    run as the settings would, FIFO as one pass whatever the modes, but keep\n"
+    "                    nothing: no cost, reset, operation-log entry, setting or last-run stamp\n"
+    "                    stays. Writes the lines whose cost would change as CSV (- for standard\n"
+    "                    output), in run order: kind,date,department,goods,name,quantity,line,\n"
+    "                    cost_now,cost_after,value_change (quantity x (cost_after - cost_now));\n"
+    "                    the last output line sums lines and value change by kind and in total\n"
     "  --register NAME PATH\n"
     "                    list the database PATH (a file, or host/port:path on a server) as NAME in\n"
     "                    the registry file, replacing an entry of that name, and make it the one\n"
@@ -62,6 +69,7 @@ constexpr std::string_view kCurrentMonth = "current-month";
 constexpr std::string_view kPreviousMonth = "previous-month";
 constexpr std::string_view kRangeSeparator = "..";
 constexpr std::string_view kRegister = "--register";
+constexpr std::string_view kPreview = "--preview";
 // The first day the window's date pickers hold.
 constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
 
@@ -138,7 +146,7 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
       options.verbose = true;
       continue;
     }
-    if (name != "--passes" && name != "--database" && name != "--period")
+    if (name != "--passes" && name != "--database" && name != "--period" && name != kPreview)
       return refuse("unknown option '" + std::string(name) + "'");
     if (index + 1 >= argc) return refuse(std::string(name) + " needs a value");
     const char* value = argv[++index];
@@ -146,6 +154,9 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
       const auto passes = parsePasses(value);
       if (!passes) return refuse("--passes takes a whole number from 1, not '" + std::string(value) + "'");
       options.passes = *passes;
+    } else if (name == kPreview) {
+      if (*value == '\0') return refuse("--preview needs a FILE (- for standard output)");
+      options.preview = value;
     } else if (name == "--database") {
       if (*value == '\0') return refuse("--database needs a name");
       options.database = value;
@@ -156,6 +167,7 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
                       "after the last, none before 1899-12-30), not '" + std::string(value) + "'");
     }
   }
+  if (options.preview && options.passes != 0) return refuse("--preview makes one pass; --passes does not go with it");
   return {options, {}};
 }
 

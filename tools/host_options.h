@@ -32,6 +32,7 @@ struct HostOptions {
   std::string database;  // "": the one LastDBIndex chooses
   std::optional<Period> period;
   std::optional<Registration> registration;
+  std::optional<std::string> preview;  // --preview FILE: the run's changes, nothing kept
 };
 
 struct ParsedOptions {

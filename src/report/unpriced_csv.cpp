@@ -15,8 +15,17 @@ constexpr const char* kNoKind = " no kind is priced";
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kPartSuffix = ".part";
 
-// Quoted when it holds a separator, a quote or a line break; quotes doubled.
-std::string field(const std::string& text) {
+// Indexed by DocumentKind.
+struct KindNames {
+  const char* one;
+  const char* many;
+};
+constexpr KindNames kKindNames[] = {
+    {"transfer", "transfers"}, {"issue", "issues"}, {"return", "returns"}, {"goods balance", "goods balances"}};
+
+}  // namespace
+
+std::string csvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {
@@ -27,7 +36,7 @@ std::string field(const std::string& text) {
 }
 
 // The shortest text that reads back as the same number: 1, 0.5, 2.333.
-std::string number(double value) {
+std::string csvNumber(double value) {
   char buffer[32];
   for (int precision = 1; precision <= 17; ++precision) {
     std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
@@ -36,17 +45,7 @@ std::string number(double value) {
   return buffer;
 }
 
-// Indexed by DocumentKind.
-struct KindNames {
-  const char* one;
-  const char* many;
-};
-constexpr KindNames kKindNames[] = {
-    {"transfer", "transfers"}, {"issue", "issues"}, {"return", "returns"}, {"goods balance", "goods balances"}};
-
 std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
-
-}  // namespace
 
 std::string kindName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].one; }
 
@@ -76,8 +75,8 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   std::string csv = kHeader;
   for (const UnpricedLine& l : lines) {
     csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," +
-           std::to_string(l.goods) + "," + field(l.goodsName) + "," + number(l.quantity) + "," +
-           std::to_string(l.isn) + "," + ruleName(l.rule) + "," + field(l.reason) + "\n";
+           std::to_string(l.goods) + "," + csvField(l.goodsName) + "," + csvNumber(l.quantity) + "," +
+           std::to_string(l.isn) + "," + ruleName(l.rule) + "," + csvField(l.reason) + "\n";
   }
   return csv;
 }

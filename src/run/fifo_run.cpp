@@ -38,7 +38,7 @@ constexpr const char* kBalanceSql2 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER 
 // it is a single pass the user starts, not the loop that runs beside other programs.
 void startPassSnapshot(RunContext& ctx) {
   ctx.state.endPassSnapshot();
-  if (ctx.settings.anyAllAnew()) return;
+  if (ctx.settings.anyAllAnew() || ctx.preview) return;  // a preview's transaction is its snapshot
   ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
   ctx.state.passSnapshot->handle();
 }
@@ -76,7 +76,7 @@ void FifoRun(RunContext& ctx) {
   for (const DocumentKind kind : kKindsInRunOrder)
     if (ctx.settings.mode(kind) != kSkip) kFifoStepOfKind[static_cast<int>(kind)](ctx);
 
-  stampLastRun(ctx.registry, kSettingsKey);
+  if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);
   ctx.log.AddProcessLine(timer->FillLineStundas(), false);
 }

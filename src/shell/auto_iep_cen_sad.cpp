@@ -2,6 +2,7 @@
 
 #include "pricing/library.h"
 #include "run/dispatcher.h"
+#include "run/preview_run.h"
 #include "step/stop_request.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
@@ -47,6 +48,7 @@ constexpr int kNarrowestStretch = QFont::ExtraCondensed;
 constexpr int kStretchStep = 2;
 
 constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
+constexpr char kPreviewStopped[] = "the preview was stopped; nothing was written";
 constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
 constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
 constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
@@ -344,6 +346,17 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
   return listUnpricedLines(context, fifoCosting(context));
+}
+
+std::optional<std::vector<CostChange>> TAutoIepCenSad::previewChanges() {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  const Running running(running_, stopSignals_);
+  try {
+    return previewRun(context);
+  } catch (const RunStopped&) {
+    throw std::runtime_error(kPreviewStopped);
+  }
 }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }

@@ -1,5 +1,6 @@
 #include "shell/autoiepcensad_entry.h"
 
+#include "report/preview_csv.h"
 #include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
@@ -82,6 +83,21 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
     const auto lines = AutoIepCenSad->unpricedLines();
     talvix::writeReportFile(path, talvix::unpricedCsv(lines));
     copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
+    return 0;
+  } catch (const std::exception& error) {
+    showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
+
+int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) {
+  if (!AutoIepCenSad || !path) return -1;
+  try {
+    const auto changes = AutoIepCenSad->previewChanges();
+    if (!changes) return 1;
+    talvix::writeReportFile(path, talvix::previewCsv(*changes));
+    copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
+             summarySize);
     return 0;
   } catch (const std::exception& error) {
     showErrorBox(AutoIepCenSad, error.what());

@@ -40,6 +40,13 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
 // summarySize - 1 bytes). Reads only. 0 when written; -1 when not (the error went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize);
 
+// Runs what the assign button would run under the window's settings without keeping anything (no
+// cost, operation-log entry, setting or stamp lasts) and writes the lines whose cost would change as
+// CSV to path ("-": standard output), copying the closing sums into summary. 0 when written; 1 when
+// a check refused the run (its message went to the box handler, nothing written); -1 when not (the
+// error went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize);
+
 // Lists path under name in the registry file's Bazes key and makes it the one LastDBIndex chooses,
 // keeping every other value (the file is made, 0600, when missing). Needs no window. 0 with the
 // file's path in message; -1 with the reason there, the file left as it was.
@@ -69,6 +76,7 @@ typedef void (*AutoIepCenSadFreeFn)(void);
 typedef void (*AutoIepCenSadInstallStopSignalsFn)(void);
 typedef void (*AutoIepCenSadRequestStopFn)(void);
 typedef int (*AutoIepCenSadWriteUnpricedFn)(const char*, char*, int);
+typedef int (*AutoIepCenSadWritePreviewFn)(const char*, char*, int);
 typedef int (*AutoIepCenSadRegisterDatabaseFn)(const char*, const char*, char*, int);
 typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
 typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);
