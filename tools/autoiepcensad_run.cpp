@@ -116,6 +116,18 @@ int preview(const std::string& file, Host& host, const HostLibrary& library) {
   return kExitDone;
 }
 
+// The library's answer: 0 printed, 2 no such line (the reason in message), -1 failed.
+int explain(const ExplainRequest& request, Host& host, const HostLibrary& library) {
+  char message[kSummarySize] = {};
+  host.running = true;
+  const int answer = library.explain(request.kind.c_str(), request.line, message, kSummarySize);
+  host.running = false;
+  library.free();
+  if (answer == 2) std::fprintf(stderr, "%s: --explain %s:%d: %s\n", kProgram, request.kind.c_str(), request.line, message);
+  if (answer == 0) return kExitDone;
+  return answer == 2 ? kExitUsage : kExitErrorBox;
+}
+
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   chooseOffscreenWithoutDisplay();
   provideRuntimeDir();
@@ -136,6 +148,7 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
       status = usageError("--period: the window's date pickers do not take that period");
   }
   if (status == kExitDone && options.preview) return preview(*options.preview, host, library);
+  if (status == kExitDone && options.explain) return explain(*options.explain, host, library);
   if (status == kExitDone && unpriced.runs()) {
     host.running = true;
     library.makePasizm();
@@ -159,8 +172,8 @@ int main(int argc, char** argv) {
   }
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
-  if (parsed.options->preview && unpriced.given())
-    return usageError("--preview writes its own file; --unpriced and --unpriced-only do not go with it");
+  if ((parsed.options->preview || parsed.options->explain) && unpriced.given())
+    return usageError("--preview and --explain write their own output; --unpriced and --unpriced-only do not go with them");
   if (parsed.options->registration && unpriced.given())
     return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {

@@ -55,6 +55,7 @@ bool loadHostLibrary(HostLibrary& library, std::string& error) {
          find(handle, "AutoIepCenSadRequestStop", library.requestStop, error) &&
          find(handle, "AutoIepCenSadWriteUnpriced", library.writeUnpriced, error) &&
          find(handle, "AutoIepCenSadWritePreview", library.writePreview, error) &&
+         find(handle, "AutoIepCenSadExplain", library.explain, error) &&
          find(handle, "AutoIepCenSadRegisterDatabase", library.registerDatabase, error);
 }
 

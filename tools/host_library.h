@@ -19,6 +19,7 @@ struct HostLibrary {
   AutoIepCenSadRequestStopFn requestStop;
   AutoIepCenSadWriteUnpricedFn writeUnpriced;
   AutoIepCenSadWritePreviewFn writePreview;
+  AutoIepCenSadExplainFn explain;
   AutoIepCenSadRegisterDatabaseFn registerDatabase;
 };
 

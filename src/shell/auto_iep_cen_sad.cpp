@@ -3,6 +3,7 @@
 #include "pricing/library.h"
 #include "run/dispatcher.h"
 #include "run/preview_run.h"
+#include "report/line_explain.h"
 #include "step/stop_request.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
@@ -357,6 +358,13 @@ std::optional<std::vector<CostChange>> TAutoIepCenSad::previewChanges() {
   } catch (const RunStopped&) {
     throw std::runtime_error(kPreviewStopped);
   }
+}
+
+std::string TAutoIepCenSad::explainLine(DocumentKind kind, int isn) {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  if (context.settings.mode(kind) == kSkip) context.settings.mode(kind) = kOnlyWithoutCost;
+  return talvix::explainLine(context, fifoCosting(context), kind, isn);
 }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }

@@ -86,6 +86,10 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // nullopt when a check refused the run (its message shown). Throws when the database is not open,
   // the run fails or is stopped (std::runtime_error); nothing is written either way.
   std::optional<std::vector<talvix::CostChange>> previewChanges();
+  // Why the line of that kind and key has, or would get, its cost (line_explain.h), under the
+  // window's settings with the kind's mode 0 taken as 1. Reads only. Throws UnknownLine when no line
+  // has the key, else as unpricedLines.
+  std::string explainLine(talvix::DocumentKind kind, int isn);
   // Those lines in the dialog that shows them, not yet shown; the caller owns it and ends it before
   // the window (its parent). Throws as unpricedLines.
   std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();

@@ -1,5 +1,6 @@
 #include "shell/autoiepcensad_entry.h"
 
+#include "report/line_explain.h"
 #include "report/preview_csv.h"
 #include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <utility>
 #include <string>
 
 using namespace talvix::shell;
@@ -99,6 +102,31 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
     copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
              summarySize);
     return 0;
+  } catch (const std::exception& error) {
+    showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
+
+int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSize) {
+  static const std::pair<const char*, talvix::DocumentKind> kinds[] = {{"transfer", talvix::DocumentKind::Transfer},
+                                                                       {"issue", talvix::DocumentKind::Issue},
+                                                                       {"return", talvix::DocumentKind::Return},
+                                                                       {"balance", talvix::DocumentKind::Balance}};
+  const auto* known = std::find_if(std::begin(kinds), std::end(kinds),
+                                   [kind](const auto& each) { return kind && std::strcmp(kind, each.first) == 0; });
+  if (known == std::end(kinds)) {
+    copyText("unknown kind '" + std::string(kind ? kind : "") + "': transfer, issue, return or balance", message,
+             messageSize);
+    return 2;
+  }
+  if (!AutoIepCenSad) return -1;
+  try {
+    talvix::writeReportFile("-", AutoIepCenSad->explainLine(known->second, isn));
+    return 0;
+  } catch (const talvix::UnknownLine& unknown) {
+    copyText(unknown.what(), message, messageSize);
+    return 2;
   } catch (const std::exception& error) {
     showErrorBox(AutoIepCenSad, error.what());
     return -1;
