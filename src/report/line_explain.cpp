@@ -253,8 +253,9 @@ std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) 
   const std::unique_ptr<TMylaiks> fresh = ctx.pricing.newMylaiks();
   Explainer explainer(ctx, fifo, kind);
   const Line row = explainer.read(isn);
-  // The day quantities of the line's day only, as the pass would have them.
-  ctx.settings.dateFrom = ctx.settings.dateTo = row.line.date;
+  // The day quantities of the line's day only, as the pass would have them (a time of day included).
+  ctx.settings.dateFrom = row.line.date;
+  ctx.settings.dateTo = row.line.date + 1;
   ctx.state.ServicesFilter = ctx.settings.skipServices ? kServicesFilterText : "";
   ctx.state.endPassSnapshot();
   LoadDayQuantities(ctx);
