@@ -310,7 +310,7 @@ class Bench {
                     [this] { return average(false); }});
     list.push_back({"host-average", "weighted average, mode 2, 100 days, through the host", "average",
                     [this] { return average(true); }});
-    list.push_back({"host-preview-average", "weighted-average preview, mode 2, 100 days, through the host",
+    list.push_back({"host-preview-average", "weighted-average preview, mode 2, 100 days, host",
                     "host-average", [this] { return preview(false); }});
     list.push_back({"host-explain", "slowest --explain of 100 random lines, priced year, host", "",
                     [this] { return explain(); }});

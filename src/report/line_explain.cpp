@@ -72,6 +72,8 @@ struct Priced {
 
 std::string n(double value) { return csvNumber(value); }
 
+bool isInflow(const StockLayer& movement) { return movement.kind != kIssueKind && movement.kind != kTransferOutKind; }
+
 class Explainer {
  public:
   Explainer(RunContext& ctx, bool fifo, DocumentKind kind) : ctx_(ctx), fifo_(fifo), kind_(kind), lookup_(ctx.db()) {}
@@ -199,13 +201,14 @@ class Explainer {
                             (kind_ == DocumentKind::Issue && s.transfers == kSkip);
     const double price = finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, transfer, singleKind));
     const std::vector<AverageStep> steps = ctx_.pricing.AverageReplay(l.goods, l.dept, l.date);
+    // An inflow into a stock at or below zero starts the average afresh: nothing before it counts.
     std::size_t start = 0;
-    for (std::size_t i = 0; i + 1 < steps.size(); ++i)
-      if (steps[i].stockAfter <= 0) start = i + 1;
+    for (std::size_t i = 1; i < steps.size(); ++i)
+      if (steps[i - 1].stockAfter <= 0 && isInflow(steps[i].movement)) start = i;
     const std::size_t since = steps.size() - start;
     std::string text = "  Movements of goods " + std::to_string(l.goods) + " in department " + std::to_string(l.dept) +
                        " on or before " + reportDate(l.date) +
-                       ", day by day, inflows first, since the stock last stood at or below zero: " +
+                       ", day by day, inflows first, since the stock last stood at or below zero before an inflow: " +
                        std::to_string(since);
     if (since > kMostMovements) {
       text += " (the last " + std::to_string(kMostMovements) + " shown, " + std::to_string(since - kMostMovements) +
@@ -215,7 +218,7 @@ class Explainer {
     text += "\n";
     for (std::size_t i = start; i < steps.size(); ++i) {
       const AverageStep& step = steps[i];
-      const bool in = step.movement.kind != kIssueKind && step.movement.kind != kTransferOutKind;
+      const bool in = isInflow(step.movement);
       text += "    " + step.movement.kind + " " + reportDate(step.movement.day) + ", line " +
               std::to_string(step.movement.isn) + ": " + (in ? "+" : "-") + n(step.movement.quantity) +
               (in ? " at " + n(step.movement.cost) : "") + ", stock " + n(step.stockAfter) + ", average " +

@@ -1,6 +1,7 @@
 #include "report/unpriced_csv.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,8 @@ constexpr const char* kSummaryStart = "Still without cost:";
 constexpr const char* kNoKind = " no kind is priced";
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kPartSuffix = ".part";
+constexpr double kSmallestPlain = 1e-4;
+constexpr double kLargestPlain = 1e15;
 
 // Indexed by DocumentKind.
 struct KindNames {
@@ -35,11 +38,14 @@ std::string csvField(const std::string& text) {
   return quoted + "\"";
 }
 
-// The shortest text that reads back as the same number: 1, 0.5, 2.333.
+// The shortest text that reads back as the same number: 1, 0.5, 2.333, 110 (not 1.1e+02; only a
+// number too large or too small for plain digits takes an exponent).
 std::string csvNumber(double value) {
-  char buffer[32];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+  char buffer[400];
+  const double size = std::fabs(value);
+  const bool plain = size == 0.0 || (size >= kSmallestPlain && size < kLargestPlain);
+  for (int precision = plain ? 0 : 1; precision <= 17; ++precision) {
+    std::snprintf(buffer, sizeof buffer, plain ? "%.*f" : "%.*g", precision, value);
     if (std::strtod(buffer, nullptr) == value) break;
   }
   return buffer;
