@@ -123,7 +123,8 @@ int explain(const ExplainRequest& request, Host& host, const HostLibrary& librar
   const int answer = library.explain(request.kind.c_str(), request.line, message, kSummarySize);
   host.running = false;
   library.free();
-  if (answer == 2) std::fprintf(stderr, "%s: --explain %s:%d: %s\n", kProgram, request.kind.c_str(), request.line, message);
+  if (answer == 2)
+    std::fprintf(stderr, "%s: --explain %s:%d: %s\n", kProgram, request.kind.c_str(), request.line, message);
   if (answer == 0) return kExitDone;
   return answer == 2 ? kExitUsage : kExitErrorBox;
 }
@@ -173,7 +174,8 @@ int main(int argc, char** argv) {
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
   if ((parsed.options->preview || parsed.options->explain) && unpriced.given())
-    return usageError("--preview and --explain write their own output; --unpriced and --unpriced-only do not go with them");
+    return usageError(
+        "--preview and --explain write their own output; --unpriced and --unpriced-only do not go with them");
   if (parsed.options->registration && unpriced.given())
     return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {

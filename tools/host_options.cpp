@@ -198,7 +198,8 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
   }
   if (options.preview && options.passes != 0) return refuse("--preview makes one pass; --passes does not go with it");
   if (options.explain && (options.preview || options.passes != 0 || options.period))
-    return refuse("--explain reads one line as the settings price it; --preview, --passes and --period do not go with it");
+    return refuse(
+        "--explain reads one line as the settings price it; --preview, --passes and --period do not go with it");
   return {options, {}};
 }
 

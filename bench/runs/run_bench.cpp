@@ -310,10 +310,10 @@ class Bench {
                     [this] { return average(false); }});
     list.push_back({"host-average", "weighted average, mode 2, 100 days, through the host", "average",
                     [this] { return average(true); }});
-    list.push_back({"host-preview-average", "weighted-average preview, mode 2, 100 days, host",
-                    "host-average", [this] { return preview(false); }});
-    list.push_back({"host-explain", "slowest --explain of 100 random lines, priced year, host", "",
-                    [this] { return explain(); }});
+    list.push_back({"host-preview-average", "weighted-average preview, mode 2, 100 days, host", "host-average",
+                    [this] { return preview(false); }});
+    list.push_back(
+        {"host-explain", "slowest --explain of 100 random lines, priced year, host", "", [this] { return explain(); }});
     list.push_back({"host-month-1y", "one month, mode 1, after 1 year of history, host", "",
                     [this] { return month(1); }});
     list.push_back({"host-month-4y", "one month, mode 1, after 4 years of history, host", "host-month-1y",

@@ -55,8 +55,8 @@ struct Core {
 };
 
 // Indexed by MovementKind.
-constexpr const char* kMovementKindNames[] = {"return", "transfer in", "receipt", "goods balance", "issue",
-                                              "transfer out"};
+constexpr const char* kMovementKindNames[] = {"return",        "transfer in", "receipt",
+                                              "goods balance", "issue",       "transfer out"};
 
 StockLayer told(const Movement& m) {
   return {kMovementKindNames[static_cast<int>(m.kind)], m.day, m.isn, m.quantity, m.cost};
@@ -64,8 +64,12 @@ StockLayer told(const Movement& m) {
 
 FifoTrail fifoTrail(std::span<const Movement> layers, double stock, double quantity, double dayQuantity) {
   const FifoTaking taking = fifoTaking(layers, stock, quantity, dayQuantity);
-  FifoTrail trail{.stock = finitePrice(stock), .outflow = taking.outflow, .taken = {},
-                  .beyondLayers = taking.beyondLayers, .anyLayer = !layers.empty(), .cost = taking.cost};
+  FifoTrail trail{.stock = finitePrice(stock),
+                  .outflow = taking.outflow,
+                  .taken = {},
+                  .beyondLayers = taking.beyondLayers,
+                  .anyLayer = !layers.empty(),
+                  .cost = taking.cost};
   for (std::size_t i = 0; i < taking.taken.size(); ++i)
     if (taking.taken[i] > 0) trail.taken.push_back({told(layers[i]), taking.taken[i]});
   return trail;

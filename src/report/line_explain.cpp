@@ -145,8 +145,7 @@ class Explainer {
     return {PriceRule::ClientSale, cost,
             "  No earlier sale to " + sold + "; " +
                 (cost == 0.0 ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
-                             : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(cost) +
-                                   ".\n")};
+                             : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(cost) + ".\n")};
   }
 
   Priced returnLine(const DocumentLine& l) {
@@ -178,8 +177,8 @@ class Explainer {
     text += "  Outflow priced together: " + n(trail.outflow) +
             (day > 0 ? " (the day's whole outflow of the goods from " + where + "; this line " + n(l.quantity) + ")\n"
                      : " (this line)\n");
-    if (trail.outflow <= 0) return {PriceRule::Fifo, finitePrice(trail.cost), text + "  Nothing to share out: the "
-                                                                              "newest layer's cost.\n"};
+    if (trail.outflow <= 0)
+      return {PriceRule::Fifo, finitePrice(trail.cost), text + "  Nothing to share: the newest layer's cost.\n"};
     text += "  Layers taken, newest first:\n";
     double weighted = 0.0;
     for (const FifoTrail::Taken& t : trail.taken) {
@@ -274,8 +273,8 @@ std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) 
   text += std::string("Method: ") + (fifo ? "FIFO" : "weighted average") + ", mode " +
           std::to_string(ctx.settings.mode(kind)) + "; rule: " + ruleName(priced.rule) + "\n";
   text += priced.trail;
-  if (priced.rule == PriceRule::NotProcessed) return text + "Would write nothing; holds " +
-                                                     (row.costNull ? "no cost (NULL)" : n(row.cost)) + "\n";
+  if (priced.rule == PriceRule::NotProcessed)
+    return text + "Would write nothing; holds " + (row.costNull ? "no cost (NULL)" : n(row.cost)) + "\n";
   return text + "Would write " + n(priced.price) + "; holds " + (row.costNull ? "no cost (NULL)" : n(row.cost)) +
          (priced.price == row.cost && !row.costNull ? " (no change)" : "") + "\n";
 }

@@ -80,9 +80,9 @@ std::string reportDate(DateTime date) {
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   std::string csv = kHeader;
   for (const UnpricedLine& l : lines) {
-    csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," +
-           std::to_string(l.goods) + "," + csvField(l.goodsName) + "," + csvNumber(l.quantity) + "," +
-           std::to_string(l.isn) + "," + ruleName(l.rule) + "," + csvField(l.reason) + "\n";
+    csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," + std::to_string(l.goods) +
+           "," + csvField(l.goodsName) + "," + csvNumber(l.quantity) + "," + std::to_string(l.isn) + "," +
+           ruleName(l.rule) + "," + csvField(l.reason) + "\n";
   }
   return csv;
 }

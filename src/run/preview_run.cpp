@@ -24,9 +24,8 @@ constexpr const char* kLineKey = "ISN";
 std::string linesSql(const DocumentTables& t) {
   const std::string lines = t.lines, header = t.header;
   return "SELECT L.ISN, H." + std::string(t.date) + " DATUMS, H." + t.dept + " ISNODALA, L.ISPRECE, L.DAUDZUMS, L." +
-         t.cost + " COST, N_KLPREC.NOSAUKUMS FROM " + lines + " L JOIN " + header + " H ON H.ISN = L." +
-         t.headerKey + " JOIN N_KLPREC ON N_KLPREC.ISN = L.ISPRECE WHERE H." + t.date +
-         " BETWEEN :DAT_NO AND :DAT_LIDZ";
+         t.cost + " COST, N_KLPREC.NOSAUKUMS FROM " + lines + " L JOIN " + header + " H ON H.ISN = L." + t.headerKey +
+         " JOIN N_KLPREC ON N_KLPREC.ISN = L.ISPRECE WHERE H." + t.date + " BETWEEN :DAT_NO AND :DAT_LIDZ";
 }
 
 std::int64_t lineId(DocumentKind kind, int isn) {

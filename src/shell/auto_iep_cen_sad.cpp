@@ -1,10 +1,9 @@
 #include "shell/auto_iep_cen_sad.h"
 
 #include "pricing/library.h"
+#include "report/line_explain.h"
 #include "run/dispatcher.h"
 #include "run/preview_run.h"
-#include "report/line_explain.h"
-#include "step/stop_request.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
 #include "shell/log_text.h"
@@ -16,6 +15,7 @@
 #include "shell/save_dialog.h"
 #include "shell/settings_store.h"
 #include "shell/unpriced_dialog.h"
+#include "step/stop_request.h"
 
 #include <QApplication>
 #include <QCheckBox>

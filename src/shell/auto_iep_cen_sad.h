@@ -14,12 +14,12 @@
 // it, the progress list's context menu copies or saves the log and shows the lines without cost.
 #include "registry/registry_store.h"
 #include "report/unpriced_report.h"
+#include "shell/export.h"
+#include "shell/painting_sleeper.h"
 #include "step/cost_change.h"
 #include "step/progress_log.h"
 #include "step/run_context.h"
 #include "step/run_settings.h"
-#include "shell/export.h"
-#include "shell/painting_sleeper.h"
 
 #include <QDate>
 #include <QElapsedTimer>

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <exception>
 #include <iterator>
-#include <utility>
 #include <string>
+#include <utility>
 
 using namespace talvix::shell;
 

@@ -2,8 +2,8 @@
 // line's "would write" is the cost the next run writes, bit for bit (the first run's costs of later
 // kinds, such as returns, are layers the next run's issues see); a FIFO line's layers add up to it
 // and take exactly the outflow priced together, the day's outflow of the goods from the department
-// or, when that nets to nothing, the line's own; a weighted-average line's last movement ends on it. The host prints what the library explains and
-// refuses an unknown kind or key with exit 2.
+// or, when that nets to nothing, the line's own; a weighted-average line's last movement ends on it. The host prints
+// what the library explains and refuses an unknown kind or key with exit 2.
 #include "data/query.h"
 #include "pricing/library.h"
 #include "registry/memory_registry_store.h"
@@ -51,11 +51,13 @@ struct Written {
 };
 
 constexpr const char* kWrittenSql[] = {
-    "SELECT L.ISN, L.CENA, L.DAUDZUMS, (SELECT SUM(P.DAUDZUMS) FROM O_PARPRC P JOIN O_PARPAV PH ON PH.ISN = P.ISPARVPAV WHERE "
+    "SELECT L.ISN, L.CENA, L.DAUDZUMS, (SELECT SUM(P.DAUDZUMS) FROM O_PARPRC P JOIN O_PARPAV PH ON PH.ISN = "
+    "P.ISPARVPAV WHERE "
     "P.ISPRECE = L.ISPRECE AND PH.ISNODALANO = H.ISNODALANO AND PH.DATUMS = H.DATUMS) T, (SELECT SUM(I.DAUDZUMS) "
     "FROM O_PRCOUT I JOIN O_PAVOUT IH ON IH.ISN = I.ISPAVOUT WHERE I.ISPRECE = L.ISPRECE AND IH.ISNODALA = "
     "H.ISNODALANO AND IH.DATUMS = H.DATUMS) I FROM O_PARPRC L JOIN O_PARPAV H ON H.ISN = L.ISPARVPAV",
-    "SELECT L.ISN, L.IEP_CENA, L.DAUDZUMS, (SELECT SUM(P.DAUDZUMS) FROM O_PARPRC P JOIN O_PARPAV PH ON PH.ISN = P.ISPARVPAV "
+    "SELECT L.ISN, L.IEP_CENA, L.DAUDZUMS, (SELECT SUM(P.DAUDZUMS) FROM O_PARPRC P JOIN O_PARPAV PH ON PH.ISN = "
+    "P.ISPARVPAV "
     "WHERE P.ISPRECE = L.ISPRECE AND PH.ISNODALANO = H.ISNODALA AND PH.DATUMS = H.DATUMS) T, (SELECT "
     "SUM(I.DAUDZUMS) FROM O_PRCOUT I JOIN O_PAVOUT IH ON IH.ISN = I.ISPAVOUT WHERE I.ISPRECE = L.ISPRECE AND "
     "IH.ISNODALA = H.ISNODALA AND IH.DATUMS = H.DATUMS) I FROM O_PRCOUT L JOIN O_PAVOUT H ON H.ISN = L.ISPAVOUT"};
@@ -84,8 +86,13 @@ class ExplainTest : public ::testing::TestWithParam<MethodRow> {
     settings.dateTo = shape.lastDay;
     settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
     writeHostRegistry(registry, database, settings.dateFrom, settings.dateTo,
-                      {{"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}, {"PakalpojumusNe", 0}, {"IMEI", 0},
-                       {"ParvietosanaChk", kAllAnew}, {"IzrakstisanaChk", kAllAnew}, {"AtgriesanaChk", kAllAnew},
+                      {{"PedejaCena", 0},
+                       {"ParvIzrakst1PardCena", 0},
+                       {"PakalpojumusNe", 0},
+                       {"IMEI", 0},
+                       {"ParvietosanaChk", kAllAnew},
+                       {"IzrakstisanaChk", kAllAnew},
+                       {"AtgriesanaChk", kAllAnew},
                        {"AtlikumiChk", kAllAnew}});
     runHost();
     library->mainFormDati().PRECES_DB.setDatabaseName(database);

@@ -59,11 +59,11 @@ LineCosts everyCost(const std::string& database) {
   c.setDatabaseName(database);
   c.open();
   LineCosts costs;
-  for (const auto& [kind, sql] : std::map<std::string, std::string>{
-           {"transfer", "SELECT ISN, CENA FROM O_PARPRC"},
-           {"issue", "SELECT ISN, IEP_CENA FROM O_PRCOUT"},
-           {"return", "SELECT ISN, IEP_CENA FROM O_ATGPRC"},
-           {"goods balance", "SELECT ISN, IEP_CENA FROM O_PRATL_PRC"}}) {
+  for (const auto& [kind, sql] :
+       std::map<std::string, std::string>{{"transfer", "SELECT ISN, CENA FROM O_PARPRC"},
+                                          {"issue", "SELECT ISN, IEP_CENA FROM O_PRCOUT"},
+                                          {"return", "SELECT ISN, IEP_CENA FROM O_ATGPRC"},
+                                          {"goods balance", "SELECT ISN, IEP_CENA FROM O_PRATL_PRC"}}) {
     Query q(c);
     q.setSql(sql);
     q.open();
@@ -117,9 +117,14 @@ class PreviewSeededTest : public ::testing::TestWithParam<SeededRow> {
     }
     std::filesystem::copy_file(previewDb, realDb);
     const int m = GetParam().mode;
-    const std::map<std::string, int> settings = {
-        {"ParvietosanaChk", m}, {"IzrakstisanaChk", m}, {"AtgriesanaChk", m}, {"AtlikumiChk", m},
-        {"PakalpojumusNe", GetParam().skipServices}, {"IMEI", 1}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}};
+    const std::map<std::string, int> settings = {{"ParvietosanaChk", m},
+                                                 {"IzrakstisanaChk", m},
+                                                 {"AtgriesanaChk", m},
+                                                 {"AtlikumiChk", m},
+                                                 {"PakalpojumusNe", GetParam().skipServices},
+                                                 {"IMEI", 1},
+                                                 {"PedejaCena", 0},
+                                                 {"ParvIzrakst1PardCena", 0}};
     writeHostRegistry(previewRegistry, previewDb, kLastDay - kDays + 1, kLastDay, settings);
     writeHostRegistry(realRegistry, realDb, kLastDay - kDays + 1, kLastDay, settings);
   }
@@ -191,7 +196,12 @@ const RefusedRow kRefusedRows[] = {
     {"NoFile", 1, makeDate(2026, 3, 31), false, {"--preview"}, 2, "--preview needs a value"},
     {"WithUnpriced", 1, makeDate(2026, 3, 31), false, {"--preview", "FILE", "--unpriced", "-"}, 2, "--unpriced"},
     {"WithPasses", 1, makeDate(2026, 3, 31), false, {"--preview", "FILE", "--passes", "2"}, 2, "one pass"},
-    {"UnwritableFile", 1, makeDate(2026, 3, 31), false, {"--preview", "/nonexistent/preview.csv"}, 3,
+    {"UnwritableFile",
+     1,
+     makeDate(2026, 3, 31),
+     false,
+     {"--preview", "/nonexistent/preview.csv"},
+     3,
      "Cannot write the report to /nonexistent/preview.csv"},
 };
 

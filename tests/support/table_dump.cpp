@@ -21,8 +21,9 @@ std::vector<std::string> column(Connection& connection, const std::string& sql) 
 
 std::string dumpEveryTable(Connection& connection) {
   std::string text;
-  for (const std::string& table : column(connection, "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE "
-                                                     "RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS NULL ORDER BY 1")) {
+  for (const std::string& table : column(connection,
+                                         "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE "
+                                         "RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS NULL ORDER BY 1")) {
     const std::vector<std::string> columns =
         column(connection, "SELECT TRIM(RDB$FIELD_NAME) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = '" + table +
                                "' ORDER BY RDB$FIELD_POSITION");

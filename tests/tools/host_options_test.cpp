@@ -73,17 +73,31 @@ TEST(HostOptionsTest, NamedPeriodsAreWholeCalendarMonths) {
 }
 
 TEST(HostOptionsTest, RefusesWhatItCannotRunWithAReason) {
-  const std::vector<std::vector<const char*>> rows{
-      {"--passes", "0"},           {"--passes", "2x"},         {"--passes", "99999999999"},
-      {"--passes"},                {"--database", ""},         {"--period", "this-month"},
-      {"--period", "2026-02-30..2026-03-01"}, {"--period", "2026-03-02..2026-03-01"},
-      {"--period", "2026-3-1..2026-3-31"},    {"--period", "1899-12-29..1900-01-01"},
-      {"--period", "2026-03-01"},  {"--verbos"},               {"extra"},
-      {"--register", "Demo"},      {"--register", "Demo", "/d.fdb", "--verbose"}, {"--passes", "1", "--register", "D", "/d"},
-      {"--preview", ""},           {"--preview", "-", "--passes", "1"}, {"--explain", "issue"},
-      {"--explain", "sale:12"},    {"--explain", "issue:12x"}, {"--explain", "issue:"},
-      {"--explain", "issue:99999999999"}, {"--explain", "issue:1", "--preview", "-"},
-      {"--explain", "issue:1", "--period", "current-month"}};
+  const std::vector<std::vector<const char*>> rows{{"--passes", "0"},
+                                                   {"--passes", "2x"},
+                                                   {"--passes", "99999999999"},
+                                                   {"--passes"},
+                                                   {"--database", ""},
+                                                   {"--period", "this-month"},
+                                                   {"--period", "2026-02-30..2026-03-01"},
+                                                   {"--period", "2026-03-02..2026-03-01"},
+                                                   {"--period", "2026-3-1..2026-3-31"},
+                                                   {"--period", "1899-12-29..1900-01-01"},
+                                                   {"--period", "2026-03-01"},
+                                                   {"--verbos"},
+                                                   {"extra"},
+                                                   {"--register", "Demo"},
+                                                   {"--register", "Demo", "/d.fdb", "--verbose"},
+                                                   {"--passes", "1", "--register", "D", "/d"},
+                                                   {"--preview", ""},
+                                                   {"--preview", "-", "--passes", "1"},
+                                                   {"--explain", "issue"},
+                                                   {"--explain", "sale:12"},
+                                                   {"--explain", "issue:12x"},
+                                                   {"--explain", "issue:"},
+                                                   {"--explain", "issue:99999999999"},
+                                                   {"--explain", "issue:1", "--preview", "-"},
+                                                   {"--explain", "issue:1", "--period", "current-month"}};
   for (const auto& row : rows) {
     const ParsedOptions parsed = parse(row);
     EXPECT_FALSE(parsed.options) << row[0] << " " << (row.size() > 1 ? row[1] : "");
