@@ -22,6 +22,7 @@ namespace {
 using namespace talvix::tools;
 
 constexpr char kProgram[] = "autoiepcensad-run";
+constexpr int kSummarySize = 1024;
 
 void writeOut(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -101,6 +102,33 @@ int registerDatabase(const Registration& registration, const HostLibrary& librar
   return kExitDone;
 }
 
+// The library's answer: 0 written, 1 refused, -1 failed (the boxes went to standard error).
+int preview(const std::string& file, Host& host, const HostLibrary& library) {
+  char summary[kSummarySize] = {};
+  host.running = true;
+  const int written = library.writePreview(file.c_str(), summary, kSummarySize);
+  host.running = false;
+  host.echo.finish();
+  library.free();
+  if (written != 0) return written > 0 ? kExitRefused : kExitErrorBox;
+  std::puts(summary);
+  std::fflush(stdout);
+  return kExitDone;
+}
+
+// The library's answer: 0 printed, 2 no such line (the reason in message), -1 failed.
+int explain(const ExplainRequest& request, Host& host, const HostLibrary& library) {
+  char message[kSummarySize] = {};
+  host.running = true;
+  const int answer = library.explain(request.kind.c_str(), request.line, message, kSummarySize);
+  host.running = false;
+  library.free();
+  if (answer == 2)
+    std::fprintf(stderr, "%s: --explain %s:%d: %s\n", kProgram, request.kind.c_str(), request.line, message);
+  if (answer == 0) return kExitDone;
+  return answer == 2 ? kExitUsage : kExitErrorBox;
+}
+
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   chooseOffscreenWithoutDisplay();
   provideRuntimeDir();
@@ -120,6 +148,8 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
                            static_cast<unsigned>(period.to.month()), static_cast<unsigned>(period.to.day())))
       status = usageError("--period: the window's date pickers do not take that period");
   }
+  if (status == kExitDone && options.preview) return preview(*options.preview, host, library);
+  if (status == kExitDone && options.explain) return explain(*options.explain, host, library);
   if (status == kExitDone && unpriced.runs()) {
     host.running = true;
     library.makePasizm();
@@ -143,6 +173,9 @@ int main(int argc, char** argv) {
   }
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
+  if ((parsed.options->preview || parsed.options->explain) && unpriced.given())
+    return usageError(
+        "--preview and --explain write their own output; --unpriced and --unpriced-only do not go with them");
   if (parsed.options->registration && unpriced.given())
     return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {

@@ -54,6 +54,8 @@ bool loadHostLibrary(HostLibrary& library, std::string& error) {
          find(handle, "AutoIepCenSadInstallStopSignals", library.installStopSignals, error) &&
          find(handle, "AutoIepCenSadRequestStop", library.requestStop, error) &&
          find(handle, "AutoIepCenSadWriteUnpriced", library.writeUnpriced, error) &&
+         find(handle, "AutoIepCenSadWritePreview", library.writePreview, error) &&
+         find(handle, "AutoIepCenSadExplain", library.explain, error) &&
          find(handle, "AutoIepCenSadRegisterDatabase", library.registerDatabase, error);
 }
 

@@ -18,6 +18,8 @@ struct HostLibrary {
   AutoIepCenSadInstallStopSignalsFn installStopSignals;
   AutoIepCenSadRequestStopFn requestStop;
   AutoIepCenSadWriteUnpricedFn writeUnpriced;
+  AutoIepCenSadWritePreviewFn writePreview;
+  AutoIepCenSadExplainFn explain;
   AutoIepCenSadRegisterDatabaseFn registerDatabase;
 };
 

@@ -1,5 +1,6 @@
 #include "tools/host_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,6 +14,8 @@ namespace talvix::tools {
 const char kHostSynopsis[] =
     "usage: autoiepcensad-run [--passes N] [--database NAME] [--period PERIOD] [--verbose]\n"
     "                         [--unpriced FILE | --unpriced-only FILE]\n"
+    "       autoiepcensad-run --preview FILE [--database NAME] [--period PERIOD]\n"
+    "       autoiepcensad-run --explain KIND:LINE [--database NAME]\n"
     "       autoiepcensad-run --register NAME PATH\n"
     "       autoiepcensad-run --help\n";
 
@@ -34,6 +37,18 @@ const char kHostHelp[] =
     "                    CSV (- for standard output); the last output line counts them by kind\n"
     "  --unpriced-only FILE\n"
     "                    the same report without a run\n"
+    "  --preview FILE    run as the settings would, FIFO as one pass whatever the modes, but keep\n"
+    "                    nothing: no cost, reset, operation-log entry, setting or last-run stamp\n"
+    "                    stays. Writes the lines whose cost would change as CSV (- for standard\n"
+    "                    output), in run order: kind,date,department,goods,name,quantity,line,\n"
+    "                    cost_now,cost_after,value_change (quantity x (cost_after - cost_now));\n"
+    "                    the last output line sums lines and value change by kind and in total\n"
+    "  --explain KIND:LINE\n"
+    "                    print, reading only, why the line LINE (its key) of KIND (transfer, issue,\n"
+    "                    return or balance) has its cost: the line, the rule that prices it under\n"
+    "                    the database's method and the settings (mode 0 taken as 1), the trail\n"
+    "                    behind the price (FIFO layers taken, the moving average's movements, or\n"
+    "                    what a look-up found) and what a run would write against what it holds\n"
     "  --register NAME PATH\n"
     "                    list the database PATH (a file, or host/port:path on a server) as NAME in\n"
     "                    the registry file, replacing an entry of that name, and make it the one\n"
@@ -49,9 +64,9 @@ const char kHostHelp[] =
     "Exit status:\n"
     "  0  the run ended (or stopped by SIGTERM/SIGINT, or after N passes)\n"
     "  1  the database did not open\n"
-    "  2  bad command line, or the library cannot be loaded\n"
-    "  3  the run ended in an error (its text is on standard error), or the report or the registry\n"
-    "     file could not be written (the file is then left as it was)\n"
+    "  2  bad command line, the library cannot be loaded, or --explain names no line\n"
+    "  3  the run ended in an error (its text is on standard error), or the report, the preview or\n"
+    "     the registry file could not be written (the file is then left as it was)\n"
     "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n";
 
 namespace {
@@ -62,6 +77,9 @@ constexpr std::string_view kCurrentMonth = "current-month";
 constexpr std::string_view kPreviousMonth = "previous-month";
 constexpr std::string_view kRangeSeparator = "..";
 constexpr std::string_view kRegister = "--register";
+constexpr std::string_view kPreview = "--preview";
+constexpr std::string_view kExplain = "--explain";
+constexpr std::string_view kExplainedKinds[] = {"transfer", "issue", "return", "balance"};
 // The first day the window's date pickers hold.
 constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
 
@@ -106,6 +124,20 @@ std::optional<int> parsePasses(const char* text) {
   return static_cast<int>(value);
 }
 
+std::optional<ExplainRequest> parseExplain(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string_view kind = text.substr(0, colon);
+  if (std::find(std::begin(kExplainedKinds), std::end(kExplainedKinds), kind) == std::end(kExplainedKinds))
+    return std::nullopt;
+  const std::string line(text.substr(colon + 1));
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(line.c_str(), &end, 10);
+  if (line.empty() || errno != 0 || *end != '\0' || value < INT_MIN || value > INT_MAX) return std::nullopt;
+  return ExplainRequest{std::string(kind), static_cast<int>(value)};
+}
+
 ParsedOptions refuse(const std::string& error) { return {std::nullopt, error}; }
 
 // The embedded engine opens a path from the process's folder; the registry is read from anywhere.
@@ -138,7 +170,7 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
       options.verbose = true;
       continue;
     }
-    if (name != "--passes" && name != "--database" && name != "--period")
+    if (name != "--passes" && name != "--database" && name != "--period" && name != kPreview && name != kExplain)
       return refuse("unknown option '" + std::string(name) + "'");
     if (index + 1 >= argc) return refuse(std::string(name) + " needs a value");
     const char* value = argv[++index];
@@ -146,6 +178,14 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
       const auto passes = parsePasses(value);
       if (!passes) return refuse("--passes takes a whole number from 1, not '" + std::string(value) + "'");
       options.passes = *passes;
+    } else if (name == kExplain) {
+      options.explain = parseExplain(value);
+      if (!options.explain)
+        return refuse("--explain takes KIND:LINE, KIND transfer, issue, return or balance and LINE a line key, not '" +
+                      std::string(value) + "'");
+    } else if (name == kPreview) {
+      if (*value == '\0') return refuse("--preview needs a FILE (- for standard output)");
+      options.preview = value;
     } else if (name == "--database") {
       if (*value == '\0') return refuse("--database needs a name");
       options.database = value;
@@ -156,6 +196,10 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
                       "after the last, none before 1899-12-30), not '" + std::string(value) + "'");
     }
   }
+  if (options.preview && options.passes != 0) return refuse("--preview makes one pass; --passes does not go with it");
+  if (options.explain && (options.preview || options.passes != 0 || options.period))
+    return refuse(
+        "--explain reads one line as the settings price it; --preview, --passes and --period do not go with it");
   return {options, {}};
 }
 

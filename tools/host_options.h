@@ -25,6 +25,12 @@ struct Registration {
   std::string path;  // a relative file path made absolute; host/port:path as given
 };
 
+// --explain KIND:LINE: why one line has its cost, instead of running.
+struct ExplainRequest {
+  std::string kind;  // transfer, issue, return or balance
+  int line = 0;
+};
+
 struct HostOptions {
   int passes = 0;  // 0: no limit
   bool verbose = false;
@@ -32,6 +38,8 @@ struct HostOptions {
   std::string database;  // "": the one LastDBIndex chooses
   std::optional<Period> period;
   std::optional<Registration> registration;
+  std::optional<std::string> preview;  // --preview FILE: the run's changes, nothing kept
+  std::optional<ExplainRequest> explain;
 };
 
 struct ParsedOptions {

@@ -37,6 +37,40 @@ class TN_KlprecInfo {
   virtual double FirstSalePrice() const = 0;
 };
 
+// An inflow a cost drew on or replayed: its kind ("receipt", "transfer in", "return", "goods
+// balance"; outflows "issue", "transfer out"), day, line key, quantity and unit cost.
+struct StockLayer {
+  std::string kind;
+  DateTime day = 0;
+  int isn = 0;
+  double quantity = 0.0;
+  double cost = 0.0;
+};
+
+// What a FIFO cost took, in the order taken: the outflow priced together (the day's whole outflow
+// when given, else the line's quantity), each layer with the units taken from it, and the units
+// no layer covers, which the rule prices at the oldest layer's cost. cost is the price itself, the
+// sum of each layer's cost x taken / outflow in this order.
+struct FifoTrail {
+  struct Taken {
+    StockLayer layer;
+    double units;
+  };
+  double stock = 0.0;
+  double outflow = 0.0;
+  std::vector<Taken> taken;
+  double beyondLayers = 0.0;
+  bool anyLayer = false;  // false: no costed inflow on or before the day, cost 0.0
+  double cost = 0.0;
+};
+
+// One movement of a weighted-average replay and the stock and average after it.
+struct AverageStep {
+  StockLayer movement;
+  double stockAfter = 0.0;
+  double averageAfter = 0.0;
+};
+
 class PricingLibrary {
  public:
   virtual ~PricingLibrary() = default;
@@ -60,6 +94,12 @@ class PricingLibrary {
   // Reads only; tells why a FIFO or average cost came to 0.0. The day of the newest inflow of goods
   // into dept with a quantity above 0 and a cost, on or before date's day; 0 when there is none.
   virtual DateTime LastCostedInflowDay(int goods, int dept, DateTime date) = 0;
+  // Read only, for explaining one line: the trail GetPasizmaksa's price follows with the same
+  // arguments, and the replay GetVidSvPasizmaksa ends with, every movement in replay order. A
+  // library that cannot tell throws std::logic_error.
+  virtual FifoTrail FifoLayersTaken(int goods, int dept, DateTime date, double stock, double quantity,
+                                    double dayQuantity);
+  virtual std::vector<AverageStep> AverageReplay(int goods, int dept, DateTime date);
 
   virtual std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) = 0;
   virtual std::unique_ptr<TVidSvPasizm> newVidSvPasizm() = 0;

@@ -21,6 +21,11 @@ Firebird::ITransaction* Transaction::handle() {
     tpb->insertTag(&status, isc_tpb_concurrency);
     tpb->insertTag(&status, isc_tpb_read);
     tpb->insertTag(&status, isc_tpb_nowait);
+  } else if (kind_ == Kind::HeldSnapshot) {
+    tpb->insertTag(&status, isc_tpb_concurrency);
+    tpb->insertTag(&status, isc_tpb_write);
+    tpb->insertTag(&status, isc_tpb_wait);
+    tpb->insertInt(&status, isc_tpb_lock_timeout, lockTimeoutSeconds_);
   } else {
     tpb->insertTag(&status, isc_tpb_read_committed);
     tpb->insertTag(&status, isc_tpb_rec_version);
@@ -44,14 +49,14 @@ Firebird::ITransaction* Transaction::handle() {
 }
 
 void Transaction::commitRetaining() {
-  if (!handle_) return;
+  if (!handle_ || kind_ == Kind::HeldSnapshot) return;
   fb::Status status;
   handle_->commitRetaining(&status);
   status.check();
 }
 
 void Transaction::commit() {
-  if (!handle_) return;
+  if (!handle_ || kind_ == Kind::HeldSnapshot) return;
   fb::Status status;
   handle_->commit(&status);
   status.check();

@@ -3,8 +3,9 @@
 // committed with record versions, waiting on a lock for at most lockTimeoutSeconds; work is made
 // durable by commitRetaining(), which keeps the transaction (and the statements prepared in it)
 // usable. A read-only snapshot sees the database as it was committed when it started, for as long
-// as it runs. A no-wait one fails at once where the default one would wait for a lock. The
-// destructor rolls back whatever was not committed.
+// as it runs. A no-wait one fails at once where the default one would wait for a lock. A held one
+// is a read-write snapshot whose commits do nothing, so its work sees itself and is all undone by
+// deactivate() or the destructor. The destructor rolls back whatever was not committed.
 #include "data/fb_api.h"
 
 namespace talvix {
@@ -15,7 +16,7 @@ class Transaction {
  public:
   static constexpr int kDefaultLockTimeoutSeconds = 30;
 
-  enum class Kind { ReadCommitted, ReadOnlySnapshot, ReadCommittedNoWait };
+  enum class Kind { ReadCommitted, ReadOnlySnapshot, ReadCommittedNoWait, HeldSnapshot };
 
   explicit Transaction(Connection& connection, Kind kind = Kind::ReadCommitted)
       : connection_(connection), kind_(kind) {}
@@ -36,6 +37,9 @@ class Transaction {
   void forget() noexcept;
 
   void setLockTimeout(int seconds) { lockTimeoutSeconds_ = seconds; }
+  // For the next start: a running transaction keeps its kind until it ends.
+  void setKind(Kind kind) { kind_ = kind; }
+  Kind kind() const { return kind_; }
 
  private:
   Connection& connection_;

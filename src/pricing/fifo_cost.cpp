@@ -7,23 +7,25 @@
 
 namespace talvix::pricing {
 
-double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
-                    std::vector<std::string>& list) {
-  if (layers.empty()) return 0.0;
+FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double quantity, double dayQuantity) {
+  FifoTaking result;
+  if (layers.empty()) return result;
   stock = finitePrice(stock);
   quantity = finitePrice(quantity);
   dayQuantity = finitePrice(dayQuantity);
 
   const double n = dayQuantity > 0 ? dayQuantity : quantity;
+  result.outflow = n;
   if (n <= 0) {
-    list.push_back(describeUse(layers.front(), 0.0));
-    return finitePrice(layers.front().cost);
+    result.taken.push_back(0.0);
+    result.cost = finitePrice(layers.front().cost);
+    return result;
   }
 
   // Units are numbered from the newest (0) to the oldest (m); the outflow takes [m - n, m).
   const double m = std::max(stock, n);
   const double outflowStart = m - n;
-  std::vector<double> taken;
+  std::vector<double>& taken = result.taken;
   double covered = 0.0;
   for (std::size_t walked = 0; walked < layers.size() && covered < m; ++walked) {
     const double units = std::min(layers[walked].quantity, m - covered);
@@ -32,16 +34,28 @@ double fifoUnitCost(std::span<const Movement> layers, double stock, double quant
   }
   // Units no layer covers are older still and cost what the oldest layer cost; then every layer
   // was walked.
-  if (covered < m) taken.back() += std::min(m - covered, n);
+  if (covered < m) {
+    result.beyondLayers = std::min(m - covered, n);
+    taken.back() += result.beyondLayers;
+  }
 
   double price = 0.0;
   for (std::size_t i = 0; i < taken.size(); ++i) {
     if (taken[i] <= 0) continue;
     // Weighting by the share of n keeps the sum within the layers' costs.
     price += layers[i].cost * (taken[i] / n);
-    list.push_back(describeUse(layers[i], taken[i]));
   }
-  return finitePrice(price);
+  result.cost = finitePrice(price);
+  return result;
+}
+
+double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
+                    std::vector<std::string>& list) {
+  const FifoTaking taking = fifoTaking(layers, stock, quantity, dayQuantity);
+  if (taking.outflow <= 0 && !taking.taken.empty()) list.push_back(describeUse(layers.front(), 0.0));
+  for (std::size_t i = 0; i < taking.taken.size(); ++i)
+    if (taking.taken[i] > 0) list.push_back(describeUse(layers[i], taking.taken[i]));
+  return taking.cost;
 }
 
 }  // namespace talvix::pricing

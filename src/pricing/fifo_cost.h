@@ -17,4 +17,15 @@ namespace talvix::pricing {
 double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
                     std::vector<std::string>& list);
 
+// The same walk, told: the units taken from each layer walked (by index into layers, 0.0 for a
+// layer walked but not drawn on), the outflow they are shares of, and the units beyond every layer,
+// which are added to the last one walked. cost is fifoUnitCost's answer.
+struct FifoTaking {
+  double outflow = 0.0;
+  std::vector<double> taken;
+  double beyondLayers = 0.0;
+  double cost = 0.0;
+};
+FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double quantity, double dayQuantity);
+
 }  // namespace talvix::pricing

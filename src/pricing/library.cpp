@@ -9,6 +9,7 @@
 #include "pricing/stock_movements.h"
 #include "pricing/weighted_average.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,27 @@ struct Core {
   const bool cached;
   int observer = 0;
 };
+
+// Indexed by MovementKind.
+constexpr const char* kMovementKindNames[] = {"return",        "transfer in", "receipt",
+                                              "goods balance", "issue",       "transfer out"};
+
+StockLayer told(const Movement& m) {
+  return {kMovementKindNames[static_cast<int>(m.kind)], m.day, m.isn, m.quantity, m.cost};
+}
+
+FifoTrail fifoTrail(std::span<const Movement> layers, double stock, double quantity, double dayQuantity) {
+  const FifoTaking taking = fifoTaking(layers, stock, quantity, dayQuantity);
+  FifoTrail trail{.stock = finitePrice(stock),
+                  .outflow = taking.outflow,
+                  .taken = {},
+                  .beyondLayers = taking.beyondLayers,
+                  .anyLayer = !layers.empty(),
+                  .cost = taking.cost};
+  for (std::size_t i = 0; i < taking.taken.size(); ++i)
+    if (taking.taken[i] > 0) trail.taken.push_back({told(layers[i]), taking.taken[i]});
+  return trail;
+}
 
 class KlprecInfo : public TN_KlprecInfo {
  public:
@@ -114,6 +136,25 @@ class StockPricingLibrary : public PricingLibrary {
                        std::vector<std::string>& list) override {
     if (core_->cached) return fifoUnitCost(core_->cache.layers(goods, dept, date), stock, quantity, dayQuantity, list);
     return fifoUnitCost(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity, list);
+  }
+
+  FifoTrail FifoLayersTaken(int goods, int dept, DateTime date, double stock, double quantity,
+                            double dayQuantity) override {
+    if (core_->cached) return fifoTrail(core_->cache.layers(goods, dept, date), stock, quantity, dayQuantity);
+    return fifoTrail(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity);
+  }
+
+  std::vector<AverageStep> AverageReplay(int goods, int dept, DateTime date) override {
+    std::vector<Movement> movements = core_->movements.averageMovements(goods, dept, date);
+    std::sort(movements.begin(), movements.end(), replayOrder);
+    MovingAverage replay;
+    std::vector<AverageStep> steps;
+    steps.reserve(movements.size());
+    for (const Movement& m : movements) {
+      replay.add(m);
+      steps.push_back({told(m), replay.stock(), replay.cost()});
+    }
+    return steps;
   }
 
   double GetPedIepCena(int goods, int dept, int mode, DateTime date) override {

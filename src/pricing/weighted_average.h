@@ -17,6 +17,7 @@ class MovingAverage {
  public:
   void add(const Movement& m);
   double cost() const;
+  double stock() const { return stock_; }
 
  private:
   double stock_ = 0.0;

@@ -1,6 +1,7 @@
 #include "report/unpriced_csv.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,27 +15,8 @@ constexpr const char* kSummaryStart = "Still without cost:";
 constexpr const char* kNoKind = " no kind is priced";
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kPartSuffix = ".part";
-
-// Quoted when it holds a separator, a quote or a line break; quotes doubled.
-std::string field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// The shortest text that reads back as the same number: 1, 0.5, 2.333.
-std::string number(double value) {
-  char buffer[32];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
-  }
-  return buffer;
-}
+constexpr double kSmallestPlain = 1e-4;
+constexpr double kLargestPlain = 1e15;
 
 // Indexed by DocumentKind.
 struct KindNames {
@@ -44,9 +26,32 @@ struct KindNames {
 constexpr KindNames kKindNames[] = {
     {"transfer", "transfers"}, {"issue", "issues"}, {"return", "returns"}, {"goods balance", "goods balances"}};
 
-std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
-
 }  // namespace
+
+std::string csvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// The shortest text that reads back as the same number: 1, 0.5, 2.333, 110 (not 1.1e+02; only a
+// number too large or too small for plain digits takes an exponent).
+std::string csvNumber(double value) {
+  char buffer[400];
+  const double size = std::fabs(value);
+  const bool plain = size == 0.0 || (size >= kSmallestPlain && size < kLargestPlain);
+  for (int precision = plain ? 0 : 1; precision <= 17; ++precision) {
+    std::snprintf(buffer, sizeof buffer, plain ? "%.*f" : "%.*g", precision, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
+
+std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
 
 std::string kindName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].one; }
 
@@ -75,9 +80,9 @@ std::string reportDate(DateTime date) {
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   std::string csv = kHeader;
   for (const UnpricedLine& l : lines) {
-    csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," +
-           std::to_string(l.goods) + "," + field(l.goodsName) + "," + number(l.quantity) + "," +
-           std::to_string(l.isn) + "," + ruleName(l.rule) + "," + field(l.reason) + "\n";
+    csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," + std::to_string(l.goods) +
+           "," + csvField(l.goodsName) + "," + csvNumber(l.quantity) + "," + std::to_string(l.isn) + "," +
+           ruleName(l.rule) + "," + csvField(l.reason) + "\n";
   }
   return csv;
 }

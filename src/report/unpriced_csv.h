@@ -10,6 +10,11 @@
 namespace talvix {
 
 std::string kindName(DocumentKind kind);
+std::string pluralName(DocumentKind kind);
+// A CSV field, quoted when it holds a separator, a quote or a line break (quotes doubled).
+std::string csvField(const std::string& text);
+// The shortest text that reads back as the same number: 1, 0.5, 2.333, 110.
+std::string csvNumber(double value);
 std::string ruleName(PriceRule rule);
 // "12.03.2026".
 std::string reportDate(DateTime date);

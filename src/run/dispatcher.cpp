@@ -87,25 +87,32 @@ void fifoLoop(RunContext& ctx) {
 }
 
 void dispatch(RunContext& ctx) {
-  const RunSettings& s = ctx.settings;
-  if (!ctx.data().SkipPeriodLockCheck && ctx.pricing.VaiBloketsPeriods(s.firstDay(), s.lastDay())) {
-    ctx.host->showMessage(kBlockedPeriod);
-    return;
-  }
+  if (refuseBlockedPeriod(ctx)) return;
   ctx.host->SaveSettings();
   if (fifoCosting(ctx)) {
     fifoLoop(ctx);
     return;
   }
-  if (s.lastDay() - s.firstDay() > kMaxAverageDays) {
-    ctx.host->showMessage(kPeriodTooLong);
-    return;
-  }
+  if (refuseLongAveragePeriod(ctx)) return;
   const PricingTurn turn(ctx);
   WeightedAverageRun(ctx);
 }
 
 }  // namespace
+
+bool refuseBlockedPeriod(RunContext& ctx) {
+  const RunSettings& s = ctx.settings;
+  if (ctx.data().SkipPeriodLockCheck || !ctx.pricing.VaiBloketsPeriods(s.firstDay(), s.lastDay())) return false;
+  ctx.host->showMessage(kBlockedPeriod);
+  return true;
+}
+
+bool refuseLongAveragePeriod(RunContext& ctx) {
+  const RunSettings& s = ctx.settings;
+  if (s.lastDay() - s.firstDay() <= kMaxAverageDays) return false;
+  ctx.host->showMessage(kPeriodTooLong);
+  return true;
+}
 
 bool fifoCosting(RunContext& ctx) {
   Query method(ctx.db());

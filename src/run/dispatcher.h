@@ -12,6 +12,12 @@ namespace talvix {
 // continuous FIFO run returns only when a stop is requested during it (one from before is dropped).
 void btPieskirsClick(RunContext& ctx);
 
+// The checks a run makes before it prices: true, with the message shown through ctx.host, when the
+// period has blocked days (unless the database skips the check), or when a weighted-average period
+// is over 100 days.
+bool refuseBlockedPeriod(RunContext& ctx);
+bool refuseLongAveragePeriod(RunContext& ctx);
+
 // Whether the database values stock by FIFO (N_ISI.ISIFIFO 1), else by weighted average.
 bool fifoCosting(RunContext& ctx);
 

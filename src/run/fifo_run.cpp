@@ -1,6 +1,7 @@
 #include "run/fifo_run.h"
 
 #include "fifo/balances_fifo.h"
+#include "fifo/day_quantities.h"
 #include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
 #include "fifo/transfers_fifo.h"
@@ -18,27 +19,11 @@ constexpr const char* kStartLine = "Sāku FIFO ...";
 constexpr const char* kLoadingLine = "Sagatavoju dienas daudzumus ...";
 constexpr const char* kEndLine = "FIFO piešķiršana pabeigta ";
 
-constexpr const char* kOutflowSql1 =
-    "SELECT O_PARPRC.ISPRECE, O_PARPAV.ISNODALANO ISNODALA, O_PARPAV.DATUMS, SUM(O_PARPRC.DAUDZUMS) DAUDZUMS, "
-    "1 FLAG FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND "
-    "O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ";
-constexpr const char* kOutflowSql2 =
-    " GROUP BY ISPRECE, ISNODALANO, DATUMS UNION SELECT O_PRCOUT.ISPRECE, O_PAVOUT.ISNODALA, O_PAVOUT.DATUMS, "
-    "SUM(O_PRCOUT.DAUDZUMS) DAUDZUMS, 2 FLAG FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE "
-    "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND "
-    "O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ";
-constexpr const char* kOutflowSql3 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER BY 1,2,3 ";
-constexpr const char* kBalanceSql1 =
-    "SELECT O_PRATL_PRC.ISPRECE, O_PRATL_PAV.ISNODALA, O_PRATL_PAV.DATUMS, SUM(O_PRATL_PRC.DAUDZUMS) DAUDZUMS, "
-    "3 FLAG FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-    "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ";
-constexpr const char* kBalanceSql2 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER BY 1,2,3 ";
-
 // A pass with a kind in "all anew" must see its own resets, so it reads committed data throughout;
 // it is a single pass the user starts, not the loop that runs beside other programs.
 void startPassSnapshot(RunContext& ctx) {
   ctx.state.endPassSnapshot();
-  if (ctx.settings.anyAllAnew()) return;
+  if (ctx.settings.anyAllAnew() || ctx.preview) return;  // a preview's transaction is its snapshot
   ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
   ctx.state.passSnapshot->handle();
 }
@@ -48,15 +33,6 @@ constexpr void (*kFifoStepOfKind[])(RunContext&) = {AssignTransfersFifo, AssignI
                                                     AssignBalancesFifo};
 
 }  // namespace
-
-void LoadDayQuantities(RunContext& ctx) {
-  const std::string& filter = ctx.state.ServicesFilter;
-  const DateTime first = ctx.settings.firstDay(), last = ctx.settings.lastDay();
-  ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), kOutflowSql1 + filter + kOutflowSql2 + filter + kOutflowSql3,
-                                           first, last, ctx.documents());
-  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last,
-                                                ctx.documents());
-}
 
 void FifoRun(RunContext& ctx) {
   ctx.state.ServicesFilter = ctx.settings.skipServices ? kServicesFilterText : "";
@@ -76,7 +52,7 @@ void FifoRun(RunContext& ctx) {
   for (const DocumentKind kind : kKindsInRunOrder)
     if (ctx.settings.mode(kind) != kSkip) kFifoStepOfKind[static_cast<int>(kind)](ctx);
 
-  stampLastRun(ctx.registry, kSettingsKey);
+  if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);
   ctx.log.AddProcessLine(timer->FillLineStundas(), false);
 }

@@ -80,7 +80,7 @@ void WeightedAverageRun(RunContext& ctx) {
   if (s.returns != kSkip) AssignReturns(ctx);
   ctx.commitIfActive();
 
-  stampLastRun(ctx.registry, kStampKey);
+  if (!ctx.preview) stampLastRun(ctx.registry, kStampKey);
   ctx.log.AddProcessLine(kDone + timer->FillLineStundas(), false);
 }
 

@@ -1,8 +1,9 @@
 #include "shell/auto_iep_cen_sad.h"
 
 #include "pricing/library.h"
+#include "report/line_explain.h"
 #include "run/dispatcher.h"
-#include "step/stop_request.h"
+#include "run/preview_run.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
 #include "shell/log_text.h"
@@ -14,6 +15,7 @@
 #include "shell/save_dialog.h"
 #include "shell/settings_store.h"
 #include "shell/unpriced_dialog.h"
+#include "step/stop_request.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +49,7 @@ constexpr int kNarrowestStretch = QFont::ExtraCondensed;
 constexpr int kStretchStep = 2;
 
 constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
+constexpr char kPreviewStopped[] = "the preview was stopped; nothing was written";
 constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
 constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
 constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
@@ -344,6 +347,24 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
   return listUnpricedLines(context, fifoCosting(context));
+}
+
+std::optional<std::vector<CostChange>> TAutoIepCenSad::previewChanges() {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  const Running running(running_, stopSignals_);
+  try {
+    return previewRun(context);
+  } catch (const RunStopped&) {
+    throw std::runtime_error(kPreviewStopped);
+  }
+}
+
+std::string TAutoIepCenSad::explainLine(DocumentKind kind, int isn) {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  if (context.settings.mode(kind) == kSkip) context.settings.mode(kind) = kOnlyWithoutCost;
+  return talvix::explainLine(context, fifoCosting(context), kind, isn);
 }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }

@@ -14,17 +14,19 @@
 // it, the progress list's context menu copies or saves the log and shows the lines without cost.
 #include "registry/registry_store.h"
 #include "report/unpriced_report.h"
+#include "shell/export.h"
+#include "shell/painting_sleeper.h"
+#include "step/cost_change.h"
 #include "step/progress_log.h"
 #include "step/run_context.h"
 #include "step/run_settings.h"
-#include "shell/export.h"
-#include "shell/painting_sleeper.h"
 
 #include <QDate>
 #include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,14 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
   // database is not open or a read fails.
   std::vector<talvix::UnpricedLine> unpricedLines();
+  // What the assign button would change, run on a snapshot that is then rolled back (preview_run.h);
+  // nullopt when a check refused the run (its message shown). Throws when the database is not open,
+  // the run fails or is stopped (std::runtime_error); nothing is written either way.
+  std::optional<std::vector<talvix::CostChange>> previewChanges();
+  // Why the line of that kind and key has, or would get, its cost (line_explain.h), under the
+  // window's settings with the kind's mode 0 taken as 1. Reads only. Throws UnknownLine when no line
+  // has the key, else as unpricedLines.
+  std::string explainLine(talvix::DocumentKind kind, int isn);
   // Those lines in the dialog that shows them, not yet shown; the caller owns it and ends it before
   // the window (its parent). Throws as unpricedLines.
   std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();

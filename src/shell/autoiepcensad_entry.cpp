@@ -1,5 +1,7 @@
 #include "shell/autoiepcensad_entry.h"
 
+#include "report/line_explain.h"
+#include "report/preview_csv.h"
 #include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
@@ -12,7 +14,9 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <string>
+#include <utility>
 
 using namespace talvix::shell;
 
@@ -83,6 +87,46 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
     talvix::writeReportFile(path, talvix::unpricedCsv(lines));
     copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
     return 0;
+  } catch (const std::exception& error) {
+    showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
+
+int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) {
+  if (!AutoIepCenSad || !path) return -1;
+  try {
+    const auto changes = AutoIepCenSad->previewChanges();
+    if (!changes) return 1;
+    talvix::writeReportFile(path, talvix::previewCsv(*changes));
+    copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
+             summarySize);
+    return 0;
+  } catch (const std::exception& error) {
+    showErrorBox(AutoIepCenSad, error.what());
+    return -1;
+  }
+}
+
+int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSize) {
+  static const std::pair<const char*, talvix::DocumentKind> kinds[] = {{"transfer", talvix::DocumentKind::Transfer},
+                                                                       {"issue", talvix::DocumentKind::Issue},
+                                                                       {"return", talvix::DocumentKind::Return},
+                                                                       {"balance", talvix::DocumentKind::Balance}};
+  const auto* known = std::find_if(std::begin(kinds), std::end(kinds),
+                                   [kind](const auto& each) { return kind && std::strcmp(kind, each.first) == 0; });
+  if (known == std::end(kinds)) {
+    copyText("unknown kind '" + std::string(kind ? kind : "") + "': transfer, issue, return or balance", message,
+             messageSize);
+    return 2;
+  }
+  if (!AutoIepCenSad) return -1;
+  try {
+    talvix::writeReportFile("-", AutoIepCenSad->explainLine(known->second, isn));
+    return 0;
+  } catch (const talvix::UnknownLine& unknown) {
+    copyText(unknown.what(), message, messageSize);
+    return 2;
   } catch (const std::exception& error) {
     showErrorBox(AutoIepCenSad, error.what());
     return -1;

@@ -40,6 +40,20 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
 // summarySize - 1 bytes). Reads only. 0 when written; -1 when not (the error went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize);
 
+// Runs what the assign button would run under the window's settings without keeping anything (no
+// cost, operation-log entry, setting or stamp lasts) and writes the lines whose cost would change as
+// CSV to path ("-": standard output), copying the closing sums into summary. 0 when written; 1 when
+// a check refused the run (its message went to the box handler, nothing written); -1 when not (the
+// error went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize);
+
+// Prints on standard output why the line of kind ("transfer", "issue", "return" or "balance") with
+// key isn has, or would get, its cost under the window's settings (a kind in mode 0 taken as in 1):
+// the line, its rule, the trail behind the price, what a run would write and what it holds. Reads
+// only. 0 when printed; 2 when the kind is not one of those or no line has the key (the reason in
+// message); -1 when it failed (the error went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSize);
+
 // Lists path under name in the registry file's Bazes key and makes it the one LastDBIndex chooses,
 // keeping every other value (the file is made, 0600, when missing). Needs no window. 0 with the
 // file's path in message; -1 with the reason there, the file left as it was.
@@ -69,6 +83,8 @@ typedef void (*AutoIepCenSadFreeFn)(void);
 typedef void (*AutoIepCenSadInstallStopSignalsFn)(void);
 typedef void (*AutoIepCenSadRequestStopFn)(void);
 typedef int (*AutoIepCenSadWriteUnpricedFn)(const char*, char*, int);
+typedef int (*AutoIepCenSadExplainFn)(const char*, int, char*, int);
+typedef int (*AutoIepCenSadWritePreviewFn)(const char*, char*, int);
 typedef int (*AutoIepCenSadRegisterDatabaseFn)(const char*, const char*, char*, int);
 typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
 typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);

@@ -1,6 +1,6 @@
 #pragma once
 // The one operation-log entry every assignment step writes before its select: the step's
-// label, today, its key text with the mode digit ("PARV=1") and the period.
+// label, today, its key text with the mode digit ("PARV=1") and the period. None in a preview.
 #include "step/run_context.h"
 
 #include <string>

@@ -58,6 +58,9 @@ struct RunContext {
   DispatcherHost* host = nullptr;  // the dispatcher needs it; the steps do not
   // What a continuous run watches for others' writes while it rests; null: the monitoring tables.
   RecordOperations* recordOperations = nullptr;
+  // A preview: the steps run on a held snapshot (nothing they write lasts), and write neither the
+  // operation log nor the registry.
+  bool preview = false;
 
   MainFormDati& data() { return pricing.mainFormDati(); }
   Connection& db() { return pricing.mainFormDati().PRECES_DB; }

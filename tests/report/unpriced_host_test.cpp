@@ -5,6 +5,7 @@
 #include "support/csv_records.h"
 #include "support/host_registry.h"
 #include "support/host_run.h"
+#include "support/table_dump.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
@@ -24,39 +25,6 @@ namespace {
 
 DateTime feb(int d) { return makeDate(2026, 2, d); }
 DateTime mar(int d) { return makeDate(2026, 3, d); }
-
-constexpr const char* kTables[] = {"N_KLPREC", "N_ISI",    "O_PARPAV",    "O_PARPRC",    "O_PAVOUT",
-                                   "O_PRCOUT", "O_ATGPAV", "O_ATGPRC",    "O_PRATL_PAV", "O_PRATL_PRC",
-                                   "O_PAVADZ", "O_PRECE",  "S_OPERACIJAS"};
-
-std::vector<std::string> columnsOf(TestDatabase& db, const std::string& table) {
-  Query q(db.connection());
-  q.setSql("SELECT TRIM(RDB$FIELD_NAME) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = '" + table +
-           "' ORDER BY RDB$FIELD_POSITION");
-  q.open();
-  std::vector<std::string> names;
-  for (q.first(); !q.eof(); q.next()) names.push_back(q.asString(0));
-  return names;
-}
-
-// Every row of every table the tool reads or writes, as text.
-std::string dump(TestDatabase& db) {
-  std::string text;
-  for (const char* table : kTables) {
-    const std::vector<std::string> columns = columnsOf(db, table);
-    EXPECT_FALSE(columns.empty()) << table;
-    Query q(db.connection());
-    q.setSql(std::string("SELECT * FROM ") + table + " ORDER BY 1");
-    q.open();
-    text += std::string(table) + "\n";
-    for (q.first(); !q.eof(); q.next()) {
-      for (const std::string& column : columns)
-        text += (q.isNull(column) ? "NULL" : q.asString(column)) + "|";
-      text += "\n";
-    }
-  }
-  return text;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path);
@@ -216,14 +184,14 @@ class UnpricedHostTest : public ::testing::TestWithParam<HostRow> {
 };
 
 TEST_P(UnpricedHostTest, ReportOnlyListsEachLineOnceWithItsReasonAndChangesNothing) {
-  const std::string before = dump(db);
+  const std::string before = dumpEveryTable(db.connection());
   const std::string file = db.dir().file("unpriced.csv");
   const Output result = run({"--unpriced-only", file});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   expectListed(records(readFile(file)));
   ASSERT_FALSE(result.out.empty());
   EXPECT_EQ(result.out.back(), GetParam().summary);
-  EXPECT_EQ(dump(db), before) << "the report wrote to the database";
+  EXPECT_EQ(dumpEveryTable(db.connection()), before) << "the report wrote to the database";
 }
 
 // The run prices what it can, and the report then lists what is left, as the count says: the

@@ -29,6 +29,17 @@ TEST(HostOptionsTest, TakesEveryOption) {
   EXPECT_EQ(parsed.options->period->to, 2026y / February / 28d);
 }
 
+TEST(HostOptionsTest, TakesPreviewAndExplain) {
+  const ParsedOptions preview = parse({"--preview", "-", "--period", "previous-month", "--database", "Veikals"});
+  ASSERT_TRUE(preview.options) << preview.error;
+  EXPECT_EQ(preview.options->preview, "-");
+  const ParsedOptions explain = parse({"--explain", "balance:-17", "--database", "Veikals"});
+  ASSERT_TRUE(explain.options) << explain.error;
+  ASSERT_TRUE(explain.options->explain);
+  EXPECT_EQ(explain.options->explain->kind, "balance");
+  EXPECT_EQ(explain.options->explain->line, -17);
+}
+
 TEST(HostOptionsTest, RegisterMakesAFilePathAbsoluteAndLeavesAServerOneAsItIs) {
   const std::pair<const char*, std::string> rows[] = {
       {"demo.fdb", (std::filesystem::current_path() / "demo.fdb").string()},
@@ -62,13 +73,31 @@ TEST(HostOptionsTest, NamedPeriodsAreWholeCalendarMonths) {
 }
 
 TEST(HostOptionsTest, RefusesWhatItCannotRunWithAReason) {
-  const std::vector<std::vector<const char*>> rows{
-      {"--passes", "0"},           {"--passes", "2x"},         {"--passes", "99999999999"},
-      {"--passes"},                {"--database", ""},         {"--period", "this-month"},
-      {"--period", "2026-02-30..2026-03-01"}, {"--period", "2026-03-02..2026-03-01"},
-      {"--period", "2026-3-1..2026-3-31"},    {"--period", "1899-12-29..1900-01-01"},
-      {"--period", "2026-03-01"},  {"--verbos"},               {"extra"},
-      {"--register", "Demo"},      {"--register", "Demo", "/d.fdb", "--verbose"}, {"--passes", "1", "--register", "D", "/d"}};
+  const std::vector<std::vector<const char*>> rows{{"--passes", "0"},
+                                                   {"--passes", "2x"},
+                                                   {"--passes", "99999999999"},
+                                                   {"--passes"},
+                                                   {"--database", ""},
+                                                   {"--period", "this-month"},
+                                                   {"--period", "2026-02-30..2026-03-01"},
+                                                   {"--period", "2026-03-02..2026-03-01"},
+                                                   {"--period", "2026-3-1..2026-3-31"},
+                                                   {"--period", "1899-12-29..1900-01-01"},
+                                                   {"--period", "2026-03-01"},
+                                                   {"--verbos"},
+                                                   {"extra"},
+                                                   {"--register", "Demo"},
+                                                   {"--register", "Demo", "/d.fdb", "--verbose"},
+                                                   {"--passes", "1", "--register", "D", "/d"},
+                                                   {"--preview", ""},
+                                                   {"--preview", "-", "--passes", "1"},
+                                                   {"--explain", "issue"},
+                                                   {"--explain", "sale:12"},
+                                                   {"--explain", "issue:12x"},
+                                                   {"--explain", "issue:"},
+                                                   {"--explain", "issue:99999999999"},
+                                                   {"--explain", "issue:1", "--preview", "-"},
+                                                   {"--explain", "issue:1", "--period", "current-month"}};
   for (const auto& row : rows) {
     const ParsedOptions parsed = parse(row);
     EXPECT_FALSE(parsed.options) << row[0] << " " << (row.size() > 1 ? row[1] : "");

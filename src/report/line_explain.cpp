@@ -1,0 +1,282 @@
+#include "report/line_explain.h"
+
+#include "average/average_rules.h"
+#include "data/query.h"
+#include "fifo/day_quantities.h"
+#include "fifo/fifo_rules.h"
+#include "fifo/returns.h"
+#include "ledger/stock_quantity.h"
+#include "pricing/finite_price.h"
+#include "report/unpriced_csv.h"
+#include "step/document_line.h"
+#include "step/price_lookups.h"
+
+#include <memory>
+
+namespace talvix {
+namespace {
+
+// One line by its key, with the columns DocumentLineFields reads, its cost and its goods.
+constexpr const char* kTransferSql =
+    "SELECT L.ISN, H.DATUMS, H.ISNODALANO ISNODALA, L.ISPRECE, L.DAUDZUMS, L.NODOKLIS, L.ISSERTIF, L.CENA COST, "
+    "N.NOSAUKUMS, N.PAKALPOJ FROM O_PARPRC L JOIN O_PARPAV H ON H.ISN = L.ISPARVPAV JOIN N_KLPREC N ON "
+    "N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
+constexpr const char* kIssueSql =
+    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.NODOKLIS, L.ISSERTIF, H.ISKLIENT, L.CENA, "
+    "L.PIECENOJ, L.IEP_CENA COST, N.NOSAUKUMS, N.PAKALPOJ FROM O_PRCOUT L JOIN O_PAVOUT H ON H.ISN = L.ISPAVOUT "
+    "JOIN N_KLPREC N ON N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
+constexpr const char* kReturnSql =
+    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.ISSERTIF, H.ISKLIENT, L.CENA, L.PIECENOJ, "
+    "H.FROM_WHAT, L.IEP_CENA COST, N.NOSAUKUMS, N.PAKALPOJ FROM O_ATGPRC L JOIN O_ATGPAV H ON H.ISN = L.ISATGPAV "
+    "JOIN N_KLPREC N ON N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
+constexpr const char* kBalanceSql =
+    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.ISSERTIF, L.IEP_CENA COST, N.NOSAUKUMS, "
+    "N.PAKALPOJ FROM O_PRATL_PRC L JOIN O_PRATL_PAV H ON H.ISN = L.ISPRATLPAV JOIN N_KLPREC N ON "
+    "N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
+// Indexed by DocumentKind; the sale price column as the steps read it.
+constexpr const char* kLineSqlOfKind[] = {kTransferSql, kIssueSql, kReturnSql, kBalanceSql};
+constexpr const char* kSalePriceOfKind[] = {nullptr, "CENA", "CENA", nullptr};
+
+constexpr const char* kIssueDateSql =
+    "SELECT H.DATUMS FROM O_PRCOUT L JOIN O_PAVOUT H ON H.ISN = L.ISPAVOUT WHERE L.ISN = :ISN";
+constexpr const char* kNotAService = "F";
+constexpr std::size_t kMostMovements = 50;
+// The outflows among the pricing library's movement kinds.
+constexpr const char* kIssueKind = "issue";
+constexpr const char* kTransferOutKind = "transfer out";
+
+// The FIFO kinds' day-quantity table and stock source, as their steps price; indexed by DocumentKind.
+struct FifoSource {
+  DayQuantityTable WindowState::*dayQuantities;
+  bool stockFromLedger;
+};
+constexpr FifoSource kFifoSourceOfKind[] = {{&WindowState::sqlDienDaudzums, true},
+                                            {&WindowState::sqlDienDaudzums, true},
+                                            {nullptr, false},
+                                            {&WindowState::sqlDienDaudzAtlikumi, false}};
+
+struct Line {
+  DocumentLine line;
+  bool costNull;
+  double cost;
+  std::string name;
+  bool service;
+};
+
+// The line's figures and the text that tells them.
+struct Priced {
+  PriceRule rule;
+  double price;
+  std::string trail;
+};
+
+std::string n(double value) { return csvNumber(value); }
+
+bool isInflow(const StockLayer& movement) { return movement.kind != kIssueKind && movement.kind != kTransferOutKind; }
+
+class Explainer {
+ public:
+  Explainer(RunContext& ctx, bool fifo, DocumentKind kind) : ctx_(ctx), fifo_(fifo), kind_(kind), lookup_(ctx.db()) {}
+
+  Line read(int isn) {
+    Query q(ctx_.db());
+    q.setSql(kLineSqlOfKind[static_cast<int>(kind_)]);
+    q.setInteger("ISN", isn);
+    q.open();
+    if (q.eof()) throw UnknownLine("no " + kindName(kind_) + " line has the key " + std::to_string(isn));
+    const DocumentLineFields fields(q, kSalePriceOfKind[static_cast<int>(kind_)]);
+    const int service = q.fieldIndex("PAKALPOJ");
+    return {fields.read(q), q.isNull("COST"), q.asDouble("COST"), q.asString("NOSAUKUMS"),
+            !q.isNull(service) && q.asString(service) != kNotAService};
+  }
+
+  Priced price(const Line& row) {
+    const RunSettings& s = ctx_.settings;
+    const DocumentLine& l = row.line;
+    if (row.service && s.skipServices && (fifo_ || averageStepFiltersServices(kind_, s)))
+      return {PriceRule::NotProcessed, row.cost, "  A service: the services option leaves it out.\n"};
+    if (kind_ == DocumentKind::Return) return returnLine(l);
+    if (!fifo_) {
+      if (averageRule(s) == PriceRule::LastPurchasePrice) return lastPurchase(l);
+      return average(l);
+    }
+    switch (kFifoRuleOfKind[static_cast<int>(kind_)](s, l.serial, l.quantity)) {
+      case PriceRule::Serial: return serial(l);
+      case PriceRule::FirstSalePrice: {
+        const double price = finitePrice(firstSalePriceWithoutTax(ctx_, l.goods, l.tax));
+        return {PriceRule::FirstSalePrice, price,
+                "  The goods' first sale price without its tax (" + n(l.tax) + "): " + n(price) + ".\n"};
+      }
+      case PriceRule::LastPurchasePrice: return lastPurchase(l);
+      case PriceRule::ClientSale: return clientSale(l);
+      default: return fifoLine(l);
+    }
+  }
+
+ private:
+  Priced serial(const DocumentLine& l) {
+    const SerialReceipt receipt = findSerialReceipt(lookup_, l.goods, l.serial);
+    const double price = finitePrice(receipt.price);
+    const std::string record = "serial record " + std::to_string(l.serial);
+    return {PriceRule::Serial, price,
+            receipt.found ? "  The receipt line carrying " + record + ": price " + n(price) + ".\n"
+                          : "  No receipt line carries " + record + ".\n"};
+  }
+
+  Priced lastPurchase(const DocumentLine& l) {
+    const double price = finitePrice(ctx_.pricing.GetPedIepCena(l.goods, l.dept, 0, l.date));
+    return {PriceRule::LastPurchasePrice, price,
+            price == 0.0 ? "  No receipt with a price on or before " + reportDate(l.date) + " in any department.\n"
+                         : "  The latest receipt price on or before " + reportDate(l.date) +
+                               " in any department: " + n(price) + ".\n"};
+  }
+
+  Priced clientSale(const DocumentLine& l) {
+    const double wanted = salePrice(l.price, l.markup);
+    const std::string sold = "client " + std::to_string(l.client) + " at the sale price " + n(wanted);
+    const ClientSale sale = findClientSale(lookup_, l.goods, l.client, l.date, wanted, l.isn);
+    if (sale.found) {
+      const double cost = finitePrice(sale.cost);
+      return {PriceRule::ClientSale, cost,
+              "  The earliest sale to " + sold + ": issue line " + std::to_string(sale.line) + " of " +
+                  reportDate(issueDate(sale.line)) + ", cost " + n(cost) + ".\n"};
+    }
+    const double cost = finitePrice(latestBalanceCost(lookup_, l.goods, l.date));
+    return {PriceRule::ClientSale, cost,
+            "  No earlier sale to " + sold + "; " +
+                (cost == 0.0 ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
+                             : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(cost) + ".\n")};
+  }
+
+  Priced returnLine(const DocumentLine& l) {
+    if (!returnPricedHere(l))
+      return {PriceRule::NotProcessed, 0.0,
+              "  A return of origin " + std::to_string(l.origin) + " is never priced here.\n"};
+    const ReturnCost cost = FindReturnCost(ctx_, lookup_, l);
+    const double price = finitePrice(cost.price);
+    std::string trail = "  Client " + std::to_string(l.client) + (cost.clientHasSales ? " bought" : " never bought") +
+                        " the goods on or before " + reportDate(l.date) + ".\n";
+    if (cost.rule == PriceRule::BalanceStage)
+      trail += "  No receipt or sale answered: the latest goods-balance cost, else the latest receipt price, before " +
+               reportDate(l.date) + ": " + n(price) + ".\n";
+    else
+      trail += "  The " + ruleName(cost.rule) + " answered " + n(price) + ".\n";
+    return {cost.rule, price, trail};
+  }
+
+  Priced fifoLine(const DocumentLine& l) {
+    const FifoSource& source = kFifoSourceOfKind[static_cast<int>(kind_)];
+    const double day = DayQuantity(ctx_.state.*source.dayQuantities, l.goods, l.dept, l.date);
+    const double stock = source.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date) : 0.0;
+    const FifoTrail trail = ctx_.pricing.FifoLayersTaken(l.goods, l.dept, l.date, stock, l.quantity, day);
+    const std::string where = "department " + std::to_string(l.dept);
+    if (!trail.anyLayer)
+      return {PriceRule::Fifo, 0.0,
+              "  No inflow with a quantity and a cost on or before " + reportDate(l.date) + " in " + where + ".\n"};
+    std::string text = "  Stock before the day's outflows: " + n(trail.stock) + "\n";
+    text += "  Outflow priced together: " + n(trail.outflow) +
+            (day > 0 ? " (the day's whole outflow of the goods from " + where + "; this line " + n(l.quantity) + ")\n"
+                     : " (this line)\n");
+    if (trail.outflow <= 0)
+      return {PriceRule::Fifo, finitePrice(trail.cost), text + "  Nothing to share: the newest layer's cost.\n"};
+    text += "  Layers taken, newest first:\n";
+    double weighted = 0.0;
+    for (const FifoTrail::Taken& t : trail.taken) {
+      weighted += t.layer.cost * (t.units / trail.outflow);
+      text += "    " + t.layer.kind + " " + reportDate(t.layer.day) + ", " + where + ", line " +
+              std::to_string(t.layer.isn) + ": took " + n(t.units) + " of " + n(t.layer.quantity) + " at " +
+              n(t.layer.cost) + ", weighted " + n(weighted) + "\n";
+    }
+    if (trail.beyondLayers > 0)
+      text += "  " + n(trail.beyondLayers) +
+              " units more than the layers hold are taken at the oldest layer's cost (counted in its line).\n";
+    return {PriceRule::Fifo, finitePrice(trail.cost), text};
+  }
+
+  Priced average(const DocumentLine& l) {
+    const RunSettings& s = ctx_.settings;
+    const bool transfer = kind_ == DocumentKind::Transfer;
+    const bool singleKind = (kind_ == DocumentKind::Transfer && s.issues == kSkip) ||
+                            (kind_ == DocumentKind::Issue && s.transfers == kSkip);
+    const double price = finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, transfer, singleKind));
+    const std::vector<AverageStep> steps = ctx_.pricing.AverageReplay(l.goods, l.dept, l.date);
+    // An inflow into a stock at or below zero starts the average afresh: nothing before it counts.
+    std::size_t start = 0;
+    for (std::size_t i = 1; i < steps.size(); ++i)
+      if (steps[i - 1].stockAfter <= 0 && isInflow(steps[i].movement)) start = i;
+    const std::size_t since = steps.size() - start;
+    std::string text = "  Movements of goods " + std::to_string(l.goods) + " in department " + std::to_string(l.dept) +
+                       " on or before " + reportDate(l.date) +
+                       ", day by day, inflows first, since the stock last stood at or below zero before an inflow: " +
+                       std::to_string(since);
+    if (since > kMostMovements) {
+      text += " (the last " + std::to_string(kMostMovements) + " shown, " + std::to_string(since - kMostMovements) +
+              " earlier)";
+      start = steps.size() - kMostMovements;
+    }
+    text += "\n";
+    for (std::size_t i = start; i < steps.size(); ++i) {
+      const AverageStep& step = steps[i];
+      const bool in = isInflow(step.movement);
+      text += "    " + step.movement.kind + " " + reportDate(step.movement.day) + ", line " +
+              std::to_string(step.movement.isn) + ": " + (in ? "+" : "-") + n(step.movement.quantity) +
+              (in ? " at " + n(step.movement.cost) : "") + ", stock " + n(step.stockAfter) + ", average " +
+              n(step.averageAfter) + "\n";
+    }
+    if (steps.empty()) text += "    (no costed inflow and no outflow)\n";
+    return {PriceRule::WeightedAverage, price, text};
+  }
+
+  DateTime issueDate(int isn) {
+    Query q(ctx_.db());
+    q.setSql(kIssueDateSql);
+    q.setInteger("ISN", isn);
+    q.open();
+    return q.eof() ? 0 : q.asDateTime(0);
+  }
+
+  RunContext& ctx_;
+  bool fifo_;
+  DocumentKind kind_;
+  Query lookup_;
+};
+
+std::string header(DocumentKind kind, const Line& row) {
+  const DocumentLine& l = row.line;
+  return kindName(kind) + " line " + std::to_string(l.isn) + ": " + reportDate(l.date) + ", department " +
+         std::to_string(l.dept) + ", goods " + std::to_string(l.goods) + " \"" + row.name + "\", quantity " +
+         n(l.quantity) + ", holds " + (row.costNull ? "no cost (NULL)" : n(row.cost)) + "\n";
+}
+
+}  // namespace
+
+std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) {
+  // A run starts from what other users have committed by now; so does the explanation.
+  const std::unique_ptr<TMylaiks> fresh = ctx.pricing.newMylaiks();
+  Explainer explainer(ctx, fifo, kind);
+  const Line row = explainer.read(isn);
+  // The day quantities of the line's day only, as the pass would have them (a time of day included).
+  ctx.settings.dateFrom = row.line.date;
+  ctx.settings.dateTo = row.line.date + 1;
+  ctx.state.ServicesFilter = ctx.settings.skipServices ? kServicesFilterText : "";
+  ctx.state.endPassSnapshot();
+  LoadDayQuantities(ctx);
+  struct Cleared {
+    WindowState& state;
+    ~Cleared() {
+      state.sqlDienDaudzums.clear();
+      state.sqlDienDaudzAtlikumi.clear();
+    }
+  } cleared{ctx.state};
+  const Priced priced = explainer.price(row);
+  std::string text = header(kind, row);
+  text += std::string("Method: ") + (fifo ? "FIFO" : "weighted average") + ", mode " +
+          std::to_string(ctx.settings.mode(kind)) + "; rule: " + ruleName(priced.rule) + "\n";
+  text += priced.trail;
+  if (priced.rule == PriceRule::NotProcessed)
+    return text + "Would write nothing; holds " + (row.costNull ? "no cost (NULL)" : n(row.cost)) + "\n";
+  return text + "Would write " + n(priced.price) + "; holds " + (row.costNull ? "no cost (NULL)" : n(row.cost)) +
+         (priced.price == row.cost && !row.costNull ? " (no change)" : "") + "\n";
+}
+
+}  // namespace talvix

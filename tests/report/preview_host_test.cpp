@@ -1,0 +1,237 @@
+// autoiepcensad-run --preview: on a seeded history under each method and mode, the preview leaves
+// every table and the registry file as they were, and the real run then writes exactly the costs
+// it listed and no other; refusals and bad command lines write no file.
+#include "data/query.h"
+#include "report/preview_csv.h"
+#include "support/csv_records.h"
+#include "support/host_registry.h"
+#include "support/host_run.h"
+#include "support/table_dump.h"
+#include "support/temp_dir.h"
+#include "support/test_database.h"
+#include "tools/demo/demo_history.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace talvix::test {
+namespace {
+
+const DateTime kLastDay = makeDate(2026, 3, 31);
+constexpr int kDays = 40;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct HostResult {
+  int exitCode;
+  std::string out;
+  std::string err;
+  std::string lastLine() const {
+    const std::size_t end = out.find_last_not_of('\n');
+    return end == std::string::npos ? "" : out.substr(out.rfind('\n', end) + 1, end - out.rfind('\n', end));
+  }
+};
+
+HostResult host(const std::string& registry, const std::vector<std::string>& arguments) {
+  HostRun run(registry, arguments, {.verbose = false, .program = {}});
+  const int code = run.finish(std::chrono::seconds(600));
+  return {code, run.output(), run.errors()};
+}
+
+using LineCosts = std::map<std::pair<std::string, int>, std::string>;  // (kind, line) -> cost or NULL
+
+LineCosts everyCost(const std::string& database) {
+  Connection c;
+  c.setDatabaseName(database);
+  c.open();
+  LineCosts costs;
+  for (const auto& [kind, sql] :
+       std::map<std::string, std::string>{{"transfer", "SELECT ISN, CENA FROM O_PARPRC"},
+                                          {"issue", "SELECT ISN, IEP_CENA FROM O_PRCOUT"},
+                                          {"return", "SELECT ISN, IEP_CENA FROM O_ATGPRC"},
+                                          {"goods balance", "SELECT ISN, IEP_CENA FROM O_PRATL_PRC"}}) {
+    Query q(c);
+    q.setSql(sql);
+    q.open();
+    char text[64];
+    for (q.first(); !q.eof(); q.next()) {
+      std::snprintf(text, sizeof text, "%.17g", q.asDouble(1));
+      costs[{kind, q.asInteger(0)}] = q.isNull(1) ? "NULL" : text;
+    }
+  }
+  return costs;
+}
+
+double number(const std::string& text) { return text == "NULL" ? 0.0 : std::strtod(text.c_str(), nullptr); }
+
+struct SeededRow {
+  const char* name;
+  int fifo;  // ISIFIFO
+  int mode;  // every kind's
+  bool skipServices;
+  std::vector<std::string> realRunArguments;
+};
+
+void PrintTo(const SeededRow& row, std::ostream* out) { *out << row.name; }
+
+const SeededRow kSeededRows[] = {
+    {"FifoMode1", 1, 1, true, {"--passes", "1"}},
+    {"FifoMode2", 1, 2, false, {}},
+    {"AverageMode1", 0, 1, false, {}},
+    {"AverageMode2", 0, 2, true, {}},
+};
+
+class PreviewSeededTest : public ::testing::TestWithParam<SeededRow> {
+ protected:
+  void SetUp() override {
+    demo::HistoryShape shape;
+    shape.goods = 30;
+    shape.departments = 3;
+    shape.days = kDays;
+    shape.lines = 1500;
+    shape.lastDay = kLastDay;
+    shape.fifoMethod = GetParam().fifo;
+    demo::makeDemoDatabase(previewDb, shape);
+    {
+      Connection c;  // the demo's blocked days would refuse the period; some lines hold a cost already
+      c.setDatabaseName(previewDb);
+      c.open();
+      for (const char* sql : {"DELETE FROM N_BLOKDIENAS", "UPDATE O_PRCOUT SET IEP_CENA = 1.25 WHERE MOD(ISN, 3) = 0",
+                              "UPDATE O_PARPRC SET CENA = 0.75 WHERE MOD(ISN, 4) = 0"})
+        c.executeImmediate(sql);
+      c.defaultTransaction().commit();
+    }
+    std::filesystem::copy_file(previewDb, realDb);
+    const int m = GetParam().mode;
+    const std::map<std::string, int> settings = {{"ParvietosanaChk", m},
+                                                 {"IzrakstisanaChk", m},
+                                                 {"AtgriesanaChk", m},
+                                                 {"AtlikumiChk", m},
+                                                 {"PakalpojumusNe", GetParam().skipServices},
+                                                 {"IMEI", 1},
+                                                 {"PedejaCena", 0},
+                                                 {"ParvIzrakst1PardCena", 0}};
+    writeHostRegistry(previewRegistry, previewDb, kLastDay - kDays + 1, kLastDay, settings);
+    writeHostRegistry(realRegistry, realDb, kLastDay - kDays + 1, kLastDay, settings);
+  }
+
+  TempDir dir;
+  std::string previewDb = dir.file("preview.fdb"), realDb = dir.file("real.fdb");
+  std::string previewRegistry = dir.file("preview.reg"), realRegistry = dir.file("real.reg");
+};
+
+TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
+  const std::string tablesBefore = dumpEveryTable(previewDb), registryBefore = readFile(previewRegistry);
+  const std::string file = dir.file("preview.csv");
+  const HostResult preview = host(previewRegistry, {"--preview", file});
+  ASSERT_EQ(preview.exitCode, 0) << preview.err;
+  EXPECT_EQ(dumpEveryTable(previewDb), tablesBefore) << "the preview left a write behind";
+  EXPECT_EQ(readFile(previewRegistry), registryBefore) << "the preview wrote the registry";
+
+  const HostResult real = host(realRegistry, GetParam().realRunArguments);
+  ASSERT_EQ(real.exitCode, 0) << real.err;
+  const LineCosts before = everyCost(previewDb), after = everyCost(realDb);
+
+  const auto records = parseCsv(readFile(file));
+  ASSERT_GE(records.size(), 2u) << "nothing would change";
+  EXPECT_EQ(records[0], (std::vector<std::string>{"kind", "date", "department", "goods", "name", "quantity", "line",
+                                                  "cost_now", "cost_after", "value_change"}));
+  std::map<std::string, double> valueOfKind;
+  LineCosts listed;
+  for (std::size_t i = 1; i < records.size(); ++i) {
+    const std::vector<std::string>& r = records[i];
+    ASSERT_EQ(r.size(), 10u) << "record " << i;
+    const std::pair<std::string, int> line{r[0], std::stoi(r[6])};
+    ASSERT_TRUE(listed.emplace(line, r[8]).second) << "listed twice: " << r[0] << " " << r[6];
+    ASSERT_EQ(before.count(line), 1u) << r[0] << " " << r[6];
+    EXPECT_EQ(number(before.at(line)), number(r[7])) << "cost_now of " << r[0] << " " << r[6];
+    EXPECT_EQ(number(after.at(line)), number(r[8])) << "the real run wrote another cost into " << r[0] << " " << r[6];
+    const double change = number(r[5]) * (number(r[8]) - number(r[7]));
+    EXPECT_EQ(number(r[9]), change) << r[0] << " " << r[6];
+    valueOfKind[r[0]] += change;
+  }
+  for (const auto& [line, cost] : after) {
+    if (listed.count(line)) continue;
+    EXPECT_EQ(cost, before.at(line)) << "unlisted " << line.first << " " << line.second;
+  }
+  double total = 0.0;
+  for (const char* kind : {"goods balance", "transfer", "issue", "return"}) total += valueOfKind[kind];
+  const std::string summary = preview.lastLine();
+  EXPECT_EQ(summary.rfind("Would change: ", 0), 0u) << summary;
+  EXPECT_EQ(summary.substr(summary.rfind(" total ") + 7), signedMoney(total)) << summary;
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, PreviewSeededTest, ::testing::ValuesIn(kSeededRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedRow {
+  const char* name;
+  int fifo;
+  DateTime lastDay;
+  bool blocked;
+  std::vector<std::string> arguments;  // "FILE" stands for the preview's file
+  int exitCode;
+  std::string error;
+};
+
+void PrintTo(const RefusedRow& row, std::ostream* out) { *out << row.name; }
+
+const RefusedRow kRefusedRows[] = {
+    {"AveragePeriodOver100Days", 0, makeDate(2026, 6, 30), false, {"--preview", "FILE"}, 4, "100 dienas"},
+    {"BlockedDay", 1, makeDate(2026, 3, 31), true, {"--preview", "FILE"}, 4, "bloķētās dienas"},
+    {"NoFile", 1, makeDate(2026, 3, 31), false, {"--preview"}, 2, "--preview needs a value"},
+    {"WithUnpriced", 1, makeDate(2026, 3, 31), false, {"--preview", "FILE", "--unpriced", "-"}, 2, "--unpriced"},
+    {"WithPasses", 1, makeDate(2026, 3, 31), false, {"--preview", "FILE", "--passes", "2"}, 2, "one pass"},
+    {"UnwritableFile",
+     1,
+     makeDate(2026, 3, 31),
+     false,
+     {"--preview", "/nonexistent/preview.csv"},
+     3,
+     "Cannot write the report to /nonexistent/preview.csv"},
+};
+
+class PreviewRefusedTest : public ::testing::TestWithParam<RefusedRow> {};
+
+TEST_P(PreviewRefusedTest, ExitsWithItsStatusAndWritesNoFile) {
+  const RefusedRow& row = GetParam();
+  TestDatabase db;
+  db.setFifo(row.fifo);
+  const int g = db.goods("Prece G");
+  db.receipt({.date = makeDate(2026, 3, 2), .goods = g, .qty = 5, .price = 2});
+  db.issue({.date = makeDate(2026, 3, 12), .goods = g});
+  if (row.blocked) db.blockDay(makeDate(2026, 3, 10));
+  const std::string registry = db.dir().file("registry.reg"), file = db.dir().file("preview.csv");
+  writeHostRegistry(registry, db.path(), makeDate(2026, 3, 1), row.lastDay, {{"IzrakstisanaChk", 2}});
+  const std::string tablesBefore = dumpEveryTable(db.connection());
+  db.connection().close();
+  std::vector<std::string> arguments = row.arguments;
+  for (std::string& each : arguments)
+    if (each == "FILE") each = file;
+  const HostResult run = host(registry, arguments);
+  db.connection().open();
+  EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+  EXPECT_NE(run.err.find(row.error), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(dumpEveryTable(db.connection()), tablesBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PreviewRefusedTest, ::testing::ValuesIn(kRefusedRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace talvix::test
