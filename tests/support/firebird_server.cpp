@@ -1,5 +1,7 @@
 #include "support/firebird_server.h"
 
+#include "support/child_environment.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <glob.h>
@@ -22,8 +24,6 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace talvix::test {
 namespace {
@@ -102,24 +102,7 @@ bool acceptsConnections(int port) {
 
 // This process's environment with the server's directories in place of any the caller has.
 std::vector<std::string> serverEnvironment(const std::string& dir) {
-  const std::vector<std::pair<std::string, std::string>> own = {
-      {"FIREBIRD", dir}, {"FIREBIRD_LOCK", dir + "/lock"}, {"FIREBIRD_TMP", dir + "/tmp"}};
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    bool replaced = false;
-    for (const auto& [name, value] : own) replaced = replaced || text.rfind(name + "=", 0) == 0;
-    if (!replaced) environment.push_back(text);
-  }
-  for (const auto& [name, value] : own) environment.push_back(name + "=" + value);
-  return environment;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
+  return childEnvironment({}, {{"FIREBIRD", dir}, {"FIREBIRD_LOCK", dir + "/lock"}, {"FIREBIRD_TMP", dir + "/tmp"}});
 }
 
 // Starts a program with its output appended to logFile. The child gets SIGKILL when the test

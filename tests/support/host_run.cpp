@@ -1,5 +1,7 @@
 #include "support/host_run.h"
 
+#include "support/child_environment.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,8 +13,6 @@
 #include <cstring>
 #include <regex>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace talvix::test {
 namespace {
@@ -28,23 +28,7 @@ const std::regex& timeStamped() {
 
 // Without a screen, on its own registry file; everything else as the test process has it.
 std::vector<std::string> hostEnvironment(const std::string& registryPath) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    bool dropped = false;
-    for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "TALVIX_REGISTRY="})
-      dropped = dropped || text.rfind(name, 0) == 0;
-    if (!dropped) environment.push_back(text);
-  }
-  environment.push_back("TALVIX_REGISTRY=" + registryPath);
-  return environment;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
+  return childEnvironment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {{"TALVIX_REGISTRY", registryPath}});
 }
 
 int statusCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
