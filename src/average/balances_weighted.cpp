@@ -15,17 +15,20 @@ constexpr const char* kClosing = "Atlikumi vidējā svērtā metode pabeigta";
 constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "ATLIK=";
 
-// No ORDER BY: the lines come in the database's order.
-constexpr const char* kSelect =
-    "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
-    "O_PRATL_PRC.ISPRECE,            O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN           FROM "
-    "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV     "
-    "        AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO     "
-    "        AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ             AND (O_PRATL_PRC.IEP_CENA=0.00 OR "
-    "O_PRATL_PRC.IEP_CENA IS NULL) ";
-constexpr const char* kUpdate = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN";
-
 }  // namespace
+
+// No ORDER BY: the lines come in the database's order.
+constexpr AverageStepSql kBalancesWeightedSql{
+    .kind = DocumentKind::Balance,
+    .select =
+        "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
+        "O_PRATL_PRC.ISPRECE,            O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN           FROM "
+        "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV     "
+        "        AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO     "
+        "        AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ             AND (O_PRATL_PRC.IEP_CENA=0.00 OR "
+        "O_PRATL_PRC.IEP_CENA IS NULL) ",
+    .order = "",
+    .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"};
 
 void AssignBalancesWeighted(RunContext& ctx) {
   const RunSettings& settings = ctx.settings;
@@ -35,9 +38,9 @@ void AssignBalancesWeighted(RunContext& ctx) {
 
   {
     Query update(ctx.db());
-    update.setSql(kUpdate);
+    update.setSql(kBalancesWeightedSql.update);
     Query select(ctx.db());
-    select.setSql(kSelect + ctx.state.ServicesFilter);
+    select.setSql(kBalancesWeightedSql.select + ctx.state.ServicesFilter);
     bindPeriod(select, settings);
     select.open();
     // Not committed line by line: the lines of this step become durable together, below.

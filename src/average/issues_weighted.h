@@ -1,9 +1,13 @@
 #pragma once
 // Issues by weighted average, when transfers are not priced in the same run.
+#include "average/line_by_line.h"
 #include "step/run_context.h"
 
 namespace talvix {
 
 void AssignIssuesWeighted(RunContext& ctx);
+
+// Its statements; the select takes the services filter.
+extern const AverageStepSql kIssuesWeightedSql;
 
 }  // namespace talvix

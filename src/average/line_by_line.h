@@ -8,6 +8,14 @@
 
 namespace talvix {
 
+// A weighted-average step's statements for one kind, as the step runs them.
+struct AverageStepSql {
+  DocumentKind kind;
+  const char* select;  // the lines without cost; the services filter, where the step takes it, and order follow
+  const char* order;   // empty: the lines come in the database's order
+  const char* update;  // takes the cost parameter and :ISN
+};
+
 struct LineByLine {
   const char* costParameter;  // "CENA" or "IEP_CENA"
   bool transfer;              // the average's first flag

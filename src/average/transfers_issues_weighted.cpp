@@ -17,41 +17,6 @@ constexpr const char* kClosing = "Pārvietošana un izrakstīšana sadalīta";
 constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "PARV.IZR=";
 
-// The dates after :DATUMSNO on which the department took in the goods: receipts, transfers in that
-// already have a cost, and returns with a cost that count as stock-ins (FROM_WHAT 2).
-constexpr const char* kStockInSelect =
-    "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
-    "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
-    "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
-    "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
-    "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
-    ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
-    "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
-    "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
-    "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
-    "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
-    "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = 2       "
-    "          order by 1";
-
-// Transfer rows (FLAG 1) carry the sending department as ISNODALA; each half takes the services filter.
-constexpr const char* kTransferHalf =
-    "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-    "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
-    "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
-    "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
-    "O_PARPRC.CENA IS NULL) ";
-constexpr const char* kIssueHalf =
-    " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
-    "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
-    "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
-    "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
-    "          AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ";
-// Date, then transfers before issues, then goods, then department.
-constexpr const char* kOrder = " ORDER BY 1, 7, 4, 3 ";
-
-constexpr const char* kTransferUpdate = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN";
-constexpr const char* kIssueUpdate = "UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN";
-
 constexpr int kTransferFlag = 1;
 
 // Stands for "no later stock-in".
@@ -83,6 +48,40 @@ double passPrice(RunContext& ctx, TVidSvPasizm& calculator, int goods, int dept,
 
 }  // namespace
 
+// Transfer rows (FLAG 1) carry the sending department as ISNODALA.
+constexpr TransfersIssuesSql kTransfersIssuesSql{
+    .transfers = {.kind = DocumentKind::Transfer,
+                  .select =
+                      "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+                      "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
+                      "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
+                      "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
+                      "O_PARPRC.CENA IS NULL) ",
+                  .order = "",
+                  .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
+    .issues = {.kind = DocumentKind::Issue,
+               .select =
+                   " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
+                   "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
+                   "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
+                   "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
+                   "          AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
+               .order = " ORDER BY 1, 7, 4, 3 ",
+               .update = "UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN"},
+    .stockIn =
+        "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
+        "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
+        "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
+        "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
+        "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
+        ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
+        "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
+        "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
+        "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
+        "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
+        "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = 2       "
+        "          order by 1"};
+
 void AssignTransfersIssuesWeighted(RunContext& ctx) {
   const RunSettings& settings = ctx.settings;
   // No empty line follows: the first counter line replaces the heading.
@@ -91,15 +90,16 @@ void AssignTransfersIssuesWeighted(RunContext& ctx) {
   writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
 
   Query stockIn(ctx.db());
-  stockIn.setSql(kStockInSelect);
+  stockIn.setSql(kTransfersIssuesSql.stockIn);
   Query select(ctx.db());
   Query transferUpdate(ctx.db());
-  transferUpdate.setSql(kTransferUpdate);
+  transferUpdate.setSql(kTransfersIssuesSql.transfers.update);
   Query issueUpdate(ctx.db());
-  issueUpdate.setSql(kIssueUpdate);
+  issueUpdate.setSql(kTransfersIssuesSql.issues.update);
 
   const std::string& filter = ctx.state.ServicesFilter;
-  select.setSql(kTransferHalf + filter + kIssueHalf + filter + kOrder);
+  select.setSql(kTransfersIssuesSql.transfers.select + filter + kTransfersIssuesSql.issues.select + filter +
+                kTransfersIssuesSql.issues.order);
   bindPeriod(select, settings);
   select.open();
 

@@ -15,17 +15,19 @@ constexpr const char* kClosing = "Pārvietošana sadalīta";
 constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "PARV=";
 
-// Transfers of services are priced too: this select takes no services filter.
-constexpr const char* kSelect =
-    "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-    "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
-    "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
-    "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
-    "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ";
-constexpr const char* kOrder = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ";
-constexpr const char* kUpdate = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN";
-
 }  // namespace
+
+// Transfers of services are priced too: this select takes no services filter.
+constexpr AverageStepSql kTransfersWeightedSql{
+    .kind = DocumentKind::Transfer,
+    .select =
+        "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+        "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
+        "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
+        "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
+        "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
+    .order = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ",
+    .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"};
 
 void AssignTransfersWeighted(RunContext& ctx) {
   const RunSettings& settings = ctx.settings;
@@ -34,9 +36,9 @@ void AssignTransfersWeighted(RunContext& ctx) {
   writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
 
   Query update(ctx.db());
-  update.setSql(kUpdate);
+  update.setSql(kTransfersWeightedSql.update);
   Query select(ctx.db());
-  select.setSql(std::string(kSelect) + kOrder);
+  select.setSql(std::string(kTransfersWeightedSql.select) + kTransfersWeightedSql.order);
   bindPeriod(select, settings);
   select.open();
   // ISNODALA is the sending department.

@@ -1,9 +1,13 @@
 #pragma once
 // Transfers by weighted average, when issues are not priced in the same run.
+#include "average/line_by_line.h"
 #include "step/run_context.h"
 
 namespace talvix {
 
 void AssignTransfersWeighted(RunContext& ctx);
+
+// Its statements; the select takes no services filter.
+extern const AverageStepSql kTransfersWeightedSql;
 
 }  // namespace talvix

@@ -11,18 +11,20 @@ constexpr FifoStep kBalancesFifoStep{
     .blankLineAfterHeading = true,
     .operationLabel = "AUTO IEP.SAD.",
     .operationKey = "ATLIK=",
-    .reset = {.oneStatement = true,
-              .sql = "UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN FROM "
-                     "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-                     "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .lineUpdateSql = nullptr,
+    .reset = {.kind = DocumentKind::Balance,
+              .selectSql = "SELECT O_PRATL_PRC.ISN FROM "
+                           "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
+                           "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+              .oneStatement = true,
               .firstCounter = 0,
-              .repaintEachLine = false},
-    .selectSql = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
-                 "O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
-                 "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
-                 "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-                 "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ",
+              .repaintEachLine = false,
+              .stopAfterOneStatement = false},
+    .selectSql =
+        "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
+        "O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
+        "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
+        "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
+        "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ",
     .selectOrder = " ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.ISN ",
     .updateSql = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN",
     .costParameter = "IEP_CENA",

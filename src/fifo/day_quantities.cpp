@@ -23,13 +23,17 @@ constexpr const char* kBalanceSql2 = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER 
 
 }  // namespace
 
+std::string dayOutflowSql(const std::string& servicesFilter) {
+  return kOutflowSql1 + servicesFilter + kOutflowSql2 + servicesFilter + kOutflowSql3;
+}
+
+std::string dayBalanceSql(const std::string& servicesFilter) { return kBalanceSql1 + servicesFilter + kBalanceSql2; }
+
 void LoadDayQuantities(RunContext& ctx) {
   const std::string& filter = ctx.state.ServicesFilter;
   const DateTime first = ctx.settings.firstDay(), last = ctx.settings.lastDay();
-  ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), kOutflowSql1 + filter + kOutflowSql2 + filter + kOutflowSql3,
-                                           first, last, ctx.documents());
-  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), kBalanceSql1 + filter + kBalanceSql2, first, last,
-                                                ctx.documents());
+  ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), dayOutflowSql(filter), first, last, ctx.documents());
+  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), dayBalanceSql(filter), first, last, ctx.documents());
 }
 
 }  // namespace talvix

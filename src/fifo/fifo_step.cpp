@@ -9,24 +9,6 @@
 #include <string>
 
 namespace talvix {
-namespace {
-
-void resetCosts(RunContext& ctx, const FifoReset& reset) {
-  const std::string& filter = ctx.state.ServicesFilter;
-  Query select(ctx.db());
-  if (reset.oneStatement) {
-    select.setSql(reset.sql + filter + kOneStatementResetEnd);
-    bindPeriod(select, ctx.settings);
-    select.execSql();
-    ctx.commitIfActive();
-    return;
-  }
-  Query update(ctx.db());
-  resetLinesOneByOne(ctx, select, update,
-                     {reset.lineUpdateSql, reset.sql + filter, reset.firstCounter, reset.repaintEachLine});
-}
-
-}  // namespace
 
 void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
   ctx.log.AddProcessLine(step.heading, false);

@@ -4,23 +4,11 @@
 // price, the write when that differs from the cost the line holds, the commit and the stop point.
 // A FifoStep names what one kind does its own way; a FifoPricer prices its lines.
 #include "step/document_line.h"
+#include "step/line_reset.h"
 #include "step/price_rule.h"
 #include "step/run_context.h"
 
 namespace talvix {
-
-// How mode 2 sets the kind's costs to 0.0 before the select. The services filter follows sql, and
-// kOneStatementResetEnd follows the filter of a one-statement reset.
-struct FifoReset {
-  bool oneStatement;          // sql is one UPDATE ... WHERE ISN IN (select, closed after the filter),
-                              // else the select of ISN walked line by line
-  const char* sql;
-  const char* lineUpdateSql;  // line by line: the update taking :ISN; each line committed at once
-  int firstCounter;           // line by line: the number of the first "Dzēšu n"
-  bool repaintEachLine;       // line by line: repaint the window after every counter line
-};
-
-inline constexpr const char* kOneStatementResetEnd = ") ";
 
 struct FifoStep {
   DocumentKind kind;
@@ -28,7 +16,7 @@ struct FifoStep {
   bool blankLineAfterHeading;  // else the first counter line replaces the heading
   const char* operationLabel;
   const char* operationKey;    // the mode digit follows it
-  FifoReset reset;
+  KindReset reset;             // mode 2, before the select
   const char* selectSql;       // the services filter, then selectOrder, follow it
   const char* selectOrder;
   const char* updateSql;       // takes costParameter and :ISN

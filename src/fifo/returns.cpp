@@ -14,19 +14,22 @@ constexpr FifoStep kReturnsStep{
     .blankLineAfterHeading = false,
     .operationLabel = "IEP.SAD.",
     .operationKey = "ATGR=",
-    .reset = {.oneStatement = true,
-              .sql = "UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
-                     "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
-                     "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .lineUpdateSql = nullptr,
+    .reset = {.kind = DocumentKind::Return,
+              .selectSql =
+                  "SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
+                  "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
+                  "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+              .oneStatement = true,
               .firstCounter = 0,
-              .repaintEachLine = false},
-    .selectSql = "SELECT O_ATGPRC.ISN, O_ATGPRC.IEP_CENA, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, "
-                 "O_ATGPRC.DAUDZUMS, O_ATGPRC.ISN, O_ATGPAV.ISKLIENT, O_ATGPAV.FROM_WHAT, O_ATGPRC.CENA, "
-                 "O_ATGPRC.PIECENOJ, O_ATGPRC.ISSERTIF FROM O_ATGPAV, O_ATGPRC, N_KLPREC WHERE "
-                 "O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND "
-                 "O_ATGPAV.DATUMS >=:DAT_NO AND O_ATGPAV.DATUMS <=:DAT_LIDZ AND "
-                 "(O_ATGPRC.IEP_CENA=0.00 OR O_ATGPRC.IEP_CENA IS NULL)",
+              .repaintEachLine = false,
+              .stopAfterOneStatement = false},
+    .selectSql =
+        "SELECT O_ATGPRC.ISN, O_ATGPRC.IEP_CENA, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, "
+        "O_ATGPRC.DAUDZUMS, O_ATGPRC.ISN, O_ATGPAV.ISKLIENT, O_ATGPAV.FROM_WHAT, O_ATGPRC.CENA, "
+        "O_ATGPRC.PIECENOJ, O_ATGPRC.ISSERTIF FROM O_ATGPAV, O_ATGPRC, N_KLPREC WHERE "
+        "O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND "
+        "O_ATGPAV.DATUMS >=:DAT_NO AND O_ATGPAV.DATUMS <=:DAT_LIDZ AND "
+        "(O_ATGPRC.IEP_CENA=0.00 OR O_ATGPRC.IEP_CENA IS NULL)",
     .selectOrder = "",
     .updateSql = "UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN",
     .costParameter = "IEP_CENA",
@@ -35,7 +38,6 @@ constexpr FifoStep kReturnsStep{
     .commitAfterLoop = true,
     .closing = nullptr,
 };
-
 
 namespace {
 

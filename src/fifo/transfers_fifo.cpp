@@ -11,16 +11,19 @@ constexpr FifoStep kTransfersFifoStep{
     .blankLineAfterHeading = true,
     .operationLabel = "AUTO.IEP.SAD.",
     .operationKey = "PARV=",
-    .reset = {.oneStatement = false,
-              .sql = "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-                     "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .lineUpdateSql = "UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN",
+    .reset = {.kind = DocumentKind::Transfer,
+              .selectSql =
+                  "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
+                  "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+              .oneStatement = false,
               .firstCounter = 1,
-              .repaintEachLine = false},
-    .selectSql = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
-                 "O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, "
-                 "N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND "
-                 "O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
+              .repaintEachLine = false,
+              .stopAfterOneStatement = false},
+    .selectSql =
+        "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
+        "O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, "
+        "N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND "
+        "O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
     .selectOrder = " ORDER BY O_PARPAV.DATUMS, O_PARPAV.ISNODALANO, O_PARPRC.ISPRECE, O_PARPRC.ISN ",
     .updateSql = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN",
     .costParameter = "CENA",

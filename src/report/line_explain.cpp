@@ -7,6 +7,7 @@
 #include "fifo/returns.h"
 #include "ledger/stock_quantity.h"
 #include "pricing/finite_price.h"
+#include "report/line_selects.h"
 #include "report/unpriced_csv.h"
 #include "step/document_line.h"
 #include "step/price_lookups.h"
@@ -16,29 +17,6 @@
 namespace talvix {
 namespace {
 
-// One line by its key, with the columns DocumentLineFields reads, its cost and its goods.
-constexpr const char* kTransferSql =
-    "SELECT L.ISN, H.DATUMS, H.ISNODALANO ISNODALA, L.ISPRECE, L.DAUDZUMS, L.NODOKLIS, L.ISSERTIF, L.CENA COST, "
-    "N.NOSAUKUMS, N.PAKALPOJ FROM O_PARPRC L JOIN O_PARPAV H ON H.ISN = L.ISPARVPAV JOIN N_KLPREC N ON "
-    "N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
-constexpr const char* kIssueSql =
-    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.NODOKLIS, L.ISSERTIF, H.ISKLIENT, L.CENA, "
-    "L.PIECENOJ, L.IEP_CENA COST, N.NOSAUKUMS, N.PAKALPOJ FROM O_PRCOUT L JOIN O_PAVOUT H ON H.ISN = L.ISPAVOUT "
-    "JOIN N_KLPREC N ON N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
-constexpr const char* kReturnSql =
-    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.ISSERTIF, H.ISKLIENT, L.CENA, L.PIECENOJ, "
-    "H.FROM_WHAT, L.IEP_CENA COST, N.NOSAUKUMS, N.PAKALPOJ FROM O_ATGPRC L JOIN O_ATGPAV H ON H.ISN = L.ISATGPAV "
-    "JOIN N_KLPREC N ON N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
-constexpr const char* kBalanceSql =
-    "SELECT L.ISN, H.DATUMS, H.ISNODALA, L.ISPRECE, L.DAUDZUMS, L.ISSERTIF, L.IEP_CENA COST, N.NOSAUKUMS, "
-    "N.PAKALPOJ FROM O_PRATL_PRC L JOIN O_PRATL_PAV H ON H.ISN = L.ISPRATLPAV JOIN N_KLPREC N ON "
-    "N.ISN = L.ISPRECE WHERE L.ISN = :ISN";
-// Indexed by DocumentKind; the sale price column as the steps read it.
-constexpr const char* kLineSqlOfKind[] = {kTransferSql, kIssueSql, kReturnSql, kBalanceSql};
-constexpr const char* kSalePriceOfKind[] = {nullptr, "CENA", "CENA", nullptr};
-
-constexpr const char* kIssueDateSql =
-    "SELECT H.DATUMS FROM O_PRCOUT L JOIN O_PAVOUT H ON H.ISN = L.ISPAVOUT WHERE L.ISN = :ISN";
 constexpr const char* kNotAService = "F";
 constexpr std::size_t kMostMovements = 50;
 // The outflows among the pricing library's movement kinds.
@@ -80,11 +58,11 @@ class Explainer {
 
   Line read(int isn) {
     Query q(ctx_.db());
-    q.setSql(kLineSqlOfKind[static_cast<int>(kind_)]);
+    q.setSql(lineByKeySql(kind_));
     q.setInteger("ISN", isn);
     q.open();
     if (q.eof()) throw UnknownLine("no " + kindName(kind_) + " line has the key " + std::to_string(isn));
-    const DocumentLineFields fields(q, kSalePriceOfKind[static_cast<int>(kind_)]);
+    const DocumentLineFields fields(q, tablesOf(kind_).salePrice);
     const int service = q.fieldIndex("PAKALPOJ");
     return {fields.read(q), q.isNull("COST"), q.asDouble("COST"), q.asString("NOSAUKUMS"),
             !q.isNull(service) && q.asString(service) != kNotAService};
@@ -229,7 +207,7 @@ class Explainer {
 
   DateTime issueDate(int isn) {
     Query q(ctx_.db());
-    q.setSql(kIssueDateSql);
+    q.setSql(lineDateSql(DocumentKind::Issue));
     q.setInteger("ISN", isn);
     q.open();
     return q.eof() ? 0 : q.asDateTime(0);

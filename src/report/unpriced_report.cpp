@@ -5,6 +5,7 @@
 #include "fifo/fifo_rules.h"
 #include "fifo/returns.h"
 #include "pricing/finite_price.h"
+#include "report/line_selects.h"
 #include "report/unpriced_csv.h"
 #include "step/document_line.h"
 #include "step/line_reset.h"
@@ -15,38 +16,6 @@
 
 namespace talvix {
 namespace {
-
-// One select per kind, all with the same column names so one reader serves them. None takes the
-// services filter: a service the run leaves out is listed as not processed.
-constexpr const char* kTransferLinesSql =
-    "SELECT O_PARPRC.ISN, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, O_PARPRC.DAUDZUMS, "
-    "O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF, CAST(0 AS INTEGER) ISKLIENT, CAST(0 AS DOUBLE PRECISION) SALE_PRICE, "
-    "CAST(0 AS DOUBLE PRECISION) PIECENOJ, CAST(0 AS INTEGER) FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ "
-    "FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN "
-    "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 OR O_PARPRC.CENA IS NULL) "
-    "ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN";
-constexpr const char* kIssueLinesSql =
-    "SELECT O_PRCOUT.ISN, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
-    "O_PRCOUT.NODOKLIS, O_PRCOUT.ISSERTIF, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA SALE_PRICE, O_PRCOUT.PIECENOJ, "
-    "CAST(0 AS INTEGER) FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_PAVOUT, O_PRCOUT, N_KLPREC "
-    "WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND "
-    "O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) "
-    "ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.ISN";
-constexpr const char* kReturnLinesSql =
-    "SELECT O_ATGPRC.ISN, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, O_ATGPRC.DAUDZUMS, "
-    "CAST(0 AS DOUBLE PRECISION) NODOKLIS, O_ATGPRC.ISSERTIF, O_ATGPAV.ISKLIENT, O_ATGPRC.CENA SALE_PRICE, "
-    "O_ATGPRC.PIECENOJ, O_ATGPAV.FROM_WHAT, N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_ATGPAV, O_ATGPRC, N_KLPREC "
-    "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND "
-    "O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_ATGPRC.IEP_CENA=0.00 OR O_ATGPRC.IEP_CENA IS NULL) "
-    "ORDER BY O_ATGPAV.DATUMS, O_ATGPRC.ISN";
-constexpr const char* kBalanceLinesSql =
-    "SELECT O_PRATL_PRC.ISN, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.DAUDZUMS, "
-    "CAST(0 AS DOUBLE PRECISION) NODOKLIS, O_PRATL_PRC.ISSERTIF, CAST(0 AS INTEGER) ISKLIENT, "
-    "CAST(0 AS DOUBLE PRECISION) SALE_PRICE, CAST(0 AS DOUBLE PRECISION) PIECENOJ, CAST(0 AS INTEGER) FROM_WHAT, "
-    "N_KLPREC.NOSAUKUMS, N_KLPREC.PAKALPOJ FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
-    "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
-    "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-    "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PRC.ISN";
 
 // The services filter keeps goods whose PAKALPOJ is NULL or this.
 constexpr const char* kNotAService = "F";
@@ -183,9 +152,6 @@ class Explainer {
   Query lookup_;
 };
 
-// Indexed by DocumentKind.
-constexpr const char* kLinesSqlOfKind[] = {kTransferLinesSql, kIssueLinesSql, kReturnLinesSql, kBalanceLinesSql};
-
 }  // namespace
 
 std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
@@ -195,8 +161,9 @@ std::vector<UnpricedLine> listUnpricedLines(RunContext& ctx, bool fifo) {
   std::vector<UnpricedLine> result;
   for (const DocumentKind kind : kKindsInRunOrder) {
     if (ctx.settings.mode(kind) == kSkip) continue;
+    // No services filter: a service the run leaves out is listed as not processed.
     Query lines(ctx.db());
-    lines.setSql(kLinesSqlOfKind[static_cast<int>(kind)]);
+    lines.setSql(unpricedLinesSql(kind));
     bindPeriod(lines, ctx.settings);
     lines.open();
     const RowFields fields(lines);

@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kBlockedPeriod =
     "Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)";
 constexpr const char* kPeriodTooLong = "Vidējai svērtai cenai periods nedrīkst pārsniegt 100 dienas !!!";
-constexpr const char* kMethodSql = "SELECT ISIFIFO FROM N_ISI";
 constexpr int kFifoMethod = 1;
 constexpr double kMaxAverageDays = 100;
 

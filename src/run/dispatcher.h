@@ -20,5 +20,7 @@ bool refuseLongAveragePeriod(RunContext& ctx);
 
 // Whether the database values stock by FIFO (N_ISI.ISIFIFO 1), else by weighted average.
 bool fifoCosting(RunContext& ctx);
+// The statement fifoCosting reads the method with.
+inline constexpr const char* kMethodSql = "SELECT ISIFIFO FROM N_ISI";
 
 }  // namespace talvix

@@ -4,12 +4,11 @@
 #include "average/issues_weighted.h"
 #include "average/transfers_issues_weighted.h"
 #include "average/transfers_weighted.h"
-#include "data/query.h"
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
 #include "step/line_reset.h"
+#include "step/price_rule.h"
 #include "step/run_stamp.h"
-#include "step/stop_request.h"
 
 #include <memory>
 #include <string>
@@ -21,43 +20,74 @@ constexpr const char* kHeading = "Piešķir vidējā svērtā";
 constexpr const char* kDone = "Vidējā svērtā piešķiršana pabeigta ";
 constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\IepCenSad";
 
-constexpr const char* kResetBalancesSql =
-    "UPDATE O_PRATL_PRC SET O_PRATL_PRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_PRATL_PRC.ISN            FROM "
-    "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND "
-    "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND "
-    "O_PRATL_PAV.DATUMS <=:DAT_LIDZ ";
-constexpr const char* kCloseSubquery = ") ";
+constexpr KindReset kTransferReset{
+    .kind = DocumentKind::Transfer,
+    .selectSql =
+        "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
+        "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
+        "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+    .oneStatement = false,
+    .firstCounter = 0,
+    .repaintEachLine = false,
+    .stopAfterOneStatement = false};
+constexpr KindReset kIssueReset{
+    .kind = DocumentKind::Issue,
+    .selectSql =
+        "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
+        "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
+        "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+    .oneStatement = false,
+    .firstCounter = 0,
+    .repaintEachLine = true,
+    .stopAfterOneStatement = false};
+constexpr KindReset kBalanceReset{
+    .kind = DocumentKind::Balance,
+    .selectSql =
+        "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
+        "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
+        "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ",
+    .oneStatement = true,
+    .firstCounter = 0,
+    .repaintEachLine = false,
+    .stopAfterOneStatement = true};
 
-constexpr const char* kResetTransferSql = "UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN";
-constexpr const char* kTransferLinesSql =
-    "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
-    "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS BETWEEN "
-    ":DAT_NO AND :DAT_LIDZ ";
+constexpr unsigned bit(DocumentKind kind) { return 1u << static_cast<int>(kind); }
 
-constexpr const char* kResetIssueSql = "UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN=:ISN";
-constexpr const char* kIssueLinesSql =
-    "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-    "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN "
-    ":DAT_NO AND :DAT_LIDZ ";
+// One row per step in the order the run takes them: a step runs when every kind it names is
+// processed and no earlier step took one of them, so transfers and issues processed together go
+// through the joint step.
+struct AverageStep {
+  unsigned kinds;  // bits of DocumentKind
+  void (*run)(RunContext&);
+};
+constexpr AverageStep kAverageSteps[] = {
+    {bit(DocumentKind::Balance), AssignBalancesWeighted},
+    {bit(DocumentKind::Transfer) | bit(DocumentKind::Issue), AssignTransfersIssuesWeighted},
+    {bit(DocumentKind::Transfer), AssignTransfersWeighted},
+    {bit(DocumentKind::Issue), AssignIssuesWeighted},
+    {bit(DocumentKind::Return), AssignReturns},
+};
+
+void runSteps(RunContext& ctx) {
+  unsigned waiting = 0;
+  for (const DocumentKind kind : kAllKinds)
+    if (ctx.settings.mode(kind) != kSkip) waiting |= bit(kind);
+  for (const AverageStep& step : kAverageSteps) {
+    if ((waiting & step.kinds) != step.kinds) continue;
+    waiting &= ~step.kinds;
+    step.run(ctx);
+  }
+}
 
 }  // namespace
 
+constexpr const KindReset* kAverageResetOfKind[] = {&kTransferReset, &kIssueReset, nullptr, &kBalanceReset};
+
 void ResetCosts(RunContext& ctx) {
-  const RunSettings& s = ctx.settings;
-  const std::string& filter = ctx.state.ServicesFilter;
-  Query update(ctx.db());
-  Query select(ctx.db());
-  if (s.balances == kAllAnew) {
-    select.setSql(kResetBalancesSql + filter + kCloseSubquery);
-    bindPeriod(select, s);
-    select.execSql();
-    ctx.tran().commitRetaining();
-    stopPoint();
+  for (const DocumentKind kind : kKindsInRunOrder) {
+    const KindReset* reset = kAverageResetOfKind[static_cast<int>(kind)];
+    if (reset && ctx.settings.mode(kind) == kAllAnew) resetCosts(ctx, *reset);
   }
-  if (s.transfers == kAllAnew)
-    resetLinesOneByOne(ctx, select, update, {kResetTransferSql, kTransferLinesSql + filter, 0, false});
-  if (s.issues == kAllAnew)
-    resetLinesOneByOne(ctx, select, update, {kResetIssueSql, kIssueLinesSql + filter, 0, true});
 }
 
 void WeightedAverageRun(RunContext& ctx) {
@@ -70,14 +100,7 @@ void WeightedAverageRun(RunContext& ctx) {
   ctx.average();
 
   ResetCosts(ctx);
-  if (s.balances != kSkip) AssignBalancesWeighted(ctx);
-  if (s.transfers != kSkip && s.issues != kSkip) {
-    AssignTransfersIssuesWeighted(ctx);
-  } else {
-    if (s.transfers != kSkip) AssignTransfersWeighted(ctx);
-    if (s.issues != kSkip) AssignIssuesWeighted(ctx);
-  }
-  if (s.returns != kSkip) AssignReturns(ctx);
+  runSteps(ctx);
   ctx.commitIfActive();
 
   if (!ctx.preview) stampLastRun(ctx.registry, kStampKey);

@@ -4,17 +4,24 @@
 
 namespace talvix {
 namespace {
+
 constexpr const char* kDeleting = "Dzēšu ";
+constexpr const char* kOneLine = "=:ISN";
+constexpr const char* kSelectedLines = " IN (";
+constexpr const char* kSelectedLinesEnd = ") ";
+
+// "UPDATE <lines> SET <lines>.<cost>=0.0 WHERE ISN"
+std::string resetHead(DocumentKind kind) {
+  const DocumentTables& t = tablesOf(kind);
+  const std::string lines = t.lines;
+  return "UPDATE " + lines + " SET " + lines + "." + t.cost + "=0.0 WHERE ISN";
 }
 
-void bindPeriod(Query& query, const RunSettings& settings) {
-  query.setDateTime("DAT_NO", settings.firstDay());
-  query.setDateTime("DAT_LIDZ", settings.lastDay());
-}
-
-void resetLinesOneByOne(RunContext& ctx, Query& select, Query& update, const LineReset& reset) {
-  update.setSql(reset.updateSql);
-  select.setSql(reset.selectSql);
+void resetLinesOneByOne(RunContext& ctx, const KindReset& reset) {
+  Query select(ctx.db());
+  Query update(ctx.db());
+  update.setSql(lineResetSql(reset.kind));
+  select.setSql(reset.selectSql + ctx.state.ServicesFilter);
   bindPeriod(select, ctx.settings);
   select.open();
   const int isn = select.fieldIndex("ISN");
@@ -28,6 +35,32 @@ void resetLinesOneByOne(RunContext& ctx, Query& select, Query& update, const Lin
     ctx.tran().commitRetaining();
     stopPoint();
   }
+}
+
+}  // namespace
+
+void bindPeriod(Query& query, const RunSettings& settings) {
+  query.setDateTime("DAT_NO", settings.firstDay());
+  query.setDateTime("DAT_LIDZ", settings.lastDay());
+}
+
+std::string lineResetSql(DocumentKind kind) { return resetHead(kind) + kOneLine; }
+
+std::string oneStatementResetSql(const KindReset& reset, const std::string& servicesFilter) {
+  return resetHead(reset.kind) + kSelectedLines + reset.selectSql + servicesFilter + kSelectedLinesEnd;
+}
+
+void resetCosts(RunContext& ctx, const KindReset& reset) {
+  if (!reset.oneStatement) {
+    resetLinesOneByOne(ctx, reset);
+    return;
+  }
+  Query update(ctx.db());
+  update.setSql(oneStatementResetSql(reset, ctx.state.ServicesFilter));
+  bindPeriod(update, ctx.settings);
+  update.execSql();
+  ctx.commitIfActive();
+  if (reset.stopAfterOneStatement) stopPoint();
 }
 
 }  // namespace talvix

@@ -1,15 +1,18 @@
 #include "tools/demo/demo_history.h"
 
 #include "data/connection.h"
+#include "data/document_tables.h"
 #include "data/query.h"
 #include "data/schema.h"
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace talvix::demo {
@@ -40,6 +43,28 @@ struct Sale {
 };
 
 double round2(double v) { return std::round(v * 100.0) / 100.0; }
+
+// "INSERT INTO <header> (ISN, <date>, <department><more>) VALUES (:ISN, :DATUMS, :A<values>)".
+std::string headerInsert(DocumentKind kind, const std::string& more, const std::string& values) {
+  const DocumentTables& t = tablesOf(kind);
+  return std::string("INSERT INTO ") + t.header + " (ISN, " + t.date + ", " + t.dept + more +
+         ") VALUES (:ISN, :DATUMS, :A" + values + ")";
+}
+
+// "INSERT INTO <lines> (ISN, <header key>, ISPRECE, DAUDZUMS, <cost><more>) VALUES (:ISN, :DOC, :G,
+// :Q, <cost><values>)".
+std::string lineInsert(DocumentKind kind, const std::string& cost, const std::string& more, const std::string& values) {
+  const DocumentTables& t = tablesOf(kind);
+  return std::string("INSERT INTO ") + t.lines + " (ISN, " + t.headerKey + ", ISPRECE, DAUDZUMS, " + t.cost + more +
+         ") VALUES (:ISN, :DOC, :G, :Q, " + cost + values + ")";
+}
+
+// ", A, B, ..." of the columns given.
+std::string more(std::initializer_list<const char*> columns) {
+  std::string text;
+  for (const char* column : columns) text += std::string(", ") + column;
+  return text;
+}
 
 class Writer {
  public:
@@ -78,7 +103,7 @@ class Writer {
     q.execSql();
   }
 
-  Query& prepared(const char* sql) {
+  Query& prepared(const std::string& sql) {
     auto& slot = queries_[sql];
     if (!slot) {
       slot = std::make_unique<Query>(c_);
@@ -116,7 +141,7 @@ class Writer {
 
   double& stock(int g, int d) { return stock_[static_cast<long>(g) * 1000 + d]; }
 
-  int header(const char* sql, DateTime date, int dept, int other, int extra = kNoValue) {
+  int header(const std::string& sql, DateTime date, int dept, int other, int extra = kNoValue) {
     Query& q = prepared(sql);
     const int isn = key();
     q.setInteger("ISN", isn);
@@ -137,12 +162,10 @@ class Writer {
   void openingBalance(DateTime date, int dept) {
     const int receipt =
         header("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :DATUMS, :A)", date, dept, 0);
-    const int doc = header("INSERT INTO O_PRATL_PAV (ISN, DATUMS, ISNODALA, NEAPSTIPR) VALUES (:ISN, :DATUMS, :A, NULL)",
-                           date, dept, 0);
+    const int doc = header(headerInsert(DocumentKind::Balance, more({"NEAPSTIPR"}), ", NULL"), date, dept, 0);
     Query& delivered = prepared("INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE, ISSERTIF) "
                                 "VALUES (:ISN, :DOC, :G, :Q, :CENA, 0, NULL)");
-    Query& counted = prepared("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA, ISSERTIF) "
-                              "VALUES (:ISN, :DOC, :G, :Q, :COST, NULL)");
+    Query& counted = prepared(lineInsert(DocumentKind::Balance, ":COST", more({"ISSERTIF"}), ", NULL"));
     for (int g : stockable_) {
       if (goods_[g].serial || !chance(dept == kCentral ? 0.9 : 0.5)) continue;
       const double qty = std::floor(uniform(5, dept == kCentral ? 120 : 40));
@@ -217,12 +240,11 @@ class Writer {
   void transfers(DateTime date, double mean) {
     if (shape_.departments < 2) return;
     long lines = count(mean);
-    Query& line = prepared("INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, DAUDZUMS, CENA, NODOKLIS, ISSERTIF) "
-                           "VALUES (:ISN, :DOC, :G, :Q, 0, :TAX, :SERT)");
+    const DocumentTables& t = tablesOf(DocumentKind::Transfer);
+    Query& line = prepared(lineInsert(DocumentKind::Transfer, "0", more({t.tax, "ISSERTIF"}), ", :TAX, :SERT"));
     while (lines > 0) {
       const int to = pick(2, shape_.departments);
-      const int doc = header(
-          "INSERT INTO O_PARPAV (ISN, DATUMS, ISNODALANO, ISNODALAUZ) VALUES (:ISN, :DATUMS, :A, :B)", date, kCentral, to);
+      const int doc = header(headerInsert(DocumentKind::Transfer, more({"ISNODALAUZ"}), ", :B"), date, kCentral, to);
       for (long n = std::min<long>(lines, pick(1, 10)); n > 0; --n, --lines) {
         const int g = inStock(kCentral);
         if (!g) continue;
@@ -247,14 +269,13 @@ class Writer {
 
   void issues(DateTime date, double mean) {
     long lines = count(mean);
-    Query& line = prepared(
-        "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, IEP_CENA, CENA, PIECENOJ, NODOKLIS, ISSERTIF) "
-        "VALUES (:ISN, :DOC, :G, :Q, 0, :CENA, :PIECENOJ, :TAX, :SERT)");
+    const DocumentTables& t = tablesOf(DocumentKind::Issue);
+    Query& line = prepared(lineInsert(DocumentKind::Issue, "0", more({t.salePrice, t.markup, t.tax, "ISSERTIF"}),
+                                      ", :CENA, :PIECENOJ, :TAX, :SERT"));
     while (lines > 0) {
       const int dept = pick(1, shape_.departments);
       const int client = chance(0.8) ? pick(1, kClients) : 0;
-      const int doc = header("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA, ISKLIENT) VALUES (:ISN, :DATUMS, :A, :B)",
-                             date, dept, client);
+      const int doc = header(headerInsert(DocumentKind::Issue, more({t.client}), ", :B"), date, dept, client);
       for (long n = std::min<long>(lines, pick(1, 6)); n > 0; --n, --lines) {
         int g = 0;
         double qty = 0, price = 0, markup = 0;
@@ -303,8 +324,9 @@ class Writer {
 
   void returns(DateTime date, double mean) {
     long lines = count(mean);
-    Query& line = prepared("INSERT INTO O_ATGPRC (ISN, ISATGPAV, ISPRECE, DAUDZUMS, IEP_CENA, CENA, PIECENOJ, ISSERTIF) "
-                           "VALUES (:ISN, :DOC, :G, :Q, 0, :CENA, :PIECENOJ, NULL)");
+    const DocumentTables& t = tablesOf(DocumentKind::Return);
+    Query& line = prepared(
+        lineInsert(DocumentKind::Return, "0", more({t.salePrice, t.markup, "ISSERTIF"}), ", :CENA, :PIECENOJ, NULL"));
     while (lines-- > 0) {
       const int client = pick(1, kClients);
       const auto& bought = sales_[client];
@@ -313,9 +335,8 @@ class Writer {
       const int dept = pick(1, shape_.departments);
       const double u = uniform(0, 1);
       const int origin = u < 0.8 ? 2 : u < 0.9 ? 1 : kNoValue;
-      const int doc = header(
-          "INSERT INTO O_ATGPAV (ISN, DATUMS, ISNODALA, ISKLIENT, FROM_WHAT) VALUES (:ISN, :DATUMS, :A, :B, :C)", date,
-          dept, client, origin);
+      const int doc = header(headerInsert(DocumentKind::Return, more({t.client, t.origin}), ", :B, :C"), date, dept,
+                             client, origin);
       line.setInteger("ISN", key());
       line.setInteger("DOC", doc);
       line.setInteger("G", sale.goods);

@@ -1,0 +1,110 @@
+// Each statement spelt at compile time names its kind's tables as the kind record has them: the
+// header joined to its lines by the record's key, the period on the header's date, the department
+// read from the header's column, the cost column tested and written on the line table.
+#include "average/balances_weighted.h"
+#include "average/issues_weighted.h"
+#include "average/transfers_issues_weighted.h"
+#include "average/transfers_weighted.h"
+#include "data/document_tables.h"
+#include "fifo/balances_fifo.h"
+#include "fifo/issues_fifo.h"
+#include "fifo/returns.h"
+#include "fifo/transfers_fifo.h"
+#include "run/weighted_average_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace talvix {
+namespace {
+
+// What a statement takes from its kind's record.
+enum Fact : unsigned {
+  kJoin = 1,         // "<header>.ISN = <lines>.<key>"
+  kBackJoin = 2,     // "<lines>.<key> = <header>.ISN"
+  kTables = 4,       // "FROM <header>, <lines>, N_KLPREC"
+  kDate = 8,         // "<header>.<date> "
+  kDept = 16,        // "<header>.<dept>"
+  kNoCost = 32,      // "(<lines>.<cost>=0.00 "
+  kWritesCost = 64,  // starts "UPDATE <lines> SET <cost>"
+  kSelectsIsn = 128  // starts "SELECT <lines>.ISN"
+};
+constexpr unsigned kLinesWithoutCost = kJoin | kTables | kDate | kDept | kNoCost;
+constexpr unsigned kResetSelect = kJoin | kTables | kDate | kSelectsIsn;
+
+struct KindStatement {
+  std::string name;
+  DocumentKind kind;
+  std::string text;
+  unsigned facts;
+};
+
+std::vector<KindStatement> statements() {
+  const FifoStep* const fifoSteps[] = {&kTransfersFifoStep, &kIssuesFifoStep, &kReturnsStep, &kBalancesFifoStep};
+  std::vector<KindStatement> rows;
+  for (const FifoStep* step : fifoSteps) {
+    rows.push_back({"fifo select", step->kind, step->selectSql, kLinesWithoutCost});
+    rows.push_back({"fifo update", step->kind, step->updateSql, kWritesCost});
+    rows.push_back({"fifo reset", step->reset.kind, step->reset.selectSql, kResetSelect});
+  }
+  for (const KindReset* reset : kAverageResetOfKind)
+    if (reset) rows.push_back({"average reset", reset->kind, reset->selectSql, kResetSelect});
+  const AverageStepSql* const averageSteps[] = {&kTransfersWeightedSql, &kIssuesWeightedSql, &kBalancesWeightedSql,
+                                                &kTransfersIssuesSql.transfers, &kTransfersIssuesSql.issues};
+  for (const AverageStepSql* step : averageSteps) {
+    rows.push_back({"average select", step->kind, step->select, kLinesWithoutCost});
+    rows.push_back({"average update", step->kind, step->update, kWritesCost});
+  }
+  // Stock-ins from transfers (into the receiving department) and from returns.
+  for (const DocumentKind kind : {DocumentKind::Transfer, DocumentKind::Return})
+    rows.push_back({"stock-in date", kind, kTransfersIssuesSql.stockIn, kBackJoin | kDate});
+  return rows;
+}
+
+TEST(KindStatements, EveryStatementNamesItsKindsTables) {
+  for (const KindStatement& row : statements()) {
+    const DocumentTables& t = tablesOf(row.kind);
+    SCOPED_TRACE(row.name + " of " + t.lines);
+    const std::string header = t.header, lines = t.lines, text = row.text;
+    const auto has = [&](const std::string& part) { return text.find(part) != std::string::npos; };
+    const auto startsWith = [&](const std::string& part) { return text.rfind(part, 0) == 0; };
+    const auto expect = [&](unsigned fact, bool holds) {
+      if (row.facts & fact) {
+        EXPECT_TRUE(holds) << "fact " << fact << " in: " << text;
+      }
+    };
+    expect(kJoin, has(header + ".ISN = " + lines + "." + t.headerKey));
+    expect(kBackJoin, has(lines + "." + t.headerKey + " = " + header + ".ISN"));
+    expect(kTables, has("FROM " + header + ", " + lines + ", N_KLPREC"));
+    expect(kDate, has(header + "." + t.date + " "));
+    expect(kDept, has(header + "." + t.dept));
+    expect(kNoCost, has("(" + lines + "." + t.cost + "=0.00 "));
+    expect(kWritesCost, startsWith("UPDATE " + lines + " SET " + t.cost));
+    expect(kSelectsIsn, startsWith("SELECT " + lines + ".ISN"));
+  }
+}
+
+TEST(KindStatements, FifoStepsReadTheCostAndSalePriceColumnsOfTheirRecord) {
+  for (const FifoStep* step : {&kTransfersFifoStep, &kIssuesFifoStep, &kReturnsStep, &kBalancesFifoStep}) {
+    const DocumentTables& t = tablesOf(step->kind);
+    SCOPED_TRACE(t.lines);
+    EXPECT_EQ(step->reset.kind, step->kind);
+    EXPECT_EQ(step->costParameter, std::string(t.cost));
+    EXPECT_EQ(step->salePriceColumn ? std::string(step->salePriceColumn) : "", t.salePrice ? t.salePrice : "");
+  }
+}
+
+TEST(KindStatements, TheRecordsAreIndexedByKind) {
+  for (const DocumentKind kind :
+       {DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return, DocumentKind::Balance})
+    EXPECT_EQ(tablesOf(kind).kind, kind);
+  for (const DocumentKind kind : kAllKinds)
+    if (const KindReset* reset = kAverageResetOfKind[static_cast<int>(kind)]) {
+      EXPECT_EQ(reset->kind, kind);
+    }
+}
+
+}  // namespace
+}  // namespace talvix
