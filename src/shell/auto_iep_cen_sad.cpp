@@ -164,13 +164,34 @@ void TAutoIepCenSad::createOptions() {
   chkIMEI = place(new QCheckBox(QStringLiteral("Meklēt pēc IMEI, ja ir (FIFO)"), this), "chkIMEI", 6, 244, 156, 17);
 }
 
+// Each kind's radio group of modes, indexed by DocumentKind.
+struct ModeGroup {
+  RadioGroup* TAutoIepCenSad::*control;
+  const char* name;
+  const char* title;
+  int left, top;
+};
+static const ModeGroup kModeGroups[] = {
+    {&TAutoIepCenSad::shParveitosana, "shParveitosana", "Pārvietošana :", 1, 88},
+    {&TAutoIepCenSad::shIzrakstisana, "shIzrakstisana", "Izrakstīšana :", 173, 88},
+    {&TAutoIepCenSad::shAtgriezsana, "shAtgriezsana", "Atgriezšana :", 1, 160},
+    {&TAutoIepCenSad::shAtlikumi, "shAtlikumi", "Preču atlikumi :", 173, 160},
+};
+constexpr int kModeGroupWidth = 169;
+constexpr int kModeGroupHeight = 65;
+
+// A kind's radio group of modes.
+static RadioGroup* modeGroup(const TAutoIepCenSad& window, DocumentKind kind) {
+  return window.*kModeGroups[static_cast<int>(kind)].control;
+}
+
 void TAutoIepCenSad::createModeGroups() {
-  auto group = [this](const QString& title) { return new RadioGroup(title, modeItems(), this); };
-  shParveitosana = place(group(QStringLiteral("Pārvietošana :")), "shParveitosana", 1, 88, 169, 65);
-  shIzrakstisana = place(group(QStringLiteral("Izrakstīšana :")), "shIzrakstisana", 173, 88, 169, 65);
-  shAtgriezsana = place(group(QStringLiteral("Atgriezšana :")), "shAtgriezsana", 1, 160, 169, 65);
-  shAtlikumi = place(group(QStringLiteral("Preču atlikumi :")), "shAtlikumi", 173, 160, 169, 65);
-  for (RadioGroup* modes : {shParveitosana, shIzrakstisana, shAtgriezsana, shAtlikumi}) modes->setItemIndex(kSkip);
+  for (const DocumentKind kind : kAllKinds) {
+    const ModeGroup& group = kModeGroups[static_cast<int>(kind)];
+    this->*group.control = place(new RadioGroup(QString::fromUtf8(group.title), modeItems(), this), group.name,
+                                 group.left, group.top, kModeGroupWidth, kModeGroupHeight);
+  }
+  for (const DocumentKind kind : kAllKinds) modeGroup(*this, kind)->setItemIndex(kSkip);
 }
 
 void TAutoIepCenSad::createButtons() {
@@ -459,13 +480,6 @@ void TAutoIepCenSad::centreOnScreen() {
 }
 
 // --- settings -----------------------------------------------------------------------------------
-
-// A kind's radio group of modes.
-static RadioGroup* modeGroup(const TAutoIepCenSad& window, DocumentKind kind) {
-  RadioGroup* const groups[] = {window.shParveitosana, window.shIzrakstisana, window.shAtgriezsana,
-                                window.shAtlikumi};  // indexed by DocumentKind
-  return groups[static_cast<int>(kind)];
-}
 
 void TAutoIepCenSad::SaveSettings() { saveSettings(*registry_, settingsFromControls()); }
 
