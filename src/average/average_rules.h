@@ -18,4 +18,15 @@ inline bool averageStepFiltersServices(DocumentKind kind, const RunSettings& set
   return kind != DocumentKind::Transfer || settings.issues != kSkip;
 }
 
+// The moving average's two flags as the run's step for kind passes them: whether the line is a
+// transfer, and whether its kind is priced alone (transfers and issues together are not).
+struct AverageFlags {
+  bool transfer;
+  bool singleKind;
+};
+inline AverageFlags averageFlags(DocumentKind kind, const RunSettings& settings) {
+  return {kind == DocumentKind::Transfer, (kind == DocumentKind::Transfer && settings.issues == kSkip) ||
+                                              (kind == DocumentKind::Issue && settings.transfers == kSkip)};
+}
+
 }  // namespace talvix

@@ -172,11 +172,9 @@ class Explainer {
   }
 
   Priced average(const DocumentLine& l) {
-    const RunSettings& s = ctx_.settings;
-    const bool transfer = kind_ == DocumentKind::Transfer;
-    const bool singleKind = (kind_ == DocumentKind::Transfer && s.issues == kSkip) ||
-                            (kind_ == DocumentKind::Issue && s.transfers == kSkip);
-    const double price = finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, transfer, singleKind));
+    const AverageFlags flags = averageFlags(kind_, ctx_.settings);
+    const double price =
+        finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, flags.transfer, flags.singleKind));
     const std::vector<AverageStep> steps = ctx_.pricing.AverageReplay(l.goods, l.dept, l.date);
     // An inflow into a stock at or below zero starts the average afresh: nothing before it counts.
     std::size_t start = 0;

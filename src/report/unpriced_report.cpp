@@ -112,12 +112,9 @@ class Explainer {
     const RunSettings& s = ctx_.settings;
     const PriceRule rule = averageRule(s);
     if (rule == PriceRule::LastPurchasePrice) return {rule, lastPurchaseReason(row)};
-    // The flags each weighted-average step passes for its kind.
-    const bool transfer = kind == DocumentKind::Transfer;
-    const bool singleKind = (kind == DocumentKind::Transfer && s.issues == kSkip) ||
-                            (kind == DocumentKind::Issue && s.transfers == kSkip);
+    const AverageFlags flags = averageFlags(kind, s);
     const double price =
-        finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, transfer, singleKind));
+        finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, flags.transfer, flags.singleKind));
     if (price != 0.0) return {rule, notYet(price)};
     const DateTime inflow = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
     if (inflow == 0)
