@@ -101,11 +101,6 @@ int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void setForcedWrites(const std::string& path, bool on) {
-  if (spawn({"gfix", "-user", "SYSDBA", "-write", on ? "sync" : "async", path}, {}, nullptr, false) != 0)
-    throw std::runtime_error("gfix -write failed on " + path);
-}
-
 void execute(const std::string& path, const std::string& sql) {
   Connection c;
   c.setDatabaseName(path);
@@ -318,6 +313,12 @@ class Bench {
                     [this] { return month(1); }});
     list.push_back({"host-month-4y", "one month, mode 1, after 4 years of history, host", "host-month-1y",
                     [this] { return month(4); }});
+    list.push_back({"host-month-10y", "one month, mode 1, after 10 years of history, host", "host-month-1y",
+                    [this] { return month(10); }});
+    list.push_back({"host-month-avg-1y", "weighted average, one month, mode 1, after 1 year, host", "",
+                    [this] { return month(1, true); }});
+    list.push_back({"host-month-avg-10y", "weighted average, one month, mode 1, after 10 years, host",
+                    "host-month-avg-1y", [this] { return month(10, true); }});
     return list;
   }
 
@@ -482,18 +483,20 @@ class Bench {
     std::printf("  slowest --explain: %s\n", row.title.c_str());
     return row;
   }
-  Row month(int years) {
-    std::string master;
+  // The same history serves both methods: the database's method switch is all that differs.
+  Row month(int years, bool average = false) {
+    std::string& master = years == 1 ? master_ : longer_[years];
     if (years == 1) {
-      master = this->master();
-    } else {
+      this->master();
+    } else if (master.empty()) {
       demo::HistoryShape longer = shape_;
       longer.days = shape_.days * years;
       longer.lines = shape_.lines * years;
       master = make(std::to_string(years) + "-years", longer);
     }
-    const std::string name = "host-month-" + std::to_string(years) + "y";
+    const std::string name = std::string(average ? "host-month-avg-" : "host-month-") + std::to_string(years) + "y";
     const std::string db = copy(master, name);
+    if (average) execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
     Row row{name, "", 0, periodWork(db, month_.firstDay(), month_.lastDay()), 0, ""};
     row.seconds = runHost(dir_, name, db, month_, {"--passes", "1"}, row.peakKb);
     return row;
@@ -504,6 +507,7 @@ class Bench {
   DateTime yearFirst_ = 0, yearLast_ = 0;
   RunSettings fifoAll_, idle_, average100_, month_;
   std::string master_, priced_;
+  std::map<int, std::string> longer_;  // years -> master
   std::optional<Outcome> yearWork_;
 };
 

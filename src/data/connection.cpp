@@ -30,7 +30,8 @@ std::string environmentOr(const char* name, const char* fallback) {
   return value && *value ? std::string(value) : std::string(fallback ? fallback : "");
 }
 
-fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, bool forCreate) {
+fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, bool forCreate,
+                                                           int forcedWrites = -1) {
   fb::Disposable<Firebird::IXpbBuilder> dpb(
       fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0));
   status.check();
@@ -43,6 +44,7 @@ fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, b
     dpb->insertString(&status, isc_dpb_set_db_charset, kCharacterSet);
     dpb->insertInt(&status, isc_dpb_sql_dialect, 3);
   }
+  if (forcedWrites >= 0) dpb->insertInt(&status, isc_dpb_force_write, forcedWrites);
   status.check();
   return dpb;
 }
@@ -185,6 +187,20 @@ void createDatabase(const std::string& databaseName, const std::string& statemen
     }
   }
   connection.close();
+}
+
+void setForcedWrites(const std::string& databaseName, bool on) {
+  fb::Status status;
+  auto dpb = connectionParameters(status, false, on ? 1 : 0);
+  const unsigned length = dpb->getBufferLength(&status);
+  const unsigned char* buffer = dpb->getBuffer(&status);
+  status.check();
+  fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
+  fb::Handle<Firebird::IAttachment> attached(provider->attachDatabase(&status, databaseName.c_str(), length, buffer));
+  checkAttached(status, databaseName);
+  attached->detach(&status);
+  if (!status.failed()) attached.release();
+  status.check();
 }
 
 }  // namespace talvix

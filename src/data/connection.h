@@ -72,4 +72,8 @@ class Connection {
 // character set, and the given statements executed in order, each committed.
 void createDatabase(const std::string& databaseName, const std::string& statements);
 
+// Turns the database's forced (synchronous) writes on or off; needs the owner or SYSDBA. Off makes
+// a bulk fill many times faster, at the risk of the file if the machine fails meanwhile.
+void setForcedWrites(const std::string& databaseName, bool on);
+
 }  // namespace talvix

@@ -104,6 +104,10 @@ class PricingLibrary {
   virtual std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) = 0;
   virtual std::unique_ptr<TVidSvPasizm> newVidSvPasizm() = 0;
   virtual std::unique_ptr<TMylaiks> newMylaiks() = 0;
+  // After newMylaiks: the run prices lines dated from first to last, so a library may read the
+  // history before first once, as what it leaves, instead of line by line. Every answer stays
+  // the same for any date; only the speed may change.
+  virtual void ExpectPeriod(DateTime /*first*/, DateTime /*last*/) {}
 };
 
 }  // namespace talvix

@@ -331,47 +331,89 @@ void Query::open() {
 void Query::fetchAll(Prepared& p, Firebird::IResultSet* cursor) {
   fb::Status status;
   std::vector<unsigned char> row(p.outputLength);
-  const std::size_t columns = p.columns.size();
-  while (cursor->fetchNext(&status, row.data()) == Firebird::IStatus::RESULT_OK) {
-    for (const Column& column : p.columns) {
-      short nullFlag;
-      std::memcpy(&nullFlag, &row[column.nullOffset], sizeof nullFlag);
-      nulls_.push_back(nullFlag ? 1 : 0);
-      std::uint64_t raw = 0;
-      if (!nullFlag) {
-        const unsigned char* data = &row[column.offset];
-        switch (column.kind) {
-          case Kind::Integer:
-          case Kind::Double:
-            std::memcpy(&raw, data, sizeof raw);
-            break;
-          case Kind::DateTime: {
-            ISC_TIMESTAMP ts;
-            std::memcpy(&ts, data, sizeof ts);
-            const double value = fromIscTimestamp(ts);
-            std::memcpy(&raw, &value, sizeof raw);
-            break;
-          }
-          case Kind::Text: {
-            unsigned short length;
-            std::memcpy(&length, data, sizeof length);
-            texts_.emplace_back(reinterpret_cast<const char*>(data + sizeof length), length);
-            raw = texts_.size() - 1;
-            break;
-          }
-          case Kind::Boolean:
-            raw = *data ? 1 : 0;
-            break;
-          default:
-            break;
+  while (cursor->fetchNext(&status, row.data()) == Firebird::IStatus::RESULT_OK) decodeRow(p, row.data());
+  status.check();
+}
+
+void Query::decodeRow(const Prepared& p, const unsigned char* row) {
+  for (const Column& column : p.columns) {
+    short nullFlag;
+    std::memcpy(&nullFlag, &row[column.nullOffset], sizeof nullFlag);
+    nulls_.push_back(nullFlag ? 1 : 0);
+    std::uint64_t raw = 0;
+    if (!nullFlag) {
+      const unsigned char* data = &row[column.offset];
+      switch (column.kind) {
+        case Kind::Integer:
+        case Kind::Double:
+          std::memcpy(&raw, data, sizeof raw);
+          break;
+        case Kind::DateTime: {
+          ISC_TIMESTAMP ts;
+          std::memcpy(&ts, data, sizeof ts);
+          const double value = fromIscTimestamp(ts);
+          std::memcpy(&raw, &value, sizeof raw);
+          break;
         }
+        case Kind::Text: {
+          unsigned short length;
+          std::memcpy(&length, data, sizeof length);
+          texts_.emplace_back(reinterpret_cast<const char*>(data + sizeof length), length);
+          raw = texts_.size() - 1;
+          break;
+        }
+        case Kind::Boolean:
+          raw = *data ? 1 : 0;
+          break;
+        default:
+          break;
       }
-      cells_.push_back(raw);
     }
-    ++rowCount_;
+    cells_.push_back(raw);
+  }
+  ++rowCount_;
+}
+
+void Query::openStream() {
+  close();
+  Prepared& p = prepared();
+  if (!p.isSelect) throw DbError("Only a select can be read as a stream: " + sql_);
+  std::vector<unsigned char> input;
+  bindInput(p, input);
+  fb::Status status;
+  stream_.reset(p.statement->openCursor(&status, transaction().handle(), p.input.get(), input.data(),
+                                        p.output.get(), 0));
+  status.check();
+  streamRow_.assign(p.outputLength, 0);
+}
+
+bool Query::fetch() {
+  clearRows();
+  if (!stream_) return false;
+  fb::Status status;
+  if (stream_->fetchNext(&status, streamRow_.data()) == Firebird::IStatus::RESULT_OK) {
+    decodeRow(*current_, streamRow_.data());
+    return true;
   }
   status.check();
-  (void)columns;
+  closeStream();
+  return false;
+}
+
+void Query::closeStream() {
+  if (!stream_) return;
+  fb::Status status;
+  stream_->close(&status);
+  if (!status.failed()) stream_.release();  // close() frees the interface on success
+  stream_.reset();
+}
+
+void Query::clearRows() {
+  rowCount_ = 0;
+  row_ = 0;
+  cells_.clear();
+  nulls_.clear();
+  texts_.clear();
 }
 
 void Query::execSql() {
@@ -390,11 +432,8 @@ void Query::execSql() {
 }
 
 void Query::close() {
-  rowCount_ = 0;
-  row_ = 0;
-  cells_.clear();
-  nulls_.clear();
-  texts_.clear();
+  closeStream();
+  clearRows();
 }
 
 int Query::findField(const std::string& name) const {

@@ -48,6 +48,12 @@ class Query {
   // Forgets the fetched rows; the prepared statement stays for the next open.
   void close();
 
+  // For results too large to hold: openStream() opens the select without fetching; each fetch()
+  // makes the next row the one current row, and returns false at the end. Several queries may
+  // stream at once; a stream reads nothing the tool writes after it was opened.
+  void openStream();
+  bool fetch();
+
   int rowCount() const { return rowCount_; }
   bool eof() const { return row_ >= rowCount_; }
   void first() { row_ = 0; }
@@ -83,6 +89,9 @@ class Query {
   Prepared& prepared();
   void bindInput(Prepared& p, std::vector<unsigned char>& buffer);
   void fetchAll(Prepared& p, Firebird::IResultSet* cursor);
+  void decodeRow(const Prepared& p, const unsigned char* row);
+  void closeStream();
+  void clearRows();
   Param& param(const std::string& name);
   const void* cell(int field) const;
 
@@ -97,6 +106,8 @@ class Query {
   std::vector<std::uint64_t> cells_;  // rowCount_ x columns, 8 raw bytes each
   std::vector<std::uint8_t> nulls_;
   std::vector<std::string> texts_;    // text cells hold an index into this
+  fb::Handle<Firebird::IResultSet> stream_;
+  std::vector<unsigned char> streamRow_;
 };
 
 }  // namespace talvix

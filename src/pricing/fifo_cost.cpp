@@ -52,10 +52,14 @@ FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double qua
 double fifoUnitCost(std::span<const Movement> layers, double stock, double quantity, double dayQuantity,
                     std::vector<std::string>& list) {
   const FifoTaking taking = fifoTaking(layers, stock, quantity, dayQuantity);
+  describeTaking(layers, taking, list);
+  return taking.cost;
+}
+
+void describeTaking(std::span<const Movement> layers, const FifoTaking& taking, std::vector<std::string>& list) {
   if (taking.outflow <= 0 && !taking.taken.empty()) list.push_back(describeUse(layers.front(), 0.0));
   for (std::size_t i = 0; i < taking.taken.size(); ++i)
     if (taking.taken[i] > 0) list.push_back(describeUse(layers[i], taking.taken[i]));
-  return taking.cost;
 }
 
 }  // namespace talvix::pricing

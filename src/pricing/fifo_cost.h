@@ -28,4 +28,7 @@ struct FifoTaking {
 };
 FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double quantity, double dayQuantity);
 
+// Appends fifoUnitCost's describeUse lines for a walk over layers.
+void describeTaking(std::span<const Movement> layers, const FifoTaking& taking, std::vector<std::string>& list);
+
 }  // namespace talvix::pricing

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace talvix::pricing {
 namespace {
@@ -62,8 +63,22 @@ StockLayer told(const Movement& m) {
   return {kMovementKindNames[static_cast<int>(m.kind)], m.day, m.isn, m.quantity, m.cost};
 }
 
-FifoTrail fifoTrail(std::span<const Movement> layers, double stock, double quantity, double dayQuantity) {
-  const FifoTaking taking = fifoTaking(layers, stock, quantity, dayQuantity);
+// The FIFO walk over the cached layers; a walk that reaches the last of a cut history reads the
+// goods whole and walks again. layers is left on the span walked.
+FifoTaking takeFifo(MovementCache& cache, int goods, int dept, DateTime date, double stock, double quantity,
+                    double dayQuantity, std::span<const Movement>& layers) {
+  MovementCache::LayerSpan view = cache.layers(goods, dept, date);
+  FifoTaking taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  if (view.cut && taking.taken.size() >= view.layers.size()) {
+    cache.readWhole(goods);
+    view = cache.layers(goods, dept, date);
+    taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  }
+  layers = view.layers;
+  return taking;
+}
+
+FifoTrail fifoTrail(std::span<const Movement> layers, const FifoTaking& taking, double stock) {
   FifoTrail trail{.stock = finitePrice(stock),
                   .outflow = taking.outflow,
                   .taken = {},
@@ -134,14 +149,23 @@ class StockPricingLibrary : public PricingLibrary {
 
   double GetPasizmaksa(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity,
                        std::vector<std::string>& list) override {
-    if (core_->cached) return fifoUnitCost(core_->cache.layers(goods, dept, date), stock, quantity, dayQuantity, list);
-    return fifoUnitCost(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity, list);
+    if (!core_->cached)
+      return fifoUnitCost(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity, list);
+    std::span<const Movement> layers;
+    const FifoTaking taking = takeFifo(core_->cache, goods, dept, date, stock, quantity, dayQuantity, layers);
+    describeTaking(layers, taking, list);
+    return taking.cost;
   }
 
   FifoTrail FifoLayersTaken(int goods, int dept, DateTime date, double stock, double quantity,
                             double dayQuantity) override {
-    if (core_->cached) return fifoTrail(core_->cache.layers(goods, dept, date), stock, quantity, dayQuantity);
-    return fifoTrail(core_->movements.layers(goods, dept, date), stock, quantity, dayQuantity);
+    if (core_->cached) {
+      std::span<const Movement> layers;
+      const FifoTaking taking = takeFifo(core_->cache, goods, dept, date, stock, quantity, dayQuantity, layers);
+      return fifoTrail(layers, taking, stock);
+    }
+    const std::vector<Movement> layers = core_->movements.layers(goods, dept, date);
+    return fifoTrail(layers, fifoTaking(layers, stock, quantity, dayQuantity), stock);
   }
 
   std::vector<AverageStep> AverageReplay(int goods, int dept, DateTime date) override {
@@ -174,7 +198,7 @@ class StockPricingLibrary : public PricingLibrary {
 
   DateTime LastCostedInflowDay(int goods, int dept, DateTime date) override {
     if (core_->cached) {
-      const std::span<const Movement> layers = core_->cache.layers(goods, dept, date);
+      const std::span<const Movement> layers = core_->cache.layers(goods, dept, date).layers;
       return layers.empty() ? 0 : layers.front().day;
     }
     const std::vector<Movement> layers = core_->movements.layers(goods, dept, date);
@@ -195,8 +219,11 @@ class StockPricingLibrary : public PricingLibrary {
   // Every run starts here.
   std::unique_ptr<TMylaiks> newMylaiks() override {
     core_->cache.clear();
+    core_->cache.setFoldDay(-std::numeric_limits<DateTime>::infinity());
     return std::make_unique<RunTimer>();
   }
+
+  void ExpectPeriod(DateTime first, DateTime /*last*/) override { core_->cache.setFoldDay(wholeDate(first)); }
 
  private:
   std::shared_ptr<Core> core_;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <unordered_set>
 
 namespace talvix::pricing {
 namespace {
@@ -61,10 +62,51 @@ constexpr KindTables kKindTables[] = {
 enum HeaderColumn { kHeaderIsn, kHeaderDate, kHeaderDept, kHeaderDeptTo, kHeaderAveraged };
 enum LineColumn { kLineIsn, kLineHeader, kLineGoods, kLineQuantity, kLineCost };
 
-std::optional<int> optionalInteger(const Query& q, int field) {
-  if (q.isNull(field)) return std::nullopt;
-  return q.asInteger(field);
-}
+// A costed history older than this many days behind the stream is replayed into the folded average;
+// a line the stream meets later than that makes its goods read whole instead.
+constexpr DateTime kReplayWindowDays = 62;
+
+constexpr std::int32_t kNullKey = std::numeric_limits<std::int32_t>::min();
+
+// Small, because every header of ten years is held while the lines stream past.
+struct Header {
+  std::int32_t isn;
+  std::int32_t day;
+  std::int32_t dept, deptTo;  // kNullKey for NULL
+  bool averaged;
+};
+
+std::int32_t keyOrNull(const Query& q, int field) { return q.isNull(field) ? kNullKey : q.asInteger(field); }
+
+// One kind's headers, sorted by key. Lines come mostly in their headers' order, so a look-up
+// first tries where the last one ended.
+class HeaderBook {
+ public:
+  void read(Query& q) {
+    headers_.clear();
+    for (q.openStream(); q.fetch();) {
+      if (q.isNull(kHeaderDate)) continue;
+      headers_.push_back({q.asInteger(kHeaderIsn), static_cast<std::int32_t>(wholeDate(q.asDateTime(kHeaderDate))),
+                          keyOrNull(q, kHeaderDept), keyOrNull(q, kHeaderDeptTo), q.asInteger(kHeaderAveraged) == 1});
+    }
+    std::sort(headers_.begin(), headers_.end(), [](const Header& a, const Header& b) { return a.isn < b.isn; });
+    headers_.shrink_to_fit();
+    hint_ = 0;
+  }
+  const Header* find(std::int32_t isn) {
+    for (std::size_t i = hint_; i < headers_.size() && i < hint_ + 4; ++i)
+      if (headers_[i].isn == isn) return &headers_[hint_ = i];
+    const auto found = std::lower_bound(headers_.begin(), headers_.end(), isn,
+                                        [](const Header& h, std::int32_t key) { return h.isn < key; });
+    if (found == headers_.end() || found->isn != isn) return nullptr;
+    hint_ = static_cast<std::size_t>(found - headers_.begin());
+    return &*found;
+  }
+
+ private:
+  std::vector<Header> headers_;
+  std::size_t hint_ = 0;
+};
 
 }  // namespace
 
@@ -97,10 +139,15 @@ bool laterPrice(const PricePoint& a, const PricePoint& b) {
   return a.isn > b.isn;
 }
 
-// SUM(DAUDZUMS) over the lines that pass, added in their order; NULLs skipped.
+// A department's lines by role, in the order the stock statement adds them up.
+enum Slot { kReceipts, kTransfersIn, kReturns, kBalances, kIssues, kTransfersOut, kSlots };
+constexpr MovementKind kSlotKind[kSlots] = {MovementKind::Receipt, MovementKind::TransferIn,  MovementKind::Return,
+                                            MovementKind::Balance, MovementKind::Issue,       MovementKind::TransferOut};
+
+// SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
-double sumQuantities(const std::vector<Line>& lines, Pass pass) {
-  double total = 0.0;
+double sumQuantities(double start, const std::vector<Line>& lines, Pass pass) {
+  double total = start;
   for (const Line& l : lines)
     if (!l.quantityNull && pass(l.day)) total += l.quantity;
   return total;
@@ -116,36 +163,113 @@ Movement movementOf(MovementKind kind, const Line& l) {
   return m;
 }
 
+// Whether the moving average counts the line: priced inflows (returns only when averaged) and
+// every outflow.
+bool averageCounts(Slot slot, const Line& l) {
+  if (slot >= kIssues) return true;
+  return l.pricedInflow() && (slot != kReturns || l.averaged);
+}
+
 // The last day a statement bound with date reads: DATUMS < DAY_END is day(DATUMS) <= day(date).
 DateTime dayLimit(DateTime date) { return wholeDate(date); }
 
 }  // namespace
 
+// One goods in one department: its lines from the fold day on, and what the older ones left.
 struct MovementCache::Department {
-  // Each kind in the order the goods index gives it.
-  std::vector<Line> receipts, transfersIn, returns, balances, issues, transfersOut;
+  std::vector<Line> lines[kSlots];  // each slot in the order the goods index gives it
   std::vector<PricePoint> lastPrices;
 
+  // What the lines dated before the fold day left. Folding adds exactly what the statements add:
+  // each slot's quantities in table order (so only while no later line of the slot came first),
+  // the average replayed in replay order, the newest layers in walking order.
+  double historySum[kSlots] = {};
+  std::uint8_t slotsKept = 0;  // slots already holding a line from the fold day on
+  std::vector<Movement> historyLayers;  // newest first once folded
+  bool layersCut = false;               // older layers were dropped
+  MovingAverage historyAverage;
+  std::vector<Movement> pending;  // counted by the average, not replayed yet
+  DateTime replayedBefore = -1e9;
+  std::optional<PricePoint> historyPrice;
+
   bool layersStale = true;
-  std::vector<Movement> layers;  // newest first
+  std::vector<Movement> layers;  // newest first, the history's after the rest
   bool averageStale = true;
   std::vector<DateTime> averageDays;  // replay order
   std::vector<double> averages;       // the cost after each step of the replay
 
   void markCostChanged() { layersStale = averageStale = true; }
 
+  void keep(Slot slot, const Line& l) {
+    slotsKept |= static_cast<std::uint8_t>(1u << slot);
+    lines[slot].push_back(l);
+  }
+
+  // False when the line cannot be folded exactly: the goods must then be read whole.
+  bool fold(Slot slot, const Line& l) {
+    if (slotsKept & (1u << slot)) return false;
+    if (!l.quantityNull) historySum[slot] += l.quantity;
+    if (slot < kIssues && l.isLayer()) historyLayers.push_back(movementOf(kSlotKind[slot], l));
+    if (averageCounts(slot, l)) {
+      if (l.day < replayedBefore) return false;
+      pending.push_back(movementOf(kSlotKind[slot], l));
+    }
+    return true;
+  }
+
+  // Replays the pending movements dated before cutoff into the folded average.
+  void replayBefore(DateTime cutoff) {
+    const auto later = std::partition(pending.begin(), pending.end(), [cutoff](const Movement& m) { return m.day < cutoff; });
+    std::sort(pending.begin(), later, replayOrder);
+    for (auto m = pending.begin(); m != later; ++m) historyAverage.add(*m);
+    pending.erase(pending.begin(), later);
+    replayedBefore = std::max(replayedBefore, cutoff);
+  }
+
+  // Ends the fold: the average replayed, and only as many old layers kept as any stock the period
+  // may hold could walk, plus one; a walk that reaches the last kept one reads the goods whole.
+  void finishFold() {
+    replayBefore(std::numeric_limits<DateTime>::infinity());
+    pending.shrink_to_fit();
+    std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
+    double bound = historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] + historySum[kBalances] -
+                   historySum[kIssues] - historySum[kTransfersOut];
+    bound = std::max(0.0, bound);
+    for (const auto& slot : lines)
+      for (const Line& l : slot) bound += std::fabs(l.quantity);
+    if (!std::isfinite(bound)) return;
+    double covered = 0.0;
+    std::size_t keepCount = 0;
+    while (keepCount < historyLayers.size() && covered < bound) covered += historyLayers[keepCount++].quantity;
+    keepCount = std::min(historyLayers.size(), keepCount + 1);
+    layersCut = keepCount < historyLayers.size();
+    historyLayers.resize(keepCount);
+    historyLayers.shrink_to_fit();
+  }
+
+  double stockBeforeOutflows(DateTime limit) const {
+    const auto onOrBefore = [limit](DateTime day) { return day <= limit; };
+    const auto before = [limit](DateTime day) { return day < limit; };
+    // The rows of the stock statement, added in its order.
+    double total = 0.0;
+    total += sumQuantities(historySum[kReceipts], lines[kReceipts], onOrBefore);
+    total += sumQuantities(historySum[kTransfersIn], lines[kTransfersIn], onOrBefore);
+    total += sumQuantities(historySum[kReturns], lines[kReturns], onOrBefore);
+    total += sumQuantities(historySum[kBalances], lines[kBalances], before);
+    total += -sumQuantities(historySum[kIssues], lines[kIssues], before);
+    total += -sumQuantities(historySum[kTransfersOut], lines[kTransfersOut], before);
+    return total;
+  }
+
   const std::vector<Movement>& sortedLayers() {
     if (!layersStale) return layers;
     layers.clear();
-    auto add = [&](MovementKind kind, const std::vector<Line>& lines) {
-      for (const Line& l : lines)
-        if (l.isLayer()) layers.push_back(movementOf(kind, l));
-    };
-    add(MovementKind::Receipt, receipts);
-    add(MovementKind::TransferIn, transfersIn);
-    add(MovementKind::Return, returns);
-    add(MovementKind::Balance, balances);
+    for (int slot = kReceipts; slot <= kBalances; ++slot)
+      for (const Line& l : lines[slot])
+        if (l.isLayer()) layers.push_back(movementOf(kSlotKind[slot], l));
     std::sort(layers.begin(), layers.end(), newerFirst);
+    // Every folded layer is older than every kept one.
+    layers.insert(layers.end(), historyLayers.begin(), historyLayers.end());
     layersStale = false;
     return layers;
   }
@@ -153,20 +277,13 @@ struct MovementCache::Department {
   void replayAverage() {
     if (!averageStale) return;
     std::vector<Movement> movements;
-    auto add = [&](MovementKind kind, const std::vector<Line>& lines, auto counts) {
-      for (const Line& l : lines)
-        if (counts(l)) movements.push_back(movementOf(kind, l));
-    };
-    add(MovementKind::Receipt, receipts, [](const Line& l) { return l.pricedInflow(); });
-    add(MovementKind::TransferIn, transfersIn, [](const Line& l) { return l.pricedInflow(); });
-    add(MovementKind::Return, returns, [](const Line& l) { return l.pricedInflow() && l.averaged; });
-    add(MovementKind::Balance, balances, [](const Line& l) { return l.pricedInflow(); });
-    add(MovementKind::Issue, issues, [](const Line&) { return true; });
-    add(MovementKind::TransferOut, transfersOut, [](const Line&) { return true; });
+    for (int slot = 0; slot < kSlots; ++slot)
+      for (const Line& l : lines[slot])
+        if (averageCounts(static_cast<Slot>(slot), l)) movements.push_back(movementOf(kSlotKind[slot], l));
     std::sort(movements.begin(), movements.end(), replayOrder);
     averageDays.clear();
     averages.clear();
-    MovingAverage replay;
+    MovingAverage replay = historyAverage;
     for (const Movement& m : movements) {
       replay.add(m);
       averageDays.push_back(m.day);
@@ -179,11 +296,22 @@ struct MovementCache::Department {
 struct MovementCache::Goods {
   std::unordered_map<int, Department> departments;
   std::vector<PricePoint> lastPrices;  // every department's, and receipts without one
+  std::optional<PricePoint> historyPrice;
+  bool folded = false;  // lines dated before the fold day are only in the departments' fold
 
-  // Files one line under its departments (none when NULL), after those of its kind read before.
-  void file(MovementKind kind, const Line& l, const std::optional<int>& dept, const std::optional<int>& deptTo);
+  // Files one line under its departments (none when NULL), after those of its kind read before;
+  // dated before foldDay, it is folded instead. False when it could not be folded.
+  bool file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay);
   void finish();
 };
+
+namespace {
+
+void laterOf(std::optional<PricePoint>& held, const PricePoint& p) {
+  if (!held || laterPrice(p, *held)) held = p;
+}
+
+}  // namespace
 
 MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
     : connection_(connection), load_(connection), goodsBeforeBulk_(goodsBeforeBulk) {
@@ -191,41 +319,57 @@ MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
 }
 MovementCache::~MovementCache() = default;
 
-void MovementCache::Goods::file(MovementKind kind, const Line& l, const std::optional<int>& dept,
-                                const std::optional<int>& deptTo) {
+bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo,
+                                DateTime foldDay) {
+  const bool old = l.day < foldDay;
+  folded = folded || old;
+  auto put = [&](std::int32_t key, Slot slot) {
+    if (key == kNullKey) return true;
+    Department& d = departments[key];
+    if (!old) {
+      d.keep(slot, l);
+      return true;
+    }
+    return d.fold(slot, l);
+  };
   switch (kind) {
     case MovementKind::Receipt:
       if (!l.costNull && l.cost != 0) {
-        lastPrices.push_back({l.day, l.isn, l.cost});
-        if (dept) departments[*dept].lastPrices.push_back({l.day, l.isn, l.cost});
+        const PricePoint p{l.day, l.isn, l.cost};
+        if (old) {
+          laterOf(historyPrice, p);
+          if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+        } else {
+          lastPrices.push_back(p);
+          if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
+        }
       }
-      if (dept) departments[*dept].receipts.push_back(l);
-      break;
+      return put(dept, kReceipts);
     case MovementKind::TransferIn:
-    case MovementKind::TransferOut:
-      if (dept) departments[*dept].transfersOut.push_back(l);
-      if (deptTo) departments[*deptTo].transfersIn.push_back(l);
-      break;
+    case MovementKind::TransferOut: {
+      const bool out = put(dept, kTransfersOut);
+      return put(deptTo, kTransfersIn) && out;
+    }
     case MovementKind::Return:
-      if (dept) departments[*dept].returns.push_back(l);
-      break;
+      return put(dept, kReturns);
     case MovementKind::Balance:
-      if (dept) departments[*dept].balances.push_back(l);
-      break;
+      return put(dept, kBalances);
     case MovementKind::Issue:
-      if (dept) departments[*dept].issues.push_back(l);
-      break;
+      return put(dept, kIssues);
   }
+  return true;
 }
 
 void MovementCache::Goods::finish() {
+  if (historyPrice) lastPrices.push_back(*historyPrice);
   std::sort(lastPrices.begin(), lastPrices.end(), laterPrice);
   lastPrices.shrink_to_fit();
   for (auto& [key, d] : departments) {
+    if (d.historyPrice) d.lastPrices.push_back(*d.historyPrice);
     std::sort(d.lastPrices.begin(), d.lastPrices.end(), laterPrice);
     d.lastPrices.shrink_to_fit();
-    for (auto* lines : {&d.receipts, &d.transfersIn, &d.returns, &d.balances, &d.issues, &d.transfersOut})
-      lines->shrink_to_fit();
+    if (folded) d.finishFold();
+    for (auto& lines : d.lines) lines.shrink_to_fit();
   }
 }
 
@@ -244,55 +388,89 @@ std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
     l.cost = load_.asDouble(kCost);
     l.costNull = load_.isNull(kCost);
     l.averaged = load_.asInteger(kAveraged) == 1;
-    loaded->file(static_cast<MovementKind>(load_.asInteger(kKind)), l, optionalInteger(load_, kDept),
-                 optionalInteger(load_, kDeptTo));
+    loaded->file(static_cast<MovementKind>(load_.asInteger(kKind)), l, keyOrNull(load_, kDept),
+                 keyOrNull(load_, kDeptTo), -std::numeric_limits<DateTime>::infinity());
   }
   load_.close();
   loaded->finish();
   return loaded;
 }
 
+namespace {
+
+// One kind's lines as they stream, each with its header.
+struct LineStream {
+  MovementKind kind;
+  HeaderBook headers;
+  std::unique_ptr<Query> lines;
+  const Header* header = nullptr;  // the current line's; null at the end
+
+  // Moves to the next line that has a goods and a known header.
+  void advance() {
+    header = nullptr;
+    while (lines->fetch()) {
+      if (lines->isNull(kLineGoods) || lines->isNull(kLineHeader)) continue;
+      header = headers.find(lines->asInteger(kLineHeader));
+      if (header) return;
+    }
+  }
+};
+
+}  // namespace
+
+// Every kind's lines stream at once, merged by day, so the folded average can be replayed as the
+// days go by instead of holding ten years of movements.
 void MovementCache::loadAll() {
-  // Its own statements, so the rows of the largest table are not kept after.
-  Query bulk(connection_);
+  std::vector<LineStream> streams(std::size(kKindTables));
+  {
+    Query headers(connection_);
+    for (std::size_t k = 0; k < streams.size(); ++k) {
+      streams[k].kind = kKindTables[k].kind;
+      headers.setSql(kKindTables[k].headers);
+      streams[k].headers.read(headers);
+    }
+  }
+  for (std::size_t k = 0; k < streams.size(); ++k) {
+    streams[k].lines = std::make_unique<Query>(connection_);
+    streams[k].lines->setSql(kKindTables[k].lines);
+    streams[k].lines->openStream();
+    streams[k].advance();
+  }
   std::unordered_map<int, std::unique_ptr<Goods>> all;
-  struct Header {
-    DateTime day;
-    std::optional<int> dept, deptTo;
-    bool averaged;
-  };
-  std::unordered_map<std::int32_t, Header> headers;
-  for (const KindTables& kind : kKindTables) {
-    headers.clear();
-    bulk.setSql(kind.headers);
-    bulk.open();
-    headers.reserve(static_cast<std::size_t>(bulk.rowCount()));
-    for (bulk.first(); !bulk.eof(); bulk.next()) {
-      if (bulk.isNull(kHeaderDate)) continue;
-      headers[bulk.asInteger(kHeaderIsn)] = {wholeDate(bulk.asDateTime(kHeaderDate)),
-                                              optionalInteger(bulk, kHeaderDept),
-                                              optionalInteger(bulk, kHeaderDeptTo),
-                                              bulk.asInteger(kHeaderAveraged) == 1};
+  std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
+  DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
+  for (;;) {
+    LineStream* next = nullptr;
+    for (LineStream& s : streams)
+      if (s.header && (!next || s.header->day < next->header->day)) next = &s;
+    if (!next) break;
+    const Query& q = *next->lines;
+    const Header& h = *next->header;
+    const int goodsKey = q.asInteger(kLineGoods);
+    if (h.day >= nextReplay && h.day < foldDay_) {
+      // Movements a window behind the stream are replayed; the window lets lines come a little
+      // out of day order.
+      for (auto& [key, g] : all)
+        for (auto& [dept, d] : g->departments) d.replayBefore(h.day - kReplayWindowDays);
+      nextReplay = h.day + kReplayWindowDays / 2;
     }
-    bulk.setSql(kind.lines);
-    bulk.open();
-    for (bulk.first(); !bulk.eof(); bulk.next()) {
-      if (bulk.isNull(kLineGoods) || bulk.isNull(kLineHeader)) continue;
-      const auto header = headers.find(bulk.asInteger(kLineHeader));
-      if (header == headers.end()) continue;
+    if (!whole.contains(goodsKey)) {
       Line l;
-      l.day = header->second.day;
-      l.isn = bulk.asInteger(kLineIsn);
-      l.quantity = bulk.asDouble(kLineQuantity);
-      l.quantityNull = bulk.isNull(kLineQuantity);
-      l.cost = bulk.asDouble(kLineCost);
-      l.costNull = bulk.isNull(kLineCost);
-      l.averaged = header->second.averaged;
-      auto& g = all[bulk.asInteger(kLineGoods)];
+      l.day = h.day;
+      l.isn = q.asInteger(kLineIsn);
+      l.quantity = q.asDouble(kLineQuantity);
+      l.quantityNull = q.isNull(kLineQuantity);
+      l.cost = q.asDouble(kLineCost);
+      l.costNull = q.isNull(kLineCost);
+      l.averaged = h.averaged;
+      auto& g = all[goodsKey];
       if (!g) g = std::make_unique<Goods>();
-      g->file(kind.kind, l, header->second.dept, header->second.deptTo);
+      if (!g->file(next->kind, l, h.dept, h.deptTo, foldDay_)) {
+        whole.insert(goodsKey);
+        all.erase(goodsKey);
+      }
     }
-    bulk.close();
+    next->advance();
   }
   for (auto& [key, g] : all) {
     // A goods read on its own already holds the same lines and maybe the tool's writes since.
@@ -301,21 +479,28 @@ void MovementCache::loadAll() {
     Goods& held = *goods_.emplace(key, std::move(g)).first->second;
     index(key, held);
   }
+  whole_ = std::move(whole);
+  anyFolded_ = foldDay_ > -std::numeric_limits<DateTime>::infinity();
   complete_ = true;
 }
 
-MovementCache::Goods& MovementCache::goods(int goodsKey) {
+MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
   auto found = goods_.find(goodsKey);
+  if (found != goods_.end() && found->second->folded && limit < foldDay_) {
+    // Asked about a day inside the fold: only the whole history answers.
+    readWhole(goodsKey);
+    found = goods_.find(goodsKey);
+  }
   if (found != goods_.end()) return *found->second;
   if (!complete_ && !bulkTried_ && readOneByOne_ >= goodsBeforeBulk_) {
     bulkTried_ = true;
     loadAll();
-    found = goods_.find(goodsKey);
-    if (found != goods_.end()) return *found->second;
+    return goods(goodsKey, limit);
   }
-  // Every goods with a line is held once all were read.
-  std::unique_ptr<Goods> loaded = complete_ ? std::make_unique<Goods>() : load(goodsKey);
-  if (!complete_) ++readOneByOne_;
+  // Every goods with a line is held once all were read, but for those to be read whole.
+  const bool readIt = !complete_ || whole_.contains(goodsKey);
+  std::unique_ptr<Goods> loaded = readIt ? load(goodsKey) : std::make_unique<Goods>();
+  if (readIt) ++readOneByOne_;
   Goods& held = *goods_.emplace(goodsKey, std::move(loaded)).first->second;
   index(goodsKey, held);
   return held;
@@ -323,9 +508,9 @@ MovementCache::Goods& MovementCache::goods(int goodsKey) {
 
 void MovementCache::index(int goodsKey, Goods& loaded) {
   for (auto& [key, d] : loaded.departments) {
-    for (Line& l : d.transfersIn) costOwners_[0][l.isn] = {goodsKey, &l, &d};
-    for (Line& l : d.returns) costOwners_[1][l.isn] = {goodsKey, &l, &d};
-    for (Line& l : d.balances) costOwners_[2][l.isn] = {goodsKey, &l, &d};
+    for (Line& l : d.lines[kTransfersIn]) costOwners_[0][l.isn] = {goodsKey, &l, &d};
+    for (Line& l : d.lines[kReturns]) costOwners_[1][l.isn] = {goodsKey, &l, &d};
+    for (Line& l : d.lines[kBalances]) costOwners_[2][l.isn] = {goodsKey, &l, &d};
   }
 }
 
@@ -333,84 +518,84 @@ void MovementCache::forget(int goodsKey) {
   const auto found = goods_.find(goodsKey);
   if (found == goods_.end()) return;
   for (auto& [key, d] : found->second->departments) {
-    for (const Line& l : d.transfersIn) costOwners_[0].erase(l.isn);
-    for (const Line& l : d.returns) costOwners_[1].erase(l.isn);
-    for (const Line& l : d.balances) costOwners_[2].erase(l.isn);
+    for (const Line& l : d.lines[kTransfersIn]) costOwners_[0].erase(l.isn);
+    for (const Line& l : d.lines[kReturns]) costOwners_[1].erase(l.isn);
+    for (const Line& l : d.lines[kBalances]) costOwners_[2].erase(l.isn);
   }
   goods_.erase(found);
-  complete_ = false;  // the goods is read on its own when next asked for
+  whole_.insert(goodsKey);  // read on its own when next asked for
 }
 
-MovementCache::Department* MovementCache::department(int goodsKey, int dept) {
-  Goods& g = goods(goodsKey);
+void MovementCache::readWhole(int goodsKey) {
+  forget(goodsKey);
+  Goods& held = *goods_.emplace(goodsKey, load(goodsKey)).first->second;
+  index(goodsKey, held);
+}
+
+MovementCache::Department* MovementCache::department(int goodsKey, int dept, DateTime limit) {
+  Goods& g = goods(goodsKey, limit);
   const auto found = g.departments.find(dept);
   return found == g.departments.end() ? nullptr : &found->second;
 }
 
-std::span<const Movement> MovementCache::layers(int goodsKey, int dept, DateTime date) {
-  Department* d = department(goodsKey, dept);
+MovementCache::LayerSpan MovementCache::layers(int goodsKey, int dept, DateTime date) {
+  const DateTime limit = dayLimit(date);
+  Department* d = department(goodsKey, dept, limit);
   if (!d) return {};
   const std::vector<Movement>& all = d->sortedLayers();
-  const DateTime limit = dayLimit(date);
   const auto first =
       std::partition_point(all.begin(), all.end(), [limit](const Movement& m) { return !(m.day <= limit); });
-  return {first, all.end()};
+  return {{first, all.end()}, d->layersCut};
 }
 
 double MovementCache::stockBeforeOutflows(int goodsKey, int dept, DateTime date) {
-  Department* d = department(goodsKey, dept);
-  if (!d) return 0.0;
   const DateTime limit = dayLimit(date);
-  const auto onOrBefore = [limit](DateTime day) { return day <= limit; };
-  const auto before = [limit](DateTime day) { return day < limit; };
-  // The rows of the stock statement, added in its order.
-  double total = 0.0;
-  total += sumQuantities(d->receipts, onOrBefore);
-  total += sumQuantities(d->transfersIn, onOrBefore);
-  total += sumQuantities(d->returns, onOrBefore);
-  total += sumQuantities(d->balances, before);
-  total += -sumQuantities(d->issues, before);
-  total += -sumQuantities(d->transfersOut, before);
-  return finitePrice(total);
+  Department* d = department(goodsKey, dept, limit);
+  return d ? finitePrice(d->stockBeforeOutflows(limit)) : 0.0;
 }
 
 double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
-  Department* d = department(goodsKey, dept);
-  if (!d) return 0.0;
   const DateTime limit = dayLimit(date);
-  double total = 0.0;
-  total += sumQuantities(d->balances, [limit](DateTime day) { return day == limit; });
-  return finitePrice(total);
+  Department* d = department(goodsKey, dept, limit);
+  if (!d) return 0.0;
+  return finitePrice(sumQuantities(0.0, d->lines[kBalances], [limit](DateTime day) { return day == limit; }));
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
+  const DateTime limit = dayLimit(date);
   const std::vector<PricePoint>* prices = nullptr;
   if (everyDepartment) {
-    prices = &goods(goodsKey).lastPrices;
+    prices = &goods(goodsKey, limit).lastPrices;
   } else {
-    Department* d = department(goodsKey, dept);
+    Department* d = department(goodsKey, dept, limit);
     if (!d) return 0.0;
     prices = &d->lastPrices;
   }
-  const DateTime limit = dayLimit(date);
   const auto first = std::partition_point(prices->begin(), prices->end(),
                                           [limit](const PricePoint& p) { return !(p.day <= limit); });
   return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
-  Department* d = department(goodsKey, dept);
+  const DateTime limit = dayLimit(date);
+  Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
   d->replayAverage();
-  const DateTime limit = dayLimit(date);
   const auto end = std::upper_bound(d->averageDays.begin(), d->averageDays.end(), limit);
-  if (end == d->averageDays.begin()) return 0.0;
+  if (end == d->averageDays.begin()) return d->historyAverage.cost();
   return d->averages[static_cast<std::size_t>(end - d->averageDays.begin()) - 1];
+}
+
+void MovementCache::setFoldDay(DateTime day) noexcept {
+  if (day == foldDay_) return;
+  clear();
+  foldDay_ = day;
 }
 
 void MovementCache::clear() noexcept {
   goods_.clear();
-  complete_ = bulkTried_ = false;
+  whole_.clear();
+  complete_ = bulkTried_ = anyFolded_ = false;
   readOneByOne_ = 0;
   for (auto& owners : costOwners_) owners.clear();
 }
@@ -453,8 +638,12 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
   const auto isn = static_cast<std::int32_t>(key);
   auto& owners = costOwners_[static_cast<int>(write.column)];
   const auto owner = owners.find(isn);
-  // A line not held is either of a goods not read yet or one no answer depends on.
-  if (owner == owners.end()) return;
+  if (owner == owners.end()) {
+    // A line not held is of a goods not read yet, or one no answer depends on; unless some goods
+    // hold only a fold of their old lines, which the line may be one of.
+    if (anyFolded_) clear();
+    return;
+  }
   const CostOwner held = owner->second;
   double value = 0.0;
   if (!write.valueParam.empty()) {

@@ -1,7 +1,10 @@
 #pragma once
 // Every movement of a goods, read on the first question about that goods (or, once many goods
 // were asked for, of every goods in one pass over the tables) and kept, so that each later price
-// or stock figure is computed in memory. Each answer is bit-for-bit the one the statements in
+// or stock figure is computed in memory. Given a fold day, the pass over the tables keeps only
+// the lines from that day on and folds the older ones into what they leave (each kind's summed
+// quantity, the moving average, the newest layers, the latest receipt price); a question about
+// an earlier day, or a FIFO walk deeper than the layers kept, reads that goods whole. Each answer is bit-for-bit the one the statements in
 // stock_movements.h give on the same data: the same lines count, sums add in the order the
 // database adds them (table order, in which the goods index also yields a goods' lines), and
 // layers and replays use the same orders.
@@ -18,7 +21,9 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <limits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace talvix::pricing {
@@ -31,8 +36,20 @@ class MovementCache {
   MovementCache(Connection& connection, int goodsBeforeBulk);
   ~MovementCache();
 
-  // The same answers as StockMovements' namesakes; a span stays valid until the next call.
-  std::span<const Movement> layers(int goods, int dept, DateTime date);
+  // Lines dated before day are folded from the next pass over the tables on; a day of -infinity
+  // (the default) folds nothing. Changing it empties the cache.
+  void setFoldDay(DateTime day) noexcept;
+
+  // StockMovements::layers, newest first; when cut, older layers exist beyond the last one given,
+  // and a walk that reaches it must readWhole(goods) and ask again. Valid until the next call.
+  struct LayerSpan {
+    std::span<const Movement> layers;
+    bool cut = false;
+  };
+  LayerSpan layers(int goods, int dept, DateTime date);
+  void readWhole(int goods);
+
+  // The same answers as StockMovements' namesakes.
   double stockBeforeOutflows(int goods, int dept, DateTime date);
   double balanceOnDay(int goods, int dept, DateTime date);
   double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date);
@@ -55,8 +72,9 @@ class MovementCache {
     Department* department;
   };
 
-  Goods& goods(int goods);
-  Department* department(int goods, int dept);
+  // limit: the last day the question reads.
+  Goods& goods(int goods, DateTime limit);
+  Department* department(int goods, int dept, DateTime limit);
   std::unique_ptr<Goods> load(int goods);
   void loadAll();
   void index(int goodsKey, Goods& loaded);
@@ -68,7 +86,10 @@ class MovementCache {
   const int goodsBeforeBulk_;
   int readOneByOne_ = 0;    // since the last clear
   bool bulkTried_ = false;  // since the last clear
-  bool complete_ = false;   // every goods with a line is held
+  bool complete_ = false;   // every goods with a line is held, but those in whole_
+  bool anyFolded_ = false;
+  std::unordered_set<int> whole_;  // goods read one by one, whatever complete_ says
+  DateTime foldDay_ = -std::numeric_limits<DateTime>::infinity();
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
   // Per CostColumn: line key -> the line held.
   std::unordered_map<std::int32_t, CostOwner> costOwners_[3];

@@ -39,6 +39,7 @@ void FifoRun(RunContext& ctx) {
   ctx.log.AddProcessLine(kStartLine, false);
   const std::unique_ptr<TMylaiks> timer = ctx.pricing.newMylaiks();
   timer->SetTime();
+  ctx.pricing.ExpectPeriod(ctx.settings.dateFrom, ctx.settings.dateTo);
   startPassSnapshot(ctx);
 
   ctx.state.sqlDienDaudzums.clear();

@@ -96,6 +96,7 @@ void WeightedAverageRun(RunContext& ctx) {
   ctx.log.repaintWindow();
   const std::unique_ptr<TMylaiks> timer = ctx.pricing.newMylaiks();
   timer->SetTime();
+  ctx.pricing.ExpectPeriod(ctx.settings.dateFrom, ctx.settings.dateTo);
   ctx.state.ServicesFilter = s.skipServices ? kServicesFilterText : "";
   ctx.average();
 

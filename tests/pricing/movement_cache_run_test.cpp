@@ -96,28 +96,30 @@ class MovementCacheRuns : public ::testing::Test {
   std::string master;
 };
 
-TEST_F(MovementCacheRuns, FifoPassInModeTwoWritesTheSameCosts) {
-  RunSettings settings;
-  settings.dateFrom = kLastDay - 89;
-  settings.dateTo = kLastDay;
-  settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
+// Mode 2 over the last days of the history; a period shorter than the history makes the cached
+// library fold the days before it.
+TEST_F(MovementCacheRuns, RunsWriteTheSameCostsCachedOrRead) {
+  const struct {
+    const char* name;
+    void (*run)(RunContext&);
+    int days;
+  } rows[] = {{"FIFO, whole history", FifoRun, 90},
+              {"FIFO, last 30 days", FifoRun, 30},
+              {"average, 60 days", WeightedAverageRun, 60},
+              {"average, last 20 days", WeightedAverageRun, 20}};
   const Costs before = costsIn(master);
-  const Costs cached = runOnCopy("cached", true, settings, FifoRun);
-  const Costs read = runOnCopy("read", false, settings, FifoRun);
-  expectSameCosts(cached, read);
-  EXPECT_NE(cached, before) << "the pass priced nothing";
-}
-
-TEST_F(MovementCacheRuns, WeightedAverageRunOverSixtyDaysWritesTheSameCosts) {
-  RunSettings settings;
-  settings.dateFrom = kLastDay - 59;
-  settings.dateTo = kLastDay;
-  settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
-  const Costs before = costsIn(master);
-  const Costs cached = runOnCopy("cached", true, settings, WeightedAverageRun);
-  const Costs read = runOnCopy("read", false, settings, WeightedAverageRun);
-  expectSameCosts(cached, read);
-  EXPECT_NE(cached, before) << "the run priced nothing";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunSettings settings;
+    settings.dateFrom = kLastDay - row.days + 1;
+    settings.dateTo = kLastDay;
+    settings.transfers = settings.issues = settings.returns = settings.balances = kAllAnew;
+    const std::string name = std::to_string(row.days) + (row.run == FifoRun ? "fifo" : "average");
+    const Costs cached = runOnCopy(name + "-cached", true, settings, row.run);
+    const Costs read = runOnCopy(name + "-read", false, settings, row.run);
+    expectSameCosts(cached, read);
+    EXPECT_NE(cached, before) << "the run priced nothing";
+  }
 }
 
 }  // namespace

@@ -229,10 +229,12 @@ std::string bits(double value) {
 }
 
 // Seed, and goods the cache reads one by one before it reads all: 100 (never here), 2 (both
-// ways), 0 (all at once from the first question).
+// ways), 0 (all at once from the first question); the day before which a run's history is folded
+// (-1: none).
 struct Variant {
   unsigned seed;
   int goodsReadOneByOne;
+  int foldDay = -1;
 };
 
 // The cached library against one that reads the database on every call, both on the same file.
@@ -245,6 +247,10 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
     for (PricingLibrary* l : {cached.get(), plain.get()}) {
       l->mainFormDati().PRECES_DB.setDatabaseName(db.path());
       l->mainFormDati().connect();
+    }
+    if (GetParam().foldDay >= 0) {
+      cached->newMylaiks();
+      cached->ExpectPeriod(RandomHistory::day(GetParam().foldDay), RandomHistory::day(kDays));
     }
     cachedAverage = cached->newVidSvPasizm();
     plainAverage = plain->newVidSvPasizm();
@@ -295,7 +301,8 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
   void compareEverywhere() {
     for (int g : goodsKeys)
       for (int d = 0; d <= kDepartments + 1; ++d)
-        for (int day = -1; day <= kDays; ++day) compareAt({g, d, RandomHistory::day(day) + 0.5});
+        // Latest first, so that a folded goods answers before a day inside its fold reads it whole.
+        for (int day = kDays; day >= -1; --day) compareAt({g, d, RandomHistory::day(day) + 0.5});
   }
 
   void compareSample(int points) {
@@ -415,10 +422,12 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, MovementCacheEquivalence,
-                         ::testing::Values(Variant{11, 100}, Variant{12, 2}, Variant{13, 0}, Variant{14, 2}),
+                         ::testing::Values(Variant{11, 100}, Variant{12, 2}, Variant{13, 0}, Variant{14, 2},
+                                           Variant{15, 0, kDays / 2}, Variant{16, 2, kDays / 3}),
                          [](const auto& info) {
                            return "seed" + std::to_string(info.param.seed) + "_oneByOne" +
-                                  std::to_string(info.param.goodsReadOneByOne);
+                                  std::to_string(info.param.goodsReadOneByOne) +
+                                  (info.param.foldDay >= 0 ? "_fold" + std::to_string(info.param.foldDay) : "");
                          });
 
 }  // namespace

@@ -378,6 +378,8 @@ void refreshIndexStatistics(Connection& connection) {
 
 HistoryCounts makeDemoDatabase(const std::string& databaseName, const HistoryShape& shape) {
   createStockDatabase(databaseName);
+  // Synchronous writes would make a ten-year history take minutes; they return once it is whole.
+  setForcedWrites(databaseName, false);
   Connection connection;
   connection.setDatabaseName(databaseName);
   connection.open();
@@ -385,6 +387,7 @@ HistoryCounts makeDemoDatabase(const std::string& databaseName, const HistorySha
   const HistoryCounts counts = writer.run();
   refreshIndexStatistics(connection);
   connection.close();
+  setForcedWrites(databaseName, true);
   return counts;
 }
 
