@@ -52,6 +52,7 @@ class CountingPricing : public PricingLibrary {
     return std::make_unique<CountingAverage>(inner_.newVidSvPasizm(), calls);
   }
   std::unique_ptr<TMylaiks> newMylaiks() override { return inner_.newMylaiks(); }
+  void ExpectPeriod(DateTime first, DateTime last) override { inner_.ExpectPeriod(first, last); }
 
  private:
   class CountingAverage : public TVidSvPasizm {

@@ -30,10 +30,8 @@ std::string environmentOr(const char* name, const char* fallback) {
   return value && *value ? std::string(value) : std::string(fallback ? fallback : "");
 }
 
-fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, bool forCreate,
-                                                           int forcedWrites = -1) {
-  fb::Disposable<Firebird::IXpbBuilder> dpb(
-      fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0));
+fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, bool forCreate, int forcedWrites = -1) {
+  fb::Disposable<Firebird::IXpbBuilder> dpb(fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0));
   status.check();
   dpb->insertString(&status, isc_dpb_user_name, environmentOr("ISC_USER", kDefaultUser).c_str());
   const std::string password = environmentOr("ISC_PASSWORD", nullptr);
@@ -118,8 +116,8 @@ Firebird::IAttachment* Connection::attachment() {
 
 void Connection::executeImmediate(const std::string& sql) {
   fb::Status status;
-  attachment()->execute(&status, transaction_.handle(), 0, sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr,
-                        nullptr, nullptr);
+  attachment()->execute(&status, transaction_.handle(), 0, sql.c_str(), SQL_DIALECT_V6, nullptr, nullptr, nullptr,
+                        nullptr);
   status.check();
   notify(DataEvent::Discarded, nullptr);  // a statement we cannot see into: anything may have changed
 }
@@ -168,8 +166,7 @@ void createDatabase(const std::string& databaseName, const std::string& statemen
     const unsigned char* buffer = dpb->getBuffer(&status);
     status.check();
     fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    fb::Handle<Firebird::IAttachment> created(
-        provider->createDatabase(&status, databaseName.c_str(), length, buffer));
+    fb::Handle<Firebird::IAttachment> created(provider->createDatabase(&status, databaseName.c_str(), length, buffer));
     checkAttached(status, databaseName);
     created->detach(&status);
     if (!status.failed()) created.release();

@@ -48,28 +48,21 @@ Kind outputKind(unsigned type, int scale) {
   switch (type) {
     case SQL_SHORT:
     case SQL_LONG:
-    case SQL_INT64:
-      return scale == 0 ? Kind::Integer : Kind::Double;
+    case SQL_INT64: return scale == 0 ? Kind::Integer : Kind::Double;
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-      return Kind::Double;
+    case SQL_D_FLOAT: return Kind::Double;
     case SQL_TIMESTAMP:
     case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-      return Kind::DateTime;
+    case SQL_TYPE_TIME: return Kind::DateTime;
     case SQL_TEXT:
-    case SQL_VARYING:
-      return Kind::Text;
-    case SQL_BOOLEAN:
-      return Kind::Boolean;
-    default:
-      return Kind::Other;
+    case SQL_VARYING: return Kind::Text;
+    case SQL_BOOLEAN: return Kind::Boolean;
+    default: return Kind::Other;
   }
 }
 
-void describe(fb::Status& status, Firebird::IMetadataBuilder* builder, unsigned index, Kind kind,
-              unsigned textLength) {
+void describe(fb::Status& status, Firebird::IMetadataBuilder* builder, unsigned index, Kind kind, unsigned textLength) {
   switch (kind) {
     case Kind::Integer:
       builder->setType(&status, index, SQL_INT64 + 1);
@@ -89,8 +82,7 @@ void describe(fb::Status& status, Firebird::IMetadataBuilder* builder, unsigned 
       builder->setType(&status, index, SQL_VARYING + 1);
       builder->setLength(&status, index, textLength);
       break;
-    default:
-      break;
+    default: break;
   }
   status.check();
 }
@@ -193,13 +185,10 @@ double Query::paramDouble(const std::string& name) const {
   const auto it = params_.find(upper(name));
   if (it == params_.end()) return 0.0;
   switch (it->second.kind) {
-    case Kind::Integer:
-      return static_cast<double>(it->second.integer);
+    case Kind::Integer: return static_cast<double>(it->second.integer);
     case Kind::Double:
-    case Kind::DateTime:
-      return it->second.real;
-    default:
-      return 0.0;
+    case Kind::DateTime: return it->second.real;
+    default: return 0.0;
   }
 }
 
@@ -345,9 +334,7 @@ void Query::decodeRow(const Prepared& p, const unsigned char* row) {
       const unsigned char* data = &row[column.offset];
       switch (column.kind) {
         case Kind::Integer:
-        case Kind::Double:
-          std::memcpy(&raw, data, sizeof raw);
-          break;
+        case Kind::Double: std::memcpy(&raw, data, sizeof raw); break;
         case Kind::DateTime: {
           ISC_TIMESTAMP ts;
           std::memcpy(&ts, data, sizeof ts);
@@ -362,11 +349,8 @@ void Query::decodeRow(const Prepared& p, const unsigned char* row) {
           raw = texts_.size() - 1;
           break;
         }
-        case Kind::Boolean:
-          raw = *data ? 1 : 0;
-          break;
-        default:
-          break;
+        case Kind::Boolean: raw = *data ? 1 : 0; break;
+        default: break;
       }
     }
     cells_.push_back(raw);
@@ -381,8 +365,8 @@ void Query::openStream() {
   std::vector<unsigned char> input;
   bindInput(p, input);
   fb::Status status;
-  stream_.reset(p.statement->openCursor(&status, transaction().handle(), p.input.get(), input.data(),
-                                        p.output.get(), 0));
+  stream_.reset(
+      p.statement->openCursor(&status, transaction().handle(), p.input.get(), input.data(), p.output.get(), 0));
   status.check();
   streamRow_.assign(p.outputLength, 0);
 }
@@ -477,14 +461,11 @@ double Query::asDouble(int field) const {
       std::memcpy(&v, raw, sizeof v);
       return v;
     }
-    case Kind::Text:
-      try {
-        return std::stod(texts_[*raw]);
+    case Kind::Text: try { return std::stod(texts_[*raw]);
       } catch (const std::exception&) {
         throw DbError("Field " + current_->columns[field].name + " holds '" + texts_[*raw] + "', not a number");
       }
-    default:
-      return 0.0;
+    default: return 0.0;
   }
 }
 
@@ -498,8 +479,7 @@ std::int32_t Query::asInteger(int field) const {
       std::memcpy(&v, raw, sizeof v);
       return static_cast<std::int32_t>(v);
     }
-    default:
-      return static_cast<std::int32_t>(std::llround(asDouble(field)));
+    default: return static_cast<std::int32_t>(std::llround(asDouble(field)));
   }
 }
 
@@ -509,20 +489,16 @@ std::string Query::asString(int field) const {
   const auto* raw = static_cast<const std::uint64_t*>(cell(field));
   if (isNull(field)) return {};
   switch (current_->columns[field].kind) {
-    case Kind::Text:
-      return texts_[*raw];
+    case Kind::Text: return texts_[*raw];
     case Kind::Integer:
-    case Kind::Boolean:
-      return std::to_string(asInteger(field));
-    case Kind::DateTime:
-      return formatIsoDate(asDateTime(field));
+    case Kind::Boolean: return std::to_string(asInteger(field));
+    case Kind::DateTime: return formatIsoDate(asDateTime(field));
     case Kind::Double: {
       char buffer[64];
       std::snprintf(buffer, sizeof buffer, "%.15g", asDouble(field));
       return buffer;
     }
-    default:
-      return {};
+    default: return {};
   }
 }
 

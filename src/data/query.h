@@ -105,7 +105,7 @@ class Query {
   int row_ = 0;
   std::vector<std::uint64_t> cells_;  // rowCount_ x columns, 8 raw bytes each
   std::vector<std::uint8_t> nulls_;
-  std::vector<std::string> texts_;    // text cells hold an index into this
+  std::vector<std::string> texts_;  // text cells hold an index into this
   fb::Handle<Firebird::IResultSet> stream_;
   std::vector<unsigned char> streamRow_;
 };

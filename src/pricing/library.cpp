@@ -39,8 +39,8 @@ struct Core {
     blockedDay.setSql(kBlockedDaySql);
     // The connection object stays for the library's life, so the observer also sees every later
     // attachment's work.
-    observer = data.PRECES_DB.addDataObserver(
-        [this](DataEvent event, const Query* query) { cache.onData(event, query); });
+    observer =
+        data.PRECES_DB.addDataObserver([this](DataEvent event, const Query* query) { cache.onData(event, query); });
   }
   // The connection tells of its closing while it is destroyed, after the cache.
   ~Core() { data.PRECES_DB.removeDataObserver(observer); }

@@ -141,8 +141,8 @@ bool laterPrice(const PricePoint& a, const PricePoint& b) {
 
 // A department's lines by role, in the order the stock statement adds them up.
 enum Slot { kReceipts, kTransfersIn, kReturns, kBalances, kIssues, kTransfersOut, kSlots };
-constexpr MovementKind kSlotKind[kSlots] = {MovementKind::Receipt, MovementKind::TransferIn,  MovementKind::Return,
-                                            MovementKind::Balance, MovementKind::Issue,       MovementKind::TransferOut};
+constexpr MovementKind kSlotKind[kSlots] = {MovementKind::Receipt, MovementKind::TransferIn, MovementKind::Return,
+                                            MovementKind::Balance, MovementKind::Issue,      MovementKind::TransferOut};
 
 // SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
@@ -184,7 +184,7 @@ struct MovementCache::Department {
   // each slot's quantities in table order (so only while no later line of the slot came first),
   // the average replayed in replay order, the newest layers in walking order.
   double historySum[kSlots] = {};
-  std::uint8_t slotsKept = 0;  // slots already holding a line from the fold day on
+  std::uint8_t slotsKept = 0;           // slots already holding a line from the fold day on
   std::vector<Movement> historyLayers;  // newest first once folded
   bool layersCut = false;               // older layers were dropped
   MovingAverage historyAverage;
@@ -219,7 +219,8 @@ struct MovementCache::Department {
 
   // Replays the pending movements dated before cutoff into the folded average.
   void replayBefore(DateTime cutoff) {
-    const auto later = std::partition(pending.begin(), pending.end(), [cutoff](const Movement& m) { return m.day < cutoff; });
+    const auto later =
+        std::partition(pending.begin(), pending.end(), [cutoff](const Movement& m) { return m.day < cutoff; });
     std::sort(pending.begin(), later, replayOrder);
     for (auto m = pending.begin(); m != later; ++m) historyAverage.add(*m);
     pending.erase(pending.begin(), later);
@@ -350,12 +351,9 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
       const bool out = put(dept, kTransfersOut);
       return put(deptTo, kTransfersIn) && out;
     }
-    case MovementKind::Return:
-      return put(dept, kReturns);
-    case MovementKind::Balance:
-      return put(dept, kBalances);
-    case MovementKind::Issue:
-      return put(dept, kIssues);
+    case MovementKind::Return: return put(dept, kReturns);
+    case MovementKind::Balance: return put(dept, kBalances);
+    case MovementKind::Issue: return put(dept, kIssues);
   }
   return true;
 }
@@ -571,8 +569,8 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
     if (!d) return 0.0;
     prices = &d->lastPrices;
   }
-  const auto first = std::partition_point(prices->begin(), prices->end(),
-                                          [limit](const PricePoint& p) { return !(p.day <= limit); });
+  const auto first =
+      std::partition_point(prices->begin(), prices->end(), [limit](const PricePoint& p) { return !(p.day <= limit); });
   return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
@@ -613,14 +611,9 @@ void MovementCache::onData(DataEvent event, const Query* query) noexcept {
       known = statements_.emplace(query->sql(), classifyWrite(query->sql())).first;
     }
     switch (known->second.effect) {
-      case WriteStatement::Effect::None:
-        return;
-      case WriteStatement::Effect::SingleRowCost:
-        applyCost(known->second, *query);
-        return;
-      case WriteStatement::Effect::Unknown:
-        clear();
-        return;
+      case WriteStatement::Effect::None: return;
+      case WriteStatement::Effect::SingleRowCost: applyCost(known->second, *query); return;
+      case WriteStatement::Effect::Unknown: clear(); return;
     }
   } catch (...) {
     clear();

@@ -4,8 +4,8 @@
 // or stock figure is computed in memory. Given a fold day, the pass over the tables keeps only
 // the lines from that day on and folds the older ones into what they leave (each kind's summed
 // quantity, the moving average, the newest layers, the latest receipt price); a question about
-// an earlier day, or a FIFO walk deeper than the layers kept, reads that goods whole. Each answer is bit-for-bit the one the statements in
-// stock_movements.h give on the same data: the same lines count, sums add in the order the
+// an earlier day, or a FIFO walk deeper than the layers kept, reads that goods whole. Each answer is bit-for-bit the
+// one the statements in stock_movements.h give on the same data: the same lines count, sums add in the order the
 // database adds them (table order, in which the goods index also yields a goods' lines), and
 // layers and replays use the same orders.
 // The cache follows the connection's own work through its DataObserver: single-line cost
@@ -18,10 +18,10 @@
 #include "pricing/write_statement.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
-#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>

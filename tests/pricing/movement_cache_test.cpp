@@ -31,20 +31,19 @@ TEST(WriteStatement, RecognisesTheToolsSingleLineCostUpdatesAndNothingWider) {
   const std::vector<Case> cases = {
       {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena, "ISN", "CENA"},
       {"UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena, "ISN"},
-      {"UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::ReturnIepCena,
+      {"UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::ReturnIepCena, "ISN",
+       "IEP_CENA"},
+      {"UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost, CostColumn::BalanceIepCena,
        "ISN", "IEP_CENA"},
-      {"UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", Effect::SingleRowCost,
-       CostColumn::BalanceIepCena, "ISN", "IEP_CENA"},
       {"  update o_pratl_prc\n set o_pratl_prc.iep_cena =  0.00\twhere isn = :key ;", Effect::SingleRowCost,
        CostColumn::BalanceIepCena, "KEY"},
-      {"UPDATE O_PARPRC SET CENA=:CENA WHERE O_PARPRC.ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena,
-       "ISN", "CENA"},
+      {"UPDATE O_PARPRC SET CENA=:CENA WHERE O_PARPRC.ISN=:ISN", Effect::SingleRowCost, CostColumn::TransferCena, "ISN",
+       "CENA"},
       // Issue costs, the log and tables outside the movements change nothing the cache holds.
       {"UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", Effect::None},
       {"UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN", Effect::None},
       {"UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN IN (SELECT ISN FROM O_PRCOUT)", Effect::None},
-      {"INSERT INTO S_OPERACIJAS (ISN, NOSAUKUMS) VALUES (NEXT VALUE FOR S_OPERACIJAS_ISN, :NOSAUKUMS)",
-       Effect::None},
+      {"INSERT INTO S_OPERACIJAS (ISN, NOSAUKUMS) VALUES (NEXT VALUE FOR S_OPERACIJAS_ISN, :NOSAUKUMS)", Effect::None},
       {"UPDATE N_KLPREC SET CENA1 = 5, NOSAUKUMS = 'x' WHERE ISN = 1", Effect::None},
       {"DELETE FROM N_BLOKDIENAS", Effect::None},
       // Anything else may have changed any movement.
@@ -161,17 +160,13 @@ class RandomHistory {
     const int kind = pick(5);
     const std::optional<DateTime> when = date();
     switch (kind) {
-      case 0:
-        q.setSql("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :D, :DEPT)");
-        break;
+      case 0: q.setSql("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :D, :DEPT)"); break;
       case 1:
         q.setSql("INSERT INTO O_PARPAV (ISN, DATUMS, ISNODALANO, ISNODALAUZ) VALUES (:ISN, :D, :DEPT, :TO)");
         // Mostly to another department; now and then to the same one or to none.
         bind(q, "TO", pick(10) == 0 ? std::nullopt : std::optional<int>(1 + pick(kDepartments)));
         break;
-      case 2:
-        q.setSql("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (:ISN, :D, :DEPT)");
-        break;
+      case 2: q.setSql("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (:ISN, :D, :DEPT)"); break;
       case 3:
         q.setSql("INSERT INTO O_ATGPAV (ISN, DATUMS, ISNODALA, FROM_WHAT) VALUES (:ISN, :D, :DEPT, :FROM_WHAT)");
         bind(q, "FROM_WHAT", pick(3) == 0 ? std::nullopt : std::optional<int>(1 + pick(2)));
@@ -183,14 +178,18 @@ class RandomHistory {
       }
     }
     q.setInteger("ISN", header);
-    if (when) q.setDateTime("D", *when); else q.setNull("D");
+    if (when)
+      q.setDateTime("D", *when);
+    else
+      q.setNull("D");
     bind(q, "DEPT", dept());
     q.execSql();
     for (int n = 1 + pick(3); n > 0; --n) {
       switch (kind) {
         case 0:
-          q.setSql("INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE) "
-                   "VALUES (:ISN, :H, :G, :Q, :C, :A)");
+          q.setSql(
+              "INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE) "
+              "VALUES (:ISN, :H, :G, :Q, :C, :A)");
           bind(q, "A", pick(3) == 0 ? std::nullopt : std::optional<double>(pick(2) ? 0.0 : uniform(-40, 10)));
           break;
         case 1:
@@ -203,8 +202,9 @@ class RandomHistory {
           q.setSql("INSERT INTO O_ATGPRC (ISN, ISATGPAV, ISPRECE, DAUDZUMS, IEP_CENA) VALUES (:ISN, :H, :G, :Q, :C)");
           break;
         default:
-          q.setSql("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
-                   "VALUES (:ISN, :H, :G, :Q, :C)");
+          q.setSql(
+              "INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
+              "VALUES (:ISN, :H, :G, :Q, :C)");
       }
       q.setInteger("ISN", key());
       q.setInteger("H", header);
@@ -328,12 +328,14 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
       const char* valueParam;
     };
     const std::vector<Target> targets = {
-        {"O_PARPRC", {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN", "UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN"},
+        {"O_PARPRC",
+         {"UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN", "UPDATE O_PARPRC SET O_PARPRC.CENA=0.0 WHERE ISN=:ISN"},
          "CENA"},
         {"O_ATGPRC", {"UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN"}, "IEP_CENA"},
         {"O_PRATL_PRC", {"UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"}, "IEP_CENA"},
         {"O_PRCOUT",
-         {"UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN", "UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN=:ISN"},
+         {"UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN",
+          "UPDATE O_PRCOUT SET O_PRCOUT.IEP_CENA=0.0 WHERE ISN=:ISN"},
          "IEP_CENA"},
     };
     Query update(cached->mainFormDati().PRECES_DB);
@@ -345,9 +347,12 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
       update.setInteger("ISN", keys[history.pick(static_cast<int>(keys.size()))]);
       if (update.hasParameter(t.valueParam)) {
         const int choice = history.pick(8);
-        if (choice == 0) update.setNull(t.valueParam);
-        else if (choice == 1) update.setDouble(t.valueParam, 0.0);
-        else update.setDouble(t.valueParam, std::round(history.uniform(0.01, 80) * 7) / 7);
+        if (choice == 0)
+          update.setNull(t.valueParam);
+        else if (choice == 1)
+          update.setDouble(t.valueParam, 0.0);
+        else
+          update.setDouble(t.valueParam, std::round(history.uniform(0.01, 80) * 7) / 7);
       }
       update.execSql();
       if (commitEach) commit();
@@ -389,8 +394,9 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
 
   // A reset over many lines at once.
   Query reset(cached->mainFormDati().PRECES_DB);
-  reset.setSql("UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, O_ATGPRC "
-               "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPAV.DATUMS >= :DAT_NO)");
+  reset.setSql(
+      "UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT O_ATGPRC.ISN FROM O_ATGPAV, O_ATGPRC "
+      "WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPAV.DATUMS >= :DAT_NO)");
   reset.setDateTime("DAT_NO", RandomHistory::day(kDays / 2));
   reset.execSql();
   commit();
@@ -405,8 +411,9 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
 
   // A line the tool adds, and more cost updates on top.
   Query insert(cached->mainFormDati().PRECES_DB);
-  insert.setSql("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
-                "SELECT FIRST 1 90001, ISPRATLPAV, ISPRECE, 2.5, 3.25 FROM O_PRATL_PRC ORDER BY ISN");
+  insert.setSql(
+      "INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA) "
+      "SELECT FIRST 1 90001, ISPRATLPAV, ISPRECE, 2.5, 3.25 FROM O_PRATL_PRC ORDER BY ISN");
   insert.execSql();
   commit();
   compareSample(40);
