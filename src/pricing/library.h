@@ -4,8 +4,9 @@
 // database behind its data module.
 // Movements are cached per goods (movement_cache.h) with the same answers as reading them anew,
 // following the tool's own writes and rollbacks on PRECES_DB. Lines other users commit are seen
-// from the next newMylaiks (a run) or PutInOperacija (a step): within a step, the library works
-// from the movements as they were when it first asked about each goods, plus the tool's writes.
+// from the next newMylaiks (a run's pass) or, in a run that did not name its period with
+// ExpectPeriod, PutInOperacija (a step): until then the library works from the movements as they
+// were when it first asked about each goods, plus the tool's writes.
 #include "data/pricing_library.h"
 
 #include <memory>

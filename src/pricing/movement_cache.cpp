@@ -33,6 +33,7 @@ constexpr const char* kGoodsSql =
         "O_PRCOUT", "O_PAVOUT", "ISPAVOUT");
 
 constexpr std::size_t kStatementsKept = 256;
+constexpr int kGoodsBeforeBulkInRun = 20;
 
 enum Column { kKind, kIsn, kDate, kDept, kDeptTo, kAveraged, kQuantity, kCost };
 
@@ -490,7 +491,9 @@ MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
     found = goods_.find(goodsKey);
   }
   if (found != goods_.end()) return *found->second;
-  if (!complete_ && !bulkTried_ && readOneByOne_ >= goodsBeforeBulk_) {
+  // A run's pass keeps what it read, so a pass over the tables pays sooner.
+  const int beforeBulk = folding() ? std::min(goodsBeforeBulk_, kGoodsBeforeBulkInRun) : goodsBeforeBulk_;
+  if (!complete_ && !bulkTried_ && readOneByOne_ >= beforeBulk) {
     bulkTried_ = true;
     loadAll();
     return goods(goodsKey, limit);

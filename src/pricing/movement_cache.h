@@ -39,6 +39,7 @@ class MovementCache {
   // Lines dated before day are folded from the next pass over the tables on; a day of -infinity
   // (the default) folds nothing. Changing it empties the cache.
   void setFoldDay(DateTime day) noexcept;
+  bool folding() const { return foldDay_ > -std::numeric_limits<DateTime>::infinity(); }
 
   // StockMovements::layers, newest first; when cut, older layers exist beyond the last one given,
   // and a walk that reaches it must readWhole(goods) and ask again. Valid until the next call.

@@ -424,6 +424,11 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
   // Another user's documents count from the next step on.
   history.documents(20);
   cached->PutInOperacija("Tests", RandomHistory::day(0), "", "", 0, "", nullptr, 0);
+  if (GetParam().foldDay >= 0) {
+    // A run that named its period sees them from its next pass.
+    cached->newMylaiks();
+    cached->ExpectPeriod(RandomHistory::day(GetParam().foldDay), RandomHistory::day(kDays));
+  }
   compareEverywhere();
   EXPECT_EQ(mismatches, 0) << "at the start of a step after other users' work";
 }
