@@ -24,12 +24,17 @@ const DateTime kNoStockIn = makeDate(3000, 12, 31);
 
 struct Fields {
   explicit Fields(const Query& q)
-      : date(q.fieldIndex("DATUMS")), dept(q.fieldIndex("ISNODALA")), goods(q.fieldIndex("ISPRECE")),
-        isn(q.fieldIndex("ISN")), flag(q.fieldIndex("FLAG")) {}
+      : date(q.fieldIndex("DATUMS")),
+        dept(q.fieldIndex("ISNODALA")),
+        goods(q.fieldIndex("ISPRECE")),
+        isn(q.fieldIndex("ISN")),
+        flag(q.fieldIndex("FLAG")) {}
   int date, dept, goods, isn, flag;
 };
 
-DateTime nextStockIn(Query& stockIn, int goods, int dept, DateTime date) {
+DateTime nextStockIn(RunContext& ctx, Query& stockIn, int goods, int dept, DateTime date) {
+  if (const std::optional<DateTime> known = ctx.pricing.NextStockIn(goods, dept, date))
+    return wholeDate(*known) == 0.0 ? kNoStockIn : *known;
   stockIn.close();
   stockIn.setInteger("ISPRECE", goods);
   stockIn.setInteger("ISNODALA", dept);
@@ -115,7 +120,7 @@ void AssignTransfersIssuesWeighted(RunContext& ctx) {
     const int goods = select.asInteger(f.goods);
     const int dept = select.asInteger(f.dept);
     const DateTime date = select.asDateTime(f.date);
-    const DateTime stockInDate = nextStockIn(stockIn, goods, dept, date);
+    const DateTime stockInDate = nextStockIn(ctx, stockIn, goods, dept, date);
     const double price = passPrice(ctx, calculator, goods, dept, date, select.asInteger(f.flag) == kTransferFlag);
 
     // The first row always belongs to its pass, also when it is dated on or after the

@@ -7,6 +7,7 @@
 #include "data/main_form_dati.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,8 @@ class PricingLibrary {
                               const std::string& text2, int number1, const std::string& text3, const Query* query,
                               int number2) = 0;
 
-  virtual double GetPasizmaksa(int goods, int dept, DateTime date, double stock, double quantity,
-                               double dayQuantity, std::vector<std::string>& list) = 0;
+  virtual double GetPasizmaksa(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity,
+                               std::vector<std::string>& list) = 0;
   virtual double GetPedIepCena(int goods, int dept, int mode, DateTime date) = 0;
   virtual double PrecValid(int goods, int dept, DateTime date) = 0;
   virtual double ApgrozDaudzums(int goods, int dept, DateTime date) = 0;
@@ -108,6 +109,10 @@ class PricingLibrary {
   // history before first once, as what it leaves, instead of line by line. Every answer stays
   // the same for any date; only the speed may change.
   virtual void ExpectPeriod(DateTime /*first*/, DateTime /*last*/) {}
+  // The date-time of the first stock-in of goods into dept later than date: a receipt, a transfer
+  // in whose CENA > 0, a return whose IEP_CENA > 0 and FROM_WHAT = 2; 0 when there is none. A library
+  // that keeps no movements answers nullopt, and the caller asks the database itself.
+  virtual std::optional<DateTime> NextStockIn(int /*goods*/, int /*dept*/, DateTime /*date*/) { return std::nullopt; }
 };
 
 }  // namespace talvix

@@ -224,6 +224,11 @@ class StockPricingLibrary : public PricingLibrary {
     return std::make_unique<RunTimer>();
   }
 
+  std::optional<DateTime> NextStockIn(int goods, int dept, DateTime date) override {
+    if (!core_->cached) return std::nullopt;
+    return core_->cache.nextStockIn(goods, dept, date);
+  }
+
   void ExpectPeriod(DateTime first, DateTime /*last*/) override { core_->cache.setFoldDay(wholeDate(first)); }
 
  private:

@@ -71,8 +71,8 @@ constexpr std::int32_t kNullKey = std::numeric_limits<std::int32_t>::min();
 
 // Small, because every header of ten years is held while the lines stream past.
 struct Header {
+  DateTime at;
   std::int32_t isn;
-  std::int32_t day;
   std::int32_t dept, deptTo;  // kNullKey for NULL
   bool averaged;
 };
@@ -87,8 +87,8 @@ class HeaderBook {
     headers_.clear();
     for (q.openStream(); q.fetch();) {
       if (q.isNull(kHeaderDate)) continue;
-      headers_.push_back({q.asInteger(kHeaderIsn), static_cast<std::int32_t>(wholeDate(q.asDateTime(kHeaderDate))),
-                          keyOrNull(q, kHeaderDept), keyOrNull(q, kHeaderDeptTo), q.asInteger(kHeaderAveraged) == 1});
+      headers_.push_back({q.asDateTime(kHeaderDate), q.asInteger(kHeaderIsn), keyOrNull(q, kHeaderDept),
+                          keyOrNull(q, kHeaderDeptTo), q.asInteger(kHeaderAveraged) == 1});
     }
     std::sort(headers_.begin(), headers_.end(), [](const Header& a, const Header& b) { return a.isn < b.isn; });
     headers_.shrink_to_fit();
@@ -112,7 +112,8 @@ class HeaderBook {
 }  // namespace
 
 struct MovementCache::Line {
-  DateTime day = 0;
+  DateTime at = 0;      // the header's date-time
+  DateTime day = 0;     // its day
   double quantity = 0;  // 0.0 when NULL, as COALESCE gives it
   double cost = 0;
   std::int32_t isn = 0;
@@ -380,7 +381,8 @@ std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
     // No statement counts a line without a date.
     if (load_.isNull(kDate)) continue;
     Line l;
-    l.day = wholeDate(load_.asDateTime(kDate));
+    l.at = load_.asDateTime(kDate);
+    l.day = wholeDate(l.at);
     l.isn = load_.asInteger(kIsn);
     l.quantity = load_.asDouble(kQuantity);
     l.quantityNull = load_.isNull(kQuantity);
@@ -441,21 +443,23 @@ void MovementCache::loadAll() {
   for (;;) {
     LineStream* next = nullptr;
     for (LineStream& s : streams)
-      if (s.header && (!next || s.header->day < next->header->day)) next = &s;
+      if (s.header && (!next || s.header->at < next->header->at)) next = &s;
     if (!next) break;
     const Query& q = *next->lines;
     const Header& h = *next->header;
     const int goodsKey = q.asInteger(kLineGoods);
-    if (h.day >= nextReplay && h.day < foldDay_) {
+    const DateTime day = wholeDate(h.at);
+    if (day >= nextReplay && day < foldDay_) {
       // Movements a window behind the stream are replayed; the window lets lines come a little
       // out of day order.
       for (auto& [key, g] : all)
-        for (auto& [dept, d] : g->departments) d.replayBefore(h.day - kReplayWindowDays);
-      nextReplay = h.day + kReplayWindowDays / 2;
+        for (auto& [dept, d] : g->departments) d.replayBefore(day - kReplayWindowDays);
+      nextReplay = day + kReplayWindowDays / 2;
     }
     if (!whole.contains(goodsKey)) {
       Line l;
-      l.day = h.day;
+      l.at = h.at;
+      l.day = day;
       l.isn = q.asInteger(kLineIsn);
       l.quantity = q.asDouble(kLineQuantity);
       l.quantityNull = q.isNull(kLineQuantity);
@@ -575,6 +579,20 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
   const auto first =
       std::partition_point(prices->begin(), prices->end(), [limit](const PricePoint& p) { return !(p.day <= limit); });
   return first == prices->end() ? 0.0 : finitePrice(first->price);
+}
+
+DateTime MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
+  Department* d = department(goodsKey, dept, dayLimit(date));
+  if (!d) return 0.0;
+  std::optional<DateTime> first;
+  auto consider = [&](const std::vector<Line>& lines, auto counts) {
+    for (const Line& l : lines)
+      if (l.at > date && counts(l) && (!first || l.at < *first)) first = l.at;
+  };
+  consider(d->lines[kReceipts], [](const Line&) { return true; });
+  consider(d->lines[kTransfersIn], [](const Line& l) { return l.pricedInflow(); });
+  consider(d->lines[kReturns], [](const Line& l) { return l.pricedInflow() && l.averaged; });
+  return first.value_or(0.0);
 }
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {

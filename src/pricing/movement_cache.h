@@ -54,6 +54,8 @@ class MovementCache {
   double stockBeforeOutflows(int goods, int dept, DateTime date);
   double balanceOnDay(int goods, int dept, DateTime date);
   double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date);
+  // PricingLibrary::NextStockIn.
+  DateTime nextStockIn(int goods, int dept, DateTime date);
   // movingAverageCost(averageMovements(goods, dept, date)).
   double movingAverage(int goods, int dept, DateTime date);
 

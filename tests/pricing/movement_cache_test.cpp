@@ -1,6 +1,7 @@
 // The movement cache never changes an answer: on random histories, and while the tool writes costs,
 // resets them, adds lines and rolls back, every operation answers bit for bit as the library that
 // reads the database on every call. Also which writes the cache follows, ignores or gives up on.
+#include "average/transfers_issues_weighted.h"
 #include "data/query.h"
 #include "pricing/write_statement.h"
 #include "pricing_fixture.h"
@@ -280,6 +281,7 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
     same("GetPedIepCena 1", [&](PricingLibrary& l) { return l.GetPedIepCena(p.goods, p.dept, 1, p.date); });
     expectSame("GetVidSvPasizmaksa", p, cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, true),
                plainAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, true, false));
+    expectSame("NextStockIn", p, cached->NextStockIn(p.goods, p.dept, p.date).value_or(-1), stockInRead(p));
     const double stock = plain->PrecValid(p.goods, p.dept, p.date);
     // (S, q, D): a plain line, the day's outflow, more stock than all layers, a line coming back.
     const double figures[][3] = {{stock, 1, 0}, {stock, 1, 2.7}, {stock + 1e4, 0.3, 0}, {0, 5, 0}, {4, -1, 0}};
@@ -290,6 +292,17 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
       expectSame("GetPasizmaksa S=" + std::to_string(f[0]) + " q=" + std::to_string(f[1]), p, a, b);
       EXPECT_EQ(cachedList, plainList) << "goods " << p.goods << " dept " << p.dept << " " << formatIsoDate(p.date);
     }
+  }
+
+  // What the weighted-average step asks the database when the library cannot tell.
+  double stockInRead(const Point& p) {
+    Query q(plain->mainFormDati().PRECES_DB);
+    q.setSql(kTransfersIssuesSql.stockIn);
+    q.setInteger("ISPRECE", p.goods);
+    q.setInteger("ISNODALA", p.dept);
+    q.setDateTime("DATUMSNO", p.date);
+    q.open();
+    return q.eof() ? 0.0 : q.asDateTime(0);
   }
 
   Point randomPoint() {
