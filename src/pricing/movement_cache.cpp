@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <unordered_set>
@@ -34,6 +37,7 @@ constexpr const char* kGoodsSql =
 
 constexpr std::size_t kStatementsKept = 256;
 constexpr int kGoodsBeforeBulkInRun = 20;
+constexpr std::size_t kLayersKeptBeyondStock = 16;
 
 enum Column { kKind, kIsn, kDate, kDept, kDeptTo, kAveraged, kQuantity, kCost };
 
@@ -91,7 +95,6 @@ class HeaderBook {
                           keyOrNull(q, kHeaderDeptTo), q.asInteger(kHeaderAveraged) == 1});
     }
     std::sort(headers_.begin(), headers_.end(), [](const Header& a, const Header& b) { return a.isn < b.isn; });
-    headers_.shrink_to_fit();
     hint_ = 0;
   }
   const Header* find(std::int32_t isn) {
@@ -105,7 +108,7 @@ class HeaderBook {
   }
 
  private:
-  std::vector<Header> headers_;
+  std::deque<Header> headers_;  // grows without copying: ten years of headers are the peak
   std::size_t hint_ = 0;
 };
 
@@ -229,6 +232,28 @@ struct MovementCache::Department {
     replayedBefore = std::max(replayedBefore, cutoff);
   }
 
+  // While the history streams past: the layers well beyond what the stock so far could walk go;
+  // should the period walk deeper after all, the goods is read whole.
+  void trimLayers() {
+    if (historyLayers.size() < 2 * kLayersKeptBeyondStock) return;
+    std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
+    const double stock = std::max(0.0, historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] +
+                                           historySum[kBalances] - historySum[kIssues] - historySum[kTransfersOut]);
+    keepCovering(2 * stock, kLayersKeptBeyondStock);
+  }
+
+  // Keeps the newest layers covering units, plus extra more.
+  void keepCovering(double units, std::size_t extra) {
+    if (!std::isfinite(units)) return;
+    double covered = 0.0;
+    std::size_t count = 0;
+    while (count < historyLayers.size() && covered < units) covered += historyLayers[count++].quantity;
+    count = std::min(historyLayers.size(), count + extra);
+    if (count == historyLayers.size()) return;
+    layersCut = true;
+    historyLayers.resize(count);
+  }
+
   // Ends the fold: the average replayed, and only as many old layers kept as any stock the period
   // may hold could walk, plus one; a walk that reaches the last kept one reads the goods whole.
   void finishFold() {
@@ -240,13 +265,7 @@ struct MovementCache::Department {
     bound = std::max(0.0, bound);
     for (const auto& slot : lines)
       for (const Line& l : slot) bound += std::fabs(l.quantity);
-    if (!std::isfinite(bound)) return;
-    double covered = 0.0;
-    std::size_t keepCount = 0;
-    while (keepCount < historyLayers.size() && covered < bound) covered += historyLayers[keepCount++].quantity;
-    keepCount = std::min(historyLayers.size(), keepCount + 1);
-    layersCut = keepCount < historyLayers.size();
-    historyLayers.resize(keepCount);
+    keepCovering(bound, 1);
     historyLayers.shrink_to_fit();
   }
 
@@ -453,7 +472,10 @@ void MovementCache::loadAll() {
       // Movements a window behind the stream are replayed; the window lets lines come a little
       // out of day order.
       for (auto& [key, g] : all)
-        for (auto& [dept, d] : g->departments) d.replayBefore(day - kReplayWindowDays);
+        for (auto& [dept, d] : g->departments) {
+          d.replayBefore(day - kReplayWindowDays);
+          d.trimLayers();
+        }
       nextReplay = day + kReplayWindowDays / 2;
     }
     if (!whole.contains(goodsKey)) {
