@@ -53,6 +53,9 @@ class CountingPricing : public PricingLibrary {
   }
   std::unique_ptr<TMylaiks> newMylaiks() override { return inner_.newMylaiks(); }
   void ExpectPeriod(DateTime first, DateTime last) override { inner_.ExpectPeriod(first, last); }
+  std::optional<DateTime> NextStockIn(int goods, int dept, DateTime date) override {
+    return inner_.NextStockIn(goods, dept, date);
+  }
 
  private:
   class CountingAverage : public TVidSvPasizm {

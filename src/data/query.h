@@ -10,6 +10,7 @@
 #include "data/date_time.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -103,7 +104,8 @@ class Query {
 
   int rowCount_ = 0;
   int row_ = 0;
-  std::vector<std::uint64_t> cells_;  // rowCount_ x columns, 8 raw bytes each
+  // rowCount_ x columns, 8 raw bytes each; in blocks, so a year's rows never exist twice while growing
+  std::deque<std::uint64_t> cells_;
   std::vector<std::uint8_t> nulls_;
   std::vector<std::string> texts_;  // text cells hold an index into this
   fb::Handle<Firebird::IResultSet> stream_;
