@@ -65,6 +65,9 @@ TEST_P(TurnTest, RunsTakeTurnsAndEveryLineHoldsTheCostOfOneRunAlone) {
     runs.push_back(std::make_unique<HostRun>(registryFor(asMachine("shared.fdb", i % s.machines), kOnlyWithoutCost)));
   std::vector<std::size_t> from(runs.size(), 0);
   if (s.serverKilled) {
+    // Every run attached first: one killed mid-attach would wait out the client's connect timeout.
+    for (auto& run : runs)
+      ASSERT_TRUE(run->waitFor([](const LogEntry&) { return true; }, 120s)) << printable(run->texts());
     const auto aQuarterThrough = [](const LogEntry& e) {
       const auto c = counter(e.text);
       return c && c->first >= c->second / 4;
