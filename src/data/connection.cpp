@@ -47,6 +47,24 @@ fb::Disposable<Firebird::IXpbBuilder> connectionParameters(fb::Status& status, b
   return dpb;
 }
 
+// Creates or attaches with the parameters, then detaches at once: for what the parameters do
+// to the database (forcedWrites: -1 leaves the setting alone).
+void attachAndDetach(const std::string& databaseName, bool create, int forcedWrites) {
+  fb::Status status;
+  auto dpb = connectionParameters(status, create, forcedWrites);
+  const unsigned length = dpb->getBufferLength(&status);
+  const unsigned char* buffer = dpb->getBuffer(&status);
+  status.check();
+  fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
+  fb::Handle<Firebird::IAttachment> attached(
+      create ? provider->createDatabase(&status, databaseName.c_str(), length, buffer)
+             : provider->attachDatabase(&status, databaseName.c_str(), length, buffer));
+  checkAttached(status, databaseName);
+  attached->detach(&status);
+  if (!status.failed()) attached.release();  // detach() frees the interface on success
+  status.check();
+}
+
 }  // namespace
 
 Connection::Connection() : transaction_(*this) {}
@@ -159,19 +177,7 @@ std::vector<std::string> splitStatements(std::string_view script) {
 }  // namespace
 
 void createDatabase(const std::string& databaseName, const std::string& statements) {
-  {
-    fb::Status status;
-    auto dpb = connectionParameters(status, true);
-    const unsigned length = dpb->getBufferLength(&status);
-    const unsigned char* buffer = dpb->getBuffer(&status);
-    status.check();
-    fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    fb::Handle<Firebird::IAttachment> created(provider->createDatabase(&status, databaseName.c_str(), length, buffer));
-    checkAttached(status, databaseName);
-    created->detach(&status);
-    if (!status.failed()) created.release();
-    status.check();
-  }
+  attachAndDetach(databaseName, true, -1);
   Connection connection;
   connection.setDatabaseName(databaseName);
   connection.open();
@@ -186,18 +192,6 @@ void createDatabase(const std::string& databaseName, const std::string& statemen
   connection.close();
 }
 
-void setForcedWrites(const std::string& databaseName, bool on) {
-  fb::Status status;
-  auto dpb = connectionParameters(status, false, on ? 1 : 0);
-  const unsigned length = dpb->getBufferLength(&status);
-  const unsigned char* buffer = dpb->getBuffer(&status);
-  status.check();
-  fb::Handle<Firebird::IProvider> provider(fb::master()->getDispatcher());
-  fb::Handle<Firebird::IAttachment> attached(provider->attachDatabase(&status, databaseName.c_str(), length, buffer));
-  checkAttached(status, databaseName);
-  attached->detach(&status);
-  if (!status.failed()) attached.release();
-  status.check();
-}
+void setForcedWrites(const std::string& databaseName, bool on) { attachAndDetach(databaseName, false, on ? 1 : 0); }
 
 }  // namespace talvix

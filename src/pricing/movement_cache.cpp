@@ -232,14 +232,18 @@ struct MovementCache::Department {
     replayedBefore = std::max(replayedBefore, cutoff);
   }
 
+  // What the folded lines left in stock, never below 0.
+  double historyStock() const {
+    return std::max(0.0, historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] +
+                             historySum[kBalances] - historySum[kIssues] - historySum[kTransfersOut]);
+  }
+
   // While the history streams past: the layers well beyond what the stock so far could walk go;
   // should the period walk deeper after all, the goods is read whole.
   void trimLayers() {
     if (historyLayers.size() < 2 * kLayersKeptBeyondStock) return;
     std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
-    const double stock = std::max(0.0, historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] +
-                                           historySum[kBalances] - historySum[kIssues] - historySum[kTransfersOut]);
-    keepCovering(2 * stock, kLayersKeptBeyondStock);
+    keepCovering(2 * historyStock(), kLayersKeptBeyondStock);
   }
 
   // Keeps the newest layers covering units, plus extra more.
@@ -260,9 +264,7 @@ struct MovementCache::Department {
     replayBefore(std::numeric_limits<DateTime>::infinity());
     pending.shrink_to_fit();
     std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
-    double bound = historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] + historySum[kBalances] -
-                   historySum[kIssues] - historySum[kTransfersOut];
-    bound = std::max(0.0, bound);
+    double bound = historyStock();
     for (const auto& slot : lines)
       for (const Line& l : slot) bound += std::fabs(l.quantity);
     keepCovering(bound, 1);
