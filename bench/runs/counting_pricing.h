@@ -53,6 +53,10 @@ class CountingPricing : public PricingLibrary {
   }
   std::unique_ptr<TMylaiks> newMylaiks() override { return inner_.newMylaiks(); }
   void ExpectPeriod(DateTime first, DateTime last) override { inner_.ExpectPeriod(first, last); }
+  void PassStarted(Transaction& snapshot, const DocumentChanges& changes) override {
+    inner_.PassStarted(snapshot, changes);
+  }
+  void PassEnded() override { inner_.PassEnded(); }
   std::optional<DateTime> NextStockIn(int goods, int dept, DateTime date) override {
     return inner_.NextStockIn(goods, dept, date);
   }

@@ -1,6 +1,7 @@
 #include "data/transaction.h"
 
 #include "data/connection.h"
+#include "data/db_error.h"
 
 namespace talvix {
 
@@ -46,6 +47,22 @@ Firebird::ITransaction* Transaction::handle() {
   status.check();
   handle_.reset(started);
   return started;
+}
+
+std::int64_t Transaction::oldestActiveAtStart() {
+  Firebird::ITransaction* running = handle();
+  const unsigned char items[] = {isc_info_tra_oldest_active, isc_info_end};
+  unsigned char buffer[32] = {};
+  fb::Status status;
+  running->getInfo(&status, sizeof items, items, sizeof buffer, buffer);
+  status.check();
+  // item, a two-byte length, then the value, all little-endian
+  if (buffer[0] != isc_info_tra_oldest_active) throw DbError("the server did not say which transaction is oldest");
+  const unsigned length = buffer[1] | (buffer[2] << 8);
+  if (length == 0 || length > 8) throw DbError("the server gave the oldest transaction in an unknown form");
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < length; ++i) value |= static_cast<std::uint64_t>(buffer[3 + i]) << (8 * i);
+  return static_cast<std::int64_t>(value);
 }
 
 void Transaction::commitRetaining() {

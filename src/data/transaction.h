@@ -8,6 +8,8 @@
 // deactivate() or the destructor. The destructor rolls back whatever was not committed.
 #include "data/fb_api.h"
 
+#include <cstdint>
+
 namespace talvix {
 
 class Connection;
@@ -33,6 +35,9 @@ class Transaction {
   void commit();
   // Ends the transaction with a rollback.
   void deactivate();
+  // The oldest transaction still active when this one started (starting it if need be): every
+  // transaction this one cannot see, and every later one, has a number at least this.
+  std::int64_t oldestActiveAtStart();
   // Drops the handle without asking the server: for a connection that is going away.
   void forget() noexcept;
 

@@ -32,8 +32,10 @@ std::string dayBalanceSql(const std::string& servicesFilter) { return kBalanceSq
 void LoadDayQuantities(RunContext& ctx) {
   const std::string& filter = ctx.state.ServicesFilter;
   const DateTime first = ctx.settings.firstDay(), last = ctx.settings.lastDay();
-  ctx.state.sqlDienDaudzums.loadOnFirstUse(ctx.db(), dayOutflowSql(filter), first, last, ctx.documents());
-  ctx.state.sqlDienDaudzAtlikumi.loadOnFirstUse(ctx.db(), dayBalanceSql(filter), first, last, ctx.documents());
+  // Tables the pass did not clear were loaded by an earlier pass from documents that did not change.
+  ctx.state.sqlDienDaudzums.keepOrLoadOnFirstUse(ctx.db(), dayOutflowSql(filter), first, last, ctx.documents());
+  ctx.state.sqlDienDaudzAtlikumi.keepOrLoadOnFirstUse(ctx.db(), dayBalanceSql(filter), first, last,
+                                                      ctx.documents());
 }
 
 }  // namespace talvix

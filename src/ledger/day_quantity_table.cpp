@@ -28,6 +28,12 @@ void DayQuantityTable::loadOnFirstUse(Connection& connection, std::string sql, D
   pending_ = {&connection, transaction, std::move(sql), firstDay, lastDay};
 }
 
+void DayQuantityTable::keepOrLoadOnFirstUse(Connection& connection, std::string sql, DateTime firstDay,
+                                            DateTime lastDay, Transaction* transaction) {
+  if (loaded_ && sql == loadedSql_ && firstDay == loadedFirst_ && lastDay == loadedLast_) return;
+  loadOnFirstUse(connection, std::move(sql), firstDay, lastDay, transaction);
+}
+
 void DayQuantityTable::loadPending() {
   if (!pending_.connection) return;
   const PendingLoad pending = std::move(pending_);
@@ -51,6 +57,9 @@ void DayQuantityTable::load(Connection& connection, const std::string& sql, Date
   for (query.first(); !query.eof(); query.next())
     sums_[Key{query.asInteger(goods), query.asInteger(dept), query.asDateTime(date)}] += query.asDouble(quantity);
   loaded_ = true;
+  loadedSql_ = sql;
+  loadedFirst_ = firstDay;
+  loadedLast_ = lastDay;
 }
 
 double DayQuantityTable::quantity(int goods, int dept, DateTime date) {

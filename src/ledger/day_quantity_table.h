@@ -23,6 +23,12 @@ class DayQuantityTable {
   // connection and transaction must outlive the pass.
   void loadOnFirstUse(Connection& connection, std::string sql, DateTime firstDay, DateTime lastDay,
                       Transaction* transaction = nullptr);
+  // A continuous pass whose documents did not change since the last: contents loaded from the same
+  // text and period stay; anything else loads on first use, as loadOnFirstUse.
+  void keepOrLoadOnFirstUse(Connection& connection, std::string sql, DateTime firstDay, DateTime lastDay,
+                            Transaction* transaction);
+  // Drops a load not made yet (its transaction is ending); loaded contents stay.
+  void dropPending() { pending_ = {}; }
   void clear();
   bool loaded() const { return loaded_ || pending_.connection != nullptr; }
   std::size_t keys() {
@@ -52,6 +58,8 @@ class DayQuantityTable {
 
   std::unordered_map<Key, double, KeyHash> sums_;
   bool loaded_ = false;
+  std::string loadedSql_;
+  DateTime loadedFirst_ = 0, loadedLast_ = 0;
   PendingLoad pending_;
 };
 

@@ -219,8 +219,8 @@ class StockPricingLibrary : public PricingLibrary {
 
   // Every run starts here.
   std::unique_ptr<TMylaiks> newMylaiks() override {
-    core_->cache.clear();
-    core_->cache.setFoldDay(-std::numeric_limits<DateTime>::infinity());
+    // Emptied at the first question, unless a continuous pass proves it still holds.
+    core_->cache.suspect();
     return std::make_unique<RunTimer>();
   }
 
@@ -230,6 +230,16 @@ class StockPricingLibrary : public PricingLibrary {
   }
 
   void ExpectPeriod(DateTime first, DateTime /*last*/) override { core_->cache.setFoldDay(wholeDate(first)); }
+
+  void PassStarted(Transaction& snapshot, const DocumentChanges& changes) override {
+    core_->cache.setSnapshot(&snapshot);
+    core_->cache.keepThrough(changes);
+  }
+
+  void PassEnded() override {
+    core_->cache.setSnapshot(nullptr);
+    core_->cache.suspect();
+  }
 
  private:
   std::shared_ptr<Core> core_;

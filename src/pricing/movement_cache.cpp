@@ -396,6 +396,8 @@ void MovementCache::Goods::finish() {
 
 std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
   auto loaded = std::make_unique<Goods>();
+  unsynced_ = unsynced_ || !snapshot_;
+  load_.setTransaction(snapshot_);
   load_.setInteger("ISPRECE", goodsKey);
   load_.open();
   for (load_.first(); !load_.eof(); load_.next()) {
@@ -410,8 +412,10 @@ std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
     l.cost = load_.asDouble(kCost);
     l.costNull = load_.isNull(kCost);
     l.averaged = load_.asInteger(kAveraged) == 1;
-    loaded->file(static_cast<MovementKind>(load_.asInteger(kKind)), l, keyOrNull(load_, kDept),
-                 keyOrNull(load_, kDeptTo), -std::numeric_limits<DateTime>::infinity());
+    const auto kind = static_cast<MovementKind>(load_.asInteger(kKind));
+    layOwnCost(kind, l);
+    loaded->file(kind, l, keyOrNull(load_, kDept), keyOrNull(load_, kDeptTo),
+                 -std::numeric_limits<DateTime>::infinity());
   }
   load_.close();
   loaded->finish();
@@ -444,8 +448,10 @@ struct LineStream {
 // days go by instead of holding ten years of movements.
 void MovementCache::loadAll() {
   std::vector<LineStream> streams(std::size(kKindTables));
+  unsynced_ = unsynced_ || !snapshot_;
   {
     Query headers(connection_);
+    headers.setTransaction(snapshot_);
     for (std::size_t k = 0; k < streams.size(); ++k) {
       streams[k].kind = kKindTables[k].kind;
       headers.setSql(kKindTables[k].headers);
@@ -454,6 +460,7 @@ void MovementCache::loadAll() {
   }
   for (std::size_t k = 0; k < streams.size(); ++k) {
     streams[k].lines = std::make_unique<Query>(connection_);
+    streams[k].lines->setTransaction(snapshot_);
     streams[k].lines->setSql(kKindTables[k].lines);
     streams[k].lines->openStream();
     streams[k].advance();
@@ -490,6 +497,7 @@ void MovementCache::loadAll() {
       l.cost = q.asDouble(kLineCost);
       l.costNull = q.isNull(kLineCost);
       l.averaged = h.averaged;
+      layOwnCost(next->kind, l);
       auto& g = all[goodsKey];
       if (!g) g = std::make_unique<Goods>();
       if (!g->file(next->kind, l, h.dept, h.deptTo, foldDay_)) {
@@ -512,6 +520,7 @@ void MovementCache::loadAll() {
 }
 
 MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
+  if (suspect_) settle();
   auto found = goods_.find(goodsKey);
   if (found != goods_.end() && found->second->folded && limit < foldDay_) {
     // Asked about a day inside the fold: only the whole history answers.
@@ -553,6 +562,74 @@ void MovementCache::forget(int goodsKey) {
   }
   goods_.erase(found);
   whole_.insert(goodsKey);  // read on its own when next asked for
+}
+
+namespace {
+
+// The table a slot's lines come from.
+constexpr const char* kSlotTable[kSlots] = {"O_PRECE", "O_PARPRC", "O_ATGPRC", "O_PRATL_PRC", "O_PRCOUT", "O_PARPRC"};
+constexpr const char* kHeaderTables[] = {"O_PAVADZ", "O_PARPAV", "O_ATGPAV", "O_PRATL_PAV", "O_PAVOUT"};
+// Beyond this many goods to read again, one pass over the tables is cheaper.
+constexpr std::size_t kGoodsReadAgainAtMost = 200;
+
+}  // namespace
+
+bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_set<int>& touched) const {
+  for (const char* table : kHeaderTables) {
+    const TableChanges* header = changes.of(table);
+    if (!header) continue;
+    // A new header changes nothing until lines name it; an edited one may move lines folded long ago.
+    if (header->rowsGone != 0) return false;
+    for (const ChangedRow& row : header->rows)
+      if (!row.newKey) return false;
+  }
+  // The goods of every held line of a changed table, by key; a changed line not held may be folded.
+  std::unordered_map<std::string, std::unordered_map<std::int32_t, int>> heldBy;
+  for (const char* table : kSlotTable)
+    if (const TableChanges* lines = changes.of(table)) {
+      if (lines->rowsGone != 0) return false;
+      heldBy.try_emplace(table);
+    }
+  if (heldBy.empty()) return true;
+  for (const auto& [goodsKey, g] : goods_)
+    for (const auto& [dept, d] : g->departments)
+      for (int slot = 0; slot < kSlots; ++slot) {
+        const auto held = heldBy.find(kSlotTable[slot]);
+        if (held == heldBy.end()) continue;
+        for (const Line& l : d.lines[slot]) held->second.emplace(l.isn, goodsKey);
+      }
+  for (auto& [table, held] : heldBy)
+    for (const ChangedRow& row : changes.of(table)->rows) {
+      if (row.goods != kNoGoods) touched.insert(row.goods);
+      if (row.newKey) continue;
+      const auto line = held.find(row.key);
+      if (line == held.end()) return false;
+      touched.insert(line->second);
+    }
+  return true;
+}
+
+void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
+  suspect_ = false;
+  // The new snapshot sees every write of the passes before.
+  for (auto& costs : ownCosts_) costs.clear();
+  if (!changes.known || unsynced_ || foldWanted_ != foldDay_) {
+    settle();
+    return;
+  }
+  try {
+    std::unordered_set<int> touched;
+    if (!touchedGoods(changes, touched) || touched.size() > kGoodsReadAgainAtMost) {
+      settle();
+      return;
+    }
+    for (const int goodsKey : touched) {
+      forget(goodsKey);
+      if (complete_) whole_.insert(goodsKey);  // a goods new to the tables has nothing to forget
+    }
+  } catch (...) {
+    settle();
+  }
 }
 
 void MovementCache::readWhole(int goodsKey) {
@@ -630,12 +707,18 @@ double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
 }
 
 void MovementCache::setFoldDay(DateTime day) noexcept {
-  if (day == foldDay_) return;
+  foldWanted_ = day;
+  if (!suspect_ && day != foldDay_) settle();
+}
+
+void MovementCache::settle() noexcept {
+  const DateTime day = foldWanted_;
   clear();
-  foldDay_ = day;
+  foldDay_ = foldWanted_ = day;
 }
 
 void MovementCache::clear() noexcept {
+  suspect_ = unsynced_ = false;
   goods_.clear();
   whole_.clear();
   complete_ = bulkTried_ = anyFolded_ = false;
@@ -643,8 +726,29 @@ void MovementCache::clear() noexcept {
   for (auto& owners : costOwners_) owners.clear();
 }
 
+void MovementCache::readCommitted() noexcept {
+  clear();
+  if (!snapshot_) return;
+  snapshot_ = nullptr;
+  unsynced_ = true;
+}
+
+void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
+  int column = -1;
+  if (kind == MovementKind::TransferIn) column = static_cast<int>(CostColumn::TransferCena);
+  if (kind == MovementKind::Return) column = static_cast<int>(CostColumn::ReturnIepCena);
+  if (kind == MovementKind::Balance) column = static_cast<int>(CostColumn::BalanceIepCena);
+  if (column < 0 || ownCosts_[column].empty()) return;
+  const auto written = ownCosts_[column].find(line.isn);
+  if (written == ownCosts_[column].end()) return;
+  line.cost = written->second;
+  line.costNull = false;
+}
+
 void MovementCache::onData(DataEvent event, const Query* query) noexcept {
   if (event != DataEvent::Written || !query) {
+    // A rollback takes the pass's own writes back with it.
+    for (auto& costs : ownCosts_) costs.clear();
     clear();
     return;
   }
@@ -658,10 +762,10 @@ void MovementCache::onData(DataEvent event, const Query* query) noexcept {
     switch (known->second.effect) {
       case WriteStatement::Effect::None: return;
       case WriteStatement::Effect::SingleRowCost: applyCost(known->second, *query); return;
-      case WriteStatement::Effect::Unknown: clear(); return;
+      case WriteStatement::Effect::Unknown: readCommitted(); return;
     }
   } catch (...) {
-    clear();
+    readCommitted();
   }
 }
 
@@ -670,10 +774,13 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
   // 0.0 also stands for a NULL or text key: the line written is unknown.
   if (!(key != 0 && key == std::trunc(key) && key >= std::numeric_limits<std::int32_t>::min() &&
         key <= std::numeric_limits<std::int32_t>::max())) {
-    clear();
+    readCommitted();
     return;
   }
   const auto isn = static_cast<std::int32_t>(key);
+  const double written = write.valueParam.empty() ? 0.0 : query.paramDouble(write.valueParam);
+  // A NULL or text reads as 0.0, which every answer treats as a NULL cost.
+  if (snapshot_) ownCosts_[static_cast<int>(write.column)][isn] = std::isfinite(written) ? written : 0.0;
   auto& owners = costOwners_[static_cast<int>(write.column)];
   const auto owner = owners.find(isn);
   if (owner == owners.end()) {

@@ -13,6 +13,7 @@
 // Other users' work is seen only after clear(), which the library calls at the start of every
 // run and step.
 #include "data/connection.h"
+#include "data/document_changes.h"
 #include "data/query.h"
 #include "pricing/movement.h"
 #include "pricing/write_statement.h"
@@ -37,7 +38,7 @@ class MovementCache {
   ~MovementCache();
 
   // Lines dated before day are folded from the next pass over the tables on; a day of -infinity
-  // (the default) folds nothing. Changing it empties the cache.
+  // (the default) folds nothing. Changing it empties the cache (while suspect, when it settles).
   void setFoldDay(DateTime day) noexcept;
   bool folding() const { return foldDay_ > -std::numeric_limits<DateTime>::infinity(); }
 
@@ -58,6 +59,19 @@ class MovementCache {
   DateTime nextStockIn(int goods, int dept, DateTime date);
   // movingAverageCost(averageMovements(goods, dept, date)).
   double movingAverage(int goods, int dept, DateTime date);
+
+  // A continuous pass: reads go through snapshot (null: the connection's default transaction).
+  void setSnapshot(Transaction* snapshot) noexcept { snapshot_ = snapshot; }
+  // What is held may be out of date: the next question empties the cache, and folds nothing unless
+  // setFoldDay() comes first; keepThrough() may keep it instead.
+  void suspect() noexcept {
+    suspect_ = true;
+    foldWanted_ = -std::numeric_limits<DateTime>::infinity();
+  }
+  // At a pass's start, after setSnapshot(): keeps what was read through the last pass's snapshot,
+  // but the goods whose lines changed since (read again when asked for); empties the cache when
+  // changes are unknown, touch a header or the count of a table, or change a line not held.
+  void keepThrough(const DocumentChanges& changes) noexcept;
 
   void clear() noexcept;
   // Never throws: whatever it cannot follow empties the cache.
@@ -82,9 +96,20 @@ class MovementCache {
   void loadAll();
   void index(int goodsKey, Goods& loaded);
   void forget(int goodsKey);
+  // Empties the cache and takes the fold day wanted.
+  void settle() noexcept;
+  // Goods whose lines the changes touch, as they were and as they are; false when that cannot be told.
+  bool touchedGoods(const DocumentChanges& changes, std::unordered_set<int>& goods) const;
   void applyCost(const WriteStatement& write, const Query& query);
+  // After a write it cannot follow: what the snapshot shows may miss it, so reads go to the
+  // connection's transaction, as outside a pass, and the next pass starts afresh.
+  void readCommitted() noexcept;
+  void layOwnCost(MovementKind kind, Line& line) const;
 
   Connection& connection_;
+  Transaction* snapshot_ = nullptr;
+  bool suspect_ = false;
+  bool unsynced_ = false;  // something held was read outside a pass's snapshot
   Query load_;
   const int goodsBeforeBulk_;
   int readOneByOne_ = 0;    // since the last clear
@@ -93,9 +118,12 @@ class MovementCache {
   bool anyFolded_ = false;
   std::unordered_set<int> whole_;  // goods read one by one, whatever complete_ says
   DateTime foldDay_ = -std::numeric_limits<DateTime>::infinity();
+  DateTime foldWanted_ = -std::numeric_limits<DateTime>::infinity();  // from the next settling on
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
   // Per CostColumn: line key -> the line held.
   std::unordered_map<std::int32_t, CostOwner> costOwners_[3];
+  // Per CostColumn: the costs this pass wrote, which its snapshot cannot see; laid over what is read.
+  std::unordered_map<std::int32_t, double> ownCosts_[3];
   std::unordered_map<std::string, WriteStatement> statements_;
 };
 

@@ -22,11 +22,33 @@ constexpr const char* kEndLine = "FIFO piešķiršana pabeigta ";
 // A pass with a kind in "all anew" must see its own resets, so it reads committed data throughout;
 // it is a single pass the user starts, not the loop that runs beside other programs.
 void startPassSnapshot(RunContext& ctx) {
-  ctx.state.endPassSnapshot();
-  if (ctx.settings.anyAllAnew() || ctx.preview) return;  // a preview's transaction is its snapshot
+  if (ctx.settings.anyAllAnew() || ctx.preview) {  // a preview's transaction is its snapshot
+    ctx.state.endPassSnapshot();
+    return;
+  }
+  ctx.state.restBetweenPasses();
   ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
   ctx.state.passSnapshot->handle();
 }
+
+// The tables the day quantities are summed from.
+constexpr const char* kDayQuantityTables[] = {"O_PARPAV", "O_PARPRC",    "O_PAVOUT", "O_PRCOUT",
+                                              "O_PRATL_PAV", "O_PRATL_PRC", "N_KLPREC"};
+
+bool dayQuantitiesUnchanged(const DocumentChanges& changes) {
+  if (!changes.known) return false;
+  for (const char* table : kDayQuantityTables)
+    if (changes.of(table)) return false;
+  return true;
+}
+
+// Ends the library's part in a pass however the pass ends.
+struct PassInLibrary {
+  PricingLibrary* pricing = nullptr;
+  ~PassInLibrary() {
+    if (pricing) pricing->PassEnded();
+  }
+};
 
 // Indexed by DocumentKind.
 constexpr void (*kFifoStepOfKind[])(RunContext&) = {AssignTransfersFifo, AssignIssuesFifo, AssignReturns,
@@ -41,9 +63,19 @@ void FifoRun(RunContext& ctx) {
   timer->SetTime();
   ctx.pricing.ExpectPeriod(ctx.settings.dateFrom, ctx.settings.dateTo);
   startPassSnapshot(ctx);
+  PassInLibrary inLibrary;
+  bool keepDayQuantities = false;
+  if (Transaction* snapshot = ctx.documents()) {
+    const DocumentChanges changes = ctx.state.watch.look(ctx.db(), *snapshot);
+    inLibrary.pricing = &ctx.pricing;
+    ctx.pricing.PassStarted(*snapshot, changes);
+    keepDayQuantities = dayQuantitiesUnchanged(changes);
+  }
 
-  ctx.state.sqlDienDaudzums.clear();
-  ctx.state.sqlDienDaudzAtlikumi.clear();
+  if (!keepDayQuantities || ctx.settings.lastPurchasePrice) {
+    ctx.state.sqlDienDaudzums.clear();
+    ctx.state.sqlDienDaudzAtlikumi.clear();
+  }
   if (!ctx.settings.lastPurchasePrice) {
     ctx.log.AddProcessLine(kLoadingLine, false);
     ctx.log.repaintWindow();

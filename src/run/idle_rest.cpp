@@ -38,7 +38,7 @@ void IdleRest::passEnded(const PassWrites& writes) {
 
 void IdleRest::rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers) {
   // No snapshot held open while nothing reads it, so the database can collect old versions.
-  ctx_.state.endPassSnapshot();
+  ctx_.state.restBetweenPasses();
   const int limit = writers ? kWatchedLimitMilliseconds : limit_;
   for (int waited = 0; waited < limit;) {
     stopPoint();

@@ -3,6 +3,7 @@
 // controls, the pricing library and its connection, the progress log, the registry, the sleeper,
 // and the state the window keeps from run to run (services filter, day-quantity tables, the
 // weighted-average calculator). The window builds it at the button press; tests build it directly.
+#include "data/document_changes.h"
 #include "data/pricing_library.h"
 #include "data/record_operations.h"
 #include "ledger/day_quantity_table.h"
@@ -29,12 +30,22 @@ struct WindowState {
   // its start, so a document another program commits meanwhile is priced whole by the next pass;
   // prices and writes stay on the connection's read-committed transaction. Null otherwise.
   std::unique_ptr<Transaction> passSnapshot;
+  // What the last continuous pass's snapshot held, so the next can keep what it read.
+  DocumentWatch watch;
 
-  // Before the connection closes or the run returns: the snapshot must not outlive either.
+  // Before the connection closes or the run returns: the snapshot must not outlive either, and
+  // nothing read through it is kept.
   void endPassSnapshot() noexcept {
-    if (!passSnapshot) return;
     sqlDienDaudzums.clear();
     sqlDienDaudzAtlikumi.clear();
+    passSnapshot.reset();
+    watch.forget();
+  }
+  // Between the passes of a continuous run: the snapshot ends (no version held while nothing reads
+  // it); what was read through it stays, for the next pass to keep if its documents are unchanged.
+  void restBetweenPasses() noexcept {
+    sqlDienDaudzums.dropPending();
+    sqlDienDaudzAtlikumi.dropPending();
     passSnapshot.reset();
   }
 };

@@ -1,0 +1,75 @@
+#pragma once
+// What changed in the stock documents between two snapshots, so that what was read in the first
+// can be kept where nothing it depends on changed. A row's RDB$RECORD_VERSION is the number of the
+// transaction that wrote it, so a row written, edited or re-dated since the earlier snapshot began
+// carries a number at least that snapshot's oldest active transaction: one committed long after it
+// wrote included, a change in the same second or one that keeps every sum equal included. Rows
+// already seen with that same number are not changes. A deleted row leaves no version, so each
+// table's row count is compared: rows gone = rows before + new keys - rows now.
+#include "data/connection.h"
+#include "data/transaction.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace talvix {
+
+// The tables read for prices and day quantities: headers, lines (ISPRECE names their goods), the
+// goods register.
+struct WatchedTable {
+  const char* name;
+  bool hasGoods;
+};
+inline constexpr WatchedTable kWatchedTables[] = {
+    {"O_PAVADZ", false},    {"O_PRECE", true},      {"O_PARPAV", false},    {"O_PARPRC", true},
+    {"O_ATGPAV", false},    {"O_ATGPRC", true},     {"O_PRATL_PAV", false}, {"O_PRATL_PRC", true},
+    {"O_PAVOUT", false},    {"O_PRCOUT", true},     {"N_KLPREC", false},
+};
+
+inline constexpr std::int32_t kNoGoods = std::numeric_limits<std::int32_t>::min();
+
+struct ChangedRow {
+  std::int32_t key;
+  std::int32_t goods;  // as the row is now; kNoGoods where the table has none or it is NULL
+  bool newKey;         // above every key the table had: the row did not exist before
+};
+
+struct TableChanges {
+  std::vector<ChangedRow> rows;
+  std::int64_t rowsGone = 0;
+};
+
+struct DocumentChanges {
+  bool known = false;  // false: no earlier look to compare with, so anything may have changed
+  std::unordered_map<std::string, TableChanges> tables;  // only tables with a change
+
+  bool none() const { return known && tables.empty(); }
+  const TableChanges* of(const std::string& table) const {
+    const auto found = tables.find(table);
+    return found == tables.end() ? nullptr : &found->second;
+  }
+};
+
+// Remembers what the last snapshot held, table by table. Owned by whoever keeps state between
+// passes; one look per pass, in the pass's snapshot.
+class DocumentWatch {
+ public:
+  DocumentChanges look(Connection& connection, Transaction& snapshot);
+  // After a failure: the next look knows nothing.
+  void forget() noexcept { seen_.clear(); }
+
+ private:
+  struct Seen {
+    std::int64_t rows = 0;
+    std::int32_t maxKey = 0;
+    std::unordered_map<std::int32_t, std::int64_t> recent;  // key -> version, versions >= since
+  };
+
+  std::unordered_map<std::string, Seen> seen_;
+  std::int64_t since_ = 0;  // the oldest active transaction when the last snapshot began
+};
+
+}  // namespace talvix
