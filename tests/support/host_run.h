@@ -45,6 +45,8 @@ class HostRun {
   std::optional<std::size_t> waitForText(const std::string& text, std::chrono::seconds limit, std::size_t from = 0);
 
   void signal(int number);
+  // The host's process, for reading what it costs while it runs.
+  pid_t pid() const { return pid_; }
   // The exit status when it ended normally, 128 + the signal when a signal ended it; nullopt when
   // it still runs after the limit.
   std::optional<int> waitExit(std::chrono::seconds limit);
