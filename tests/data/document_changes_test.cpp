@@ -1,0 +1,155 @@
+// What a document watch reports between two snapshots when another attachment changes the documents.
+#include "data/document_changes.h"
+#include "data/query.h"
+#include "support/test_database.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+#include <vector>
+
+namespace talvix {
+namespace {
+
+// The keys the setup writes, so the changes below can name them.
+enum Key : int {
+  kFlour = 1, kSugar = 2,
+  kReceiptA = 1000, kLineA = 1001, kReceiptB = 1002, kLineB = 1003, kIssue = 1004, kIssueLine = 1005,
+  kBelowHighest = 900, kNewHeader = 2000, kNewLine = 2001,
+};
+
+using Row = std::tuple<int, int, bool>;  // key, goods, newKey
+struct Table {
+  std::vector<Row> rows;
+  std::int64_t rowsGone = 0;
+  bool operator==(const Table&) const = default;
+};
+using Changes = std::map<std::string, Table>;
+
+void PrintTo(const Table& t, std::ostream* os) {
+  *os << "{rows " << ::testing::PrintToString(t.rows) << ", gone " << t.rowsGone << "}";
+}
+
+Changes asMap(const DocumentChanges& changes) {
+  Changes out;
+  for (const auto& [name, table] : changes.tables) {
+    Table& t = out[name];
+    for (const ChangedRow& r : table.rows) t.rows.emplace_back(r.key, r.goods, r.newKey);
+    std::sort(t.rows.begin(), t.rows.end());
+    t.rowsGone = table.rowsGone;
+  }
+  return out;
+}
+
+// What the other attachment's transaction does with the change before the first look; after it,
+// the change is written (unless it already was) and committed.
+enum class Before { Nothing, Written, WrittenAndCommittedRetaining };
+
+struct Case {
+  const char* name;
+  std::vector<const char*> change;
+  Changes expected;
+  Before before = Before::Nothing;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+const Case kCases[] = {
+    {"NothingChanged", {}, {}},
+    {"NewIssueDocument",
+     {"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (2000, '2026-03-04', 1)",
+      "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CENA) VALUES (2001, 2000, 2, 1, 3)"},
+     {{"O_PAVOUT", {{{kNewHeader, kNoGoods, true}}}}, {"O_PRCOUT", {{{kNewLine, kSugar, true}}}}}},
+    {"ReceiptPriceEditedInTheSecondOfTheFirstLook",
+     {"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"},
+     {{"O_PRECE", {{{kLineA, kFlour, false}}}}}},
+    {"QuantitiesSwappedKeepingEverySum",
+     {"UPDATE O_PRECE SET DAUDZUMS = 5 WHERE ISN = 1001", "UPDATE O_PRECE SET DAUDZUMS = 2 WHERE ISN = 1003"},
+     {{"O_PRECE", {{{kLineA, kFlour, false}, {kLineB, kFlour, false}}}}}},
+    {"ValueSetToWhatItWas",
+     {"UPDATE O_PRCOUT SET CENA = CENA WHERE ISN = 1005"},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}},
+    {"DocumentMovedToAnotherDate",
+     {"UPDATE O_PAVADZ SET DAT_SANEM = '2026-03-20' WHERE ISN = 1000"},
+     {{"O_PAVADZ", {{{kReceiptA, kNoGoods, false}}}}}},
+    {"DocumentDeleted",
+     {"DELETE FROM O_PRECE WHERE ISPAVADZ = 1000", "DELETE FROM O_PAVADZ WHERE ISN = 1000"},
+     {{"O_PRECE", {{}, 1}}, {"O_PAVADZ", {{}, 1}}}},
+    {"LineInsertedBelowTheHighestKey",
+     {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)"},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 0}}}},
+    {"LineInsertedBelowTheHighestKeyBesideADeletedOne",
+     {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)",
+      "DELETE FROM O_PRECE WHERE ISN = 1001"},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 1}}}},
+    {"GoodsRegisterChanged",
+     {"UPDATE N_KLPREC SET CENA1 = 7 WHERE ISN = 2"},
+     {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}}},
+    {"CommittedLongAfterItWrote",
+     {"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}},
+     Before::Written},
+    {"WrittenAgainByAWriterThatCommittedRetainingBeforeTheFirstLook",
+     {"UPDATE O_PRECE SET CENA = CENA + 1 WHERE ISN = 1003"},
+     {{"O_PRECE", {{{kLineB, kFlour, false}}}}},
+     Before::WrittenAndCommittedRetaining},
+};
+
+class DocumentWatchCase : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    db.goodsWithKey(kFlour, "Milti");
+    db.goodsWithKey(kSugar, "Cukurs");
+    const DateTime day = makeDate(2026, 3, 2);
+    ASSERT_EQ(db.receipt({.date = day, .goods = kFlour, .qty = 2, .price = 10}), kLineA);
+    ASSERT_EQ(db.receipt({.date = day, .goods = kFlour, .qty = 5, .price = 12}), kLineB);
+    ASSERT_EQ(db.issue({.date = day + 1, .goods = kSugar, .qty = 1, .price = 3}), kIssueLine);
+    other.setDatabaseName(db.path());
+    other.open();
+  }
+
+  // One pass: a snapshot, the look, the snapshot ended.
+  DocumentChanges look() {
+    Transaction snapshot(db.connection(), Transaction::Kind::ReadOnlySnapshot);
+    DocumentChanges changes = watch.look(db.connection(), snapshot);
+    snapshot.commit();
+    return changes;
+  }
+
+  void write(const std::vector<const char*>& statements) {
+    for (const char* sql : statements) {
+      Query q(other);
+      q.setSql(sql);
+      q.execSql();
+    }
+  }
+
+  test::TestDatabase db;
+  Connection other;  // another program's attachment to the same file
+  DocumentWatch watch;
+};
+
+TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {
+  const Case& c = GetParam();
+  if (c.before != Before::Nothing) write(c.change);
+  if (c.before == Before::WrittenAndCommittedRetaining) other.defaultTransaction().commitRetaining();
+  EXPECT_FALSE(look().known);
+  if (c.before != Before::Written) write(c.change);
+  other.defaultTransaction().commit();
+
+  const DocumentChanges second = look();
+  EXPECT_TRUE(second.known);
+  EXPECT_EQ(asMap(second), c.expected);
+
+  EXPECT_TRUE(look().none()) << "a change was reported twice";
+  watch.forget();
+  EXPECT_FALSE(look().known);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, DocumentWatchCase, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace talvix
