@@ -1,22 +1,44 @@
 #include "data/document_changes.h"
 
+#include "data/db_error.h"
 #include "data/query.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace talvix {
 namespace {
 
-// One pass over the table: the rows written since :SINCE, then one row with the count and the
-// highest key (FLAG 1).
+// One pass over the table: its row count, its highest key, and "key version goods" of each row
+// written since :SINCE, space-separated (goods "-" where none).
 std::string scanSql(const WatchedTable& table) {
-  const std::string name = table.name;
-  const std::string goods = table.hasGoods ? "ISPRECE" : "CAST(NULL AS INTEGER)";
-  return "SELECT ISN, RDB$RECORD_VERSION, " + goods + ", 0 FLAG FROM " + name +
-         " WHERE RDB$RECORD_VERSION >= :SINCE UNION ALL SELECT COALESCE(MAX(ISN), 0), COUNT(*), NULL, 1 FROM " + name;
+  const std::string goods = table.hasGoods ? "COALESCE(CAST(ISPRECE AS VARCHAR(11)), '-')" : "'-'";
+  return "SELECT COUNT(*), COALESCE(MAX(ISN), 0), LIST(IIF(RDB$RECORD_VERSION >= :SINCE, ISN || ' ' || "
+         "RDB$RECORD_VERSION || ' ' || " + goods + ", NULL), ' ') FROM " + std::string(table.name);
 }
 
-enum Column { kKey, kVersionOrRows, kGoods, kFlag };
+enum Column { kRows, kMaxKey, kWritten };
+
+struct Written {
+  std::int32_t key;
+  std::int64_t version;
+  std::int32_t goods;
+};
+
+std::vector<Written> parseWritten(const std::string& text, const char* table) {
+  std::vector<Written> rows;
+  std::istringstream in(text);
+  std::string key, version, goods;
+  while (in >> key >> version >> goods) {
+    try {
+      rows.push_back({static_cast<std::int32_t>(std::stol(key)), std::stoll(version),
+                      goods == "-" ? kNoGoods : static_cast<std::int32_t>(std::stol(goods))});
+    } catch (const std::exception&) {
+      throw DbError(std::string("The rows written in ") + table + " came back unreadable near '" + key + "'");
+    }
+  }
+  return rows;
+}
 
 }  // namespace
 
@@ -33,26 +55,23 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   for (const WatchedTable& table : kWatchedTables) {
     scan.setSql(scanSql(table));
     scan.setDouble("SINCE", static_cast<double>(since));
-    scan.openStream();
-    const Seen* before = known ? &seen_.at(table.name) : nullptr;
+    scan.open();
     Seen& after = seen[table.name];
+    after.rows = static_cast<std::int64_t>(scan.asDouble(kRows));
+    after.maxKey = scan.asInteger(kMaxKey);
+    const std::vector<Written> written = parseWritten(scan.asString(kWritten), table.name);
+    scan.close();
+    const Seen* before = known ? &seen_.at(table.name) : nullptr;
     TableChanges found;
     std::int64_t newKeys = 0;
-    while (scan.fetch()) {
-      if (scan.asInteger(kFlag) == 1) {
-        after.maxKey = scan.asInteger(kKey);
-        after.rows = static_cast<std::int64_t>(scan.asDouble(kVersionOrRows));
-        continue;
-      }
-      const std::int32_t key = scan.asInteger(kKey);
-      const auto version = static_cast<std::int64_t>(scan.asDouble(kVersionOrRows));
-      after.recent.emplace(key, version);
-      if (!before || version < since_) continue;
-      const auto old = before->recent.find(key);
-      if (old != before->recent.end() && old->second == version) continue;
-      const bool newKey = key > before->maxKey;
+    for (const Written& row : written) {
+      after.recent.emplace(row.key, row.version);
+      if (!before || row.version < since_) continue;
+      const auto old = before->recent.find(row.key);
+      if (old != before->recent.end() && old->second == row.version) continue;
+      const bool newKey = row.key > before->maxKey;
       newKeys += newKey;
-      found.rows.push_back({key, scan.isNull(kGoods) ? kNoGoods : scan.asInteger(kGoods), newKey});
+      found.rows.push_back({row.key, row.goods, newKey});
     }
     if (before) {
       found.rowsGone = before->rows + newKeys - after.rows;

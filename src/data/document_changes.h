@@ -39,6 +39,9 @@ struct ChangedRow {
 
 struct TableChanges {
   std::vector<ChangedRow> rows;
+  // Rows before + new keys - rows now: the rows deleted, as long as every row without a new key
+  // existed before. A row inserted under the highest key cannot be told from an edited one, and
+  // makes this one less: a reader that cannot place such a row must not trust this either.
   std::int64_t rowsGone = 0;
 };
 

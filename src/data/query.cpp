@@ -58,6 +58,7 @@ Kind outputKind(unsigned type, int scale) {
     case SQL_TEXT:
     case SQL_VARYING: return Kind::Text;
     case SQL_BOOLEAN: return Kind::Boolean;
+    case SQL_BLOB: return Kind::Blob;
     default: return Kind::Other;
   }
 }
@@ -350,12 +351,38 @@ void Query::decodeRow(const Prepared& p, const unsigned char* row) {
           break;
         }
         case Kind::Boolean: raw = *data ? 1 : 0; break;
+        case Kind::Blob:
+          texts_.push_back(readBlob(data));
+          raw = texts_.size() - 1;
+          break;
         default: break;
       }
     }
     cells_.push_back(raw);
   }
   ++rowCount_;
+}
+
+std::string Query::readBlob(const unsigned char* id) {
+  ISC_QUAD quad;
+  std::memcpy(&quad, id, sizeof quad);
+  fb::Status status;
+  fb::Handle<Firebird::IBlob> blob(
+      connection_.attachment()->openBlob(&status, transaction().handle(), &quad, 0, nullptr));
+  status.check();
+  std::string text;
+  char buffer[32768];
+  for (;;) {
+    unsigned got = 0;
+    const int result = blob->getSegment(&status, sizeof buffer, buffer, &got);
+    if (result != Firebird::IStatus::RESULT_OK && result != Firebird::IStatus::RESULT_SEGMENT) break;
+    text.append(buffer, got);
+  }
+  status.check();
+  blob->close(&status);
+  status.check();
+  blob.release();  // close() frees the interface on success
+  return text;
 }
 
 void Query::openStream() {
@@ -489,7 +516,8 @@ std::string Query::asString(int field) const {
   const auto* raw = static_cast<const std::uint64_t*>(cell(field));
   if (isNull(field)) return {};
   switch (current_->columns[field].kind) {
-    case Kind::Text: return texts_[*raw];
+    case Kind::Text:
+    case Kind::Blob: return texts_[*raw];
     case Kind::Integer:
     case Kind::Boolean: return std::to_string(asInteger(field));
     case Kind::DateTime: return formatIsoDate(asDateTime(field));

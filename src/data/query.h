@@ -5,7 +5,7 @@
 // while the rows are walked) or execSql() anything else. A text is prepared once per connection and
 // re-executed with new values, also by another query on the same connection (see
 // Connection::statementFor).
-// Fields are read by name; NULL reads as 0, 0.0 or "".
+// Fields are read by name; NULL reads as 0, 0.0 or "". A BLOB reads as its text.
 #include "data/connection.h"
 #include "data/date_time.h"
 
@@ -76,7 +76,7 @@ class Query {
   std::string asString(const std::string& name) const { return asString(fieldIndex(name)); }
 
   using Prepared = PreparedStatement;
-  enum class Kind : std::uint8_t { Null, Integer, Double, DateTime, Text, Boolean, Other };
+  enum class Kind : std::uint8_t { Null, Integer, Double, DateTime, Text, Boolean, Blob, Other };
 
  private:
   struct Param {
@@ -91,6 +91,7 @@ class Query {
   void bindInput(Prepared& p, std::vector<unsigned char>& buffer);
   void fetchAll(Prepared& p, Firebird::IResultSet* cursor);
   void decodeRow(const Prepared& p, const unsigned char* row);
+  std::string readBlob(const unsigned char* id);
   void closeStream();
   void clearRows();
   Param& param(const std::string& name);
