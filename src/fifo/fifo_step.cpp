@@ -28,17 +28,26 @@ void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
   const DocumentLineFields fields(lines, step.salePriceColumn);
   const int held = lines.fieldIndex(step.costParameter);
   int counter = step.firstCounter;
+  // Only a continuous pass looks at what changed since the last; another prices every line.
+  const bool continuous = ctx.documents() != nullptr;
   for (lines.first(); !lines.eof(); lines.next()) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
     ++counter;
     const DocumentLine line = fields.read(lines);
     if (pricer.leavesAlone(line)) continue;
+    if (continuous && ctx.state.quiet.quiet(step.kind, line.isn, line.goods)) {
+      stopPoint();
+      continue;
+    }
     const PricedLine priced = pricer.price(line);
     if (!HeldCost::of(lines, held).same(priced.price)) {
       update.setDouble(step.costParameter, priced.price);
       update.setInteger("ISN", line.isn);
       update.execSql();
+      if (continuous) ctx.state.quiet.wrote(step.kind, line.isn, line.goods);
       if (priced.commitNow) ctx.commitIfActive();
+    } else if (continuous) {
+      ctx.state.quiet.wroteNothing(step.kind, line.isn, line.goods);
     }
     stopPoint();
   }

@@ -69,6 +69,7 @@ void FifoRun(RunContext& ctx) {
     const DocumentChanges changes = ctx.state.watch.look(ctx.db(), *snapshot);
     inLibrary.pricing = &ctx.pricing;
     ctx.pricing.PassStarted(*snapshot, changes);
+    ctx.state.quiet.passStarts(changes);
     keepDayQuantities = dayQuantitiesUnchanged(changes);
   }
 

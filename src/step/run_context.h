@@ -8,6 +8,7 @@
 #include "data/record_operations.h"
 #include "ledger/day_quantity_table.h"
 #include "step/progress_log.h"
+#include "step/quiet_lines.h"
 #include "step/run_settings.h"
 #include "step/sleeper.h"
 
@@ -32,6 +33,7 @@ struct WindowState {
   std::unique_ptr<Transaction> passSnapshot;
   // What the last continuous pass's snapshot held, so the next can keep what it read.
   DocumentWatch watch;
+  QuietLines quiet;
 
   // Before the connection closes or the run returns: the snapshot must not outlive either, and
   // nothing read through it is kept.
@@ -40,6 +42,7 @@ struct WindowState {
     sqlDienDaudzAtlikumi.clear();
     passSnapshot.reset();
     watch.forget();
+    quiet.clear();
   }
   // Between the passes of a continuous run: the snapshot ends (no version held while nothing reads
   // it); what was read through it stays, for the next pass to keep if its documents are unchanged.

@@ -1,0 +1,77 @@
+#include "step/quiet_lines.h"
+
+#include <string>
+
+namespace talvix {
+namespace {
+
+constexpr const char* kReceiptHeaders = "O_PAVADZ";
+constexpr const char* kReceiptLines = "O_PRECE";
+
+int indexOf(DocumentKind kind) { return static_cast<int>(kind); }
+
+}  // namespace
+
+void QuietLines::clear() noexcept {
+  for (auto& lines : quiet_) lines.clear();
+  for (auto& lines : written_) lines.clear();
+  for (auto& lines : lastWritten_) lines.clear();
+  touched_.clear();
+}
+
+bool QuietLines::touchedGoods(const DocumentChanges& changes) {
+  for (const auto& [table, changed] : changes.tables) {
+    if (changed.rowsGone != 0) return false;
+    const DocumentTables* kind = nullptr;
+    bool header = table == kReceiptHeaders;
+    for (const DocumentTables& tables : kDocumentTables) {
+      header = header || table == tables.header;
+      if (table == tables.lines) kind = &tables;
+    }
+    if (header) {
+      // A new header holds no line yet; an edited one may move lines to another day or client.
+      for (const ChangedRow& row : changed.rows)
+        if (!row.newKey) return false;
+      continue;
+    }
+    if (!kind && table != kReceiptLines) return false;  // the goods register, or a table not known here
+    for (const ChangedRow& row : changed.rows) {
+      if (row.goods != kNoGoods) touched_.insert(row.goods);
+      if (row.newKey) continue;
+      // An edited line: its goods before is known only where this tool wrote it.
+      if (!kind) return false;
+      const Lines& written = lastWritten_[indexOf(kind->kind)];
+      const auto line = written.find(row.key);
+      if (line == written.end()) return false;
+      touched_.insert(line->second);
+    }
+  }
+  return true;
+}
+
+void QuietLines::passStarts(const DocumentChanges& changes) {
+  touched_.clear();
+  for (std::size_t k = 0; k < std::size(kAllKinds); ++k) {
+    lastWritten_[k] = std::move(written_[k]);
+    written_[k].clear();
+  }
+  if (!changes.known || !touchedGoods(changes)) clear();
+}
+
+bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const {
+  const Lines& lines = quiet_[indexOf(kind)];
+  const auto line = lines.find(isn);
+  return line != lines.end() && line->second == goods && !touched_.contains(goods);
+}
+
+void QuietLines::wroteNothing(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
+  quiet_[indexOf(kind)][isn] = goods;
+}
+
+void QuietLines::wrote(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
+  quiet_[indexOf(kind)].erase(isn);
+  written_[indexOf(kind)][isn] = goods;
+  touched_.insert(goods);  // the goods' later lines in this pass may price differently now
+}
+
+}  // namespace talvix

@@ -1,0 +1,37 @@
+#pragma once
+// The lines a continuous pass priced to the cost they already held, so wrote nothing, kept for the
+// passes after it. A line's price depends only on its own goods' lines, the headers and the goods
+// register, so while the look at the documents shows none of those changed for its goods, and no
+// line of its goods was written since, pricing it again gives the same and writes nothing: the
+// pass skips it. Owned by the window's state; emptied whenever a change cannot be placed.
+#include "data/document_changes.h"
+#include "data/document_tables.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace talvix {
+
+class QuietLines {
+ public:
+  // At a continuous pass's start, with what changed since the last.
+  void passStarts(const DocumentChanges& changes);
+  bool quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const;
+  // What the pass did with a line it priced.
+  void wroteNothing(DocumentKind kind, std::int32_t isn, std::int32_t goods);
+  void wrote(DocumentKind kind, std::int32_t isn, std::int32_t goods);
+  void clear() noexcept;
+
+ private:
+  using Lines = std::unordered_map<std::int32_t, std::int32_t>;  // line key -> goods
+  // The goods the changes touch, as the lines were and are; false when an old line's goods is unknown.
+  bool touchedGoods(const DocumentChanges& changes);
+
+  Lines quiet_[std::size(kAllKinds)];
+  Lines written_[std::size(kAllKinds)];      // by this pass
+  Lines lastWritten_[std::size(kAllKinds)];  // by the pass before
+  std::unordered_set<std::int32_t> touched_;
+};
+
+}  // namespace talvix
