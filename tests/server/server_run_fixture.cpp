@@ -7,6 +7,7 @@
 #include "tools/demo/demo_history.h"
 
 #include <cmath>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -67,20 +68,31 @@ ServerRunTest::ServerRunTest() { FirebirdServer::useCredentials(); }
 DateTime ServerRunTest::lastDay() const { return demoShape().lastDay; }
 DateTime ServerRunTest::firstDay() const { return lastDay() - demoShape().days + 1 + kBlockedDays; }
 
-std::string ServerRunTest::makeDemo(const std::string& fileName) {
+std::string ServerRunTest::makeDemo(const std::string& fileName) { return makeDemo(fileName, demoShape()); }
+
+std::string ServerRunTest::makeDemo(const std::string& fileName, const demo::HistoryShape& shape) {
   const std::string connection = server.connectionString(server.file(fileName));
-  demo::makeDemoDatabase(connection, demoShape());
+  demo::makeDemoDatabase(connection, shape);
   return connection;
 }
 
+std::string ServerRunTest::copyDatabase(const std::string& fromFile, const std::string& toFile) {
+  std::filesystem::copy_file(server.file(fromFile), server.file(toFile));
+  return server.connectionString(server.file(toFile));
+}
+
 std::string ServerRunTest::registryFor(const std::string& connection, int mode) {
+  return registryFor(connection, mode, firstDay(), lastDay());
+}
+
+std::string ServerRunTest::registryFor(const std::string& connection, int mode, DateTime first, DateTime last) {
   const std::string path = server.file("registry-" + std::to_string(std::hash<std::string>{}(connection)) + "-" +
                                        std::to_string(mode) + ".reg");
   RegFileStore registry(path);
   registry.openForWrite(kDatabasesKey)->writeString("Noliktava", connection);
   const auto settings = registry.openForWrite(kSettingsKey);
-  settings->writeDateTime("DatumsNo", firstDay());
-  settings->writeDateTime("DatumsLidz", lastDay());
+  settings->writeDateTime("DatumsNo", first);
+  settings->writeDateTime("DatumsLidz", last);
   for (const char* name : {"PedejaCena", "ParvIzrakst1PardCena", "PakalpojumusNe", "IMEI"})
     settings->writeInteger(name, 0);
   for (const char* name : {"ParvietosanaChk", "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk"})

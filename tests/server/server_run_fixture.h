@@ -6,6 +6,7 @@
 #include "data/date_time.h"
 #include "support/host_run.h"
 #include "support/firebird_server.h"
+#include "tools/demo/demo_history.h"
 
 #include <gtest/gtest.h>
 
@@ -42,11 +43,15 @@ class ServerRunTest : public ::testing::Test {
  protected:
   ServerRunTest();
 
-  // A demo database of about 2 800 lines on the server; its connection string.
+  // A demo database of about 2 800 lines on the server (or of the shape given); its connection string.
   std::string makeDemo(const std::string& fileName);
-  // A registry file listing the database as the one to open, the period of the demo history and
-  // every document kind in `mode`; its path.
+  std::string makeDemo(const std::string& fileName, const demo::HistoryShape& shape);
+  // A copy of a database file that no one is attached to; the copy's connection string.
+  std::string copyDatabase(const std::string& fromFile, const std::string& toFile);
+  // A registry file listing the database as the one to open, the period of the demo history (or
+  // the one given) and every document kind in `mode`; its path.
   std::string registryFor(const std::string& connection, int mode);
+  std::string registryFor(const std::string& connection, int mode, DateTime first, DateTime last);
 
   Costs costs(const std::string& connection);
   // Issue lines of the period in the order the issue step takes them, with the columns it sorts by.
