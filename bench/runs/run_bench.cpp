@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -64,6 +65,7 @@ struct Row {
   Outcome outcome;
   long peakKb;
   std::string comparedWith;  // a row's name, or ""
+  std::string note = "";     // what the seconds do not say, e.g. each pass of a continuous run
 };
 
 class SilentLog : public ProgressLog {
@@ -77,9 +79,11 @@ class NoSleep : public Sleeper {
   void sleepMilliseconds(int) override {}
 };
 
-// Runs a program without a shell; its output goes to /dev/null unless kept. Returns the exit status.
-int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, struct rusage* usage,
-          bool quiet) {
+using Clock = std::chrono::steady_clock;
+
+// Starts a program without a shell, the environment's variables after extraEnv.
+pid_t start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+            const posix_spawn_file_actions_t& actions) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -88,17 +92,76 @@ int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& 
   std::vector<char*> env;
   for (std::string& e : envText) env.push_back(e.data());
   env.push_back(nullptr);
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), env.data());
+  if (failed) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
+  return child;
+}
+
+int waitFor(pid_t child, struct rusage* usage) {
+  int status = 0;
+  struct rusage ignored {};
+  while (wait4(child, &status, 0, usage ? usage : &ignored) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs a program without a shell; its output goes to /dev/null unless kept. Returns the exit status.
+int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, struct rusage* usage,
+          bool quiet) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t child = 0;
-  const int failed = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), env.data());
+  try {
+    child = start(argv, extraEnv, actions);
+  } catch (...) {
+    posix_spawn_file_actions_destroy(&actions);
+    throw;
+  }
   posix_spawn_file_actions_destroy(&actions);
-  if (failed) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
-  int status = 0;
-  struct rusage ignored {};
-  wait4(child, &status, 0, usage ? usage : &ignored);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return waitFor(child, usage);
+}
+
+struct StampedLine {
+  Clock::time_point at;  // when the line reached us, its newline included
+  std::string text;
+};
+
+// Runs a program without a shell, reading its output through a pipe as it comes: every line with
+// the moment it arrived. Returns the exit status.
+int spawnReading(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, struct rusage* usage,
+                 std::vector<StampedLine>& lines) {
+  int pipefd[2];
+  if (pipe2(pipefd, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
+  pid_t child = 0;
+  try {
+    child = start(argv, extraEnv, actions);
+  } catch (...) {
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipefd[0]);
+    close(pipefd[1]);
+    throw;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipefd[1]);
+  std::string pending;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(pipefd[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    const auto at = Clock::now();
+    pending.append(buffer, static_cast<size_t>(got));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+      lines.push_back({at, pending.substr(0, end)});
+  }
+  if (!pending.empty()) lines.push_back({Clock::now(), pending});
+  close(pipefd[0]);
+  return waitFor(child, usage);
 }
 
 void execute(const std::string& path, const std::string& sql) {
@@ -242,19 +305,88 @@ std::string writeRegistry(const std::string& dir, const std::string& name, const
   return registryPath;
 }
 
+std::vector<std::string> hostCommand(const std::vector<std::string>& hostArgs) {
+  std::vector<std::string> argv{TALVIX_HOST_PROGRAM};
+  argv.insert(argv.end(), hostArgs.begin(), hostArgs.end());
+  return argv;
+}
+
+std::vector<std::string> hostEnvironment(const std::string& registryPath) {
+  return {"TALVIX_REGISTRY=" + registryPath, "QT_QPA_PLATFORM=offscreen"};
+}
+
+void checkHostExit(const std::string& name, int status) {
+  if (status != 0) throw std::runtime_error(name + ": autoiepcensad-run exited " + std::to_string(status));
+}
+
 // The shipped host on its own registry file. Seconds from start to exit, and the host's peak memory.
 double runHost(const std::string& dir, const std::string& name, const std::string& path, const RunSettings& settings,
                const std::vector<std::string>& hostArgs, long& peakKb) {
   const std::string registryPath = writeRegistry(dir, name, path, settings);
-  std::vector<std::string> argv{TALVIX_HOST_PROGRAM};
-  argv.insert(argv.end(), hostArgs.begin(), hostArgs.end());
   struct rusage usage {};
-  const auto start = std::chrono::steady_clock::now();
-  const int status = spawn(argv, {"TALVIX_REGISTRY=" + registryPath, "QT_QPA_PLATFORM=offscreen"}, &usage, true);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (status != 0) throw std::runtime_error(name + ": autoiepcensad-run exited " + std::to_string(status));
+  const auto start = Clock::now();
+  const int status = spawn(hostCommand(hostArgs), hostEnvironment(registryPath), &usage, true);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  checkHostExit(name, status);
   peakKb = usage.ru_maxrss;
   return seconds;
+}
+
+// The same, its log read as it is written (--verbose: one line per write), each line stamped.
+std::vector<StampedLine> runHostStamped(const std::string& dir, const std::string& name, const std::string& path,
+                                        const RunSettings& settings, std::vector<std::string> hostArgs, long& peakKb) {
+  const std::string registryPath = writeRegistry(dir, name, path, settings);
+  hostArgs.push_back("--verbose");
+  struct rusage usage {};
+  std::vector<StampedLine> lines;
+  checkHostExit(name, spawnReading(hostCommand(hostArgs), hostEnvironment(registryPath), &usage, lines));
+  peakKb = usage.ru_maxrss;
+  return lines;
+}
+
+// The log's texts that open and close a FIFO pass; an echoed line is the time, a space, the text.
+constexpr const char* kPassStart = "Sāku FIFO ...";
+constexpr const char* kPassEnd = "FIFO piešķiršana pabeigta ";
+
+bool isLogText(const std::string& line, const std::string& text) {
+  return line == text ||
+         (line.size() > text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0 &&
+          line[line.size() - text.size() - 1] == ' ');
+}
+
+// Each pass's seconds from its start line to its end line; the rests between passes are left out.
+std::vector<double> passSeconds(const std::string& name, const std::vector<StampedLine>& lines) {
+  std::vector<double> passes;
+  const StampedLine* started = nullptr;
+  for (const StampedLine& line : lines) {
+    if (isLogText(line.text, kPassStart)) {
+      if (started) throw std::runtime_error(name + ": a pass started before the last one ended");
+      started = &line;
+    } else if (isLogText(line.text, kPassEnd)) {
+      if (!started) throw std::runtime_error(name + ": a pass ended that had not started");
+      passes.push_back(std::chrono::duration<double>(line.at - started->at).count());
+      started = nullptr;
+    }
+  }
+  if (started) throw std::runtime_error(name + ": the last pass did not end");
+  return passes;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string passNote(const std::vector<double>& passes) {
+  char text[64];
+  std::snprintf(text, sizeof text, "pass 1 %.2f s; then", passes[0]);
+  std::string note = text;
+  for (size_t i = 1; i < passes.size(); ++i) {
+    std::snprintf(text, sizeof text, "%s %.2f", i > 1 ? "," : "", passes[i]);
+    note += text;
+  }
+  return note + " s";
 }
 
 struct Scenario {
@@ -297,6 +429,8 @@ class Bench {
     list.push_back({"idle", "idle FIFO pass, mode 1, priced year, bare steps", "floor", [this] { return idle(false); }});
     list.push_back({"host-idle", "idle FIFO pass, mode 1, priced year, through the host", "idle",
                     [this] { return idle(true); }});
+    list.push_back({"host-idle-continuous", "idle continuous FIFO pass, mode 1, priced year, through the host",
+                    "host-idle", [this] { return continuous("host-idle-continuous", priced(), idle_, 4, false); }});
     list.push_back({"host-report", "unpriced-line report, priced year, through the host", "host-idle",
                     [this] { return report(); }});
     list.push_back({"window-report", "unpriced-line report, priced year, the window's dialog", "host-idle",
@@ -319,6 +453,9 @@ class Bench {
                     [this] { return month(1, true); }});
     list.push_back({"host-month-avg-10y", "weighted average, one month, mode 1, after 10 years, host",
                     "host-month-avg-1y", [this] { return month(10, true); }});
+    list.push_back({"host-month-10y-continuous", "one month, mode 1, after 10 years, continuous, host",
+                    "host-month-10y",
+                    [this] { return continuous("host-month-10y-continuous", longer(10), month_, 3, true); }});
     return list;
   }
 
@@ -344,11 +481,21 @@ class Bench {
     return *yearWork_;
   }
 
+  // A master already in the folder is taken as it is (made under another name until whole, so an
+  // interrupted make is never taken for one).
   std::string make(const std::string& name, demo::HistoryShape shape) {
     const std::string path = dir_ + "/" + name + "-master.fdb";
-    const auto made = demo::makeDemoDatabase(path, shape);
+    if (fs::exists(path)) {
+      std::printf("Benchmark database %s: reusing %s (remove it to make it anew)\n", name.c_str(), path.c_str());
+      std::fflush(stdout);
+      return path;
+    }
+    const std::string part = path + ".part";
+    fs::remove(part);
+    const auto made = demo::makeDemoDatabase(part, shape);
     // The demo's blocked days lie in its first days; the host would refuse a period holding them.
-    execute(path, "DELETE FROM N_BLOKDIENAS");
+    execute(part, "DELETE FROM N_BLOKDIENAS");
+    fs::rename(part, path);
     std::printf("Benchmark database %s: %ld lines, %d goods, %d departments, %d days\n", name.c_str(), made.total(),
                 shape.goods, shape.departments, shape.days);
     std::fflush(stdout);
@@ -483,22 +630,44 @@ class Bench {
     std::printf("  slowest --explain: %s\n", row.title.c_str());
     return row;
   }
-  // The same history serves both methods: the database's method switch is all that differs.
-  Row month(int years, bool average = false) {
-    std::string& master = years == 1 ? master_ : longer_[years];
-    if (years == 1) {
-      this->master();
-    } else if (master.empty()) {
+  // The shop's history over more years, ending on the same day.
+  const std::string& longer(int years) {
+    if (years == 1) return master();
+    std::string& master = longer_[years];
+    if (master.empty()) {
       demo::HistoryShape longer = shape_;
       longer.days = shape_.days * years;
       longer.lines = shape_.lines * years;
       master = make(std::to_string(years) + "-years", longer);
     }
+    return master;
+  }
+  // The same history serves both methods: the database's method switch is all that differs.
+  Row month(int years, bool average = false) {
+    const std::string& master = longer(years);
     const std::string name = std::string(average ? "host-month-avg-" : "host-month-") + std::to_string(years) + "y";
     const std::string db = copy(master, name);
     if (average) execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
     Row row{name, "", 0, periodWork(db, month_.firstDay(), month_.lastDay()), 0, ""};
     row.seconds = runHost(dir_, name, db, month_, {"--passes", "1"}, row.peakKb);
+    return row;
+  }
+
+  // A continuous run of the given passes, each pass timed from its log lines: the seconds are the
+  // median of the passes after the first, which is the only one that starts from nothing read.
+  // Lines: the period's, when counted.
+  Row continuous(const std::string& name, const std::string& from, const RunSettings& settings, int passes,
+                 bool countLines) {
+    const std::string db = copy(from, name);
+    Row row{name, "", 0, {}, 0, ""};
+    if (countLines) row.outcome = periodWork(db, settings.firstDay(), settings.lastDay());
+    const auto lines = runHostStamped(dir_, name, db, settings, {"--passes", std::to_string(passes)}, row.peakKb);
+    const std::vector<double> timed = passSeconds(name, lines);
+    if (static_cast<int>(timed.size()) != passes)
+      throw std::runtime_error(name + ": " + std::to_string(timed.size()) + " passes ended, not " +
+                               std::to_string(passes));
+    row.seconds = median({timed.begin() + 1, timed.end()});
+    row.note = passNote(timed);
     return row;
   }
 
@@ -512,17 +681,17 @@ class Bench {
 };
 
 void printTable(const std::vector<Row>& rows) {
-  std::printf("\n%-56s %9s %9s %9s %8s %-14s %9s %8s\n", "scenario", "seconds", "lines", "lines/s", "ratio",
-              "compared with", "calls", "peak MB");
+  std::printf("\n%-64s %9s %9s %9s %8s %-14s %9s %8s  %s\n", "scenario", "seconds", "lines", "lines/s", "ratio",
+              "compared with", "calls", "peak MB", "note");
   std::map<std::string, double> seconds;
   for (const Row& r : rows) seconds[r.name] = r.seconds;
   for (const Row& r : rows) {
     const double rate = r.seconds > 0 ? r.outcome.lines / r.seconds : 0;
     const auto base = seconds.find(r.comparedWith);
     const bool compared = base != seconds.end() && base->second > 0;
-    std::printf("%-56s %9.2f %9ld %9.0f %8s %-14s %9ld %8.1f\n", r.title.c_str(), r.seconds, r.outcome.lines, rate,
+    std::printf("%-64s %9.2f %9ld %9.0f %8s %-14s %9ld %8.1f  %s\n", r.title.c_str(), r.seconds, r.outcome.lines, rate,
                 compared ? std::to_string(r.seconds / base->second).substr(0, 5).c_str() : "",
-                compared ? r.comparedWith.c_str() : "", r.outcome.calls, r.peakKb / 1024.0);
+                compared ? r.comparedWith.c_str() : "", r.outcome.calls, r.peakKb / 1024.0, r.note.c_str());
   }
 }
 
@@ -566,7 +735,7 @@ int main(int argc, char** argv) {
   Bench bench(dir, shape);
   std::vector<Scenario> scenarios = bench.scenarios();
   if (list) {
-    for (const Scenario& s : scenarios) std::printf("%-16s %s\n", s.name.c_str(), s.title.c_str());
+    for (const Scenario& s : scenarios) std::printf("%-26s %s\n", s.name.c_str(), s.title.c_str());
     return 0;
   }
   for (const std::string& name : only) {
@@ -586,7 +755,7 @@ int main(int argc, char** argv) {
       row.name = s.name;
       row.title = s.title;
       row.comparedWith = s.comparedWith;
-      std::printf("  %-54s %8.2f s\n", s.title.c_str(), row.seconds);
+      std::printf("  %-62s %8.2f s  %s\n", s.title.c_str(), row.seconds, row.note.c_str());
       std::fflush(stdout);
       rows.push_back(row);
     }
