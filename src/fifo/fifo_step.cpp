@@ -44,7 +44,10 @@ void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
       update.setDouble(step.costParameter, priced.price);
       update.setInteger("ISN", line.isn);
       update.execSql();
-      if (continuous) ctx.state.quiet.wrote(step.kind, line.isn, line.goods);
+      if (continuous) {
+        ctx.state.quiet.wrote(step.kind, line.isn, line.goods);
+        ctx.state.written.wrote(step.kind, line.isn, priced.price);
+      }
       if (priced.commitNow) ctx.commitIfActive();
     } else if (continuous) {
       ctx.state.quiet.wroteNothing(step.kind, line.isn, line.goods);

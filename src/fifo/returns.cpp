@@ -41,6 +41,9 @@ constexpr FifoStep kReturnsStep{
 
 namespace {
 
+// Laid over the snapshot's costs; null outside a continuous pass.
+const WrittenCosts* writtenIn(RunContext& ctx) { return ctx.documents() ? &ctx.state.written : nullptr; }
+
 // The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
 // BalanceStage when neither gives one.
 bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, ReturnCost& cost) {
@@ -55,7 +58,7 @@ bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, Re
     cost.price = receipt.price;
     return true;
   }
-  const ClientSale sale = firstSaleAtPrice(lookup, salePrice(line.price, line.markup), 0);
+  const ClientSale sale = firstSaleAtPrice(lookup, salePrice(line.price, line.markup), 0, writtenIn(ctx));
   if (!sale.found) return false;
   cost.rule = PriceRule::ClientSale;
   cost.price = sale.cost;
@@ -65,7 +68,7 @@ bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, Re
 // A cost from the client's sale is committed at once; the fallback waits for a later commit.
 class ReturnPricer : public FifoPricer {
  public:
-  explicit ReturnPricer(RunContext& ctx) : ctx_(ctx), lookup_(ctx.db()) {}
+  explicit ReturnPricer(RunContext& ctx) : ctx_(ctx), lookup_(ctx.db()) { lookup_.setTransaction(ctx.documents()); }
   bool leavesAlone(const DocumentLine& line) const override { return !returnPricedHere(line); }
   PricedLine price(const DocumentLine& line) override {
     const ReturnCost cost = FindReturnCost(ctx_, lookup_, line);
@@ -89,7 +92,7 @@ bool returnPricedHere(const DocumentLine& line) { return line.origin != kUntouch
 ReturnCost FindReturnCost(RunContext& ctx, Query& lookup, const DocumentLine& line) {
   ReturnCost cost;
   if (fromClientSale(ctx, lookup, line, cost)) return cost;
-  cost.price = latestBalanceCost(lookup, line.goods, line.date);
+  cost.price = latestBalanceCost(lookup, line.goods, line.date, writtenIn(ctx));
   if (cost.price == 0.0) cost.price = latestReceiptPrice(lookup, line.goods, line.date);
   return cost;
 }

@@ -16,8 +16,9 @@ PricedLine RulePricer::price(const DocumentLine& l) {
     }
     case PriceRule::ClientSale: {
       // Without a sale at the price, the latest goods-balance cost.
-      const ClientSale sale = findClientSale(lookup_, l.goods, l.client, l.date, salePrice(l.price, l.markup), l.isn);
-      const double cost = sale.found ? sale.cost : latestBalanceCost(lookup_, l.goods, l.date);
+      const ClientSale sale =
+          findClientSale(lookup_, l.goods, l.client, l.date, salePrice(l.price, l.markup), l.isn, written());
+      const double cost = sale.found ? sale.cost : latestBalanceCost(lookup_, l.goods, l.date, written());
       return {remembered(l, finitePrice(cost)), true};
     }
     default: return {remembered(l, key_.matches(l.date, l.dept, l.goods) ? key_.price() : fifo(l)), true};
@@ -26,7 +27,7 @@ PricedLine RulePricer::price(const DocumentLine& l) {
 
 double RulePricer::fifo(const DocumentLine& l) {
   const double day = DayQuantity(ctx_.state.*rules_.dayQuantities, l.goods, l.dept, l.date);
-  const double stock = rules_.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date) : 0.0;
+  const double stock = rules_.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date, ctx_.documents()) : 0.0;
   return finitePrice(ctx_.pricing.GetPasizmaksa(l.goods, l.dept, l.date, stock, l.quantity, day, list_));
 }
 

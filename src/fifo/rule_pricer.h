@@ -24,12 +24,17 @@ struct FifoRules {
 
 class RulePricer : public FifoPricer {
  public:
-  RulePricer(RunContext& ctx, const FifoRules& rules) : ctx_(ctx), rules_(rules), lookup_(ctx.db()) {}
+  RulePricer(RunContext& ctx, const FifoRules& rules) : ctx_(ctx), rules_(rules), lookup_(ctx.db()) {
+    // What the pass's selects saw, with what the pass itself wrote.
+    lookup_.setTransaction(ctx.documents());
+  }
   PricedLine price(const DocumentLine& line) override;
 
  private:
   double fifo(const DocumentLine& line);
   double remembered(const DocumentLine& line, double price);
+  // Laid over the snapshot's costs; null outside a continuous pass.
+  const WrittenCosts* written() const { return ctx_.documents() ? &ctx_.state.written : nullptr; }
 
   RunContext& ctx_;
   const FifoRules& rules_;

@@ -11,9 +11,10 @@ constexpr const char* kConfirmedBalanceSql =
     "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')";
 }
 
-double StockQuantity(PricingLibrary& pricing, int goods, int dept, DateTime date) {
+double StockQuantity(PricingLibrary& pricing, int goods, int dept, DateTime date, Transaction* transaction) {
   double result = pricing.PrecValid(goods, dept, date);
   Query query(pricing.mainFormDati().PRECES_DB);
+  query.setTransaction(transaction);
   query.setSql(kConfirmedBalanceSql);
   query.setDateTime("DATUMS", date);
   query.setInteger("ISDEPART", dept);

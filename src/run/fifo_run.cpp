@@ -70,6 +70,7 @@ void FifoRun(RunContext& ctx) {
     inLibrary.pricing = &ctx.pricing;
     ctx.pricing.PassStarted(*snapshot, changes);
     ctx.state.quiet.passStarts(changes);
+    ctx.state.written.clear();
     keepDayQuantities = dayQuantitiesUnchanged(changes);
   }
 

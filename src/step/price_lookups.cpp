@@ -44,7 +44,7 @@ void openClientSales(Query& lookup, ClientSales order, int goods, int client, Da
   lookup.open();
 }
 
-ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine) {
+ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const WrittenCosts* written) {
   const int isn = sales.findField("ISN"), cost = sales.fieldIndex("IEP_CENA"), price = sales.fieldIndex("CENA"),
             markup = sales.fieldIndex("PIECENOJ");
   for (sales.first(); !sales.eof(); sales.next()) {
@@ -52,18 +52,28 @@ ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine) {
     if (isn >= 0 && line == pricedLine) continue;
     const double candidate = salePrice(sales.asDouble(price), sales.asDouble(markup));
     if (candidate >= wanted - kSalePriceTolerance && candidate <= wanted + kSalePriceTolerance)
-      return {true, sales.asDouble(cost), line};
+      return {true, written ? written->cost(DocumentKind::Issue, line, sales.asDouble(cost)) : sales.asDouble(cost),
+              line};
   }
   return {};
 }
 
-ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine) {
+ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,
+                          const WrittenCosts* written) {
   openClientSales(lookup, ClientSales::EarliestFirst, goods, client, date);
-  return firstSaleAtPrice(lookup, wanted, pricedLine);
+  return firstSaleAtPrice(lookup, wanted, pricedLine, written);
 }
 
-double latestBalanceCost(Query& lookup, int goods, DateTime date) {
-  return firstCost(lookup, kLatestBalanceCostSql, goods, date);
+double latestBalanceCost(Query& lookup, int goods, DateTime date, const WrittenCosts* written) {
+  if (!written || !written->any(DocumentKind::Balance)) return firstCost(lookup, kLatestBalanceCostSql, goods, date);
+  // The first line whose cost, as written or read, is not zero; in the statement's order.
+  firstCost(lookup, kLatestBalanceCostsSql, goods, date);
+  const int isn = lookup.fieldIndex("ISN"), cost = lookup.fieldIndex("IEP_CENA");
+  for (; !lookup.eof(); lookup.next()) {
+    const double value = written->cost(DocumentKind::Balance, lookup.asInteger(isn), lookup.asDouble(cost));
+    if (value != 0) return value;
+  }
+  return 0.0;
 }
 
 double latestReceiptPrice(Query& lookup, int goods, DateTime date) {

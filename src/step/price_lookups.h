@@ -4,6 +4,7 @@
 // price". Those taking a lookup query run on it, replacing its text.
 #include "data/date_time.h"
 #include "step/run_context.h"
+#include "step/written_costs.h"
 
 namespace talvix {
 
@@ -23,11 +24,16 @@ inline constexpr const char* kEarliestClientSalesSql =
     "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM
     " ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING";
 inline constexpr const char* kClientSalesSql =
-    "SELECT O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM;
+    "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM;
 #undef CLIENT_SALES_FROM
 inline constexpr const char* kLatestBalanceCostSql =
     "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS FROM O_PRATL_PRC, O_PRATL_PAV WHERE "
     "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.IEP_CENA != 0 AND O_PRATL_PRC.ISPRECE = :ISPRECE "
+    "AND O_PRATL_PAV.DATUMS<:DATUMS ORDER BY O_PRATL_PAV.DATUMS DESCENDING";
+// The same lines whatever their cost, for a pass whose own balance costs its snapshot cannot see.
+inline constexpr const char* kLatestBalanceCostsSql =
+    "SELECT O_PRATL_PRC.ISN, O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS FROM O_PRATL_PRC, O_PRATL_PAV WHERE "
+    "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = :ISPRECE "
     "AND O_PRATL_PAV.DATUMS<:DATUMS ORDER BY O_PRATL_PAV.DATUMS DESCENDING";
 inline constexpr const char* kLatestReceiptSql =
     "SELECT O_PRECE.CENA*(1+O_PRECE.ATLAIDE/100) IEP_CENA, O_PAVADZ.DAT_SANEM FROM O_PRECE, O_PAVADZ WHERE "
@@ -58,18 +64,20 @@ void openClientSales(Query& lookup, ClientSales order, int goods, int client, Da
 struct ClientSale {
   bool found = false;
   double cost = 0.0;  // its IEP_CENA (0.0 when NULL)
-  int line = 0;       // its ISN (EarliestFirst only)
+  int line = 0;       // its ISN
 };
 // The first line open on sales whose sale price lies within 0.01 of wanted, both bounds included;
 // pricedLine (EarliestFirst only) never matches.
-ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine);
+// written: the pass's own costs, laid over those read (null: none).
+ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const WrittenCosts* written = nullptr);
 
 // openClientSales (EarliestFirst) then firstSaleAtPrice.
-ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine);
+ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,
+                          const WrittenCosts* written = nullptr);
 
 // The non-zero cost on the latest goods-balance document of any department dated strictly before
 // date; 0.0 when there is none.
-double latestBalanceCost(Query& lookup, int goods, DateTime date);
+double latestBalanceCost(Query& lookup, int goods, DateTime date, const WrittenCosts* written = nullptr);
 
 // The receipt price with its ATLAIDE of the latest receipt of any department received strictly
 // before date; 0.0 when there is none.

@@ -9,6 +9,7 @@
 #include "ledger/day_quantity_table.h"
 #include "step/progress_log.h"
 #include "step/quiet_lines.h"
+#include "step/written_costs.h"
 #include "step/run_settings.h"
 #include "step/sleeper.h"
 
@@ -34,6 +35,7 @@ struct WindowState {
   // What the last continuous pass's snapshot held, so the next can keep what it read.
   DocumentWatch watch;
   QuietLines quiet;
+  WrittenCosts written;
 
   // Before the connection closes or the run returns: the snapshot must not outlive either, and
   // nothing read through it is kept.
@@ -43,6 +45,7 @@ struct WindowState {
     passSnapshot.reset();
     watch.forget();
     quiet.clear();
+    written.clear();
   }
   // Between the passes of a continuous run: the snapshot ends (no version held while nothing reads
   // it); what was read through it stays, for the next pass to keep if its documents are unchanged.
