@@ -7,8 +7,38 @@
 #include "step/stop_request.h"
 
 #include <string>
+#include <vector>
 
 namespace talvix {
+
+namespace {
+
+// What a step's select with its values is known by between passes.
+std::string selectionKey(const std::string& sql, const RunSettings& settings) {
+  return sql + '\n' + std::to_string(settings.firstDay()) + '\n' + std::to_string(settings.lastDay());
+}
+
+// The lines without cost, from the statement, or as the last continuous pass selected them while
+// none of the tables the statement reads changed.
+std::vector<QuietLines::Selected> selectLines(RunContext& ctx, const FifoStep& step, bool continuous) {
+  const std::string sql = step.selectSql + ctx.state.ServicesFilter + step.selectOrder;
+  const std::string key = continuous ? selectionKey(sql, ctx.settings) : std::string();
+  if (continuous)
+    if (const auto* kept = ctx.state.quiet.selection(step.kind, key)) return *kept;
+  Query lines(ctx.db());
+  lines.setTransaction(ctx.documents());
+  lines.setSql(sql);
+  bindPeriod(lines, ctx.settings);
+  lines.openStream();  // held once, as lines, not also as rows
+  const DocumentLineFields fields(lines, step.salePriceColumn);
+  const int held = lines.fieldIndex(step.costParameter);
+  std::vector<QuietLines::Selected> selected;
+  while (lines.fetch()) selected.push_back({fields.read(lines), HeldCost::of(lines, held)});
+  if (continuous) ctx.state.quiet.selected(step.kind, key, selected);
+  return selected;
+}
+
+}  // namespace
 
 void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
   ctx.log.AddProcessLine(step.heading, false);
@@ -17,30 +47,23 @@ void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
   writeOperationEntry(ctx, step.operationLabel, step.operationKey, mode);
   if (mode == kAllAnew) resetCosts(ctx, step.reset);
 
-  Query lines(ctx.db());
-  lines.setTransaction(ctx.documents());
-  lines.setSql(step.selectSql + ctx.state.ServicesFilter + step.selectOrder);
-  bindPeriod(lines, ctx.settings);
-  lines.open();
-  Query update(ctx.db());
-  update.setSql(step.updateSql);
-  const std::string total = std::to_string(lines.rowCount());
-  const DocumentLineFields fields(lines, step.salePriceColumn);
-  const int held = lines.fieldIndex(step.costParameter);
-  int counter = step.firstCounter;
   // Only a continuous pass looks at what changed since the last; another prices every line.
   const bool continuous = ctx.documents() != nullptr;
-  for (lines.first(); !lines.eof(); lines.next()) {
+  const std::vector<QuietLines::Selected> lines = selectLines(ctx, step, continuous);
+  Query update(ctx.db());
+  update.setSql(step.updateSql);
+  const std::string total = std::to_string(lines.size());
+  int counter = step.firstCounter;
+  for (const auto& [line, held] : lines) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
     ++counter;
-    const DocumentLine line = fields.read(lines);
     if (pricer.leavesAlone(line)) continue;
     if (continuous && ctx.state.quiet.quiet(step.kind, line.isn, line.goods)) {
       stopPoint();
       continue;
     }
     const PricedLine priced = pricer.price(line);
-    if (!HeldCost::of(lines, held).same(priced.price)) {
+    if (!held.same(priced.price)) {
       update.setDouble(step.costParameter, priced.price);
       update.setInteger("ISN", line.isn);
       update.execSql();

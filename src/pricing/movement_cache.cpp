@@ -569,7 +569,8 @@ namespace {
 // The table a slot's lines come from.
 constexpr const char* kSlotTable[kSlots] = {"O_PRECE", "O_PARPRC", "O_ATGPRC", "O_PRATL_PRC", "O_PRCOUT", "O_PARPRC"};
 constexpr const char* kHeaderTables[] = {"O_PAVADZ", "O_PARPAV", "O_ATGPAV", "O_PRATL_PAV", "O_PAVOUT"};
-// Beyond this many goods to read again, one pass over the tables is cheaper.
+// Beyond this many goods to read again (or a quarter of those held), one pass over the tables is
+// cheaper.
 constexpr std::size_t kGoodsReadAgainAtMost = 200;
 
 }  // namespace
@@ -619,7 +620,7 @@ void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
   }
   try {
     std::unordered_set<int> touched;
-    if (!touchedGoods(changes, touched) || touched.size() > kGoodsReadAgainAtMost) {
+    if (!touchedGoods(changes, touched) || touched.size() > std::max(kGoodsReadAgainAtMost, goods_.size() / 4)) {
       settle();
       return;
     }

@@ -13,6 +13,7 @@ int indexOf(DocumentKind kind) { return static_cast<int>(kind); }
 }  // namespace
 
 void QuietLines::clear() noexcept {
+  for (auto& selection : selections_) selection.reset();
   for (auto& lines : quiet_) lines.clear();
   for (auto& lines : written_) lines.clear();
   for (auto& lines : lastWritten_) lines.clear();
@@ -55,7 +56,24 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     lastWritten_[k] = std::move(written_[k]);
     written_[k].clear();
   }
-  if (!changes.known || !touchedGoods(changes)) clear();
+  if (!changes.known || !touchedGoods(changes)) {
+    clear();
+    return;
+  }
+  // A select reads its kind's headers and lines and the goods register.
+  const bool registerChanged = changes.of("N_KLPREC") != nullptr;
+  for (const DocumentTables& tables : kDocumentTables)
+    if (registerChanged || changes.of(tables.header) || changes.of(tables.lines))
+      selections_[indexOf(tables.kind)].reset();
+}
+
+const std::vector<QuietLines::Selected>* QuietLines::selection(DocumentKind kind, const std::string& key) const {
+  const std::optional<Selection>& selection = selections_[indexOf(kind)];
+  return selection && selection->key == key ? &selection->lines : nullptr;
+}
+
+void QuietLines::selected(DocumentKind kind, std::string key, std::vector<Selected> lines) {
+  selections_[indexOf(kind)] = Selection{std::move(key), std::move(lines)};
 }
 
 bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const {

@@ -6,10 +6,15 @@
 // pass skips it. Owned by the window's state; emptied whenever a change cannot be placed.
 #include "data/document_changes.h"
 #include "data/document_tables.h"
+#include "step/document_line.h"
+#include "step/held_cost.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace talvix {
 
@@ -23,6 +28,15 @@ class QuietLines {
   void wrote(DocumentKind kind, std::int32_t isn, std::int32_t goods);
   void clear() noexcept;
 
+  // A kind's select, kept while none of the tables it reads changed: the same statement with the
+  // same values gives the same lines. key names the statement and its values.
+  struct Selected {
+    DocumentLine line;
+    HeldCost held;
+  };
+  const std::vector<Selected>* selection(DocumentKind kind, const std::string& key) const;
+  void selected(DocumentKind kind, std::string key, std::vector<Selected> lines);
+
  private:
   using Lines = std::unordered_map<std::int32_t, std::int32_t>;  // line key -> goods
   // The goods the changes touch, as the lines were and are; false when an old line's goods is unknown.
@@ -32,6 +46,11 @@ class QuietLines {
   Lines written_[std::size(kAllKinds)];      // by this pass
   Lines lastWritten_[std::size(kAllKinds)];  // by the pass before
   std::unordered_set<std::int32_t> touched_;
+  struct Selection {
+    std::string key;
+    std::vector<Selected> lines;
+  };
+  std::optional<Selection> selections_[std::size(kAllKinds)];
 };
 
 }  // namespace talvix
