@@ -9,15 +9,16 @@
 namespace talvix {
 namespace {
 
-// One pass over the table: its row count, its highest key, and "key version goods" of each row
-// written since :SINCE, space-separated (goods "-" where none).
-std::string scanSql(const WatchedTable& table) {
+// One pass over the table: its row count, "key version goods" of each row written since :SINCE,
+// space-separated (goods "-" where none), and on the first look its highest key. Later looks
+// know it without asking: a key above the last highest is a row written since.
+std::string scanSql(const WatchedTable& table, bool first) {
   const std::string goods = table.hasGoods ? "COALESCE(CAST(ISPRECE AS VARCHAR(11)), '-')" : "'-'";
-  return "SELECT COUNT(*), COALESCE(MAX(ISN), 0), LIST(IIF(RDB$RECORD_VERSION >= :SINCE, ISN || ' ' || "
-         "RDB$RECORD_VERSION || ' ' || " + goods + ", NULL), ' ') FROM " + std::string(table.name);
+  return "SELECT COUNT(*), LIST(IIF(RDB$RECORD_VERSION >= :SINCE, ISN || ' ' || RDB$RECORD_VERSION || ' ' || " +
+         goods + ", NULL), ' ')" + (first ? ", COALESCE(MAX(ISN), 0)" : "") + " FROM " + std::string(table.name);
 }
 
-enum Column { kRows, kMaxKey, kWritten };
+enum Column { kRows, kWritten, kMaxKey };
 
 struct Written {
   std::int32_t key;
@@ -53,15 +54,18 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   Query scan(connection);
   scan.setTransaction(&snapshot);
   for (const WatchedTable& table : kWatchedTables) {
-    scan.setSql(scanSql(table));
+    scan.setSql(scanSql(table, !known));
     scan.setDouble("SINCE", static_cast<double>(since));
     scan.open();
     Seen& after = seen[table.name];
     after.rows = static_cast<std::int64_t>(scan.asDouble(kRows));
-    after.maxKey = scan.asInteger(kMaxKey);
     const std::vector<Written> written = parseWritten(scan.asString(kWritten), table.name);
-    scan.close();
     const Seen* before = known ? &seen_.at(table.name) : nullptr;
+    // A deleted highest key stays the highest: a key under it then only looks edited, which no
+    // reader trusts.
+    after.maxKey = before ? before->maxKey : scan.asInteger(kMaxKey);
+    for (const Written& row : written) after.maxKey = std::max(after.maxKey, row.key);
+    scan.close();
     TableChanges found;
     std::int64_t newKeys = 0;
     for (const Written& row : written) {
