@@ -40,7 +40,7 @@ class IdleRest {
   static constexpr int kCheckMilliseconds = 250;
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
-  static constexpr int kWatchedLimitMilliseconds = 60000;
+  static constexpr int kWatchedLimitMilliseconds = 30000;
 
   IdleRest(RunContext& ctx, RecordOperations& operations) : ctx_(ctx), operations_(operations) {}
 
