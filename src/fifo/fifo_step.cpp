@@ -7,7 +7,8 @@
 #include "step/stop_request.h"
 
 #include <string>
-#include <vector>
+#include <deque>
+#include <memory>
 
 namespace talvix {
 
@@ -20,11 +21,11 @@ std::string selectionKey(const std::string& sql, const RunSettings& settings) {
 
 // The lines without cost, from the statement, or as the last continuous pass selected them while
 // none of the tables the statement reads changed.
-std::vector<QuietLines::Selected> selectLines(RunContext& ctx, const FifoStep& step, bool continuous) {
+QuietLines::Lines selectLines(RunContext& ctx, const FifoStep& step, bool continuous) {
   const std::string sql = step.selectSql + ctx.state.ServicesFilter + step.selectOrder;
   const std::string key = continuous ? selectionKey(sql, ctx.settings) : std::string();
   if (continuous)
-    if (const auto* kept = ctx.state.quiet.selection(step.kind, key)) return *kept;
+    if (QuietLines::Lines kept = ctx.state.quiet.selection(step.kind, key)) return kept;
   Query lines(ctx.db());
   lines.setTransaction(ctx.documents());
   lines.setSql(sql);
@@ -32,8 +33,8 @@ std::vector<QuietLines::Selected> selectLines(RunContext& ctx, const FifoStep& s
   lines.openStream();  // held once, as lines, not also as rows
   const DocumentLineFields fields(lines, step.salePriceColumn);
   const int held = lines.fieldIndex(step.costParameter);
-  std::vector<QuietLines::Selected> selected;
-  while (lines.fetch()) selected.push_back({fields.read(lines), HeldCost::of(lines, held)});
+  auto selected = std::make_shared<std::deque<QuietLines::Selected>>();
+  while (lines.fetch()) selected->push_back({fields.read(lines), HeldCost::of(lines, held)});
   if (continuous) ctx.state.quiet.selected(step.kind, key, selected);
   return selected;
 }
@@ -49,12 +50,12 @@ void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
 
   // Only a continuous pass looks at what changed since the last; another prices every line.
   const bool continuous = ctx.documents() != nullptr;
-  const std::vector<QuietLines::Selected> lines = selectLines(ctx, step, continuous);
+  const QuietLines::Lines lines = selectLines(ctx, step, continuous);
   Query update(ctx.db());
   update.setSql(step.updateSql);
-  const std::string total = std::to_string(lines.size());
+  const std::string total = std::to_string(lines->size());
   int counter = step.firstCounter;
-  for (const auto& [line, held] : lines) {
+  for (const auto& [line, held] : *lines) {
     ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
     ++counter;
     if (pricer.leavesAlone(line)) continue;

@@ -715,11 +715,13 @@ void MovementCache::setFoldDay(DateTime day) noexcept {
 void MovementCache::settle() noexcept {
   const DateTime day = foldWanted_;
   clear();
+  suspect_ = false;
   foldDay_ = foldWanted_ = day;
 }
 
 void MovementCache::clear() noexcept {
-  suspect_ = unsynced_ = false;
+  // Still suspect after: the fold day wanted is taken only when it settles.
+  unsynced_ = false;
   goods_.clear();
   whole_.clear();
   complete_ = bulkTried_ = anyFolded_ = false;

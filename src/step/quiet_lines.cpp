@@ -41,7 +41,7 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
       if (row.newKey) continue;
       // An edited line: its goods before is known only where this tool wrote it.
       if (!kind) return false;
-      const Lines& written = lastWritten_[indexOf(kind->kind)];
+      const Goods& written = lastWritten_[indexOf(kind->kind)];
       const auto line = written.find(row.key);
       if (line == written.end()) return false;
       touched_.insert(line->second);
@@ -67,17 +67,17 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
       selections_[indexOf(tables.kind)].reset();
 }
 
-const std::vector<QuietLines::Selected>* QuietLines::selection(DocumentKind kind, const std::string& key) const {
+QuietLines::Lines QuietLines::selection(DocumentKind kind, const std::string& key) const {
   const std::optional<Selection>& selection = selections_[indexOf(kind)];
-  return selection && selection->key == key ? &selection->lines : nullptr;
+  return selection && selection->key == key ? selection->lines : nullptr;
 }
 
-void QuietLines::selected(DocumentKind kind, std::string key, std::vector<Selected> lines) {
+void QuietLines::selected(DocumentKind kind, std::string key, Lines lines) {
   selections_[indexOf(kind)] = Selection{std::move(key), std::move(lines)};
 }
 
 bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const {
-  const Lines& lines = quiet_[indexOf(kind)];
+  const Goods& lines = quiet_[indexOf(kind)];
   const auto line = lines.find(isn);
   return line != lines.end() && line->second == goods && !touched_.contains(goods);
 }

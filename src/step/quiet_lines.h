@@ -10,6 +10,8 @@
 #include "step/held_cost.h"
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -34,21 +36,23 @@ class QuietLines {
     DocumentLine line;
     HeldCost held;
   };
-  const std::vector<Selected>* selection(DocumentKind kind, const std::string& key) const;
-  void selected(DocumentKind kind, std::string key, std::vector<Selected> lines);
+  // Grows without copying: a year's lines are held once, shared with the pass that reads them.
+  using Lines = std::shared_ptr<const std::deque<Selected>>;
+  Lines selection(DocumentKind kind, const std::string& key) const;
+  void selected(DocumentKind kind, std::string key, Lines lines);
 
  private:
-  using Lines = std::unordered_map<std::int32_t, std::int32_t>;  // line key -> goods
+  using Goods = std::unordered_map<std::int32_t, std::int32_t>;  // line key -> goods
   // The goods the changes touch, as the lines were and are; false when an old line's goods is unknown.
   bool touchedGoods(const DocumentChanges& changes);
 
-  Lines quiet_[std::size(kAllKinds)];
-  Lines written_[std::size(kAllKinds)];      // by this pass
-  Lines lastWritten_[std::size(kAllKinds)];  // by the pass before
+  Goods quiet_[std::size(kAllKinds)];
+  Goods written_[std::size(kAllKinds)];      // by this pass
+  Goods lastWritten_[std::size(kAllKinds)];  // by the pass before
   std::unordered_set<std::int32_t> touched_;
   struct Selection {
     std::string key;
-    std::vector<Selected> lines;
+    Lines lines;
   };
   std::optional<Selection> selections_[std::size(kAllKinds)];
 };
