@@ -13,7 +13,7 @@ namespace {
 // space-separated (goods "-" where none), and on the first look its highest key. Later looks
 // know it without asking: a key above the last highest is a row written since.
 std::string scanSql(const WatchedTable& table, bool first) {
-  const std::string goods = table.hasGoods ? "COALESCE(CAST(ISPRECE AS VARCHAR(11)), '-')" : "'-'";
+  const std::string goods = table.role == TableRole::Lines ? "COALESCE(CAST(ISPRECE AS VARCHAR(11)), '-')" : "'-'";
   return "SELECT COUNT(*), LIST(IIF(RDB$RECORD_VERSION >= :SINCE, ISN || ' ' || RDB$RECORD_VERSION || ' ' || " +
          goods + ", NULL), ' ')" + (first ? ", COALESCE(MAX(ISN), 0)" : "") + " FROM " + std::string(table.name);
 }
@@ -42,6 +42,18 @@ std::vector<Written> parseWritten(const std::string& text, const char* table) {
 }
 
 }  // namespace
+
+bool DocumentChanges::headerEditedOrRowGone() const {
+  for (const WatchedTable& table : kWatchedTables) {
+    const TableChanges* changed = of(table.name);
+    if (!changed || table.role == TableRole::Register) continue;
+    if (changed->rowsGone != 0) return true;
+    if (table.role == TableRole::Header)
+      for (const ChangedRow& row : changed->rows)
+        if (!row.newKey) return true;
+  }
+  return false;
+}
 
 DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapshot) {
   const std::int64_t now = snapshot.oldestActiveAtStart();

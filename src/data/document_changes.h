@@ -19,14 +19,16 @@ namespace talvix {
 
 // The tables read for prices and day quantities: headers, lines (ISPRECE names their goods), the
 // goods register.
+enum class TableRole { Header, Lines, Register };
 struct WatchedTable {
   const char* name;
-  bool hasGoods;
+  TableRole role;
 };
 inline constexpr WatchedTable kWatchedTables[] = {
-    {"O_PAVADZ", false},    {"O_PRECE", true},      {"O_PARPAV", false},    {"O_PARPRC", true},
-    {"O_ATGPAV", false},    {"O_ATGPRC", true},     {"O_PRATL_PAV", false}, {"O_PRATL_PRC", true},
-    {"O_PAVOUT", false},    {"O_PRCOUT", true},     {"N_KLPREC", false},
+    {"O_PAVADZ", TableRole::Header},    {"O_PRECE", TableRole::Lines},     {"O_PARPAV", TableRole::Header},
+    {"O_PARPRC", TableRole::Lines},     {"O_ATGPAV", TableRole::Header},   {"O_ATGPRC", TableRole::Lines},
+    {"O_PRATL_PAV", TableRole::Header}, {"O_PRATL_PRC", TableRole::Lines}, {"O_PAVOUT", TableRole::Header},
+    {"O_PRCOUT", TableRole::Lines},     {"N_KLPREC", TableRole::Register},
 };
 
 inline constexpr std::int32_t kNoGoods = std::numeric_limits<std::int32_t>::min();
@@ -50,6 +52,9 @@ struct DocumentChanges {
   std::unordered_map<std::string, TableChanges> tables;  // only tables with a change
 
   bool none() const { return known && tables.empty(); }
+  // What no reader can follow line by line: a deleted document row, or an edited header (it may move lines
+  // folded long ago to another day, department or client). A new header holds no line yet.
+  bool headerEditedOrRowGone() const;
   const TableChanges* of(const std::string& table) const {
     const auto found = tables.find(table);
     return found == tables.end() ? nullptr : &found->second;

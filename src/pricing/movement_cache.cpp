@@ -568,7 +568,6 @@ namespace {
 
 // The table a slot's lines come from.
 constexpr const char* kSlotTable[kSlots] = {"O_PRECE", "O_PARPRC", "O_ATGPRC", "O_PRATL_PRC", "O_PRCOUT", "O_PARPRC"};
-constexpr const char* kHeaderTables[] = {"O_PAVADZ", "O_PARPAV", "O_ATGPAV", "O_PRATL_PAV", "O_PAVOUT"};
 // Beyond this many goods to read again (or a quarter of those held), one pass over the tables is
 // cheaper.
 constexpr std::size_t kGoodsReadAgainAtMost = 200;
@@ -576,21 +575,11 @@ constexpr std::size_t kGoodsReadAgainAtMost = 200;
 }  // namespace
 
 bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_set<int>& touched) const {
-  for (const char* table : kHeaderTables) {
-    const TableChanges* header = changes.of(table);
-    if (!header) continue;
-    // A new header changes nothing until lines name it; an edited one may move lines folded long ago.
-    if (header->rowsGone != 0) return false;
-    for (const ChangedRow& row : header->rows)
-      if (!row.newKey) return false;
-  }
+  if (changes.headerEditedOrRowGone()) return false;
   // The goods of every held line of a changed table, by key; a changed line not held may be folded.
   std::unordered_map<std::string, std::unordered_map<std::int32_t, int>> heldBy;
   for (const char* table : kSlotTable)
-    if (const TableChanges* lines = changes.of(table)) {
-      if (lines->rowsGone != 0) return false;
-      heldBy.try_emplace(table);
-    }
+    if (changes.of(table)) heldBy.try_emplace(table);
   if (heldBy.empty()) return true;
   for (const auto& [goodsKey, g] : goods_)
     for (const auto& [dept, d] : g->departments)

@@ -5,8 +5,7 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kReceiptHeaders = "O_PAVADZ";
-constexpr const char* kReceiptLines = "O_PRECE";
+constexpr const char* kGoodsRegister = "N_KLPREC";
 
 int indexOf(DocumentKind kind) { return static_cast<int>(kind); }
 
@@ -21,25 +20,16 @@ void QuietLines::clear() noexcept {
 }
 
 bool QuietLines::touchedGoods(const DocumentChanges& changes) {
+  if (changes.headerEditedOrRowGone() || changes.of(kGoodsRegister)) return false;
   for (const auto& [table, changed] : changes.tables) {
-    if (changed.rowsGone != 0) return false;
     const DocumentTables* kind = nullptr;
-    bool header = table == kReceiptHeaders;
-    for (const DocumentTables& tables : kDocumentTables) {
-      header = header || table == tables.header;
+    for (const DocumentTables& tables : kDocumentTables)
       if (table == tables.lines) kind = &tables;
-    }
-    if (header) {
-      // A new header holds no line yet; an edited one may move lines to another day or client.
-      for (const ChangedRow& row : changed.rows)
-        if (!row.newKey) return false;
-      continue;
-    }
-    if (!kind && table != kReceiptLines) return false;  // the goods register, or a table not known here
     for (const ChangedRow& row : changed.rows) {
       if (row.goods != kNoGoods) touched_.insert(row.goods);
       if (row.newKey) continue;
-      // An edited line: its goods before is known only where this tool wrote it.
+      // An edited line (headers' rows here are new): its goods before is known only where this
+      // tool wrote it.
       if (!kind) return false;
       const Goods& written = lastWritten_[indexOf(kind->kind)];
       const auto line = written.find(row.key);
@@ -61,7 +51,7 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     return;
   }
   // A select reads its kind's headers and lines and the goods register.
-  const bool registerChanged = changes.of("N_KLPREC") != nullptr;
+  const bool registerChanged = changes.of(kGoodsRegister) != nullptr;
   for (const DocumentTables& tables : kDocumentTables)
     if (registerChanged || changes.of(tables.header) || changes.of(tables.lines))
       selections_[indexOf(tables.kind)].reset();
