@@ -6,7 +6,16 @@
 // wrote included, a change in the same second or one that keeps every sum equal included. Rows
 // already seen with that same number are not changes. A deleted row leaves no version, so each
 // table's row count is compared: rows gone = rows before + new keys - rows now.
+//
+// Where the database-wide write counts can be read (record_operations.h), a table whose counts did
+// not move is not read at all, and one that only gained inserts is read from above its highest key.
+// Counts are read twice a pass: just before the snapshot starts (the base for the next look, kept
+// only where no open transaction had written the table, so everything counted then was ended and
+// is in the snapshot) and just after (compared with the base: anything the new snapshot shows that
+// the base's did not was written after the base was counted, so it moved the counts).
 #include "data/connection.h"
+#include "data/query.h"
+#include "data/record_operations.h"
 #include "data/transaction.h"
 
 #include <cstdint>
@@ -61,13 +70,28 @@ struct DocumentChanges {
   }
 };
 
+// How the last look learnt each table.
+struct LookReads {
+  int kept = 0;     // counts unmoved: not read
+  int newRows = 0;  // only inserts, all found above the highest key
+  int scanned = 0;  // read whole
+};
+
 // Remembers what the last snapshot held, table by table. Owned by whoever keeps state between
-// passes; one look per pass, in the pass's snapshot.
+// passes; one look per pass, in the pass's snapshot, after beforeSnapshot() on the same connection
+// right before that snapshot started (without it every table is read whole). A caller whose own
+// transactions stay open across passes holds the counts' proof back: end them first.
 class DocumentWatch {
  public:
+  void beforeSnapshot(Connection& connection) { before_ = readWriteCounts(connection); }
   DocumentChanges look(Connection& connection, Transaction& snapshot);
   // After a failure: the next look knows nothing.
-  void forget() noexcept { seen_.clear(); }
+  void forget() noexcept {
+    seen_.clear();
+    base_.clear();
+    before_.reset();
+  }
+  const LookReads& lastReads() const { return reads_; }
 
  private:
   struct Seen {
@@ -75,9 +99,22 @@ class DocumentWatch {
     std::int32_t maxKey = 0;
     std::unordered_map<std::int32_t, std::int64_t> recent;  // key -> version, versions >= since
   };
+  enum class Read { Keep, NewRows, Scan };
+
+  Read howToRead(const std::string& table, const std::optional<WriteCounts>& now) const;
+  // False, reading nothing into after, when the rows found do not account for every insert.
+  static bool readNewRows(Query& query, const WatchedTable& table, std::int64_t inserts, Seen& before, Seen& after,
+                          TableChanges& found);
+  void scan(Query& query, const WatchedTable& table, std::int64_t since, const Seen* before, Seen& after,
+            TableChanges& found);
 
   std::unordered_map<std::string, Seen> seen_;
   std::int64_t since_ = 0;  // the oldest active transaction when the last snapshot began
+  std::optional<WriteCounts> before_;
+  // Per table, counts at which seen_ held everything counted, on the attachment baseAttachment_.
+  std::unordered_map<std::string, TableWrites> base_;
+  std::int64_t baseAttachment_ = 0;
+  LookReads reads_;
 };
 
 }  // namespace talvix

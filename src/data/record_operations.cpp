@@ -19,16 +19,24 @@ constexpr const char* kOpenWritersSql =
     "ON R.MON$STAT_ID = T.MON$STAT_ID WHERE T.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
     "R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES - R.MON$RECORD_BACKOUTS > 0";
 
-}  // namespace
+constexpr const char* kTableWritesSql =
+    "SELECT TRIM(S.MON$TABLE_NAME), R.MON$RECORD_INSERTS, R.MON$RECORD_UPDATES, R.MON$RECORD_DELETES, "
+    "CURRENT_CONNECTION FROM MON$TABLE_STATS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID "
+    "WHERE S.MON$STAT_GROUP = 0";
+constexpr const char* kOpenTableWritesSql =
+    "SELECT DISTINCT TRIM(S.MON$TABLE_NAME) FROM MON$TRANSACTIONS T "
+    "JOIN MON$TABLE_STATS S ON S.MON$STAT_ID = T.MON$STAT_ID "
+    "JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID "
+    "WHERE R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES > 0";
 
 // Each look in a short read-only transaction of its own: a monitoring snapshot stays frozen for the
 // life of the transaction that first reads it.
 template <typename Read>
-auto MonitoredRecordOperations::look(Read read) -> decltype(read(std::declval<Query&>())) {
-  if (!connection_.connected()) return std::nullopt;
+auto look(Connection& connection, Read read) -> decltype(read(std::declval<Query&>())) {
+  if (!connection.connected()) return std::nullopt;
   try {
-    Transaction look(connection_, Transaction::Kind::ReadOnlySnapshot);
-    Query query(connection_);
+    Transaction look(connection, Transaction::Kind::ReadOnlySnapshot);
+    Query query(connection);
     query.setTransaction(&look);
     auto result = read(query);
     look.commit();
@@ -38,12 +46,24 @@ auto MonitoredRecordOperations::look(Read read) -> decltype(read(std::declval<Qu
   }
 }
 
+bool seesEveryAttachment(Query& query) {
+  query.setSql(kSeesEveryAttachmentSql);
+  query.open();
+  const bool sees = !query.eof();
+  query.close();
+  return sees;
+}
+
+}  // namespace
+
+template <typename Read>
+auto MonitoredRecordOperations::look(Read read) -> decltype(read(std::declval<Query&>())) {
+  return talvix::look(connection_, read);
+}
+
 std::optional<OpenWriters> MonitoredRecordOperations::openWriters() {
   return look([](Query& query) -> std::optional<OpenWriters> {
-    query.setSql(kSeesEveryAttachmentSql);
-    query.open();
-    if (query.eof()) return std::nullopt;
-    query.close();
+    if (!seesEveryAttachment(query)) return std::nullopt;
     query.setSql(kOpenWritersSql);
     query.open();
     return OpenWriters{static_cast<std::int64_t>(query.asDouble(0)), static_cast<std::int64_t>(query.asDouble(1))};
@@ -57,6 +77,27 @@ std::optional<std::int64_t> MonitoredRecordOperations::count() {
     if (query.eof() || query.isNull(0)) return std::nullopt;
     // Exact as a double far beyond any count a database reaches.
     return static_cast<std::int64_t>(query.asDouble(0));
+  });
+}
+
+std::optional<WriteCounts> readWriteCounts(Connection& connection) {
+  return look(connection, [](Query& query) -> std::optional<WriteCounts> {
+    if (!seesEveryAttachment(query)) return std::nullopt;
+    WriteCounts counts;
+    query.setSql(kTableWritesSql);
+    for (query.open(); !query.eof(); query.next()) {
+      counts.attachment = static_cast<std::int64_t>(query.asDouble(4));
+      counts.tables[query.asString(0)] = {static_cast<std::int64_t>(query.asDouble(1)),
+                                          static_cast<std::int64_t>(query.asDouble(2)),
+                                          static_cast<std::int64_t>(query.asDouble(3))};
+    }
+    query.close();
+    // No table at all: nothing written since the database was opened, or a server that keeps no
+    // database-wide counts (Classic); the two cannot be told apart.
+    if (counts.tables.empty()) return std::nullopt;
+    query.setSql(kOpenTableWritesSql);
+    for (query.open(); !query.eof(); query.next()) counts.openWrites.insert(query.asString(0));
+    return counts;
   });
 }
 

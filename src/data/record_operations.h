@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace talvix {
@@ -46,5 +49,32 @@ class MonitoredRecordOperations : public RecordOperations {
 
   Connection& connection_;
 };
+
+// One table's record inserts, updates and deletes, counted database-wide when done (backed out
+// or not) since the database was opened: each only grows while any attachment keeps it open.
+struct TableWrites {
+  std::int64_t inserts = 0;
+  std::int64_t updates = 0;
+  std::int64_t deletes = 0;
+  bool operator==(const TableWrites&) const = default;
+};
+
+// The counts as one monitoring snapshot gives them. Each attachment adds its own writes to them
+// at the moment it lists its open transactions for that snapshot, so a write counted here either
+// belongs to a transaction that had ended by then or shows in openWrites.
+struct WriteCounts {
+  std::int64_t attachment = 0;  // the reader's: while it lives, the database stays open
+  std::unordered_map<std::string, TableWrites> tables;  // a table not named has none
+  std::unordered_set<std::string> openWrites;  // tables an open transaction, ours included, wrote
+
+  TableWrites of(const std::string& table) const {
+    const auto found = tables.find(table);
+    return found == tables.end() ? TableWrites{} : found->second;
+  }
+};
+
+// nullopt unless every attachment can be seen (as openWriters()) and the server keeps
+// database-wide counts (a server in Classic mode gives none): then nothing can be said.
+std::optional<WriteCounts> readWriteCounts(Connection& connection);
 
 }  // namespace talvix

@@ -27,6 +27,10 @@ void startPassSnapshot(RunContext& ctx) {
     return;
   }
   ctx.state.restBetweenPasses();
+  // Ended, not retained: an open transaction that once wrote a table keeps the watch from trusting
+  // that table's write counts. The last pass committed its writes; nothing is pending here.
+  ctx.db().defaultTransaction().commit();
+  ctx.state.watch.beforeSnapshot(ctx.db());
   ctx.state.passSnapshot = std::make_unique<Transaction>(ctx.db(), Transaction::Kind::ReadOnlySnapshot);
   ctx.state.passSnapshot->handle();
 }

@@ -51,50 +51,51 @@ struct Case {
   const char* name;
   std::vector<const char*> change;
   Changes expected;
+  int scanned;  // tables the look after the change must read whole; the others' counts prove them
   Before before = Before::Nothing;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const Case kCases[] = {
-    {"NothingChanged", {}, {}},
+    {"NothingChanged", {}, {}, 0},
     {"NewIssueDocument",
      {"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (2000, '2026-03-04', 1)",
       "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CENA) VALUES (2001, 2000, 2, 1, 3)"},
-     {{"O_PAVOUT", {{{kNewHeader, kNoGoods, true}}}}, {"O_PRCOUT", {{{kNewLine, kSugar, true}}}}}},
+     {{"O_PAVOUT", {{{kNewHeader, kNoGoods, true}}}}, {"O_PRCOUT", {{{kNewLine, kSugar, true}}}}}, 0},
     {"ReceiptPriceEditedInTheSecondOfTheFirstLook",
      {"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"},
-     {{"O_PRECE", {{{kLineA, kFlour, false}}}}}},
+     {{"O_PRECE", {{{kLineA, kFlour, false}}}}}, 1},
     {"QuantitiesSwappedKeepingEverySum",
      {"UPDATE O_PRECE SET DAUDZUMS = 5 WHERE ISN = 1001", "UPDATE O_PRECE SET DAUDZUMS = 2 WHERE ISN = 1003"},
-     {{"O_PRECE", {{{kLineA, kFlour, false}, {kLineB, kFlour, false}}}}}},
+     {{"O_PRECE", {{{kLineA, kFlour, false}, {kLineB, kFlour, false}}}}}, 1},
     {"ValueSetToWhatItWas",
      {"UPDATE O_PRCOUT SET CENA = CENA WHERE ISN = 1005"},
-     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 1},
     {"DocumentMovedToAnotherDate",
      {"UPDATE O_PAVADZ SET DAT_SANEM = '2026-03-20' WHERE ISN = 1000"},
-     {{"O_PAVADZ", {{{kReceiptA, kNoGoods, false}}}}}},
+     {{"O_PAVADZ", {{{kReceiptA, kNoGoods, false}}}}}, 1},
     {"DocumentDeleted",
      {"DELETE FROM O_PRECE WHERE ISPAVADZ = 1000", "DELETE FROM O_PAVADZ WHERE ISN = 1000"},
-     {{"O_PRECE", {{}, 1}}, {"O_PAVADZ", {{}, 1}}}},
+     {{"O_PRECE", {{}, 1}}, {"O_PAVADZ", {{}, 1}}}, 2},
     {"LineInsertedBelowTheHighestKey",
      {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)"},
-     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, -1}}}},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, -1}}}, 1},
     // The count alone cannot tell: a reader must treat an unknown key without a new key as unsafe.
     {"LineInsertedBelowTheHighestKeyBesideADeletedOne",
      {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)",
       "DELETE FROM O_PRECE WHERE ISN = 1001"},
-     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 0}}}},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 0}}}, 1},
     {"GoodsRegisterChanged",
      {"UPDATE N_KLPREC SET CENA1 = 7 WHERE ISN = 2"},
-     {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}}},
+     {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}}, 1},
     {"CommittedLongAfterItWrote",
      {"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"},
-     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 1,
      Before::Written},
     {"WrittenAgainByAWriterThatCommittedRetainingBeforeTheFirstLook",
      {"UPDATE O_PRECE SET CENA = CENA + 1 WHERE ISN = 1003"},
-     {{"O_PRECE", {{{kLineB, kFlour, false}}}}},
+     {{"O_PRECE", {{{kLineB, kFlour, false}}}}}, 1,
      Before::WrittenAndCommittedRetaining},
 };
 
@@ -113,6 +114,8 @@ class DocumentWatchCase : public ::testing::TestWithParam<Case> {
 
   // One pass: a snapshot, the look, the snapshot ended.
   DocumentChanges look() {
+    db.connection().defaultTransaction().commit();
+    watch.beforeSnapshot(db.connection());
     Transaction snapshot(db.connection(), Transaction::Kind::ReadOnlySnapshot);
     DocumentChanges changes = watch.look(db.connection(), snapshot);
     snapshot.commit();
@@ -143,8 +146,10 @@ TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {
   const DocumentChanges second = look();
   EXPECT_TRUE(second.known);
   EXPECT_EQ(asMap(second), c.expected);
+  EXPECT_EQ(watch.lastReads().scanned, c.scanned);
 
   EXPECT_TRUE(look().none()) << "a change was reported twice";
+  EXPECT_EQ(watch.lastReads().kept, static_cast<int>(std::size(kWatchedTables))) << "nothing moved the counts";
   watch.forget();
   EXPECT_FALSE(look().known);
 }
