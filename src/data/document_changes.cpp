@@ -74,6 +74,20 @@ DocumentWatch::Read DocumentWatch::howToRead(const std::string& table, const std
   return Read::Scan;
 }
 
+DocumentChanges DocumentChanges::othersOnly() const {
+  DocumentChanges others;
+  others.known = known;
+  for (const auto& [name, changed] : tables)
+    if (!ownOnly.contains(name)) others.tables.emplace(name, changed);
+  return others;
+}
+
+bool DocumentWatch::onlyOwnWrites(const std::string& table, const std::optional<WriteCounts>& now) const {
+  const auto base = base_.find(table);
+  if (!now || now->attachment != baseAttachment_ || base == base_.end()) return false;
+  return (now->of(table) - base->second) - (now->ownOf(table) - ownBase_.at(table)) == TableWrites{};
+}
+
 DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapshot) {
   const std::int64_t now = snapshot.oldestActiveAtStart();
   const bool known = !seen_.empty();
@@ -84,7 +98,7 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   changes.known = known;
   reads_ = {};
   std::unordered_map<std::string, Seen> seen;
-  std::unordered_map<std::string, TableWrites> base;
+  TableWritesByName base, ownBase;
   Query query(connection);
   query.setTransaction(&snapshot);
   for (const WatchedTable& table : kWatchedTables) {
@@ -99,21 +113,29 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
     if (read == Read::Keep) after = std::move(*before);
     if (read == Read::Scan) scan(query, table, since, before, after, found);
     ++(read == Read::Keep ? reads_.kept : read == Read::NewRows ? reads_.newRows : reads_.scanned);
-    if (!found.rows.empty() || found.rowsGone != 0) changes.tables.emplace(table.name, std::move(found));
+    if (!found.rows.empty() || found.rowsGone != 0) {
+      if (onlyOwnWrites(table.name, counted)) changes.ownOnly.insert(table.name);
+      changes.tables.emplace(table.name, std::move(found));
+    }
     // A base where an open transaction had written would count writes this snapshot cannot see.
-    if (read == Read::Keep)
+    if (read == Read::Keep) {
       base[table.name] = base_.at(table.name);
-    else if (before_ && !before_->openWrites.contains(table.name))
+      ownBase[table.name] = ownBase_.at(table.name);
+    } else if (before_ && !before_->openWrites.contains(table.name)) {
       base[table.name] = before_->of(table.name);
+      ownBase[table.name] = before_->ownOf(table.name);
+    }
   }
   seen_ = std::move(seen);
   since_ = now;
   // Counts from another attachment may have started again from nothing.
   if (before_ && (!counted || before_->attachment == counted->attachment)) {
     base_ = std::move(base);
+    ownBase_ = std::move(ownBase);
     baseAttachment_ = before_->attachment;
   } else {
     base_.clear();
+    ownBase_.clear();
   }
   before_.reset();
   return changes;

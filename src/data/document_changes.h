@@ -22,6 +22,7 @@
 #include <limits>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace talvix {
@@ -59,6 +60,12 @@ struct TableChanges {
 struct DocumentChanges {
   bool known = false;  // false: no earlier look to compare with, so anything may have changed
   std::unordered_map<std::string, TableChanges> tables;  // only tables with a change
+  // Tables whose every change since the last look is the reader's own connection's work (its cost
+  // updates): by the write counts, no other attachment wrote them.
+  std::unordered_set<std::string> ownOnly;
+
+  // Without the tables only the reader's connection changed, for a reader that followed its own writes.
+  DocumentChanges othersOnly() const;
 
   bool none() const { return known && tables.empty(); }
   // What no reader can follow line by line: a deleted document row, or an edited header (it may move lines
@@ -89,6 +96,7 @@ class DocumentWatch {
   void forget() noexcept {
     seen_.clear();
     base_.clear();
+    ownBase_.clear();
     before_.reset();
   }
   const LookReads& lastReads() const { return reads_; }
@@ -102,6 +110,8 @@ class DocumentWatch {
   enum class Read { Keep, NewRows, Scan };
 
   Read howToRead(const std::string& table, const std::optional<WriteCounts>& now) const;
+  // Since the base, only this connection wrote the table.
+  bool onlyOwnWrites(const std::string& table, const std::optional<WriteCounts>& now) const;
   // False, reading nothing into after, when the rows found do not account for every insert.
   static bool readNewRows(Query& query, const WatchedTable& table, std::int64_t inserts, Seen& before, Seen& after,
                           TableChanges& found);
@@ -112,7 +122,8 @@ class DocumentWatch {
   std::int64_t since_ = 0;  // the oldest active transaction when the last snapshot began
   std::optional<WriteCounts> before_;
   // Per table, counts at which seen_ held everything counted, on the attachment baseAttachment_.
-  std::unordered_map<std::string, TableWrites> base_;
+  TableWritesByName base_;
+  TableWritesByName ownBase_;  // the connection's own share of base_
   std::int64_t baseAttachment_ = 0;
   LookReads reads_;
 };

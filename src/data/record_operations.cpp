@@ -23,6 +23,11 @@ constexpr const char* kTableWritesSql =
     "SELECT TRIM(S.MON$TABLE_NAME), R.MON$RECORD_INSERTS, R.MON$RECORD_UPDATES, R.MON$RECORD_DELETES, "
     "CURRENT_CONNECTION FROM MON$TABLE_STATS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID "
     "WHERE S.MON$STAT_GROUP = 0";
+constexpr const char* kOwnTableWritesSql =
+    "SELECT TRIM(S.MON$TABLE_NAME), R.MON$RECORD_INSERTS, R.MON$RECORD_UPDATES, R.MON$RECORD_DELETES "
+    "FROM MON$ATTACHMENTS A JOIN MON$TABLE_STATS S ON S.MON$STAT_ID = A.MON$STAT_ID "
+    "JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID "
+    "WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION";
 constexpr const char* kOpenTableWritesSql =
     "SELECT DISTINCT TRIM(S.MON$TABLE_NAME) FROM MON$TRANSACTIONS T "
     "JOIN MON$TABLE_STATS S ON S.MON$STAT_ID = T.MON$STAT_ID "
@@ -52,6 +57,12 @@ bool seesEveryAttachment(Query& query) {
   const bool sees = !query.eof();
   query.close();
   return sees;
+}
+
+// Columns 1 to 3: inserts, updates, deletes.
+TableWrites tableWrites(const Query& query) {
+  return {static_cast<std::int64_t>(query.asDouble(1)), static_cast<std::int64_t>(query.asDouble(2)),
+          static_cast<std::int64_t>(query.asDouble(3))};
 }
 
 }  // namespace
@@ -87,10 +98,11 @@ std::optional<WriteCounts> readWriteCounts(Connection& connection) {
     query.setSql(kTableWritesSql);
     for (query.open(); !query.eof(); query.next()) {
       counts.attachment = static_cast<std::int64_t>(query.asDouble(4));
-      counts.tables[query.asString(0)] = {static_cast<std::int64_t>(query.asDouble(1)),
-                                          static_cast<std::int64_t>(query.asDouble(2)),
-                                          static_cast<std::int64_t>(query.asDouble(3))};
+      counts.tables[query.asString(0)] = tableWrites(query);
     }
+    query.close();
+    query.setSql(kOwnTableWritesSql);
+    for (query.open(); !query.eof(); query.next()) counts.own[query.asString(0)] = tableWrites(query);
     query.close();
     // No table at all: nothing written since the database was opened, or a server that keeps no
     // database-wide counts (Classic); the two cannot be told apart.

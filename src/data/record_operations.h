@@ -57,19 +57,28 @@ struct TableWrites {
   std::int64_t updates = 0;
   std::int64_t deletes = 0;
   bool operator==(const TableWrites&) const = default;
+  TableWrites operator-(const TableWrites& o) const {
+    return {inserts - o.inserts, updates - o.updates, deletes - o.deletes};
+  }
 };
+using TableWritesByName = std::unordered_map<std::string, TableWrites>;
 
 // The counts as one monitoring snapshot gives them. Each attachment adds its own writes to them
 // at the moment it lists its open transactions for that snapshot, so a write counted here either
 // belongs to a transaction that had ended by then or shows in openWrites.
 struct WriteCounts {
   std::int64_t attachment = 0;  // the reader's: while it lives, the database stays open
-  std::unordered_map<std::string, TableWrites> tables;  // a table not named has none
+  TableWritesByName tables;  // a table not named has none
+  TableWritesByName own;     // the reader attachment's share of them
   std::unordered_set<std::string> openWrites;  // tables an open transaction, ours included, wrote
 
-  TableWrites of(const std::string& table) const {
-    const auto found = tables.find(table);
-    return found == tables.end() ? TableWrites{} : found->second;
+  TableWrites of(const std::string& table) const { return in(tables, table); }
+  TableWrites ownOf(const std::string& table) const { return in(own, table); }
+
+ private:
+  static TableWrites in(const TableWritesByName& counts, const std::string& table) {
+    const auto found = counts.find(table);
+    return found == counts.end() ? TableWrites{} : found->second;
   }
 };
 

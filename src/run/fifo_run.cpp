@@ -71,11 +71,14 @@ void FifoRun(RunContext& ctx) {
   bool keepDayQuantities = false;
   if (Transaction* snapshot = ctx.documents()) {
     const DocumentChanges changes = ctx.state.watch.look(ctx.db(), *snapshot);
+    // The library followed the last pass's cost writes as they were made, and a cost moves no
+    // quantity; the quiet lines still see them, for a line no source priced may now be priced.
+    const DocumentChanges others = changes.othersOnly();
     inLibrary.pricing = &ctx.pricing;
-    ctx.pricing.PassStarted(*snapshot, changes);
+    ctx.pricing.PassStarted(*snapshot, others);
     ctx.state.quiet.passStarts(changes);
     ctx.state.written.clear();
-    keepDayQuantities = dayQuantitiesUnchanged(changes);
+    keepDayQuantities = dayQuantitiesUnchanged(others);
   }
 
   if (!keepDayQuantities || ctx.settings.lastPurchasePrice) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 namespace talvix {
@@ -99,7 +100,7 @@ const Case kCases[] = {
      Before::WrittenAndCommittedRetaining},
 };
 
-class DocumentWatchCase : public ::testing::TestWithParam<Case> {
+class DocumentWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db.goodsWithKey(kFlour, "Milti");
@@ -122,9 +123,9 @@ class DocumentWatchCase : public ::testing::TestWithParam<Case> {
     return changes;
   }
 
-  void write(const std::vector<const char*>& statements) {
+  void write(const std::vector<const char*>& statements, Connection* by = nullptr) {
     for (const char* sql : statements) {
-      Query q(other);
+      Query q(by ? *by : other);
       q.setSql(sql);
       q.execSql();
     }
@@ -134,6 +135,26 @@ class DocumentWatchCase : public ::testing::TestWithParam<Case> {
   Connection other;  // another program's attachment to the same file
   DocumentWatch watch;
 };
+
+class DocumentWatchCase : public DocumentWatchTest, public ::testing::WithParamInterface<Case> {};
+
+// The reader's own cost writes are told apart from another program's by the write counts.
+TEST_F(DocumentWatchTest, TellsTheConnectionsOwnWritesFromOthers) {
+  look();
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 2 WHERE ISN = 1005"}, &db.connection());
+  DocumentChanges changes = look();
+  EXPECT_EQ(changes.ownOnly, std::unordered_set<std::string>{"O_PRCOUT"});
+  EXPECT_TRUE(changes.othersOnly().none());
+
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 3 WHERE ISN = 1005"}, &db.connection());
+  db.connection().defaultTransaction().commit();
+  write({"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001", "UPDATE O_PRCOUT SET CENA = 4 WHERE ISN = 1005"});
+  other.defaultTransaction().commit();
+  changes = look();
+  EXPECT_TRUE(changes.ownOnly.empty());
+  EXPECT_EQ(asMap(changes.othersOnly()), asMap(changes));
+  EXPECT_EQ(changes.tables.size(), 2u);
+}
 
 TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {
   const Case& c = GetParam();
