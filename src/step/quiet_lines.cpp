@@ -17,6 +17,7 @@ void QuietLines::clear() noexcept {
   for (auto& lines : written_) lines.clear();
   for (auto& lines : lastWritten_) lines.clear();
   touched_.clear();
+  lastWrite_.clear();
 }
 
 bool QuietLines::touchedGoods(const DocumentChanges& changes) {
@@ -25,7 +26,15 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
     const DocumentTables* kind = nullptr;
     for (const DocumentTables& tables : kDocumentTables)
       if (table == tables.lines) kind = &tables;
+    const bool own = changes.ownOnly.contains(table);
     for (const ChangedRow& row : changed.rows) {
+      // The tool's own write, placed by its time; any other row of such a table is unknown.
+      if (own) {
+        const Goods* written = kind ? &lastWritten_[indexOf(kind->kind)] : nullptr;
+        const auto line = written ? written->find(row.key) : Goods::const_iterator{};
+        if (!written || line == written->end() || line->second != row.goods) return false;
+        continue;
+      }
       if (row.goods != kNoGoods) touched_.insert(row.goods);
       if (row.newKey) continue;
       // An edited line (headers' rows here are new): its goods before is known only where this
@@ -67,19 +76,22 @@ void QuietLines::selected(DocumentKind kind, std::string key, Lines lines) {
 }
 
 bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const {
-  const Goods& lines = quiet_[indexOf(kind)];
+  const auto& lines = quiet_[indexOf(kind)];
   const auto line = lines.find(isn);
-  return line != lines.end() && line->second == goods && !touched_.contains(goods);
+  if (line == lines.end() || line->second.goods != goods || touched_.contains(goods)) return false;
+  // A line of its goods written after it was priced may price it differently now.
+  const auto written = lastWrite_.find(goods);
+  return written == lastWrite_.end() || written->second < line->second.at;
 }
 
 void QuietLines::wroteNothing(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
-  quiet_[indexOf(kind)][isn] = goods;
+  quiet_[indexOf(kind)][isn] = {goods, ++clock_};
 }
 
 void QuietLines::wrote(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
   quiet_[indexOf(kind)].erase(isn);
   written_[indexOf(kind)][isn] = goods;
-  touched_.insert(goods);  // the goods' later lines in this pass may price differently now
+  lastWrite_[goods] = ++clock_;
 }
 
 }  // namespace talvix

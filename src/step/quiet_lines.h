@@ -3,7 +3,8 @@
 // passes after it. A line's price depends only on its own goods' lines, the headers and the goods
 // register, so while the look at the documents shows none of those changed for its goods, and no
 // line of its goods was written since, pricing it again gives the same and writes nothing: the
-// pass skips it. Owned by the window's state; emptied whenever a change cannot be placed.
+// pass skips it. The tool's own writes are placed by when they were made: one made before the line
+// was priced was seen by it. Owned by the window's state; emptied whenever a change cannot be placed.
 #include "data/document_changes.h"
 #include "data/document_tables.h"
 #include "step/document_line.h"
@@ -43,13 +44,20 @@ class QuietLines {
 
  private:
   using Goods = std::unordered_map<std::int32_t, std::int32_t>;  // line key -> goods
-  // The goods the changes touch, as the lines were and are; false when an old line's goods is unknown.
+  // The goods the changes touch, as the lines were and are, but for the tool's own writes of the pass
+  // before; false when an old line's goods is unknown.
   bool touchedGoods(const DocumentChanges& changes);
 
-  Goods quiet_[std::size(kAllKinds)];
+  struct Quiet {
+    std::int32_t goods;
+    std::uint64_t at;  // on clock_
+  };
+  std::unordered_map<std::int32_t, Quiet> quiet_[std::size(kAllKinds)];
   Goods written_[std::size(kAllKinds)];      // by this pass
   Goods lastWritten_[std::size(kAllKinds)];  // by the pass before
-  std::unordered_set<std::int32_t> touched_;
+  std::unordered_set<std::int32_t> touched_;  // by other programs
+  std::uint64_t clock_ = 0;                   // counts what the passes did with lines
+  std::unordered_map<std::int32_t, std::uint64_t> lastWrite_;  // goods -> its latest line written
   struct Selection {
     std::string key;
     Lines lines;
