@@ -28,6 +28,7 @@ PricedLine RulePricer::price(const DocumentLine& l) {
 double RulePricer::fifo(const DocumentLine& l) {
   const double day = DayQuantity(ctx_.state.*rules_.dayQuantities, l.goods, l.dept, l.date);
   const double stock = rules_.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date, ctx_.documents()) : 0.0;
+  list_.clear();
   return finitePrice(ctx_.pricing.GetPasizmaksa(l.goods, l.dept, l.date, stock, l.quantity, day, list_));
 }
 

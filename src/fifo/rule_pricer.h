@@ -40,7 +40,9 @@ class RulePricer : public FifoPricer {
   const FifoRules& rules_;
   Query lookup_;
   LastPricedKey key_;
-  std::vector<std::string> list_;  // the library's; never read here
+  // The library's trail of the layers a price drew on; never read here, so emptied before each
+  // price: kept, it grew by a line per layer for every line of the step.
+  std::vector<std::string> list_;
 };
 
 }  // namespace talvix
