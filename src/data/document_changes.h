@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -83,6 +84,20 @@ struct LookReads {
   int newRows = 0;  // only inserts, all found above the highest key
   int scanned = 0;  // read whole
 };
+
+// Adds the goods one changed table's rows touch: each row's goods as it is now and, for an edited
+// row, as it was, which goodsBefore(key) gives (nullopt: unknown). False when one is unknown.
+template <typename GoodsBefore>
+bool addTouchedGoods(const TableChanges& changed, GoodsBefore goodsBefore, std::unordered_set<std::int32_t>& touched) {
+  for (const ChangedRow& row : changed.rows) {
+    if (row.goods != kNoGoods) touched.insert(row.goods);
+    if (row.newKey) continue;
+    const std::optional<std::int32_t> was = goodsBefore(row.key);
+    if (!was) return false;
+    touched.insert(*was);
+  }
+  return true;
+}
 
 // Remembers what the last snapshot held, table by table. Owned by whoever keeps state between
 // passes; one look per pass, in the pass's snapshot, after beforeSnapshot() on the same connection

@@ -41,9 +41,6 @@ constexpr FifoStep kReturnsStep{
 
 namespace {
 
-// Laid over the snapshot's costs; null outside a continuous pass.
-const WrittenCosts* writtenIn(RunContext& ctx) { return ctx.documents() ? &ctx.state.written : nullptr; }
-
 // The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
 // BalanceStage when neither gives one.
 bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, ReturnCost& cost) {
@@ -58,7 +55,7 @@ bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, Re
     cost.price = receipt.price;
     return true;
   }
-  const ClientSale sale = firstSaleAtPrice(lookup, salePrice(line.price, line.markup), 0, writtenIn(ctx));
+  const ClientSale sale = firstSaleAtPrice(lookup, salePrice(line.price, line.markup), 0, ctx.writtenCosts());
   if (!sale.found) return false;
   cost.rule = PriceRule::ClientSale;
   cost.price = sale.cost;
@@ -92,7 +89,7 @@ bool returnPricedHere(const DocumentLine& line) { return line.origin != kUntouch
 ReturnCost FindReturnCost(RunContext& ctx, Query& lookup, const DocumentLine& line) {
   ReturnCost cost;
   if (fromClientSale(ctx, lookup, line, cost)) return cost;
-  cost.price = latestBalanceCost(lookup, line.goods, line.date, writtenIn(ctx));
+  cost.price = latestBalanceCost(lookup, line.goods, line.date, ctx.writtenCosts());
   if (cost.price == 0.0) cost.price = latestReceiptPrice(lookup, line.goods, line.date);
   return cost;
 }

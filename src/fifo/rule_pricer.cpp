@@ -17,8 +17,8 @@ PricedLine RulePricer::price(const DocumentLine& l) {
     case PriceRule::ClientSale: {
       // Without a sale at the price, the latest goods-balance cost.
       const ClientSale sale =
-          findClientSale(lookup_, l.goods, l.client, l.date, salePrice(l.price, l.markup), l.isn, written());
-      const double cost = sale.found ? sale.cost : latestBalanceCost(lookup_, l.goods, l.date, written());
+          findClientSale(lookup_, l.goods, l.client, l.date, salePrice(l.price, l.markup), l.isn, ctx_.writtenCosts());
+      const double cost = sale.found ? sale.cost : latestBalanceCost(lookup_, l.goods, l.date, ctx_.writtenCosts());
       return {remembered(l, finitePrice(cost)), true};
     }
     default: return {remembered(l, key_.matches(l.date, l.dept, l.goods) ? key_.price() : fifo(l)), true};

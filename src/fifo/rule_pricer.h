@@ -33,8 +33,6 @@ class RulePricer : public FifoPricer {
  private:
   double fifo(const DocumentLine& line);
   double remembered(const DocumentLine& line, double price);
-  // Laid over the snapshot's costs; null outside a continuous pass.
-  const WrittenCosts* written() const { return ctx_.documents() ? &ctx_.state.written : nullptr; }
 
   RunContext& ctx_;
   const FifoRules& rules_;

@@ -588,14 +588,13 @@ bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_
         if (held == heldBy.end()) continue;
         for (const Line& l : d.lines[slot]) held->second.emplace(l.isn, goodsKey);
       }
-  for (auto& [table, held] : heldBy)
-    for (const ChangedRow& row : changes.of(table)->rows) {
-      if (row.goods != kNoGoods) touched.insert(row.goods);
-      if (row.newKey) continue;
-      const auto line = held.find(row.key);
-      if (line == held.end()) return false;
-      touched.insert(line->second);
-    }
+  for (auto& [table, held] : heldBy) {
+    const auto goodsBefore = [&held = held](std::int32_t key) -> std::optional<std::int32_t> {
+      const auto line = held.find(key);
+      return line == held.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
+    };
+    if (!addTouchedGoods(*changes.of(table), goodsBefore, touched)) return false;
+  }
   return true;
 }
 

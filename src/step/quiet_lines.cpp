@@ -26,25 +26,21 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
     const DocumentTables* kind = nullptr;
     for (const DocumentTables& tables : kDocumentTables)
       if (table == tables.lines) kind = &tables;
-    const bool own = changes.ownOnly.contains(table);
-    for (const ChangedRow& row : changed.rows) {
-      // The tool's own write, placed by its time; any other row of such a table is unknown.
-      if (own) {
-        const Goods* written = kind ? &lastWritten_[indexOf(kind->kind)] : nullptr;
-        const auto line = written ? written->find(row.key) : Goods::const_iterator{};
-        if (!written || line == written->end() || line->second != row.goods) return false;
-        continue;
-      }
-      if (row.goods != kNoGoods) touched_.insert(row.goods);
-      if (row.newKey) continue;
-      // An edited line (headers' rows here are new): its goods before is known only where this
-      // tool wrote it.
-      if (!kind) return false;
+    // An edited line's goods before is known only where this tool wrote it (headers' rows here are
+    // new).
+    const auto writtenBefore = [&](std::int32_t key) -> std::optional<std::int32_t> {
+      if (!kind) return std::nullopt;
       const Goods& written = lastWritten_[indexOf(kind->kind)];
-      const auto line = written.find(row.key);
-      if (line == written.end()) return false;
-      touched_.insert(line->second);
+      const auto line = written.find(key);
+      return line == written.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
+    };
+    if (!changes.ownOnly.contains(table)) {
+      if (!addTouchedGoods(changed, writtenBefore, touched_)) return false;
+      continue;
     }
+    // The tool's own writes, placed by their time; any other row of such a table is unknown.
+    for (const ChangedRow& row : changed.rows)
+      if (writtenBefore(row.key) != row.goods) return false;
   }
   return true;
 }

@@ -84,6 +84,8 @@ struct RunContext {
   Transaction& tran() { return pricing.mainFormDati().PRECES_DB_TRAN; }
   // Where a step selects the lines it prices: the pass's snapshot, or null for the default one.
   Transaction* documents() { return state.passSnapshot.get(); }
+  // The costs a continuous pass wrote, for look-ups to lay over its snapshot; null outside one.
+  const WrittenCosts* writtenCosts() { return documents() ? &state.written : nullptr; }
   // Commits retaining when a transaction is open.
   void commitIfActive() {
     if (tran().inTransaction()) tran().commitRetaining();
