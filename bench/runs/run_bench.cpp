@@ -106,21 +106,21 @@ int waitFor(pid_t child, struct rusage* usage) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// What the child's standard streams become; owns the list.
+struct SpawnActions {
+  posix_spawn_file_actions_t list;
+  SpawnActions() { posix_spawn_file_actions_init(&list); }
+  ~SpawnActions() { posix_spawn_file_actions_destroy(&list); }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+};
+
 // Runs a program without a shell; its output goes to /dev/null unless kept. Returns the exit status.
 int spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, struct rusage* usage,
           bool quiet) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (quiet) posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  try {
-    child = start(argv, extraEnv, actions);
-  } catch (...) {
-    posix_spawn_file_actions_destroy(&actions);
-    throw;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return waitFor(child, usage);
+  SpawnActions actions;
+  if (quiet) posix_spawn_file_actions_addopen(&actions.list, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  return waitFor(start(argv, extraEnv, actions.list), usage);
 }
 
 struct StampedLine {
@@ -134,19 +134,16 @@ int spawnReading(const std::vector<std::string>& argv, const std::vector<std::st
                  std::vector<StampedLine>& lines) {
   int pipefd[2];
   if (pipe2(pipefd, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
   pid_t child = 0;
   try {
-    child = start(argv, extraEnv, actions);
+    SpawnActions actions;
+    posix_spawn_file_actions_adddup2(&actions.list, pipefd[1], STDOUT_FILENO);
+    child = start(argv, extraEnv, actions.list);
   } catch (...) {
-    posix_spawn_file_actions_destroy(&actions);
     close(pipefd[0]);
     close(pipefd[1]);
     throw;
   }
-  posix_spawn_file_actions_destroy(&actions);
   close(pipefd[1]);
   std::string pending;
   char buffer[4096];

@@ -65,12 +65,18 @@ bool DocumentChanges::headerEditedOrRowGone() const {
   return false;
 }
 
-DocumentWatch::Read DocumentWatch::howToRead(const std::string& table, const std::optional<WriteCounts>& now) const {
+const DocumentWatch::Base* DocumentWatch::baseFor(const std::string& table,
+                                                   const std::optional<WriteCounts>& now) const {
   const auto base = base_.find(table);
-  if (!now || now->attachment != baseAttachment_ || base == base_.end()) return Read::Scan;
+  return !now || now->attachment != baseAttachment_ || base == base_.end() ? nullptr : &base->second;
+}
+
+DocumentWatch::Read DocumentWatch::howToRead(const std::string& table, const std::optional<WriteCounts>& now) const {
+  const Base* base = baseFor(table, now);
+  if (!base) return Read::Scan;
   const TableWrites counted = now->of(table);
-  if (counted == base->second) return Read::Keep;
-  if (counted.updates == base->second.updates && counted.deletes == base->second.deletes) return Read::NewRows;
+  if (counted == base->all) return Read::Keep;
+  if (counted.updates == base->all.updates && counted.deletes == base->all.deletes) return Read::NewRows;
   return Read::Scan;
 }
 
@@ -83,9 +89,8 @@ DocumentChanges DocumentChanges::othersOnly() const {
 }
 
 bool DocumentWatch::onlyOwnWrites(const std::string& table, const std::optional<WriteCounts>& now) const {
-  const auto base = base_.find(table);
-  if (!now || now->attachment != baseAttachment_ || base == base_.end()) return false;
-  return (now->of(table) - base->second) - (now->ownOf(table) - ownBase_.at(table)) == TableWrites{};
+  const Base* base = baseFor(table, now);
+  return base && (now->of(table) - base->all) - (now->ownOf(table) - base->own) == TableWrites{};
 }
 
 DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapshot) {
@@ -98,7 +103,7 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   changes.known = known;
   reads_ = {};
   std::unordered_map<std::string, Seen> seen;
-  TableWritesByName base, ownBase;
+  std::unordered_map<std::string, Base> base;
   Query query(connection);
   query.setTransaction(&snapshot);
   for (const WatchedTable& table : kWatchedTables) {
@@ -107,7 +112,7 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
     TableChanges found;
     Read read = before ? howToRead(table.name, counted) : Read::Scan;
     if (read == Read::NewRows) {
-      const std::int64_t inserts = counted->of(table.name).inserts - base_.at(table.name).inserts;
+      const std::int64_t inserts = counted->of(table.name).inserts - base_.at(table.name).all.inserts;
       if (!readNewRows(query, table, inserts, *before, after, found)) read = Read::Scan;
     }
     if (read == Read::Keep) after = std::move(*before);
@@ -118,24 +123,19 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
       changes.tables.emplace(table.name, std::move(found));
     }
     // A base where an open transaction had written would count writes this snapshot cannot see.
-    if (read == Read::Keep) {
+    if (read == Read::Keep)
       base[table.name] = base_.at(table.name);
-      ownBase[table.name] = ownBase_.at(table.name);
-    } else if (before_ && !before_->openWrites.contains(table.name)) {
-      base[table.name] = before_->of(table.name);
-      ownBase[table.name] = before_->ownOf(table.name);
-    }
+    else if (before_ && !before_->openWrites.contains(table.name))
+      base[table.name] = {before_->of(table.name), before_->ownOf(table.name)};
   }
   seen_ = std::move(seen);
   since_ = now;
   // Counts from another attachment may have started again from nothing.
   if (before_ && (!counted || before_->attachment == counted->attachment)) {
     base_ = std::move(base);
-    ownBase_ = std::move(ownBase);
     baseAttachment_ = before_->attachment;
   } else {
     base_.clear();
-    ownBase_.clear();
   }
   before_.reset();
   return changes;

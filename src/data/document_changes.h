@@ -111,7 +111,6 @@ class DocumentWatch {
   void forget() noexcept {
     seen_.clear();
     base_.clear();
-    ownBase_.clear();
     before_.reset();
   }
   const LookReads& lastReads() const { return reads_; }
@@ -124,6 +123,13 @@ class DocumentWatch {
   };
   enum class Read { Keep, NewRows, Scan };
 
+  // A table's counts when seen_ last held everything counted, and the connection's own share.
+  struct Base {
+    TableWrites all;
+    TableWrites own;
+  };
+  // The table's base, where now was counted on the attachment the base was.
+  const Base* baseFor(const std::string& table, const std::optional<WriteCounts>& now) const;
   Read howToRead(const std::string& table, const std::optional<WriteCounts>& now) const;
   // Since the base, only this connection wrote the table.
   bool onlyOwnWrites(const std::string& table, const std::optional<WriteCounts>& now) const;
@@ -136,9 +142,7 @@ class DocumentWatch {
   std::unordered_map<std::string, Seen> seen_;
   std::int64_t since_ = 0;  // the oldest active transaction when the last snapshot began
   std::optional<WriteCounts> before_;
-  // Per table, counts at which seen_ held everything counted, on the attachment baseAttachment_.
-  TableWritesByName base_;
-  TableWritesByName ownBase_;  // the connection's own share of base_
+  std::unordered_map<std::string, Base> base_;  // counted on the attachment baseAttachment_
   std::int64_t baseAttachment_ = 0;
   LookReads reads_;
 };

@@ -55,10 +55,9 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     clear();
     return;
   }
-  // A select reads its kind's headers and lines and the goods register.
-  const bool registerChanged = changes.of(kGoodsRegister) != nullptr;
+  // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
   for (const DocumentTables& tables : kDocumentTables)
-    if (registerChanged || changes.of(tables.header) || changes.of(tables.lines))
+    if (changes.of(tables.header) || changes.of(tables.lines))
       selections_[indexOf(tables.kind)].reset();
 }
 

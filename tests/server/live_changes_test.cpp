@@ -279,13 +279,8 @@ class LiveChangesTest : public ServerRunTest {
 };
 
 TEST_F(LiveChangesTest, OthersCommitsArePricedByTheNextPassAsByAFreshRunNeverByThePassTheyLandIn) {
-  demo::HistoryShape shape;
-  shape.goods = 30;
-  shape.departments = 3;
-  shape.days = 40;
-  shape.lines = 1200;
-  shape.lastDay = kLastDay;
-  const std::string base = makeDemo("base.fdb", shape);
+  const std::string base =
+      makeDemo("base.fdb", {.goods = 30, .departments = 3, .days = 40, .lines = 1200, .lastDay = kLastDay});
   // Every copy inherits it; a commit per priced line would otherwise take most of the time.
   setForcedWrites(base, false);
   commit(base, kBaseAdditions);
