@@ -60,6 +60,9 @@ class CountingPricing : public PricingLibrary {
   std::optional<DateTime> NextStockIn(int goods, int dept, DateTime date) override {
     return inner_.NextStockIn(goods, dept, date);
   }
+  std::optional<ClientSaleAnswer> ClientSaleFromHistory(const ClientSaleQuestion& question) override {
+    return inner_.ClientSaleFromHistory(question);
+  }
 
  private:
   class CountingAverage : public TVidSvPasizm {

@@ -3,6 +3,7 @@
 // blocked-period check, the operation log and the run timer, plus the data module that holds the
 // connection. The real library lives in src/pricing; tests may put a recording fake in its place.
 // All dates are OLE dates (see date_time.h); goods and departments are the catalogue keys.
+#include "data/client_sale.h"
 #include "data/date_time.h"
 #include "data/document_changes.h"
 #include "data/main_form_dati.h"
@@ -114,6 +115,11 @@ class PricingLibrary {
   // in whose CENA > 0, a return whose IEP_CENA > 0 and FROM_WHAT = 2; 0 when there is none. A library
   // that keeps no movements answers nullopt, and the caller asks the database itself.
   virtual std::optional<DateTime> NextStockIn(int /*goods*/, int /*dept*/, DateTime /*date*/) { return std::nullopt; }
+  // A client-sale look-up answered from the history the library holds, with its own cost writes;
+  // nullopt when it holds none for that goods and client, and the caller asks the database.
+  virtual std::optional<ClientSaleAnswer> ClientSaleFromHistory(const ClientSaleQuestion& /*question*/) {
+    return std::nullopt;
+  }
   // A continuous pass, after ExpectPeriod: until PassEnded the library reads through snapshot, so
   // its answers agree with the pass's selects; what it read in the pass before may be kept where
   // changes shows nothing it depends on changed. Only the speed may change.

@@ -36,6 +36,12 @@ DateTime fromIscTimestamp(const ISC_TIMESTAMP& ts) {
   return static_cast<double>(ts.timestamp_date - kIscDateOffset) + ts.timestamp_time / kIscTimeUnitsPerDay;
 }
 
+}  // namespace
+
+DateTime asTimestamp(DateTime value) { return fromIscTimestamp(toIscTimestamp(value)); }
+
+namespace {
+
 struct Column {
   std::string name;
   Kind kind;
@@ -190,6 +196,17 @@ double Query::paramDouble(const std::string& name) const {
     case Kind::Double:
     case Kind::DateTime: return it->second.real;
     default: return 0.0;
+  }
+}
+
+std::optional<double> Query::paramNumber(const std::string& name) const {
+  const auto it = params_.find(upper(name));
+  if (it == params_.end()) return std::nullopt;
+  switch (it->second.kind) {
+    case Kind::Null: return 0.0;
+    case Kind::Integer:
+    case Kind::Double: return paramDouble(name);
+    default: return std::nullopt;
   }
 }
 

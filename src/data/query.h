@@ -12,11 +12,15 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace talvix {
+
+// The value a DateTime parameter is compared as: to the ten-thousandth of a second a timestamp holds.
+DateTime asTimestamp(DateTime value);
 
 class Query {
  public:
@@ -39,6 +43,8 @@ class Query {
   bool hasParameter(const std::string& name) const;
   // The value last bound to a parameter (0.0 when it is NULL or unbound).
   double paramDouble(const std::string& name) const;
+  // The number last bound to a parameter, NULL as 0.0; nullopt when it is text or unbound.
+  std::optional<double> paramNumber(const std::string& name) const;
 
   // Runs the statement in another transaction of the same connection (nullptr: the default one).
   void setTransaction(Transaction* transaction) { transaction_ = transaction; }

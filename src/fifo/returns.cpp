@@ -44,8 +44,13 @@ namespace {
 // The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
 // BalanceStage when neither gives one.
 bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, ReturnCost& cost) {
-  openClientSales(lookup, ClientSales::DatabaseOrder, line.goods, line.client, line.date);
-  if (lookup.eof()) return false;
+  const ClientSaleAnswer answer = askClientSale(ctx, lookup,
+                                                {.order = ClientSales::DatabaseOrder,
+                                                 .goods = line.goods,
+                                                 .client = line.client,
+                                                 .date = line.date,
+                                                 .wanted = salePrice(line.price, line.markup)});
+  if (!answer.anySale) return false;
   cost.clientHasSales = true;
   if (serialRuleApplies(ctx.settings, line.serial, line.quantity)) {
     const SerialReceipt receipt = findSerialReceipt(lookup, line.goods, line.serial);
@@ -55,10 +60,9 @@ bool fromClientSale(RunContext& ctx, Query& lookup, const DocumentLine& line, Re
     cost.price = receipt.price;
     return true;
   }
-  const ClientSale sale = firstSaleAtPrice(lookup, salePrice(line.price, line.markup), 0, ctx.writtenCosts());
-  if (!sale.found) return false;
+  if (!answer.sale.found) return false;
   cost.rule = PriceRule::ClientSale;
-  cost.price = sale.cost;
+  cost.price = answer.sale.cost;
   return true;
 }
 

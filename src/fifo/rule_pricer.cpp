@@ -16,8 +16,14 @@ PricedLine RulePricer::price(const DocumentLine& l) {
     }
     case PriceRule::ClientSale: {
       // Without a sale at the price, the latest goods-balance cost.
-      const ClientSale sale =
-          findClientSale(lookup_, l.goods, l.client, l.date, salePrice(l.price, l.markup), l.isn, ctx_.writtenCosts());
+      const ClientSale sale = askClientSale(ctx_, lookup_,
+                                            {.order = ClientSales::EarliestFirst,
+                                             .goods = l.goods,
+                                             .client = l.client,
+                                             .date = l.date,
+                                             .wanted = salePrice(l.price, l.markup),
+                                             .pricedLine = l.isn})
+                                  .sale;
       const double cost = sale.found ? sale.cost : latestBalanceCost(lookup_, l.goods, l.date, ctx_.writtenCosts());
       return {remembered(l, finitePrice(cost)), true};
     }

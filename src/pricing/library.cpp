@@ -229,6 +229,11 @@ class StockPricingLibrary : public PricingLibrary {
     return core_->cache.nextStockIn(goods, dept, date);
   }
 
+  std::optional<ClientSaleAnswer> ClientSaleFromHistory(const ClientSaleQuestion& question) override {
+    if (!core_->cached) return std::nullopt;
+    return core_->cache.clientSale(question);
+  }
+
   void ExpectPeriod(DateTime first, DateTime /*last*/) override { core_->cache.setFoldDay(wholeDate(first)); }
 
   void PassStarted(Transaction& snapshot, const DocumentChanges& changes) override {

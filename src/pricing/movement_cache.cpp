@@ -42,8 +42,9 @@ constexpr std::size_t kLayersKeptBeyondStock = 16;
 enum Column { kKind, kIsn, kDate, kDept, kDeptTo, kAveraged, kQuantity, kCost };
 
 // Every goods at once: per kind, the headers, then the lines in table order, which within each
-// goods is the order its index gives them. Headers: ISN, date, departments, AVERAGED; lines:
-// ISN, header key, goods, DAUDZUMS, COST.
+// goods is the order its index gives them. Headers: ISN, date, department, the other key (the
+// receiving department of a transfer, the client of an issue), AVERAGED; lines: ISN, header key,
+// goods, DAUDZUMS, COST, and for issues what a client-sale look-up reads.
 struct KindTables {
   MovementKind kind;
   const char* headers;
@@ -61,11 +62,19 @@ constexpr KindTables kKindTables[] = {
      "SELECT ISN, DATUMS, ISNODALA, CAST(NULL AS INTEGER), 0 FROM O_PRATL_PAV"
      " WHERE NEAPSTIPR IS NULL OR NEAPSTIPR <> 'T'",
      "SELECT ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA FROM O_PRATL_PRC"},
-    {MovementKind::Issue, "SELECT ISN, DATUMS, ISNODALA, CAST(NULL AS INTEGER), 0 FROM O_PAVOUT",
-     "SELECT ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CAST(NULL AS DOUBLE PRECISION) FROM O_PRCOUT"},
+    {MovementKind::Issue, "SELECT ISN, DATUMS, ISNODALA, ISKLIENT, 0 FROM O_PAVOUT",
+     "SELECT ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CAST(NULL AS DOUBLE PRECISION), IEP_CENA, CENA, PIECENOJ FROM O_PRCOUT"},
 };
-enum HeaderColumn { kHeaderIsn, kHeaderDate, kHeaderDept, kHeaderDeptTo, kHeaderAveraged };
-enum LineColumn { kLineIsn, kLineHeader, kLineGoods, kLineQuantity, kLineCost };
+enum HeaderColumn { kHeaderIsn, kHeaderDate, kHeaderDept, kHeaderOther, kHeaderAveraged };
+enum LineColumn { kLineIsn, kLineHeader, kLineGoods, kLineQuantity, kLineCost, kLineSaleCost, kLinePrice, kLineMarkup };
+
+// The goods and clients of the lines a client-sale look-up prices: negative issue lines and
+// returns, from the fold day on. A NULL client asks as 0.
+constexpr const char* kClientSalesWantedSql =
+    "SELECT L.ISPRECE, COALESCE(H.ISKLIENT, 0) FROM O_PAVOUT H, O_PRCOUT L WHERE H.ISN = L.ISPAVOUT"
+    " AND H.DATUMS >= :DAT_NO AND L.DAUDZUMS < 0 AND L.ISPRECE IS NOT NULL"
+    " UNION SELECT L.ISPRECE, COALESCE(H.ISKLIENT, 0) FROM O_ATGPAV H, O_ATGPRC L WHERE H.ISN = L.ISATGPAV"
+    " AND H.DATUMS >= :DAT_NO AND L.ISPRECE IS NOT NULL";
 
 // A costed history older than this many days behind the stream is replayed into the folded average;
 // a line the stream meets later than that makes its goods read whole instead.
@@ -77,7 +86,7 @@ constexpr std::int32_t kNullKey = std::numeric_limits<std::int32_t>::min();
 struct Header {
   DateTime at;
   std::int32_t isn;
-  std::int32_t dept, deptTo;  // kNullKey for NULL
+  std::int32_t dept, other;  // kNullKey for NULL; other: a transfer's receiving department, an issue's client
   bool averaged;
 };
 
@@ -92,7 +101,7 @@ class HeaderBook {
     for (q.openStream(); q.fetch();) {
       if (q.isNull(kHeaderDate)) continue;
       headers_.push_back({q.asDateTime(kHeaderDate), q.asInteger(kHeaderIsn), keyOrNull(q, kHeaderDept),
-                          keyOrNull(q, kHeaderDeptTo), q.asInteger(kHeaderAveraged) == 1});
+                          keyOrNull(q, kHeaderOther), q.asInteger(kHeaderAveraged) == 1});
     }
     std::sort(headers_.begin(), headers_.end(), [](const Header& a, const Header& b) { return a.isn < b.isn; });
     hint_ = 0;
@@ -442,6 +451,19 @@ struct LineStream {
   }
 };
 
+// An issue line as a client-sale look-up reads it, with the cost this pass wrote to it, if any.
+ClientSaleBook::Sale saleOf(const Query& q, const Header& h, const std::unordered_map<std::int32_t, double>& written) {
+  ClientSaleBook::Sale sale;
+  sale.at = h.at;
+  sale.isn = q.asInteger(kLineIsn);
+  sale.quantity = q.asDouble(kLineQuantity);
+  sale.quantityNull = q.isNull(kLineQuantity);
+  sale.salePrice = salePrice(q.asDouble(kLinePrice), q.asDouble(kLineMarkup));
+  const auto own = written.find(sale.isn);
+  sale.cost = own == written.end() ? q.asDouble(kLineSaleCost) : own->second;
+  return sale;
+}
+
 }  // namespace
 
 // Every kind's lines stream at once, merged by day, so the folded average can be replayed as the
@@ -449,6 +471,8 @@ struct LineStream {
 void MovementCache::loadAll() {
   std::vector<LineStream> streams(std::size(kKindTables));
   unsynced_ = unsynced_ || !snapshot_;
+  sales_.clear();
+  if (folding()) wantClientSales();
   {
     Query headers(connection_);
     headers.setTransaction(snapshot_);
@@ -487,6 +511,8 @@ void MovementCache::loadAll() {
         }
       nextReplay = day + kReplayWindowDays / 2;
     }
+    if (next->kind == MovementKind::Issue && h.other != kNullKey && sales_.wants(goodsKey, h.other))
+      sales_.add(goodsKey, h.other, saleOf(q, h, ownCosts_[static_cast<int>(CostColumn::IssueIepCena)]));
     if (!whole.contains(goodsKey)) {
       Line l;
       l.at = h.at;
@@ -500,7 +526,7 @@ void MovementCache::loadAll() {
       layOwnCost(next->kind, l);
       auto& g = all[goodsKey];
       if (!g) g = std::make_unique<Goods>();
-      if (!g->file(next->kind, l, h.dept, h.deptTo, foldDay_)) {
+      if (!g->file(next->kind, l, h.dept, h.other, foldDay_)) {
         whole.insert(goodsKey);
         all.erase(goodsKey);
       }
@@ -517,6 +543,20 @@ void MovementCache::loadAll() {
   whole_ = std::move(whole);
   anyFolded_ = foldDay_ > -std::numeric_limits<DateTime>::infinity();
   complete_ = true;
+  if (sales_.wantsAny()) sales_.finish();
+}
+
+void MovementCache::wantClientSales() {
+  Query wanted(connection_);
+  wanted.setTransaction(snapshot_);
+  wanted.setSql(kClientSalesWantedSql);
+  wanted.setDateTime("DAT_NO", foldDay_);
+  for (wanted.openStream(); wanted.fetch();) sales_.want(wanted.asInteger(0), wanted.asInteger(1));
+}
+
+std::optional<ClientSaleAnswer> MovementCache::clientSale(const ClientSaleQuestion& question) {
+  if (suspect_) settle();
+  return sales_.answer(question);
 }
 
 MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
@@ -614,6 +654,7 @@ void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
     }
     for (const int goodsKey : touched) {
       forget(goodsKey);
+      sales_.drop(goodsKey);
       if (complete_) whole_.insert(goodsKey);  // a goods new to the tables has nothing to forget
     }
   } catch (...) {
@@ -715,6 +756,7 @@ void MovementCache::clear() noexcept {
   complete_ = bulkTried_ = anyFolded_ = false;
   readOneByOne_ = 0;
   for (auto& owners : costOwners_) owners.clear();
+  sales_.clear();
 }
 
 void MovementCache::readCommitted() noexcept {
@@ -753,6 +795,7 @@ void MovementCache::onData(DataEvent event, const Query* query) noexcept {
     switch (known->second.effect) {
       case WriteStatement::Effect::None: return;
       case WriteStatement::Effect::SingleRowCost: applyCost(known->second, *query); return;
+      case WriteStatement::Effect::ClientSalesOnly: sales_.clear(); return;
       case WriteStatement::Effect::Unknown: readCommitted(); return;
     }
   } catch (...) {
@@ -769,6 +812,10 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
     return;
   }
   const auto isn = static_cast<std::int32_t>(key);
+  if (write.column == CostColumn::IssueIepCena) {
+    applyIssueCost(isn, write, query);
+    return;
+  }
   const double written = write.valueParam.empty() ? 0.0 : query.paramDouble(write.valueParam);
   // A NULL or text reads as 0.0, which every answer treats as a NULL cost.
   if (snapshot_) ownCosts_[static_cast<int>(write.column)][isn] = std::isfinite(written) ? written : 0.0;
@@ -793,6 +840,20 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
   held.line->cost = value;
   held.line->costNull = false;
   held.department->markCostChanged();
+}
+
+// Only the client-sale look-ups read an issue line's cost.
+void MovementCache::applyIssueCost(std::int32_t isn, const WriteStatement& write, const Query& query) {
+  const std::optional<double> written =
+      write.valueParam.empty() ? std::optional<double>(0.0) : query.paramNumber(write.valueParam);
+  if (!written || !std::isfinite(*written)) {
+    // A text the database converts, or a value it cannot hold: the lines read no longer tell.
+    sales_.clear();
+    if (snapshot_) readCommitted();
+    return;
+  }
+  if (snapshot_) ownCosts_[static_cast<int>(CostColumn::IssueIepCena)][isn] = *written;
+  sales_.setCost(isn, *written);
 }
 
 }  // namespace talvix::pricing

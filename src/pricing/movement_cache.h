@@ -12,9 +12,12 @@
 // updates are applied in place; a write it cannot follow, a rollback or a disconnect empties it.
 // Other users' work is seen only after clear(), which the library calls at the start of every
 // run and step.
+// A run's pass over the tables also gathers the issue lines its client-sale look-ups will walk:
+// those of each goods and client that a negative issue line or a return from the fold day on names.
 #include "data/connection.h"
 #include "data/document_changes.h"
 #include "data/query.h"
+#include "pricing/client_sale_book.h"
 #include "pricing/movement.h"
 #include "pricing/write_statement.h"
 
@@ -57,6 +60,8 @@ class MovementCache {
   double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date);
   // PricingLibrary::NextStockIn.
   DateTime nextStockIn(int goods, int dept, DateTime date);
+  // PricingLibrary::ClientSaleFromHistory; nullopt until a pass over the tables while folding.
+  std::optional<ClientSaleAnswer> clientSale(const ClientSaleQuestion& question);
   // movingAverageCost(averageMovements(goods, dept, date)).
   double movingAverage(int goods, int dept, DateTime date);
 
@@ -101,6 +106,9 @@ class MovementCache {
   // Goods whose lines the changes touch, as they were and as they are; false when that cannot be told.
   bool touchedGoods(const DocumentChanges& changes, std::unordered_set<int>& goods) const;
   void applyCost(const WriteStatement& write, const Query& query);
+  void applyIssueCost(std::int32_t isn, const WriteStatement& write, const Query& query);
+  // The goods and clients the client-sale look-ups of the period will ask about.
+  void wantClientSales();
   // After a write it cannot follow: what the snapshot shows may miss it, so reads go to the
   // connection's transaction, as outside a pass, and the next pass starts afresh.
   void readCommitted() noexcept;
@@ -123,7 +131,8 @@ class MovementCache {
   // Per CostColumn: line key -> the line held.
   std::unordered_map<std::int32_t, CostOwner> costOwners_[3];
   // Per CostColumn: the costs this pass wrote, which its snapshot cannot see; laid over what is read.
-  std::unordered_map<std::int32_t, double> ownCosts_[3];
+  std::unordered_map<std::int32_t, double> ownCosts_[kCostColumns];
+  ClientSaleBook sales_;
   std::unordered_map<std::string, WriteStatement> statements_;
 };
 

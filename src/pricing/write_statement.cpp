@@ -28,14 +28,23 @@ constexpr std::array<ReadTable, 10> kReadTables = {{
     {"O_PRATL_PAV", {"ISN", "DATUMS", "ISNODALA", "NEAPSTIPR"}},
 }};
 
+// What the client-sale look-ups read besides the movements' columns.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kClientSaleColumns = {{
+    {"O_PRCOUT", "IEP_CENA"},
+    {"O_PRCOUT", "CENA"},
+    {"O_PRCOUT", "PIECENOJ"},
+    {"O_PAVOUT", "ISKLIENT"},
+}};
+
 struct CostTarget {
   std::string_view table, column;
   CostColumn cost;
 };
-constexpr std::array<CostTarget, 3> kCostTargets = {{
+constexpr std::array<CostTarget, 4> kCostTargets = {{
     {"O_PARPRC", "CENA", CostColumn::TransferCena},
     {"O_ATGPRC", "IEP_CENA", CostColumn::ReturnIepCena},
     {"O_PRATL_PRC", "IEP_CENA", CostColumn::BalanceIepCena},
+    {"O_PRCOUT", "IEP_CENA", CostColumn::IssueIepCena},
 }};
 
 const ReadTable* readTable(std::string_view name) {
@@ -46,6 +55,11 @@ const ReadTable* readTable(std::string_view name) {
 
 bool readsColumn(const ReadTable& table, std::string_view column) {
   return std::find(table.columns.begin(), table.columns.end(), column) != table.columns.end();
+}
+
+bool clientSalesRead(std::string_view table, std::string_view column) {
+  return std::find(kClientSaleColumns.begin(), kClientSaleColumns.end(), std::pair(table, column)) !=
+         kClientSaleColumns.end();
 }
 
 enum class TokenKind { Word, Param, Number, Symbol, End };
@@ -125,7 +139,7 @@ std::string columnOf(const std::string& word, std::string_view table) {
 }
 
 WriteStatement classifyUpdate(Lexer& lex, const std::string& table) {
-  WriteStatement unknown;
+  const WriteStatement unknown;
   const ReadTable* read = readTable(table);
   if (!read) return withEffect(WriteStatement::Effect::None);
   if (!isWord(lex.next(), "SET")) return unknown;
@@ -139,16 +153,22 @@ WriteStatement classifyUpdate(Lexer& lex, const std::string& table) {
   Token after = lex.next();
   if (isSymbol(after, ';')) after = lex.next();
   if (after.kind != TokenKind::End && !isWord(after, "WHERE")) return unknown;
-  if (!readsColumn(*read, column)) return withEffect(WriteStatement::Effect::None);
+  // What a write to the column that is not followed line by line means.
+  WriteStatement notFollowed = unknown;
+  if (!readsColumn(*read, column)) {
+    if (!clientSalesRead(table, column)) return withEffect(WriteStatement::Effect::None);
+    notFollowed = withEffect(WriteStatement::Effect::ClientSalesOnly);
+  }
 
   const auto cost = std::find_if(kCostTargets.begin(), kCostTargets.end(),
                                  [&](const CostTarget& c) { return c.table == table && c.column == column; });
-  if (cost == kCostTargets.end() || after.kind == TokenKind::End) return unknown;
-  if (value.kind == TokenKind::Number && !isZeroLiteral(value)) return unknown;
+  if (cost == kCostTargets.end() || after.kind == TokenKind::End) return notFollowed;
+  if (value.kind == TokenKind::Number && !isZeroLiteral(value)) return notFollowed;
   const Token key = lex.next();
-  if (key.kind != TokenKind::Word || columnOf(key.text, table) != "ISN" || !isSymbol(lex.next(), '=')) return unknown;
+  if (key.kind != TokenKind::Word || columnOf(key.text, table) != "ISN" || !isSymbol(lex.next(), '='))
+    return notFollowed;
   const Token keyParam = lex.next();
-  if (keyParam.kind != TokenKind::Param || !lex.atEnd()) return unknown;
+  if (keyParam.kind != TokenKind::Param || !lex.atEnd()) return notFollowed;
 
   WriteStatement recognised;
   recognised.effect = WriteStatement::Effect::SingleRowCost;

@@ -6,16 +6,21 @@
 
 namespace talvix::pricing {
 
-// The cost columns of movements that the tool writes one line at a time.
-enum class CostColumn { TransferCena, ReturnIepCena, BalanceIepCena };
+// The cost columns the tool writes one line at a time: the movements' and, for client-sale
+// look-ups only, the issue lines'.
+enum class CostColumn { TransferCena, ReturnIepCena, BalanceIepCena, IssueIepCena };
+inline constexpr int kCostColumns = 4;
 
 struct WriteStatement {
   enum class Effect {
-    // Writes only tables or columns the movements are not read from (the operation log, an
-    // issue line's IEP_CENA).
+    // Writes only tables or columns neither the movements nor the client-sale look-ups are read
+    // from (the operation log, the goods register).
     None,
     // UPDATE <table> SET [<table>.]<cost column> = <value> WHERE ISN = :<param>
     SingleRowCost,
+    // Writes some of what only the client-sale look-ups read (issue costs, sale prices, clients),
+    // not line by line.
+    ClientSalesOnly,
     Unknown,
   };
   Effect effect = Effect::Unknown;

@@ -5,8 +5,6 @@
 namespace talvix {
 namespace {
 
-constexpr double kSalePriceTolerance = 0.01;
-
 // The first row's IEP_CENA of sql bound with goods and date; 0.0 without a row.
 double firstCost(Query& lookup, const char* sql, int goods, DateTime date) {
   lookup.close();
@@ -50,12 +48,21 @@ ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const W
   for (sales.first(); !sales.eof(); sales.next()) {
     const int line = isn < 0 ? 0 : sales.asInteger(isn);
     if (isn >= 0 && line == pricedLine) continue;
-    const double candidate = salePrice(sales.asDouble(price), sales.asDouble(markup));
-    if (candidate >= wanted - kSalePriceTolerance && candidate <= wanted + kSalePriceTolerance)
+    if (salePriceMatches(salePrice(sales.asDouble(price), sales.asDouble(markup)), wanted))
       return {true, written ? written->cost(DocumentKind::Issue, line, sales.asDouble(cost)) : sales.asDouble(cost),
               line};
   }
   return {};
+}
+
+ClientSaleAnswer askClientSale(RunContext& ctx, Query& lookup, const ClientSaleQuestion& q) {
+  // The library's history already holds the pass's own cost writes.
+  if (std::optional<ClientSaleAnswer> held = ctx.pricing.ClientSaleFromHistory(q)) return *held;
+  openClientSales(lookup, q.order, q.goods, q.client, q.date);
+  ClientSaleAnswer answer;
+  answer.anySale = !lookup.eof();
+  if (answer.anySale) answer.sale = firstSaleAtPrice(lookup, q.wanted, q.pricedLine, ctx.writtenCosts());
+  return answer;
 }
 
 ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,

@@ -2,6 +2,7 @@
 // The database look-ups several kinds and the report of lines without cost share, one per source.
 // Each answers what it found, so a caller that explains a 0.0 can tell "none" from "one without a
 // price". Those taking a lookup query run on it, replacing its text.
+#include "data/client_sale.h"
 #include "data/date_time.h"
 #include "step/run_context.h"
 #include "step/written_costs.h"
@@ -22,7 +23,7 @@ inline constexpr const char* kSerialReceiptSql =
 // ISN comes along so that the line being priced does not match itself.
 inline constexpr const char* kEarliestClientSalesSql =
     "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM
-    " ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING";
+    " ORDER BY O_PAVOUT.DATUMS, O_PRCOUT.DAUDZUMS DESCENDING, O_PRCOUT.ISN";
 inline constexpr const char* kClientSalesSql =
     "SELECT O_PRCOUT.ISN, O_PRCOUT.IEP_CENA, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ" CLIENT_SALES_FROM;
 #undef CLIENT_SALES_FROM
@@ -43,9 +44,6 @@ inline constexpr const char* kLatestReceiptSql =
 // The goods' first sale price, divided by (tax x 0.01 + 1.0) unless the tax is 0.0.
 double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax);
 
-// CENA x (PIECENOJ x 0.01 + 1.0).
-inline double salePrice(double price, double markup) { return price * (markup * 0.01 + 1.0); }
-
 struct SerialReceipt {
   bool found = false;  // a receipt line carries the record
   double price = 0.0;  // its price with its ATLAIDE; 0.0 when none
@@ -53,25 +51,17 @@ struct SerialReceipt {
 // The receipt line of goods carrying serial record; the first the database returns.
 SerialReceipt findSerialReceipt(Query& lookup, int goods, int serial);
 
-// Which issue lines of the goods to the client, dated on or before a day, a client-sale look-up
-// walks: an issue's own rule takes the earliest (larger quantity first) and skips the line being
-// priced; a return takes them in the database's order.
-enum class ClientSales { EarliestFirst, DatabaseOrder };
-
 // Opens on lookup the client's issue lines of goods dated on or before date, in that order.
 void openClientSales(Query& lookup, ClientSales order, int goods, int client, DateTime date);
 
-struct ClientSale {
-  bool found = false;
-  double cost = 0.0;  // its IEP_CENA (0.0 when NULL)
-  int line = 0;       // its ISN
-};
-// The first line open on sales whose sale price lies within 0.01 of wanted, both bounds included;
-// pricedLine (EarliestFirst only) never matches.
-// written: the pass's own costs, laid over those read (null: none).
+// The first line open on sales whose sale price matches wanted; pricedLine (EarliestFirst only)
+// never matches. written: the pass's own costs, laid over those read (null: none).
 ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const WrittenCosts* written = nullptr);
 
-// openClientSales (EarliestFirst) then firstSaleAtPrice.
+// The library's answer from the history it holds, else the statements on lookup.
+ClientSaleAnswer askClientSale(RunContext& ctx, Query& lookup, const ClientSaleQuestion& question);
+
+// openClientSales (EarliestFirst) then firstSaleAtPrice, on the database.
 ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,
                           const WrittenCosts* written = nullptr);
 
