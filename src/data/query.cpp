@@ -418,7 +418,8 @@ void Query::openStream() {
 bool Query::fetch() {
   clearRows();
   if (!stream_) return false;
-  fb::Status status;
+  if (!streamStatus_) streamStatus_ = std::make_unique<fb::Status>();
+  fb::Status& status = *streamStatus_;
   if (stream_->fetchNext(&status, streamRow_.data()) == Firebird::IStatus::RESULT_OK) {
     decodeRow(*current_, streamRow_.data());
     return true;

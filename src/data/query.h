@@ -116,6 +116,7 @@ class Query {
   std::vector<std::uint8_t> nulls_;
   std::vector<std::string> texts_;  // text cells hold an index into this
   fb::Handle<Firebird::IResultSet> stream_;
+  std::unique_ptr<fb::Status> streamStatus_;  // one per stream: taking a status costs a lock
   std::vector<unsigned char> streamRow_;
 };
 

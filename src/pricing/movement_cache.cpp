@@ -153,6 +153,12 @@ bool laterPrice(const PricePoint& a, const PricePoint& b) {
   return a.isn > b.isn;
 }
 
+// Ten years of departments each keeping the room its busiest weeks needed add up: give back what
+// is well beyond the need.
+void releaseSpare(std::vector<Movement>& movements) {
+  if (movements.capacity() > 2 * movements.size() + 8) movements.shrink_to_fit();
+}
+
 // A department's lines by role, in the order the stock statement adds them up.
 enum Slot { kReceipts, kTransfersIn, kReturns, kBalances, kIssues, kTransfersOut, kSlots };
 constexpr MovementKind kSlotKind[kSlots] = {MovementKind::Receipt, MovementKind::TransferIn, MovementKind::Return,
@@ -238,6 +244,7 @@ struct MovementCache::Department {
     std::sort(pending.begin(), later, replayOrder);
     for (auto m = pending.begin(); m != later; ++m) historyAverage.add(*m);
     pending.erase(pending.begin(), later);
+    releaseSpare(pending);
     replayedBefore = std::max(replayedBefore, cutoff);
   }
 
@@ -253,6 +260,7 @@ struct MovementCache::Department {
     if (historyLayers.size() < 2 * kLayersKeptBeyondStock) return;
     std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
     keepCovering(2 * historyStock(), kLayersKeptBeyondStock);
+    releaseSpare(historyLayers);
   }
 
   // Keeps the newest layers covering units, plus extra more.
