@@ -804,7 +804,14 @@ void MovementCache::onData(DataEvent event, const Query* query) noexcept {
       case WriteStatement::Effect::None: return;
       case WriteStatement::Effect::SingleRowCost: applyCost(known->second, *query); return;
       case WriteStatement::Effect::ClientSalesOnly: sales_.clear(); return;
-      case WriteStatement::Effect::Unknown: readCommitted(); return;
+      case WriteStatement::Effect::Unknown: {
+        // A return's reset, say, leaves the issue lines as they were.
+        ClientSaleBook kept;
+        if (known->second.clientSalesUntouched) kept = std::move(sales_);
+        readCommitted();
+        sales_ = std::move(kept);
+        return;
+      }
     }
   } catch (...) {
     readCommitted();

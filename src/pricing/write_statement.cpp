@@ -57,6 +57,11 @@ bool readsColumn(const ReadTable& table, std::string_view column) {
   return std::find(table.columns.begin(), table.columns.end(), column) != table.columns.end();
 }
 
+bool clientSalesReadFrom(std::string_view table) {
+  return std::any_of(kClientSaleColumns.begin(), kClientSaleColumns.end(),
+                     [table](const auto& read) { return read.first == table; });
+}
+
 bool clientSalesRead(std::string_view table, std::string_view column) {
   return std::find(kClientSaleColumns.begin(), kClientSaleColumns.end(), std::pair(table, column)) !=
          kClientSaleColumns.end();
@@ -139,7 +144,8 @@ std::string columnOf(const std::string& word, std::string_view table) {
 }
 
 WriteStatement classifyUpdate(Lexer& lex, const std::string& table) {
-  const WriteStatement unknown;
+  WriteStatement unknown;
+  unknown.clientSalesUntouched = !clientSalesReadFrom(table);
   const ReadTable* read = readTable(table);
   if (!read) return withEffect(WriteStatement::Effect::None);
   if (!isWord(lex.next(), "SET")) return unknown;
@@ -211,7 +217,9 @@ WriteStatement classifyWrite(const std::string& sql) {
   }
   const std::string table = insertOrDeleteTarget(lex, first);
   if (table.empty()) return {};
-  return withEffect(readTable(table) ? WriteStatement::Effect::Unknown : WriteStatement::Effect::None);
+  WriteStatement written = withEffect(readTable(table) ? WriteStatement::Effect::Unknown : WriteStatement::Effect::None);
+  written.clientSalesUntouched = !clientSalesReadFrom(table);
+  return written;
 }
 
 }  // namespace talvix::pricing

@@ -24,6 +24,8 @@ struct WriteStatement {
     Unknown,
   };
   Effect effect = Effect::Unknown;
+  // For Unknown: the statement names its one table, and it is not one the client-sale look-ups read.
+  bool clientSalesUntouched = false;
   // For SingleRowCost: the parameter holding the line key and the new value, a parameter's or,
   // when valueParam is empty, the literal zero.
   CostColumn column = CostColumn::TransferCena;

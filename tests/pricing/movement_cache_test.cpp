@@ -83,6 +83,15 @@ TEST(WriteStatement, RecognisesTheToolsSingleLineCostUpdatesAndNothingWider) {
     EXPECT_EQ(w.keyParam, c.key);
     EXPECT_EQ(w.valueParam, c.value);
   }
+  // A write the movements cannot follow may still leave every issue line as it was.
+  const std::pair<const char*, bool> untouched[] = {
+      {"UPDATE O_ATGPRC SET O_ATGPRC.IEP_CENA=0.0 WHERE ISN IN (SELECT ISN FROM O_ATGPRC)", true},
+      {"DELETE FROM O_PRECE WHERE ISN=:ISN", true},
+      {"UPDATE O_PRCOUT SET DAUDZUMS=:Q WHERE ISN=:ISN", false},
+      {"INSERT INTO O_PAVOUT (ISN) VALUES (:ISN)", false},
+      {"EXECUTE BLOCK AS BEGIN DELETE FROM O_PRECE; END", false},
+  };
+  for (const auto& [sql, kept] : untouched) EXPECT_EQ(classifyWrite(sql).clientSalesUntouched, kept) << sql;
 }
 
 constexpr int kGoods = 4;
