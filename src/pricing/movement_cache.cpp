@@ -459,16 +459,15 @@ struct LineStream {
   }
 };
 
-// An issue line as a client-sale look-up reads it, with the cost this pass wrote to it, if any.
-ClientSaleBook::Sale saleOf(const Query& q, const Header& h, const std::unordered_map<std::int32_t, double>& written) {
+// An issue line as a client-sale look-up reads it.
+ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
   ClientSaleBook::Sale sale;
   sale.at = h.at;
   sale.isn = q.asInteger(kLineIsn);
   sale.quantity = q.asDouble(kLineQuantity);
   sale.quantityNull = q.isNull(kLineQuantity);
   sale.salePrice = salePrice(q.asDouble(kLinePrice), q.asDouble(kLineMarkup));
-  const auto own = written.find(sale.isn);
-  sale.cost = own == written.end() ? q.asDouble(kLineSaleCost) : own->second;
+  sale.cost = q.asDouble(kLineSaleCost);
   return sale;
 }
 
@@ -481,6 +480,7 @@ void MovementCache::loadAll() {
   unsynced_ = unsynced_ || !snapshot_;
   sales_.clear();
   if (folding()) wantClientSales();
+  const bool gatherSales = sales_.wantsAny();
   {
     Query headers(connection_);
     headers.setTransaction(snapshot_);
@@ -519,8 +519,11 @@ void MovementCache::loadAll() {
         }
       nextReplay = day + kReplayWindowDays / 2;
     }
-    if (next->kind == MovementKind::Issue && h.other != kNullKey && sales_.wants(goodsKey, h.other))
-      sales_.add(goodsKey, h.other, saleOf(q, h, ownCosts_[static_cast<int>(CostColumn::IssueIepCena)]));
+    if (gatherSales && next->kind == MovementKind::Issue && h.other != kNullKey && sales_.wants(goodsKey, h.other)) {
+      ClientSaleBook::Sale sale = saleOf(q, h);
+      if (const double* own = ownCost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
+      sales_.add(goodsKey, h.other, sale);
+    }
     if (!whole.contains(goodsKey)) {
       Line l;
       l.at = h.at;
@@ -551,7 +554,7 @@ void MovementCache::loadAll() {
   whole_ = std::move(whole);
   anyFolded_ = foldDay_ > -std::numeric_limits<DateTime>::infinity();
   complete_ = true;
-  if (sales_.wantsAny()) sales_.finish();
+  sales_.finish();
 }
 
 void MovementCache::wantClientSales() {
@@ -757,6 +760,11 @@ void MovementCache::settle() noexcept {
 }
 
 void MovementCache::clear() noexcept {
+  clearMovements();
+  sales_.clear();
+}
+
+void MovementCache::clearMovements() noexcept {
   // Still suspect after: the fold day wanted is taken only when it settles.
   unsynced_ = false;
   goods_.clear();
@@ -764,25 +772,32 @@ void MovementCache::clear() noexcept {
   complete_ = bulkTried_ = anyFolded_ = false;
   readOneByOne_ = 0;
   for (auto& owners : costOwners_) owners.clear();
-  sales_.clear();
 }
 
-void MovementCache::readCommitted() noexcept {
-  clear();
+void MovementCache::readCommitted(bool keepClientSales) noexcept {
+  if (keepClientSales)
+    clearMovements();
+  else
+    clear();
   if (!snapshot_) return;
   snapshot_ = nullptr;
   unsynced_ = true;
 }
 
+const double* MovementCache::ownCost(CostColumn column, std::int32_t isn) const {
+  const auto& costs = ownCosts_[static_cast<int>(column)];
+  const auto written = costs.find(isn);
+  return written == costs.end() ? nullptr : &written->second;
+}
+
 void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
-  int column = -1;
-  if (kind == MovementKind::TransferIn) column = static_cast<int>(CostColumn::TransferCena);
-  if (kind == MovementKind::Return) column = static_cast<int>(CostColumn::ReturnIepCena);
-  if (kind == MovementKind::Balance) column = static_cast<int>(CostColumn::BalanceIepCena);
-  if (column < 0 || ownCosts_[column].empty()) return;
-  const auto written = ownCosts_[column].find(line.isn);
-  if (written == ownCosts_[column].end()) return;
-  line.cost = written->second;
+  std::optional<CostColumn> column;
+  if (kind == MovementKind::TransferIn) column = CostColumn::TransferCena;
+  if (kind == MovementKind::Return) column = CostColumn::ReturnIepCena;
+  if (kind == MovementKind::Balance) column = CostColumn::BalanceIepCena;
+  const double* written = column ? ownCost(*column, line.isn) : nullptr;
+  if (!written) return;
+  line.cost = *written;
   line.costNull = false;
 }
 
@@ -804,14 +819,10 @@ void MovementCache::onData(DataEvent event, const Query* query) noexcept {
       case WriteStatement::Effect::None: return;
       case WriteStatement::Effect::SingleRowCost: applyCost(known->second, *query); return;
       case WriteStatement::Effect::ClientSalesOnly: sales_.clear(); return;
-      case WriteStatement::Effect::Unknown: {
+      case WriteStatement::Effect::Unknown:
         // A return's reset, say, leaves the issue lines as they were.
-        ClientSaleBook kept;
-        if (known->second.clientSalesUntouched) kept = std::move(sales_);
-        readCommitted();
-        sales_ = std::move(kept);
+        readCommitted(known->second.clientSalesUntouched);
         return;
-      }
     }
   } catch (...) {
     readCommitted();

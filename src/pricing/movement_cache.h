@@ -111,7 +111,11 @@ class MovementCache {
   void wantClientSales();
   // After a write it cannot follow: what the snapshot shows may miss it, so reads go to the
   // connection's transaction, as outside a pass, and the next pass starts afresh.
-  void readCommitted() noexcept;
+  // keepClientSales: the write left every issue line and header as it was.
+  void readCommitted(bool keepClientSales = false) noexcept;
+  void clearMovements() noexcept;
+  // The cost this pass wrote to the line, which its snapshot cannot see; null when none.
+  const double* ownCost(CostColumn column, std::int32_t isn) const;
   void layOwnCost(MovementKind kind, Line& line) const;
 
   Connection& connection_;

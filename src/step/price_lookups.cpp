@@ -55,20 +55,23 @@ ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const W
   return {};
 }
 
-ClientSaleAnswer askClientSale(RunContext& ctx, Query& lookup, const ClientSaleQuestion& q) {
-  // The library's history already holds the pass's own cost writes.
-  if (std::optional<ClientSaleAnswer> held = ctx.pricing.ClientSaleFromHistory(q)) return *held;
+ClientSaleAnswer readClientSale(Query& lookup, const ClientSaleQuestion& q, const WrittenCosts* written) {
   openClientSales(lookup, q.order, q.goods, q.client, q.date);
   ClientSaleAnswer answer;
   answer.anySale = !lookup.eof();
-  if (answer.anySale) answer.sale = firstSaleAtPrice(lookup, q.wanted, q.pricedLine, ctx.writtenCosts());
+  if (answer.anySale) answer.sale = firstSaleAtPrice(lookup, q.wanted, q.pricedLine, written);
   return answer;
+}
+
+ClientSaleAnswer askClientSale(RunContext& ctx, Query& lookup, const ClientSaleQuestion& q) {
+  // The library's history already holds the pass's own cost writes.
+  if (std::optional<ClientSaleAnswer> held = ctx.pricing.ClientSaleFromHistory(q)) return *held;
+  return readClientSale(lookup, q, ctx.writtenCosts());
 }
 
 ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,
                           const WrittenCosts* written) {
-  openClientSales(lookup, ClientSales::EarliestFirst, goods, client, date);
-  return firstSaleAtPrice(lookup, wanted, pricedLine, written);
+  return readClientSale(lookup, {ClientSales::EarliestFirst, goods, client, date, wanted, pricedLine}, written).sale;
 }
 
 double latestBalanceCost(Query& lookup, int goods, DateTime date, const WrittenCosts* written) {

@@ -58,10 +58,13 @@ void openClientSales(Query& lookup, ClientSales order, int goods, int client, Da
 // never matches. written: the pass's own costs, laid over those read (null: none).
 ClientSale firstSaleAtPrice(Query& sales, double wanted, int pricedLine, const WrittenCosts* written = nullptr);
 
+// openClientSales then firstSaleAtPrice, on the database.
+ClientSaleAnswer readClientSale(Query& lookup, const ClientSaleQuestion& question, const WrittenCosts* written);
+
 // The library's answer from the history it holds, else the statements on lookup.
 ClientSaleAnswer askClientSale(RunContext& ctx, Query& lookup, const ClientSaleQuestion& question);
 
-// openClientSales (EarliestFirst) then firstSaleAtPrice, on the database.
+// readClientSale, earliest first.
 ClientSale findClientSale(Query& lookup, int goods, int client, DateTime date, double wanted, int pricedLine,
                           const WrittenCosts* written = nullptr);
 

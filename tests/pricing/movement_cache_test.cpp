@@ -342,14 +342,12 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
           if (!held) continue;
           ++clientSalesHeld;
           Query sales(plain->mainFormDati().PRECES_DB);
-          openClientSales(sales, order, q.goods, q.client, q.date);
-          const bool anySale = !sales.eof();
-          const ClientSale read = firstSaleAtPrice(sales, wanted, q.pricedLine);
+          const ClientSaleAnswer read = readClientSale(sales, q, nullptr);
           const std::string what = "client sale " + std::to_string(client) + " at " + std::to_string(wanted) +
                                    (order == ClientSales::EarliestFirst ? " earliest" : " in table order");
-          expectSame(what + ": any", p, held->anySale, anySale);
-          expectSame(what + ": line", p, held->sale.line, read.line);
-          expectSame(what + ": cost", p, held->sale.cost, read.cost);
+          expectSame(what + ": any", p, held->anySale, read.anySale);
+          expectSame(what + ": line", p, held->sale.line, read.sale.line);
+          expectSame(what + ": cost", p, held->sale.cost, read.sale.cost);
         }
   }
 
