@@ -263,6 +263,50 @@ std::string bits(double value) {
   return text;
 }
 
+// Sales at one date-time tie on the date: the larger quantity first, NULL last, then the lower
+// line key; a return takes the table's order. Memory and the statements agree on each.
+TEST_F(PricingTest, ClientSaleTiesAnswerAsTheStatementsDo) {
+  const int g = db.goods();
+  const DateTime at = day(10) + 0.5;
+  auto sale = [&](std::optional<double> qty, double cost) {
+    const int line = db.issue({.date = at, .goods = g, .qty = qty.value_or(0), .cost = cost, .price = 10, .client = 7});
+    if (!qty) db.exec("UPDATE O_PRCOUT SET DAUDZUMS = NULL WHERE ISN = " + std::to_string(line));
+    return line;
+  };
+  const int noQuantity = sale(std::nullopt, 1);
+  sale(2, 2);  // a smaller quantity: after both fives
+  const int five = sale(5, 3), alsoFive = sale(5, 4), back = sale(-1, 0);
+  auto cached = MainFormDatiDll({.movementCache = true, .goodsReadOneByOne = 0});
+  cached->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+  cached->mainFormDati().connect();
+  cached->newMylaiks();
+  cached->ExpectPeriod(day(10), day(10));
+  cached->PrecValid(g, 1, at);  // the pass over the tables
+  const struct {
+    ClientSales order;
+    DateTime date;
+    int pricedLine;
+    int expected;  // 0: no sale on or before the date
+  } rows[] = {
+      {ClientSales::EarliestFirst, at, back, five},
+      {ClientSales::EarliestFirst, at, five, alsoFive},
+      {ClientSales::EarliestFirst, at - 1e-10, back, five},  // the same ten-thousandth of a second
+      {ClientSales::EarliestFirst, at - 1e-5, back, 0},
+      {ClientSales::DatabaseOrder, at, 0, noQuantity},
+  };
+  for (const auto& row : rows) {
+    const ClientSaleQuestion q{row.order, g, 7, row.date, 10.0, row.pricedLine};
+    const std::optional<ClientSaleAnswer> held = cached->ClientSaleFromHistory(q);
+    ASSERT_TRUE(held) << row.expected;
+    Query sales(db.connection());
+    const ClientSaleAnswer read = readClientSale(sales, q, nullptr);
+    EXPECT_EQ(held->sale.line, row.expected);
+    EXPECT_EQ(read.sale.line, row.expected);
+    EXPECT_EQ(held->anySale, read.anySale);
+    EXPECT_EQ(held->sale.cost, read.sale.cost);
+  }
+}
+
 // Seed, and goods the cache reads one by one before it reads all: 100 (never here), 2 (both
 // ways), 0 (all at once from the first question); the day before which a run's history is folded
 // (-1: none).
