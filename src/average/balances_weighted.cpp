@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* kHeading = "Aprēķinu atlikumus vidējā svērtā metode ...";
 constexpr const char* kClosing = "Atlikumi vidējā svērtā metode pabeigta";
-constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "ATLIK=";
 
 }  // namespace
@@ -30,28 +29,21 @@ constexpr AverageStepSql kBalancesWeightedSql{
     .order = "",
     .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"};
 
-void AssignBalancesWeighted(RunContext& ctx) {
-  const RunSettings& settings = ctx.settings;
-  ctx.log.AddProcessLine(kHeading, false);
-  ctx.log.AddProcessLine("", false);
-  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.balances);
+namespace {
 
-  {
-    Query update(ctx.db());
-    update.setSql(kBalancesWeightedSql.update);
-    Query select(ctx.db());
-    select.setSql(kBalancesWeightedSql.select + ctx.state.ServicesFilter);
-    bindPeriod(select, settings);
-    select.open();
-    // Not committed line by line: the lines of this step become durable together, below.
-    priceLineByLine(ctx, select, update,
-                    {.costParameter = "IEP_CENA", .transfer = false, .singleKind = false, .firstCounter = 1,
-                     .repaintEachLine = true, .commitEachLine = false});
-  }
+constexpr AverageKindStep kStep{.sql = kBalancesWeightedSql,
+                                .heading = kHeading,
+                                .closing = kClosing,
+                                .operationKey = kOperationKey,
+                                .servicesFilter = true,
+                                .calculatorFirst = false,
+                                .repaintAfterClosing = true,
+                                .how = {.costParameter = "IEP_CENA", .transfer = false, .singleKind = false, .firstCounter = 1, .repaintEachLine = true, .commitEachLine = false}};
 
-  ctx.commitIfActive();
-  ctx.log.AddProcessLine(kClosing, false);
-  ctx.log.repaintWindow();
-}
+}  // namespace
+
+std::unique_ptr<KindPass> balancesWeightedPass(RunContext& ctx) { return std::make_unique<AveragePass>(ctx, kStep); }
+
+void AssignBalancesWeighted(RunContext& ctx) { runAlone(ctx, *balancesWeightedPass(ctx)); }
 
 }  // namespace talvix

@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* kHeading = "Aprēķinu izrakstīšanu ...";
 constexpr const char* kClosing = "Izrakstīšana sadalīta";
-constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "IZR=";
 
 }  // namespace
@@ -27,27 +26,21 @@ constexpr AverageStepSql kIssuesWeightedSql{
     .order = " ORDER BY DATUMS ",
     .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"};
 
-void AssignIssuesWeighted(RunContext& ctx) {
-  const RunSettings& s = ctx.settings;
-  ctx.log.AddProcessLine(kHeading, false);
-  ctx.log.AddProcessLine("", false);
+namespace {
 
-  Query update(ctx.db());
-  writeOperationEntry(ctx, kOperationLabel, kOperationKey, s.issues);
-  update.setSql(kIssuesWeightedSql.update);
-  ctx.average();  // made before the select, also when the last purchase price is asked for
+constexpr AverageKindStep kStep{.sql = kIssuesWeightedSql,
+                                .heading = kHeading,
+                                .closing = kClosing,
+                                .operationKey = kOperationKey,
+                                .servicesFilter = true,
+                                .calculatorFirst = true,
+                                .repaintAfterClosing = true,
+                                .how = {.costParameter = "IEP_CENA", .transfer = false, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
 
-  Query select(ctx.db());
-  select.setSql(kIssuesWeightedSql.select + ctx.state.ServicesFilter + kIssuesWeightedSql.order);
-  bindPeriod(select, s);
-  select.open();
-  priceLineByLine(ctx, select, update,
-                  {.costParameter = "IEP_CENA", .transfer = false, .singleKind = true, .firstCounter = 0,
-                   .repaintEachLine = false, .commitEachLine = true});
+}  // namespace
 
-  ctx.commitIfActive();
-  ctx.log.AddProcessLine(kClosing, false);
-  ctx.log.repaintWindow();
-}
+std::unique_ptr<KindPass> issuesWeightedPass(RunContext& ctx) { return std::make_unique<AveragePass>(ctx, kStep); }
+
+void AssignIssuesWeighted(RunContext& ctx) { runAlone(ctx, *issuesWeightedPass(ctx)); }
 
 }  // namespace talvix

@@ -2,34 +2,64 @@
 
 #include "average/average_rules.h"
 #include "pricing/finite_price.h"
+#include "step/line_reset.h"
+#include "step/operation_entry.h"
 #include "step/stop_request.h"
 
 #include <string>
 
 namespace talvix {
+namespace {
 
-void priceLineByLine(RunContext& ctx, Query& select, Query& update, const LineByLine& how) {
-  const bool lastPurchasePrice = averageRule(ctx.settings) == PriceRule::LastPurchasePrice;
-  const int isn = select.fieldIndex("ISN"), goods = select.fieldIndex("ISPRECE"),
-            dept = select.fieldIndex("ISNODALA"), date = select.fieldIndex("DATUMS");
-  const std::string total = std::to_string(select.rowCount());
-  int counter = how.firstCounter;
-  for (select.first(); !select.eof(); select.next()) {
-    ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
-    ++counter;
-    if (how.repaintEachLine) ctx.log.repaintWindow();
-    update.setInteger("ISN", select.asInteger(isn));
-    const int g = select.asInteger(goods), d = select.asInteger(dept);
-    const DateTime t = select.asDateTime(date);
-    const double price = lastPurchasePrice ? ctx.pricing.GetPedIepCena(g, d, 0, t)
-                                           : ctx.average().GetVidSvPasizmaksa(g, d, t, how.transfer, how.singleKind);
-    update.setDouble(how.costParameter, finitePrice(price));
-    update.execSql();
-    if (how.commitEachLine) {
-      ctx.tran().commitRetaining();
+constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
+
+}  // namespace
+
+std::vector<DocumentLine> readLines(Query& select) {
+  const DocumentLineFields fields(select, nullptr);
+  std::vector<DocumentLine> lines;
+  for (select.first(); !select.eof(); select.next()) lines.push_back(fields.read(select));
+  return lines;
+}
+
+void AveragePass::begin(bool alone) {
+  writeHeading(ctx_, step_.heading, true, alone, false);
+  writeOperationEntry(ctx_, kOperationLabel, step_.operationKey, ctx_.settings.mode(step_.sql.kind));
+  update_ = std::make_unique<Query>(ctx_.db());
+  update_->setSql(step_.sql.update);
+  if (step_.calculatorFirst) ctx_.average();
+  Query select(ctx_.db());
+  select.setSql(std::string(step_.sql.select) + (step_.servicesFilter ? ctx_.state.ServicesFilter : "") +
+                step_.sql.order);
+  bindPeriod(select, ctx_.settings);
+  select.open();
+  lines_ = readLines(select);
+}
+
+void AveragePass::price(std::size_t first, std::size_t end, LineCounter& counter) {
+  const bool lastPurchasePrice = averageRule(ctx_.settings) == PriceRule::LastPurchasePrice;
+  for (std::size_t i = first; i < end; ++i) {
+    counter.next();
+    if (step_.how.repaintEachLine) ctx_.log.repaintWindow();
+    const DocumentLine& line = lines_[i];
+    update_->setInteger("ISN", line.isn);
+    const double price = lastPurchasePrice ? ctx_.pricing.GetPedIepCena(line.goods, line.dept, 0, line.date)
+                                           : ctx_.average().GetVidSvPasizmaksa(line.goods, line.dept, line.date,
+                                                                               step_.how.transfer, step_.how.singleKind);
+    update_->setDouble(step_.how.costParameter, finitePrice(price));
+    update_->execSql();
+    if (step_.how.commitEachLine) {
+      ctx_.tran().commitRetaining();
       stopPoint();
     }
   }
+}
+
+void AveragePass::end() {
+  update_.reset();
+  ctx_.commitIfActive();
+  ctx_.log.AddProcessLine(step_.closing, false);
+  if (step_.repaintAfterClosing) ctx_.log.repaintWindow();
 }
 
 }  // namespace talvix

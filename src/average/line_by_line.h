@@ -1,10 +1,13 @@
 #pragma once
-// The loop the single-kind weighted-average steps share: every selected line gets its own price
+// The pass the single-kind weighted-average steps share: every selected line gets its own price
 // (the last purchase price when asked for, else the moving average with the step's two flags),
-// bound as the step's cost parameter and written by the step's update. The select must hold ISN,
-// ISPRECE, ISNODALA and DATUMS and be open.
+// bound as the step's cost parameter and written by the step's update.
 #include "data/query.h"
+#include "step/kind_pass.h"
 #include "step/run_context.h"
+
+#include <memory>
+#include <vector>
 
 namespace talvix {
 
@@ -25,6 +28,38 @@ struct LineByLine {
   bool commitEachLine;        // commit retaining after every line, else once after the loop
 };
 
-void priceLineByLine(RunContext& ctx, Query& select, Query& update, const LineByLine& how);
+// One single-kind step: its texts, its statements and how it prices.
+struct AverageKindStep {
+  const AverageStepSql& sql;
+  const char* heading;       // a blank line follows it
+  const char* closing;
+  const char* operationKey;  // the mode digit follows it
+  bool servicesFilter;       // the select takes the services filter
+  bool calculatorFirst;      // the average is made before the select, also for the last purchase price
+  bool repaintAfterClosing;
+  LineByLine how;
+};
+
+class AveragePass : public KindPass {
+ public:
+  AveragePass(RunContext& ctx, const AverageKindStep& step) : ctx_(ctx), step_(step) {}
+  void begin(bool alone) override;
+  std::size_t size() const override { return lines_.size(); }
+  DocumentKind kindOf(std::size_t) const override { return step_.sql.kind; }
+  const DocumentLine& line(std::size_t i) const override { return lines_[i]; }
+  std::size_t unitEnd(std::size_t first) const override { return first + 1; }
+  void price(std::size_t first, std::size_t end, LineCounter& counter) override;
+  void end() override;
+  int firstCounter() const override { return step_.how.firstCounter; }
+
+ private:
+  RunContext& ctx_;
+  const AverageKindStep& step_;
+  std::vector<DocumentLine> lines_;
+  std::unique_ptr<Query> update_;
+};
+
+// Every row of an open select, as lines.
+std::vector<DocumentLine> readLines(Query& select);
 
 }  // namespace talvix

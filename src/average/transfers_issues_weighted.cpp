@@ -7,7 +7,9 @@
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace talvix {
 namespace {
@@ -87,61 +89,99 @@ constexpr TransfersIssuesSql kTransfersIssuesSql{
         "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = 2       "
         "          order by 1"};
 
-void AssignTransfersIssuesWeighted(RunContext& ctx) {
-  const RunSettings& settings = ctx.settings;
-  // No empty line follows: the first counter line replaces the heading.
-  ctx.log.AddProcessLine(kHeading, false);
+namespace {
 
-  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
+// Transfer rows (FLAG 1) and issue rows of one select, priced by the pass's rule.
+class TransfersIssuesPass : public KindPass {
+ public:
+  explicit TransfersIssuesPass(RunContext& ctx) : ctx_(ctx) {}
 
-  Query stockIn(ctx.db());
-  stockIn.setSql(kTransfersIssuesSql.stockIn);
-  Query select(ctx.db());
-  Query transferUpdate(ctx.db());
-  transferUpdate.setSql(kTransfersIssuesSql.transfers.update);
-  Query issueUpdate(ctx.db());
-  issueUpdate.setSql(kTransfersIssuesSql.issues.update);
-
-  const std::string& filter = ctx.state.ServicesFilter;
-  select.setSql(kTransfersIssuesSql.transfers.select + filter + kTransfersIssuesSql.issues.select + filter +
-                kTransfersIssuesSql.issues.order);
-  bindPeriod(select, settings);
-  select.open();
-
-  TVidSvPasizm& calculator = ctx.average();
-
-  const Fields f(select);
-  const int total = select.rowCount();
-  int counter = 0;
-  select.first();
-  // One pass per turn: the lines of one goods and department that share the price of the first,
-  // up to the department's next stock-in of the goods.
-  while (!select.eof()) {
-    const int goods = select.asInteger(f.goods);
-    const int dept = select.asInteger(f.dept);
-    const DateTime date = select.asDateTime(f.date);
-    const DateTime stockInDate = nextStockIn(ctx, stockIn, goods, dept, date);
-    const double price = passPrice(ctx, calculator, goods, dept, date, select.asInteger(f.flag) == kTransferFlag);
-
-    // The first row always belongs to its pass, also when it is dated on or after the
-    // "no stock-in" date, which would otherwise leave the walk standing on it for ever.
-    do {
-      ctx.log.AddProcessLine(std::to_string(counter) + "/" + std::to_string(total), true);
-      ++counter;
-      Query& update = select.asInteger(f.flag) == kTransferFlag ? transferUpdate : issueUpdate;
-      update.setInteger("ISN", select.asInteger(f.isn));
-      update.setDouble("CENA", price);
-      update.execSql();
-      // Committed at once, so the receiving department's later lines are priced with it.
-      ctx.tran().commitRetaining();
-      stopPoint();
-      select.next();
-    } while (!select.eof() && select.asInteger(f.goods) == goods && select.asInteger(f.dept) == dept &&
-             stockInDate > select.asDateTime(f.date));
+  void begin(bool alone) override {
+    alone_ = alone;
+    // Alone, no empty line follows: the first counter line replaces the heading.
+    writeHeading(ctx_, kHeading, false, alone, false);
+    writeOperationEntry(ctx_, kOperationLabel, kOperationKey, ctx_.settings.transfers);
+    stockIn_ = std::make_unique<Query>(ctx_.db());
+    stockIn_->setSql(kTransfersIssuesSql.stockIn);
+    Query select(ctx_.db());
+    transferUpdate_ = std::make_unique<Query>(ctx_.db());
+    transferUpdate_->setSql(kTransfersIssuesSql.transfers.update);
+    issueUpdate_ = std::make_unique<Query>(ctx_.db());
+    issueUpdate_->setSql(kTransfersIssuesSql.issues.update);
+    const std::string& filter = ctx_.state.ServicesFilter;
+    select.setSql(kTransfersIssuesSql.transfers.select + filter + kTransfersIssuesSql.issues.select + filter +
+                  kTransfersIssuesSql.issues.order);
+    bindPeriod(select, ctx_.settings);
+    select.open();
+    const int flag = select.fieldIndex("FLAG");
+    const DocumentLineFields fields(select, nullptr);
+    for (select.first(); !select.eof(); select.next()) {
+      lines_.push_back(fields.read(select));
+      transfer_.push_back(select.asInteger(flag) == kTransferFlag);
+    }
+    ctx_.average();
   }
+  std::size_t size() const override { return lines_.size(); }
+  DocumentKind kindOf(std::size_t i) const override {
+    return transfer_[i] ? DocumentKind::Transfer : DocumentKind::Issue;
+  }
+  const DocumentLine& line(std::size_t i) const override { return lines_[i]; }
+  // Alone, a turn may run on into the next date or kind; among other kinds, the rows the select
+  // gives one date, kind, goods and department side by side, which share the price of the first.
+  std::size_t unitEnd(std::size_t first) const override {
+    if (alone_) return size();
+    std::size_t end = first + 1;
+    while (end < size() && lines_[end].date == lines_[first].date && transfer_[end] == transfer_[first] &&
+           lines_[end].goods == lines_[first].goods && lines_[end].dept == lines_[first].dept)
+      ++end;
+    return end;
+  }
+  // One price per turn: the lines of one goods and department that share the price of the first,
+  // up to the department's next stock-in of the goods.
+  void price(std::size_t first, std::size_t end, LineCounter& counter) override {
+    for (std::size_t i = first; i < end;) {
+      const DocumentLine& head = lines_[i];
+      const DateTime stockInDate = nextStockIn(ctx_, *stockIn_, head.goods, head.dept, head.date);
+      const double price = passPrice(ctx_, ctx_.average(), head.goods, head.dept, head.date, transfer_[i]);
+      // The first row always belongs to its turn, also when it is dated on or after the "no
+      // stock-in" date, which would otherwise leave the walk standing on it for ever.
+      do {
+        counter.next();
+        Query& update = transfer_[i] ? *transferUpdate_ : *issueUpdate_;
+        update.setInteger("ISN", lines_[i].isn);
+        update.setDouble("CENA", price);
+        update.execSql();
+        // Committed at once, so the receiving department's later lines are priced with it.
+        ctx_.tran().commitRetaining();
+        stopPoint();
+        ++i;
+      } while (i < end && lines_[i].goods == head.goods && lines_[i].dept == head.dept &&
+               stockInDate > lines_[i].date);
+    }
+  }
+  void end() override {
+    stockIn_.reset();
+    transferUpdate_.reset();
+    issueUpdate_.reset();
+    ctx_.commitIfActive();
+    ctx_.log.AddProcessLine(kClosing, false);
+  }
+  int firstCounter() const override { return 0; }
 
-  ctx.commitIfActive();
-  ctx.log.AddProcessLine(kClosing, false);
+ private:
+  RunContext& ctx_;
+  bool alone_ = true;
+  std::vector<DocumentLine> lines_;
+  std::vector<bool> transfer_;
+  std::unique_ptr<Query> stockIn_, transferUpdate_, issueUpdate_;
+};
+
+}  // namespace
+
+std::unique_ptr<KindPass> transfersIssuesWeightedPass(RunContext& ctx) {
+  return std::make_unique<TransfersIssuesPass>(ctx);
 }
+
+void AssignTransfersIssuesWeighted(RunContext& ctx) { runAlone(ctx, *transfersIssuesWeightedPass(ctx)); }
 
 }  // namespace talvix

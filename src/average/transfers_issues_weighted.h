@@ -4,9 +4,13 @@
 #include "average/line_by_line.h"
 #include "step/run_context.h"
 
+#include <memory>
+
 namespace talvix {
 
 void AssignTransfersIssuesWeighted(RunContext& ctx);
+// The same as the two kinds' share of a run.
+std::unique_ptr<KindPass> transfersIssuesWeightedPass(RunContext& ctx);
 
 // Its statements: the transfer half, the services filter, the issue half (" UNION ..."), the filter
 // again and the issues' order (date, then transfers before issues, then goods, then department).

@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* kHeading = "Aprēķinu pārvietošanu ...";
 constexpr const char* kClosing = "Pārvietošana sadalīta";
-constexpr const char* kOperationLabel = "AUTO IEP.SAD.";
 constexpr const char* kOperationKey = "PARV=";
 
 }  // namespace
@@ -29,25 +28,21 @@ constexpr AverageStepSql kTransfersWeightedSql{
     .order = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ",
     .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"};
 
-void AssignTransfersWeighted(RunContext& ctx) {
-  const RunSettings& settings = ctx.settings;
-  ctx.log.AddProcessLine(kHeading, false);
-  ctx.log.AddProcessLine("", false);
-  writeOperationEntry(ctx, kOperationLabel, kOperationKey, settings.transfers);
+namespace {
 
-  Query update(ctx.db());
-  update.setSql(kTransfersWeightedSql.update);
-  Query select(ctx.db());
-  select.setSql(std::string(kTransfersWeightedSql.select) + kTransfersWeightedSql.order);
-  bindPeriod(select, settings);
-  select.open();
-  // ISNODALA is the sending department.
-  priceLineByLine(ctx, select, update,
-                  {.costParameter = "CENA", .transfer = true, .singleKind = true, .firstCounter = 0,
-                   .repaintEachLine = false, .commitEachLine = true});
+constexpr AverageKindStep kStep{.sql = kTransfersWeightedSql,
+                                .heading = kHeading,
+                                .closing = kClosing,
+                                .operationKey = kOperationKey,
+                                .servicesFilter = false,
+                                .calculatorFirst = false,
+                                .repaintAfterClosing = false,
+                                .how = {.costParameter = "CENA", .transfer = true, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
 
-  ctx.commitIfActive();
-  ctx.log.AddProcessLine(kClosing, false);
-}
+}  // namespace
+
+std::unique_ptr<KindPass> transfersWeightedPass(RunContext& ctx) { return std::make_unique<AveragePass>(ctx, kStep); }
+
+void AssignTransfersWeighted(RunContext& ctx) { runAlone(ctx, *transfersWeightedPass(ctx)); }
 
 }  // namespace talvix

@@ -44,9 +44,10 @@ constexpr FifoRules kRules{.rule = balanceRuleFifo,
 
 }  // namespace
 
-void AssignBalancesFifo(RunContext& ctx) {
-  RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kBalancesFifoStep, pricer);
+std::unique_ptr<KindPass> balancesFifoPass(RunContext& ctx) {
+  return std::make_unique<FifoPass>(ctx, kBalancesFifoStep, std::make_unique<RulePricer>(ctx, kRules));
 }
+
+void AssignBalancesFifo(RunContext& ctx) { runAlone(ctx, *balancesFifoPass(ctx)); }
 
 }  // namespace talvix

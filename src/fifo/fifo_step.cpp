@@ -41,45 +41,61 @@ QuietLines::Lines selectLines(RunContext& ctx, const FifoStep& step, bool contin
 
 }  // namespace
 
-void runFifoStep(RunContext& ctx, const FifoStep& step, FifoPricer& pricer) {
-  ctx.log.AddProcessLine(step.heading, false);
-  if (step.blankLineAfterHeading) ctx.log.AddProcessLine("", false);
-  const int mode = ctx.settings.mode(step.kind);
-  writeOperationEntry(ctx, step.operationLabel, step.operationKey, mode);
-  if (mode == kAllAnew) resetCosts(ctx, step.reset);
+void FifoPass::begin(bool alone) {
+  const int mode = ctx_.settings.mode(step_.kind);
+  const bool resetCounts = mode == kAllAnew && !step_.reset.oneStatement;
+  writeHeading(ctx_, step_.heading, step_.blankLineAfterHeading, alone, resetCounts);
+  writeOperationEntry(ctx_, step_.operationLabel, step_.operationKey, mode);
+  if (mode == kAllAnew) resetCosts(ctx_, step_.reset);
+  continuous_ = ctx_.documents() != nullptr;
+  lines_ = selectLines(ctx_, step_, continuous_);
+  update_ = std::make_unique<Query>(ctx_.db());
+  update_->setSql(step_.updateSql);
+}
 
-  // Only a continuous pass looks at what changed since the last; another prices every line.
-  const bool continuous = ctx.documents() != nullptr;
-  const QuietLines::Lines lines = selectLines(ctx, step, continuous);
-  Query update(ctx.db());
-  update.setSql(step.updateSql);
-  const std::string total = std::to_string(lines->size());
-  int counter = step.firstCounter;
-  for (const auto& [line, held] : *lines) {
-    ctx.log.AddProcessLine(std::to_string(counter) + "/" + total, true);
-    ++counter;
-    if (pricer.leavesAlone(line)) continue;
-    if (continuous && ctx.state.quiet.quiet(step.kind, line.isn, line.goods)) {
-      stopPoint();
-      continue;
-    }
-    const PricedLine priced = pricer.price(line);
-    if (!held.same(priced.price)) {
-      update.setDouble(step.costParameter, priced.price);
-      update.setInteger("ISN", line.isn);
-      update.execSql();
-      if (continuous) {
-        ctx.state.quiet.wrote(step.kind, line.isn, line.goods);
-        ctx.state.written.wrote(step.kind, line.isn, priced.price);
-      }
-      if (priced.commitNow) ctx.commitIfActive();
-    } else if (continuous) {
-      ctx.state.quiet.wroteNothing(step.kind, line.isn, line.goods);
-    }
-    stopPoint();
+std::size_t FifoPass::unitEnd(std::size_t first) const {
+  std::size_t end = first + 1;
+  if (!step_.unitsByKey) return end;
+  const DocumentLine& head = line(first);
+  while (end < size() && line(end).date == head.date && line(end).dept == head.dept && line(end).goods == head.goods)
+    ++end;
+  return end;
+}
+
+void FifoPass::price(std::size_t first, std::size_t end, LineCounter& counter) {
+  for (std::size_t i = first; i < end; ++i) {
+    counter.next();
+    priceLine((*lines_)[i]);
   }
-  if (step.commitAfterLoop) ctx.commitIfActive();
-  if (step.closing) ctx.log.AddProcessLine(step.closing, false);
+}
+
+void FifoPass::priceLine(const QuietLines::Selected& selected) {
+  const auto& [line, held] = selected;
+  if (pricer_->leavesAlone(line)) return;
+  if (continuous_ && ctx_.state.quiet.quiet(step_.kind, line.isn, line.goods)) {
+    stopPoint();
+    return;
+  }
+  const PricedLine priced = pricer_->price(line);
+  if (!held.same(priced.price)) {
+    update_->setDouble(step_.costParameter, priced.price);
+    update_->setInteger("ISN", line.isn);
+    update_->execSql();
+    if (continuous_) {
+      ctx_.state.quiet.wrote(step_.kind, line.isn, line.goods);
+      ctx_.state.written.wrote(step_.kind, line.isn, priced.price);
+    }
+    if (priced.commitNow) ctx_.commitIfActive();
+  } else if (continuous_) {
+    ctx_.state.quiet.wroteNothing(step_.kind, line.isn, line.goods);
+  }
+  stopPoint();
+}
+
+void FifoPass::end() {
+  update_.reset();
+  if (step_.commitAfterLoop) ctx_.commitIfActive();
+  if (step_.closing) ctx_.log.AddProcessLine(step_.closing, false);
 }
 
 }  // namespace talvix

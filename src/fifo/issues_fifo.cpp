@@ -45,9 +45,10 @@ constexpr FifoRules kRules{.rule = issueRuleFifo,
 
 }  // namespace
 
-void AssignIssuesFifo(RunContext& ctx) {
-  RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kIssuesFifoStep, pricer);
+std::unique_ptr<KindPass> issuesFifoPass(RunContext& ctx) {
+  return std::make_unique<FifoPass>(ctx, kIssuesFifoStep, std::make_unique<RulePricer>(ctx, kRules));
 }
+
+void AssignIssuesFifo(RunContext& ctx) { runAlone(ctx, *issuesFifoPass(ctx)); }
 
 }  // namespace talvix

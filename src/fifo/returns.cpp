@@ -37,6 +37,7 @@ constexpr FifoStep kReturnsStep{
     .firstCounter = 1,
     .commitAfterLoop = true,
     .closing = nullptr,
+    .unitsByKey = false,
 };
 
 namespace {
@@ -83,10 +84,11 @@ class ReturnPricer : public FifoPricer {
 
 }  // namespace
 
-void AssignReturns(RunContext& ctx) {
-  ReturnPricer pricer(ctx);
-  runFifoStep(ctx, kReturnsStep, pricer);
+std::unique_ptr<KindPass> returnsPass(RunContext& ctx) {
+  return std::make_unique<FifoPass>(ctx, kReturnsStep, std::make_unique<ReturnPricer>(ctx));
 }
+
+void AssignReturns(RunContext& ctx) { runAlone(ctx, *returnsPass(ctx)); }
 
 bool returnPricedHere(const DocumentLine& line) { return line.origin != kUntouchedOrigin; }
 

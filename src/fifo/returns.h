@@ -6,11 +6,15 @@
 #include "fifo/fifo_step.h"
 #include "step/run_context.h"
 
+#include <memory>
+
 namespace talvix {
 
 class Query;
 
 void AssignReturns(RunContext& ctx);
+// The same as one kind's share of a run.
+std::unique_ptr<KindPass> returnsPass(RunContext& ctx);
 
 // What the step does its own way; its statements are the ones it runs.
 extern const FifoStep kReturnsStep;

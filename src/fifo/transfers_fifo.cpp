@@ -43,9 +43,10 @@ constexpr FifoRules kRules{.rule = transferRuleFifo,
 
 }  // namespace
 
-void AssignTransfersFifo(RunContext& ctx) {
-  RulePricer pricer(ctx, kRules);
-  runFifoStep(ctx, kTransfersFifoStep, pricer);
+std::unique_ptr<KindPass> transfersFifoPass(RunContext& ctx) {
+  return std::make_unique<FifoPass>(ctx, kTransfersFifoStep, std::make_unique<RulePricer>(ctx, kRules));
 }
+
+void AssignTransfersFifo(RunContext& ctx) { runAlone(ctx, *transfersFifoPass(ctx)); }
 
 }  // namespace talvix

@@ -5,11 +5,14 @@
 #include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
 #include "fifo/transfers_fifo.h"
+#include "run/date_order.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
 
 #include <memory>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace talvix {
 
@@ -55,8 +58,9 @@ struct PassInLibrary {
 };
 
 // Indexed by DocumentKind.
-constexpr void (*kFifoStepOfKind[])(RunContext&) = {AssignTransfersFifo, AssignIssuesFifo, AssignReturns,
-                                                    AssignBalancesFifo};
+constexpr std::unique_ptr<KindPass> (*kFifoPassOfKind[])(RunContext&) = {transfersFifoPass, issuesFifoPass,
+                                                                          returnsPass, balancesFifoPass};
+static_assert(std::size(kFifoPassOfKind) == std::size(kAllKinds));
 
 }  // namespace
 
@@ -91,8 +95,10 @@ void FifoRun(RunContext& ctx) {
     LoadDayQuantities(ctx);
   }
 
+  std::vector<std::unique_ptr<KindPass>> passes;
   for (const DocumentKind kind : kKindsInRunOrder)
-    if (ctx.settings.mode(kind) != kSkip) kFifoStepOfKind[static_cast<int>(kind)](ctx);
+    if (ctx.settings.mode(kind) != kSkip) passes.push_back(kFifoPassOfKind[static_cast<int>(kind)](ctx));
+  priceInDateOrder(ctx, passes, StockMethod::Fifo);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);

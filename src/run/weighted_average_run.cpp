@@ -6,12 +6,14 @@
 #include "average/transfers_weighted.h"
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
+#include "run/date_order.h"
 #include "step/line_reset.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace talvix {
 namespace {
@@ -58,25 +60,27 @@ constexpr unsigned bit(DocumentKind kind) { return 1u << static_cast<int>(kind);
 // through the joint step.
 struct AverageStep {
   unsigned kinds;  // bits of DocumentKind
-  void (*run)(RunContext&);
+  std::unique_ptr<KindPass> (*pass)(RunContext&);
 };
 constexpr AverageStep kAverageSteps[] = {
-    {bit(DocumentKind::Balance), AssignBalancesWeighted},
-    {bit(DocumentKind::Transfer) | bit(DocumentKind::Issue), AssignTransfersIssuesWeighted},
-    {bit(DocumentKind::Transfer), AssignTransfersWeighted},
-    {bit(DocumentKind::Issue), AssignIssuesWeighted},
-    {bit(DocumentKind::Return), AssignReturns},
+    {bit(DocumentKind::Balance), balancesWeightedPass},
+    {bit(DocumentKind::Transfer) | bit(DocumentKind::Issue), transfersIssuesWeightedPass},
+    {bit(DocumentKind::Transfer), transfersWeightedPass},
+    {bit(DocumentKind::Issue), issuesWeightedPass},
+    {bit(DocumentKind::Return), returnsPass},
 };
 
 void runSteps(RunContext& ctx) {
   unsigned waiting = 0;
   for (const DocumentKind kind : kAllKinds)
     if (ctx.settings.mode(kind) != kSkip) waiting |= bit(kind);
+  std::vector<std::unique_ptr<KindPass>> passes;
   for (const AverageStep& step : kAverageSteps) {
     if ((waiting & step.kinds) != step.kinds) continue;
     waiting &= ~step.kinds;
-    step.run(ctx);
+    passes.push_back(step.pass(ctx));
   }
+  priceInDateOrder(ctx, passes, StockMethod::WeightedAverage);
 }
 
 }  // namespace

@@ -61,10 +61,11 @@ TEST_F(FifoRunTest, KindsRunInTheirOrderBetweenTheOpeningAndClosingLines) {
   f.db.issue({.date = mar(5), .goods = g, .qty = 3});
   f.db.returned({.date = mar(6), .goods = g, .qty = 1});
   run();
+  // Every kind's heading, one counter over their lines priced in date order, every closing line.
   EXPECT_EQ(f.log.lines, (Lines{"Sāku FIFO ...", "Sagatavoju dienas daudzumus ...",
-                                "Aprēķinu pašizmaksu atlikumiem ...", "1/1", "Pašizmaksa atlikumiem piešķirta",
-                                "Aprēķinu pārvietošanu ...", "0/1", "Pārvietošana piešķirta",
-                                "Aprēķinu izrakstīšanu ...", "0/1", "Izrakstīšana sadalīta", "1/1",
+                                "Aprēķinu pašizmaksu atlikumiem ...", "Aprēķinu pārvietošanu ...",
+                                "Aprēķinu izrakstīšanu ...", "Aprēķinu atgriešanu ...", "4/4",
+                                "Pašizmaksa atlikumiem piešķirta", "Pārvietošana piešķirta", "Izrakstīšana sadalīta",
                                 "FIFO piešķiršana pabeigta ", "Ilgums: 00:00:00"}));
   EXPECT_EQ(operationKeys(), (Lines{"ATLIK=1", "PARV=1", "IZR=1", "ATGR=1"}));
   EXPECT_EQ(f.pricing.calls.front(), "TMylaiks");
@@ -161,8 +162,9 @@ TEST_F(FifoRunTest, AFailingKindStopsThePassButKeepsEarlierWorkAndReleasesTheTim
   RunContext ctx = f.context();
   EXPECT_THROW(FifoRun(ctx), std::runtime_error);
   EXPECT_EQ(f.pricing.calls.back(), "~TMylaiks");
-  EXPECT_EQ(operationKeys(), (Lines{"ATLIK=1", "PARV=1", "IZR=1"}));
-  EXPECT_EQ(f.log.lines.back(), "1/2");
+  // Every kind selected its lines; the pass stopped on the day's second goods.
+  EXPECT_EQ(operationKeys(), (Lines{"ATLIK=1", "PARV=1", "IZR=1", "ATGR=1"}));
+  EXPECT_EQ(f.log.lines.back(), "3/4");
   EXPECT_FALSE(stamped());
   EXPECT_EQ(f.db.transferCost(transfer), 11.0);
   EXPECT_EQ(f.db.issueCost(first), 11.0);

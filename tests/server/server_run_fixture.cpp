@@ -40,6 +40,12 @@ constexpr char kIssueOrderSql[] =
     "O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ "
     "ORDER BY O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS DESCENDING, O_PRCOUT.ISN";
 
+// Line table, its header and the header key column.
+const char* const kLineHeaders[][3] = {{"O_PRCOUT", "O_PAVOUT", "ISPAVOUT"},
+                                       {"O_PARPRC", "O_PARPAV", "ISPARVPAV"},
+                                       {"O_ATGPRC", "O_ATGPAV", "ISATGPAV"},
+                                       {"O_PRATL_PRC", "O_PRATL_PAV", "ISPRATLPAV"}};
+
 std::string shown(const std::optional<double>& cost) {
   if (!cost) return "NULL";
   std::ostringstream text;
@@ -131,6 +137,25 @@ std::vector<ServerRunTest::IssueOrder> ServerRunTest::issuesInRunOrder(const std
                                          std::to_string(q.asInteger(3)) + "|" + shown(q.asDouble(4))});
   db.close();
   return order;
+}
+
+std::map<CostKey, int> ServerRunTest::lineDays(const std::string& connection) {
+  Connection db;
+  db.setDatabaseName(connection);
+  db.open();
+  std::map<CostKey, int> days;
+  for (const auto& [lines, header, headerKey] : kLineHeaders) {
+    Query q(db);
+    q.setSql(std::string("SELECT L.ISN, H.DATUMS FROM ") + lines + " L JOIN " + header + " H ON H.ISN = L." +
+             headerKey + " WHERE H.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ");
+    q.setDateTime("DAT_NO", firstDay());
+    q.setDateTime("DAT_LIDZ", lastDay());
+    q.open();
+    for (q.first(); !q.eof(); q.next())
+      days[{lines, q.asInteger(0)}] = static_cast<int>(std::floor(q.asDateTime(1)));
+  }
+  db.close();
+  return days;
 }
 
 void ServerRunTest::runToEnd(const std::string& registryPath, const std::vector<std::string>& arguments,

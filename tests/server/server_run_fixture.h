@@ -60,6 +60,8 @@ class ServerRunTest : public ::testing::Test {
     std::string sortKey;
   };
   std::vector<IssueOrder> issuesInRunOrder(const std::string& connection);
+  // The whole day of every document line of the period.
+  std::map<CostKey, int> lineDays(const std::string& connection);
 
   // Runs autoiepcensad-run to its end (at most limit) and expects exit status 0.
   void runToEnd(const std::string& registryPath, const std::vector<std::string>& arguments,
