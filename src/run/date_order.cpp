@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <queue>
 #include <unordered_map>
 
@@ -19,17 +20,30 @@ constexpr const char* kReceivingDepartmentsSql =
     "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
     "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
 
-using Receivers = std::unordered_map<int, int>;
+// The client and sale price of the period's issue lines; the weighted-average selects name neither.
+constexpr const char* kIssueSalesSql =
+    "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
+    "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
 
-Receivers readReceivers(RunContext& ctx) {
-  Receivers receivers;
+struct Sale {
+  int client;
+  double price;  // with its markup
+};
+
+// What the passes' selects leave out and the order needs, read only where a day asks for it.
+struct SideFacts {
+  std::unordered_map<int, int> receivers;  // transfer line -> receiving department
+  std::unordered_map<int, Sale> sales;     // issue line -> its sale
+  bool salesRead = false;
+};
+
+void readPeriod(RunContext& ctx, const char* sql, const std::function<void(const Query&)>& row) {
   Query select(ctx.db());
   select.setTransaction(ctx.documents());
-  select.setSql(kReceivingDepartmentsSql);
+  select.setSql(sql);
   bindPeriod(select, ctx.settings);
   select.openStream();
-  while (select.fetch()) receivers.emplace(select.asInteger(0), select.asInteger(1));
-  return receivers;
+  while (select.fetch()) row(select);
 }
 
 // Lines that share a price, priced together; rank is their place in the run's order of kinds.
@@ -44,8 +58,8 @@ struct Unit {
 
 class DayOrder {
  public:
-  DayOrder(const std::vector<std::unique_ptr<KindPass>>& passes, StockMethod method, const Receivers& receivers)
-      : passes_(passes), method_(method), receivers_(receivers) {}
+  DayOrder(const std::vector<std::unique_ptr<KindPass>>& passes, StockMethod method, const SideFacts& facts)
+      : passes_(passes), method_(method), facts_(facts) {}
 
   // The units of one day and goods, in the order they are priced.
   std::vector<const Unit*> order(const Unit* begin, const Unit* end) const {
@@ -110,8 +124,8 @@ class DayOrder {
     const DocumentLine& l = line(y, i);
     switch (kind(y)) {
       case DocumentKind::Transfer: {
-        const auto to = receivers_.find(l.isn);
-        return to != receivers_.end() && to->second == dept;
+        const auto to = facts_.receivers.find(l.isn);
+        return to != facts_.receivers.end() && to->second == dept;
       }
       case DocumentKind::Return:
         return l.dept == dept && priced(y, i) && (method_ == StockMethod::Fifo || l.origin == 2);
@@ -135,13 +149,18 @@ class DayOrder {
     }
   }
 
+  Sale saleOf(const DocumentLine& l) const {
+    if (!facts_.salesRead) return {l.client, salePrice(l.price, l.markup)};
+    const auto sale = facts_.sales.find(l.isn);
+    return sale == facts_.sales.end() ? Sale{0, 0.0} : sale->second;
+  }
+
   bool sellsAsAsked(const Unit& y, const DocumentLine& asking) const {
     if (kind(y) != DocumentKind::Issue) return false;
     const double wanted = salePrice(asking.price, asking.markup);
     for (std::uint32_t i = y.first; i < y.end; ++i) {
-      const DocumentLine& sale = line(y, i);
-      if (sale.client == asking.client && sale.date <= asking.date &&
-          salePriceMatches(salePrice(sale.price, sale.markup), wanted))
+      const Sale sale = saleOf(line(y, i));
+      if (sale.client == asking.client && line(y, i).date <= asking.date && salePriceMatches(sale.price, wanted))
         return true;
     }
     return false;
@@ -165,7 +184,7 @@ class DayOrder {
 
   const std::vector<std::unique_ptr<KindPass>>& passes_;
   StockMethod method_;
-  const Receivers& receivers_;
+  const SideFacts& facts_;
 };
 
 std::vector<Unit> unitsByDayAndGoods(const std::vector<std::unique_ptr<KindPass>>& passes) {
@@ -190,14 +209,37 @@ std::vector<Unit> unitsByDayAndGoods(const std::vector<std::unique_ptr<KindPass>
 
 bool sameGroup(const Unit& a, const Unit& b) { return a.day == b.day && a.goods == b.goods; }
 
-// Only a day and goods with a transfer beside another line needs to know where transfers go.
-bool needsReceivers(const std::vector<std::unique_ptr<KindPass>>& passes, const std::vector<Unit>& units) {
-  for (std::size_t i = 0; i + 1 < units.size(); ++i) {
-    if (!sameGroup(units[i], units[i + 1])) continue;
-    for (const Unit* u : {&units[i], &units[i + 1]})
-      if (passes[u->pass]->kindOf(u->first) == DocumentKind::Transfer) return true;
+// Whether some day and goods holds a line of kind beside a line of other (any kind when null).
+bool side(const std::vector<std::unique_ptr<KindPass>>& passes, const std::vector<Unit>& units, DocumentKind kind,
+          std::optional<DocumentKind> other) {
+  for (std::size_t begin = 0; begin < units.size();) {
+    std::size_t end = begin + 1;
+    while (end < units.size() && sameGroup(units[begin], units[end])) ++end;
+    bool mine = false, others = false;
+    for (std::size_t i = begin; i < end; ++i) {
+      const DocumentKind k = passes[units[i].pass]->kindOf(units[i].first);
+      if (k == kind && !mine) mine = true;
+      else if (!other || k == *other) others = true;
+    }
+    if (mine && others) return true;
+    begin = end;
   }
   return false;
+}
+
+SideFacts sideFacts(RunContext& ctx, const std::vector<std::unique_ptr<KindPass>>& passes,
+                    const std::vector<Unit>& units, StockMethod method) {
+  SideFacts facts;
+  if (side(passes, units, DocumentKind::Transfer, std::nullopt))
+    readPeriod(ctx, kReceivingDepartmentsSql,
+               [&](const Query& row) { facts.receivers.emplace(row.asInteger(0), row.asInteger(1)); });
+  if (method == StockMethod::WeightedAverage && side(passes, units, DocumentKind::Return, DocumentKind::Issue)) {
+    facts.salesRead = true;
+    readPeriod(ctx, kIssueSalesSql, [&](const Query& row) {
+      facts.sales.emplace(row.asInteger(0), Sale{row.asInteger(1), salePrice(row.asDouble(2), row.asDouble(3))});
+    });
+  }
+  return facts;
 }
 
 }  // namespace
@@ -210,8 +252,8 @@ void priceInDateOrder(RunContext& ctx, const std::vector<std::unique_ptr<KindPas
   }
   for (const auto& pass : passes) pass->begin(false);
   const std::vector<Unit> units = unitsByDayAndGoods(passes);
-  const Receivers receivers = needsReceivers(passes, units) ? readReceivers(ctx) : Receivers();
-  const DayOrder dayOrder(passes, method, receivers);
+  const SideFacts facts = sideFacts(ctx, passes, units, method);
+  const DayOrder dayOrder(passes, method, facts);
   std::size_t total = 0;
   for (const auto& pass : passes) total += pass->size();
   if (total > 0) ctx.log.AddProcessLine("", false);  // the counter's line
