@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -32,35 +33,35 @@ std::int64_t lineId(DocumentKind kind, int isn) {
   return (static_cast<std::int64_t>(kind) << 32) | static_cast<std::uint32_t>(isn);
 }
 
-struct HeldLine {
-  CostChange line;
-  bool costNull;
+// A line's cost as the period's select read it.
+struct HeldCost {
+  double cost;
+  bool isNull;
+  bool operator==(const HeldCost&) const = default;
 };
 
-// Every line of the period, keyed by lineId.
-std::unordered_map<std::int64_t, HeldLine> readLines(RunContext& ctx) {
-  std::unordered_map<std::int64_t, HeldLine> held;
+// Every line of the period, a row at a time: its kind and the open select on its row.
+void forEachLine(RunContext& ctx, const std::function<void(DocumentKind, const Query&)>& row) {
   for (const DocumentKind kind : kAllKinds) {
     Query select(ctx.db());
     select.setSql(linesSql(tablesOf(kind)));
     bindPeriod(select, ctx.settings);
-    select.open();
-    const int isn = select.fieldIndex("ISN"), date = select.fieldIndex("DATUMS"), dept = select.fieldIndex("ISNODALA"),
-              goods = select.fieldIndex("ISPRECE"), quantity = select.fieldIndex("DAUDZUMS"),
-              cost = select.fieldIndex("COST"), name = select.fieldIndex("NOSAUKUMS");
-    for (; !select.eof(); select.next()) {
-      const CostChange line{kind,
-                            select.asDateTime(date),
-                            select.asInteger(dept),
-                            select.asInteger(goods),
-                            select.asString(name),
-                            select.asDouble(quantity),
-                            select.asInteger(isn),
-                            select.asDouble(cost),
-                            select.asDouble(cost)};
-      held.emplace(lineId(kind, line.isn), HeldLine{line, select.isNull(cost)});
-    }
+    select.openStream();  // a year's lines are compared as they come, not held twice
+    while (select.fetch()) row(kind, select);
   }
+}
+
+HeldCost heldCost(const Query& row) {
+  const int cost = row.fieldIndex("COST");
+  return {row.asDouble(cost), row.isNull(cost)};
+}
+
+// The cost of every line of the period, keyed by lineId.
+std::unordered_map<std::int64_t, HeldCost> readCosts(RunContext& ctx) {
+  std::unordered_map<std::int64_t, HeldCost> held;
+  forEachLine(ctx, [&](DocumentKind kind, const Query& row) {
+    held.emplace(lineId(kind, row.asInteger(row.fieldIndex("ISN"))), heldCost(row));
+  });
   return held;
 }
 
@@ -132,22 +133,25 @@ int runPlace(DocumentKind kind) {
                           std::begin(kKindsInRunOrder));
 }
 
-std::vector<CostChange> changes(RunContext& ctx, const std::unordered_map<std::int64_t, HeldLine>& before,
+std::vector<CostChange> changes(RunContext& ctx, const std::unordered_map<std::int64_t, HeldCost>& before,
                                 const WriteOrder& order) {
   struct Placed {
     std::int64_t write;
     CostChange change;
   };
   std::vector<Placed> placed;
-  for (const auto& [id, after] : readLines(ctx)) {
+  forEachLine(ctx, [&](DocumentKind kind, const Query& row) {
+    const std::int64_t id = lineId(kind, row.asInteger(row.fieldIndex("ISN")));
     const auto was = before.find(id);
-    if (was == before.end()) continue;  // not there at the start: the run does not make lines
-    const HeldLine& now = was->second;
-    if (now.costNull == after.costNull && now.line.costNow == after.line.costNow) continue;
-    CostChange change = now.line;
-    change.costAfter = after.line.costNow;
-    placed.push_back({order.of(id), change});
-  }
+    if (was == before.end()) return;  // not there at the start: the run does not make lines
+    const HeldCost now = heldCost(row);
+    if (now == was->second) return;
+    placed.push_back({order.of(id),
+                      CostChange{kind, row.asDateTime(row.fieldIndex("DATUMS")), row.asInteger(row.fieldIndex("ISNODALA")),
+                                 row.asInteger(row.fieldIndex("ISPRECE")), row.asString(row.fieldIndex("NOSAUKUMS")),
+                                 row.asDouble(row.fieldIndex("DAUDZUMS")), row.asInteger(row.fieldIndex("ISN")),
+                                 was->second.cost, now.cost}});
+  });
   std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
     const auto key = [](const Placed& p) {
       return std::make_tuple(p.write, runPlace(p.change.kind), p.change.date, p.change.isn);
@@ -169,7 +173,7 @@ std::optional<std::vector<CostChange>> previewRun(RunContext& ctx) {
   if (refuseBlockedPeriod(ctx)) return std::nullopt;
   const bool fifo = fifoCosting(ctx);
   if (!fifo && refuseLongAveragePeriod(ctx)) return std::nullopt;
-  const auto before = readLines(ctx);
+  const auto before = readCosts(ctx);
   const WriteOrder order(ctx.db());
   if (fifo)
     FifoRun(ctx);
