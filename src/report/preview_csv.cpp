@@ -24,8 +24,9 @@ std::string signedMoney(double value) {
   return (value < 0 && cents != 0 ? "-" : "+") + whole + fraction;
 }
 
-std::string previewCsv(const std::vector<CostChange>& changes) {
+std::string previewCsv(const CostChanges& changes) {
   std::string csv = kHeader;
+  csv.reserve(csv.size() + changes.size() * 64);  // about a line's length: a year's text grows once
   for (const CostChange& c : changes) {
     csv += kindName(c.kind) + "," + reportDate(c.date) + "," + std::to_string(c.dept) + "," + std::to_string(c.goods) +
            "," + csvField(c.goodsName) + "," + csvNumber(c.quantity) + "," + std::to_string(c.isn) + "," +
@@ -34,7 +35,7 @@ std::string previewCsv(const std::vector<CostChange>& changes) {
   return csv;
 }
 
-std::string previewSummary(const std::vector<CostChange>& changes, const RunSettings& settings) {
+std::string previewSummary(const CostChanges& changes, const RunSettings& settings) {
   std::string summary = kSummaryStart;
   double total = 0.0;
   for (const DocumentKind kind : kKindsInRunOrder) {

@@ -9,11 +9,11 @@
 
 namespace talvix {
 
-std::string previewCsv(const std::vector<CostChange>& changes);
+std::string previewCsv(const CostChanges& changes);
 
 // "Would change: transfers 12 lines +0.00, issues 310 lines -1,234.56, ... total -1,180.20",
 // naming every kind whose mode is not 0 in run order; sums rounded to cents.
-std::string previewSummary(const std::vector<CostChange>& changes, const RunSettings& settings);
+std::string previewSummary(const CostChanges& changes, const RunSettings& settings);
 
 // "+1,234.56", "-0.50", "+0.00".
 std::string signedMoney(double value);

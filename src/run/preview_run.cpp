@@ -10,10 +10,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace talvix {
 namespace {
@@ -56,16 +59,28 @@ HeldCost heldCost(const Query& row) {
   return {row.asDouble(cost), row.isNull(cost)};
 }
 
-// The cost of every line of the period, keyed by lineId.
-std::unordered_map<std::int64_t, HeldCost> readCosts(RunContext& ctx) {
-  std::unordered_map<std::int64_t, HeldCost> held;
+// The cost of every line of the period, by lineId; sorted, for a year's lines cost a third of a map.
+struct HeldLine {
+  std::int64_t id;
+  HeldCost cost;
+};
+using HeldLines = std::deque<HeldLine>;  // grows without doubling
+
+HeldLines readCosts(RunContext& ctx) {
+  HeldLines held;
   forEachLine(ctx, [&](DocumentKind kind, const Query& row) {
-    held.emplace(lineId(kind, row.asInteger(row.fieldIndex("ISN"))), heldCost(row));
+    held.push_back({lineId(kind, row.asInteger(row.fieldIndex("ISN"))), heldCost(row)});
   });
+  std::sort(held.begin(), held.end(), [](const HeldLine& a, const HeldLine& b) { return a.id < b.id; });
   return held;
 }
 
-// The order of the run's last write to each line, heard on the connection.
+const HeldLine* findHeld(const HeldLines& held, std::int64_t id) {
+  const auto at = std::lower_bound(held.begin(), held.end(), id, [](const HeldLine& l, std::int64_t i) { return l.id < i; });
+  return at == held.end() || at->id != id ? nullptr : &*at;
+}
+
+// The lines the run wrote by their key, in the order heard on the connection.
 class WriteOrder {
  public:
   explicit WriteOrder(Connection& connection) : connection_(connection) {
@@ -77,10 +92,18 @@ class WriteOrder {
   WriteOrder(const WriteOrder&) = delete;
   WriteOrder& operator=(const WriteOrder&) = delete;
 
-  // 0 for a line the run never wrote by its key (a reset of many lines at once comes first).
-  std::int64_t of(std::int64_t id) const {
-    const auto at = last_.find(id);
-    return at == last_.end() ? 0 : at->second;
+  // The place of the last write to each of ids (0 for a line never written by its key: a reset of
+  // many lines at once comes first).
+  std::vector<std::int64_t> lastOf(const std::vector<std::int64_t>& ids) const {
+    std::vector<std::pair<std::int64_t, std::uint32_t>> byId(ids.size());
+    for (std::uint32_t i = 0; i < ids.size(); ++i) byId[i] = {ids[i], i};
+    std::sort(byId.begin(), byId.end());
+    std::vector<std::int64_t> last(ids.size(), 0);
+    for (std::size_t w = 0; w < written_.size(); ++w) {
+      const auto at = std::lower_bound(byId.begin(), byId.end(), std::make_pair(written_[w], std::uint32_t{0}));
+      if (at != byId.end() && at->first == written_[w]) last[at->second] = static_cast<std::int64_t>(w) + 1;
+    }
+    return last;
   }
 
  private:
@@ -89,15 +112,14 @@ class WriteOrder {
     for (const DocumentKind kind : kAllKinds) {
       const std::string prefix = kUpdatePrefix + std::string(tablesOf(kind).lines) + " ";
       if (query.sql().compare(0, prefix.size(), prefix) != 0) continue;
-      last_[lineId(kind, static_cast<int>(query.paramDouble(kLineKey)))] = ++count_;
+      written_.push_back(lineId(kind, static_cast<int>(query.paramDouble(kLineKey))));
       return;
     }
   }
 
   Connection& connection_;
   int id_ = 0;
-  std::int64_t count_ = 0;
-  std::unordered_map<std::int64_t, std::int64_t> last_;
+  std::vector<std::int64_t> written_;
 };
 
 // The default transaction as a held snapshot for the scope's life; everything in it is rolled back
@@ -133,53 +155,64 @@ int runPlace(DocumentKind kind) {
                           std::begin(kKindsInRunOrder));
 }
 
-std::vector<CostChange> changes(RunContext& ctx, const std::unordered_map<std::int64_t, HeldCost>& before,
-                                const WriteOrder& order) {
-  struct Placed {
-    std::int64_t write;
-    CostChange change;
-  };
-  std::vector<Placed> placed;
+CostChanges changes(RunContext& ctx, HeldLines before, const WriteOrder& order) {
+  CostChanges changed;
+  std::vector<std::int64_t> ids;
   forEachLine(ctx, [&](DocumentKind kind, const Query& row) {
     const std::int64_t id = lineId(kind, row.asInteger(row.fieldIndex("ISN")));
-    const auto was = before.find(id);
-    if (was == before.end()) return;  // not there at the start: the run does not make lines
+    const HeldLine* was = findHeld(before, id);
+    if (!was) return;  // not there at the start: the run does not make lines
     const HeldCost now = heldCost(row);
-    if (now == was->second) return;
-    placed.push_back({order.of(id),
-                      CostChange{kind, row.asDateTime(row.fieldIndex("DATUMS")), row.asInteger(row.fieldIndex("ISNODALA")),
+    if (now == was->cost) return;
+    ids.push_back(id);
+    changed.push_back(CostChange{kind, row.asDateTime(row.fieldIndex("DATUMS")), row.asInteger(row.fieldIndex("ISNODALA")),
                                  row.asInteger(row.fieldIndex("ISPRECE")), row.asString(row.fieldIndex("NOSAUKUMS")),
                                  row.asDouble(row.fieldIndex("DAUDZUMS")), row.asInteger(row.fieldIndex("ISN")),
-                                 was->second.cost, now.cost}});
+                                 was->cost.cost, now.cost});
   });
-  std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-    const auto key = [](const Placed& p) {
-      return std::make_tuple(p.write, runPlace(p.change.kind), p.change.date, p.change.isn);
-    };
-    return key(a) < key(b);
-  });
-  std::vector<CostChange> result;
-  result.reserve(placed.size());
-  for (Placed& p : placed) result.push_back(std::move(p.change));
-  return result;
+  HeldLines().swap(before);
+  const std::vector<std::int64_t> written = order.lastOf(ids);
+  std::vector<std::uint32_t> place(changed.size());
+  for (std::uint32_t i = 0; i < place.size(); ++i) place[i] = i;
+  const auto key = [&](std::uint32_t i) {
+    return std::make_tuple(written[i], runPlace(changed[i].kind), changed[i].date, changed[i].isn);
+  };
+  std::sort(place.begin(), place.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+  // Into run order where they stand, a cycle at a time, so a year's changes are held once.
+  for (std::uint32_t start = 0; start < place.size(); ++start) {
+    if (place[start] == start) continue;
+    CostChange held = std::move(changed[start]);
+    std::uint32_t at = start;
+    while (place[at] != start) {
+      const std::uint32_t from = place[at];
+      changed[at] = std::move(changed[from]);
+      place[at] = at;
+      at = from;
+    }
+    changed[at] = std::move(held);
+    place[at] = at;
+  }
+  return changed;
 }
 
 }  // namespace
 
-std::optional<std::vector<CostChange>> previewRun(RunContext& ctx) {
+std::optional<CostChanges> previewRun(RunContext& ctx) {
   ctx.settings = ctx.settings.withRunModes();
   const StopScope scope;
   const HeldScope held(ctx);
   if (refuseBlockedPeriod(ctx)) return std::nullopt;
   const bool fifo = fifoCosting(ctx);
   if (!fifo && refuseLongAveragePeriod(ctx)) return std::nullopt;
-  const auto before = readCosts(ctx);
+  HeldLines before = readCosts(ctx);
   const WriteOrder order(ctx.db());
   if (fifo)
     FifoRun(ctx);
   else
     WeightedAverageRun(ctx);
-  return changes(ctx, before, order);
+  ctx.state.sqlDienDaudzums.clear();  // room for the changes
+  ctx.state.sqlDienDaudzAtlikumi.clear();
+  return changes(ctx, std::move(before), order);
 }
 
 }  // namespace talvix

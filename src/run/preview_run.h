@@ -14,6 +14,6 @@ namespace talvix {
 
 // The lines whose cost would change, in the order the run last wrote them; nullopt when a check
 // refused the run (its message shown through ctx.host). Throws what the run throws, all undone.
-std::optional<std::vector<CostChange>> previewRun(RunContext& ctx);
+std::optional<CostChanges> previewRun(RunContext& ctx);
 
 }  // namespace talvix

@@ -370,7 +370,7 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
   return listUnpricedLines(context, fifoCosting(context));
 }
 
-std::optional<std::vector<CostChange>> TAutoIepCenSad::previewChanges() {
+std::optional<CostChanges> TAutoIepCenSad::previewChanges() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
   const Running running(running_, stopSignals_);

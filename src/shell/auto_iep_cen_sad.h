@@ -85,7 +85,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // What the assign button would change, run on a snapshot that is then rolled back (preview_run.h);
   // nullopt when a check refused the run (its message shown). Throws when the database is not open,
   // the run fails or is stopped (std::runtime_error); nothing is written either way.
-  std::optional<std::vector<talvix::CostChange>> previewChanges();
+  std::optional<talvix::CostChanges> previewChanges();
   // Why the line of that kind and key has, or would get, its cost (line_explain.h), under the
   // window's settings with the kind's mode 0 taken as 1. Reads only. Throws UnknownLine when no line
   // has the key, else as unpricedLines.

@@ -4,6 +4,7 @@
 #include "data/date_time.h"
 #include "data/document_tables.h"
 
+#include <deque>
 #include <string>
 
 namespace talvix {
@@ -21,5 +22,8 @@ struct CostChange {
 
   double valueChange() const { return quantity * (costAfter - costNow); }
 };
+
+// A run's changes in run order; a year's grow without doubling.
+using CostChanges = std::deque<CostChange>;
 
 }  // namespace talvix
