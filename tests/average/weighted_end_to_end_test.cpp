@@ -4,6 +4,7 @@
 // one day (where the two orders of the same day's transfers may differ).
 #include "pricing/library.h"
 #include "run/weighted_average_run.h"
+#include "support/dice.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -18,19 +19,7 @@ namespace {
 
 DateTime mar(int d) { return makeDate(2026, 3, d); }
 
-// A small linear congruential generator: the same history on every platform.
-class Dice {
- public:
-  explicit Dice(std::uint32_t seed) : state_(seed) {}
-  int roll(int n) {  // 0 .. n-1
-    state_ = state_ * 1664525u + 1013904223u;
-    return static_cast<int>((state_ >> 8) % static_cast<std::uint32_t>(n));
-  }
-  bool chance(int percent) { return roll(100) < percent; }
-
- private:
-  std::uint32_t state_;
-};
+using test::Dice;
 
 constexpr int kDays = 31;
 

@@ -5,6 +5,7 @@
 #include "pricing/library.h"
 #include "run/fifo_run.h"
 #include "run/weighted_average_run.h"
+#include "support/dice.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -158,19 +159,7 @@ const SameDay kSameDay[] = {
      {{"second return", 9}, {"last sale", 9}}},
 };
 
-// A small linear congruential generator: the same history on every platform.
-class Dice {
- public:
-  explicit Dice(std::uint32_t seed) : state_(seed) {}
-  int roll(int n) {
-    state_ = state_ * 1664525u + 1013904223u;
-    return static_cast<int>((state_ >> 8) % static_cast<std::uint32_t>(n));
-  }
-  bool chance(int percent) { return roll(100) < percent; }
-
- private:
-  std::uint32_t state_;
-};
+using test::Dice;
 
 constexpr int kDays = 45;
 
