@@ -40,6 +40,22 @@ TEST(HostOptionsTest, TakesPreviewAndExplain) {
   EXPECT_EQ(explain.options->explain->line, -17);
 }
 
+TEST(HostOptionsTest, TakesTheSettingsByNumberOrWordAndLeavesTheOthersAsStored) {
+  const ParsedOptions parsed = parse({"--transfers", "0", "--issues", "without-cost", "--balances", "all-anew",
+                                      "--last-price", "on", "--skip-services", "off", "--show-settings"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const SettingChanges& settings = parsed.options->settings;
+  EXPECT_EQ(settings.modes[0], 0);
+  EXPECT_EQ(settings.modes[1], 1);
+  EXPECT_FALSE(settings.modes[2]);
+  EXPECT_EQ(settings.modes[3], 2);
+  EXPECT_EQ(settings.lastPrice, true);
+  EXPECT_EQ(settings.skipServices, false);
+  EXPECT_FALSE(settings.serialNumbers || settings.firstSalePrice);
+  EXPECT_TRUE(parsed.options->showSettings);
+  EXPECT_FALSE(parse({"--database", "Veikals"}).options->settings.any());
+}
+
 TEST(HostOptionsTest, RegisterMakesAFilePathAbsoluteAndLeavesAServerOneAsItIs) {
   const std::pair<const char*, std::string> rows[] = {
       {"demo.fdb", (std::filesystem::current_path() / "demo.fdb").string()},
@@ -97,7 +113,13 @@ TEST(HostOptionsTest, RefusesWhatItCannotRunWithAReason) {
                                                    {"--explain", "issue:"},
                                                    {"--explain", "issue:99999999999"},
                                                    {"--explain", "issue:1", "--preview", "-"},
-                                                   {"--explain", "issue:1", "--period", "current-month"}};
+                                                   {"--explain", "issue:1", "--period", "current-month"},
+                                                   {"--issues", "3"},
+                                                   {"--returns", "none"},
+                                                   {"--balances"},
+                                                   {"--last-price", "yes"},
+                                                   {"--show-settings", "--passes", "1"},
+                                                   {"--show-settings", "--preview", "-"}};
   for (const auto& row : rows) {
     const ParsedOptions parsed = parse(row);
     EXPECT_FALSE(parsed.options) << row[0] << " " << (row.size() > 1 ? row[1] : "");
