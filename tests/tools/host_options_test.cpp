@@ -40,22 +40,6 @@ TEST(HostOptionsTest, TakesPreviewAndExplain) {
   EXPECT_EQ(explain.options->explain->line, -17);
 }
 
-TEST(HostOptionsTest, TakesTheSettingsByNumberOrWordAndLeavesTheOthersAsStored) {
-  const ParsedOptions parsed = parse({"--transfers", "0", "--issues", "without-cost", "--balances", "all-anew",
-                                      "--last-price", "on", "--skip-services", "off", "--show-settings"});
-  ASSERT_TRUE(parsed.options) << parsed.error;
-  const SettingChanges& settings = parsed.options->settings;
-  EXPECT_EQ(settings.modes[0], 0);
-  EXPECT_EQ(settings.modes[1], 1);
-  EXPECT_FALSE(settings.modes[2]);
-  EXPECT_EQ(settings.modes[3], 2);
-  EXPECT_EQ(settings.lastPrice, true);
-  EXPECT_EQ(settings.skipServices, false);
-  EXPECT_FALSE(settings.serialNumbers || settings.firstSalePrice);
-  EXPECT_TRUE(parsed.options->showSettings);
-  EXPECT_FALSE(parse({"--database", "Veikals"}).options->settings.any());
-}
-
 TEST(HostOptionsTest, RegisterMakesAFilePathAbsoluteAndLeavesAServerOneAsItIs) {
   const std::pair<const char*, std::string> rows[] = {
       {"demo.fdb", (std::filesystem::current_path() / "demo.fdb").string()},

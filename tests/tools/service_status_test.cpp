@@ -1,6 +1,6 @@
-// What the service manager is told, through a twin of it: the status each of the run's activities
-// gives, a status sent once however often it repeats, the journal priority of the log's lines
-// around a failed pass, and a watchdog that pings only while the run's progress count moves.
+// What the service manager is told, through a twin of it: what the real host's tests cannot reach
+// on an embedded database (a wait for another run's turn, a failed reconnect), a status sent once
+// however often it repeats, and a watchdog that pings only while the run's progress count moves.
 #include "tools/service_status.h"
 #include "tools/watchdog.h"
 
@@ -35,53 +35,19 @@ class RecordingManager : public ServiceManager {
   std::vector<std::string> sent_;
 };
 
-struct Step {
-  Activity activity;
-  long long value = 0;
-  std::string text{};
-};
-
-TEST(ServiceStatusTest, EachActivityGivesTheStatusOfWhatTheRunDoesNow) {
-  struct Row {
-    std::vector<Step> steps;
-    std::string start, contains;
-  };
-  const Row rows[] = {
-      {{{Activity::WaitingForTurn, 12}}, "Waiting for another run's turn to end, 12 s so far; ", "no pass ended yet"},
-      {{{Activity::PassStarted}, {Activity::PassEnded, 3}, {Activity::Resting, 2500}},
-       "Resting until the database changes, at most 2.5 s; last pass ended ", ", 3 lines priced"},
-      {{{Activity::PassStarted}, {Activity::PassEnded, 1}, {Activity::PassStarted}}, "Pricing: pass 2 started ",
-       ", 1 line priced"},
-      {{{Activity::PassStarted}, {Activity::PassFailed, 0, "lost"}, {Activity::Reconnecting, 30}},
-       "Reconnecting in 30 s; the pass failed: lost", ""},
-      {{{Activity::Reconnecting, 1}, {Activity::ReconnectFailed, 0, "refused"}}, "Reconnect failed: refused", ""},
-  };
-  for (const Row& row : rows) {
-    RecordingManager manager;
-    ServiceStatus status(manager);
-    for (const Step& step : row.steps) status.activity(step.activity, step.value, step.text, ServiceStatus::Clock::now());
-    const std::string last = manager.sent().back();
-    EXPECT_EQ(last.rfind("STATUS=" + row.start, 0), 0u) << last;
-    EXPECT_NE(last.find(row.contains), std::string::npos) << last;
-  }
-}
-
-TEST(ServiceStatusTest, AStatusIsSentOnceAndTheLinesAroundAFailedPassAreErrorsAndWarnings) {
+TEST(ServiceStatusTest, TurnWaitsAndAFailedReconnectAreShownAndAStatusIsSentOnce) {
   RecordingManager manager;
   ServiceStatus status(manager);
-  status.ready("\"Veikals\"");
-  for (int i = 0; i < 3; ++i) status.activity(Activity::Resting, 500, {}, ServiceStatus::Clock::now());
-  EXPECT_EQ(manager.sent().size(), 2u);
-  EXPECT_EQ(manager.sent().front(), "READY=1\nSTATUS=Database \"Veikals\" open; the run starts");
-
-  EXPECT_EQ(status.linePriority(), kPriorityInfo);
-  status.activity(Activity::PassFailed, 0, "lost", ServiceStatus::Clock::now());
+  const auto now = ServiceStatus::Clock::now();
+  for (int i = 0; i < 3; ++i) status.activity(Activity::WaitingForTurn, 12, {}, now);
+  EXPECT_EQ(manager.sent(),
+            std::vector<std::string>{"STATUS=Waiting for another run's turn to end, 12 s so far; no pass ended yet"});
+  status.activity(Activity::PassFailed, 0, "lost", now);
   EXPECT_EQ(status.linePriority(), kPriorityError);  // the failure's own line
-  EXPECT_EQ(status.linePriority(), kPriorityWarning);  // the countdown
-  status.activity(Activity::ReconnectFailed, 0, "refused", ServiceStatus::Clock::now());
+  EXPECT_EQ(status.linePriority(), kPriorityWarning);
+  status.activity(Activity::ReconnectFailed, 0, "refused", now);
+  EXPECT_EQ(manager.sent().back(), "STATUS=Reconnect failed: refused; trying again");
   EXPECT_EQ(status.linePriority(), kPriorityError);
-  status.activity(Activity::PassStarted, 0, {}, ServiceStatus::Clock::now());
-  EXPECT_EQ(status.linePriority(), kPriorityInfo);
 }
 
 TEST(WatchdogTest, PingsWhileTheProgressCountMovesAndStopsWhenItStandsStill) {

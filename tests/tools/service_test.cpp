@@ -1,8 +1,7 @@
 // autoiepcensad-run as systemd runs it: a notification socket the test holds, the watchdog's
-// interval, the journal's stream. What the service manager hears (READY, STATUS lines that follow a
-// pass, a rest and a reconnect, watchdog pings) and the priority of each journal line; the settings
-// given on the command line and printed by --show-settings; a continuous run that would price
-// nothing refused.
+// interval and the journal's stream given as systemd gives them. What the service manager hears
+// and the journal's priorities; the settings given on the command line and --show-settings; a
+// continuous run that would price nothing refused.
 #include "registry/registry_store.h"
 #include "support/host_run.h"
 #include "support/notify_socket.h"
@@ -23,19 +22,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kWatchdog = 2s;
 
-bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
-
 std::function<bool(const std::string&)> statusStarting(const std::string& start) {
-  return [start](const std::string& message) {
-    const auto status = statusOf(message);
-    return status && startsWith(*status, start);
-  };
-}
-
-std::string all(const NotifySocket& socket) {
-  std::string text;
-  for (const Notification& message : socket.messages()) text += message.text + "\n--\n";
-  return text;
+  return [start](const std::string& message) { return statusOf(message).value_or("").rfind(start, 0) == 0; };
 }
 
 class ServiceTest : public ::testing::Test {
@@ -45,15 +33,12 @@ class ServiceTest : public ::testing::Test {
     listDatabaseOnly();
   }
 
-  // The database, and no settings yet.
   void listDatabaseOnly() {
     std::ofstream(registryPath) << "Windows Registry Editor Version 5.00\n\n"
                                    "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
                                    "\"Demo\"=\"" << db.path() << "\"\n";
   }
 
-  // Under the service manager: notified through the test's socket, a watchdog asked for, standard
-  // output on the journal.
   std::unique_ptr<HostRun> serviceRun(const std::vector<std::string>& arguments) {
     db.connection().close();
     const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(kWatchdog).count();
@@ -63,30 +48,30 @@ class ServiceTest : public ::testing::Test {
                     .journal = true});
   }
 
-  // Pings come while the run rests or counts down: more than one, none further apart than asked.
+  std::string heard() const {
+    std::string text;
+    for (const Notification& message : socket.messages()) text += message.text + "\n--\n";
+    return text;
+  }
+
+  // While the run rests or counts down: pings, none further apart than the interval asked.
   void expectWatchdogPings(std::size_t from) {
     std::vector<Clock::time_point> pings;
     const auto messages = socket.messages();
     for (std::size_t i = from; i < messages.size(); ++i)
       if (messages[i].text == "WATCHDOG=1") pings.push_back(messages[i].seen);
-    ASSERT_GE(pings.size(), 2u) << all(socket);
-    for (std::size_t i = 1; i < pings.size(); ++i) EXPECT_LT(pings[i] - pings[i - 1], kWatchdog) << all(socket);
+    ASSERT_GE(pings.size(), 2u) << heard();
+    for (std::size_t i = 1; i < pings.size(); ++i) EXPECT_LT(pings[i] - pings[i - 1], kWatchdog) << heard();
   }
 
-  // --show-settings' rows by name.
-  std::map<std::string, std::string> shownSettings(const std::vector<std::string>& arguments, int& exit) {
+  std::map<std::string, std::string> shownSettings(std::vector<std::string> arguments) {
     db.connection().close();
-    std::vector<std::string> given = arguments;
-    given.push_back("--show-settings");
-    HostRun host(registryPath, given, {.verbose = false});
-    exit = host.finish(60s);
+    arguments.push_back("--show-settings");
+    HostRun host(registryPath, arguments, {.verbose = false});
+    EXPECT_EQ(host.finish(60s), 0) << host.errors();
     std::map<std::string, std::string> rows;
     std::istringstream lines(host.output());
-    for (std::string line; std::getline(lines, line);) {
-      const std::size_t gap = line.find(' ');
-      const std::size_t value = line.find_first_not_of(' ', gap);
-      if (gap != std::string::npos && value != std::string::npos) rows[line.substr(0, gap)] = line.substr(value);
-    }
+    for (std::string name, value; lines >> name && std::getline(lines >> std::ws, value);) rows[name] = value;
     return rows;
   }
 
@@ -101,36 +86,34 @@ TEST_F(ServiceTest, ReadyThenAStatusThatFollowsThePassAndTheRestWithTheWatchdogP
   db.issue({.date = todayLocal(), .goods = goods, .qty = 2});
   const auto host = serviceRun({"--issues", "1"});
 
-  const auto ready = socket.waitFor([](const std::string& m) { return startsWith(m, "READY=1\n"); }, 60s);
-  ASSERT_TRUE(ready) << all(socket) << host->errors();
+  const auto ready = socket.waitFor([](const std::string& m) { return m.rfind("READY=1\n", 0) == 0; }, 60s);
+  ASSERT_TRUE(ready) << heard() << host->errors();
   const auto started = socket.waitFor(statusStarting("Pricing: pass 1 started "), 60s, *ready);
-  ASSERT_TRUE(started) << all(socket);
-  const auto ended = socket.waitFor(statusStarting("Pass 1 ended "), 60s, *started);
-  ASSERT_TRUE(ended) << all(socket);
-  EXPECT_NE(statusOf(socket.messages()[*ended].text)->find(", 1 line priced"), std::string::npos) << all(socket);
-  // The next pass finds nothing to price and the run rests, saying so and what the last pass did.
-  const auto rest =
-      socket.waitFor(statusStarting("Resting until the database changes, at most "), 60s, *ended);
-  ASSERT_TRUE(rest) << all(socket);
+  const auto ended = socket.waitFor(statusStarting("Pass 1 ended "), 60s, started.value_or(0));
+  ASSERT_TRUE(started && ended) << heard();
+  EXPECT_NE(statusOf(socket.messages()[*ended].text)->find(", 1 line priced"), std::string::npos) << heard();
+  // The next pass prices nothing, and the rest says what the last pass did.
+  const auto rest = socket.waitFor(statusStarting("Resting until the database changes, at most "), 60s, *ended);
+  ASSERT_TRUE(rest) << heard();
   EXPECT_NE(statusOf(socket.messages()[*rest].text)->find("; last pass ended "), std::string::npos);
   std::this_thread::sleep_for(3 * kWatchdog);
   expectWatchdogPings(*ready);
 
   host->signal(SIGTERM);
   EXPECT_EQ(host->finish(60s), 0) << host->errors();
-  EXPECT_TRUE(startsWith(socket.messages().back().text, "STOPPING=1\nSTATUS=Ended")) << all(socket);
+  EXPECT_EQ(socket.messages().back().text.rfind("STOPPING=1\nSTATUS=Ended", 0), 0u) << heard();
   for (const LogEntry& entry : host->log()) EXPECT_EQ(entry.priority, 6) << entry.text;
 }
 
 TEST_F(ServiceTest, AFailedPassIsAnErrorInTheJournalAndTheStatusCountsDownToTheReconnect) {
-  db.exec("DROP TABLE O_PRATL_PRC");  // every pass fails on it, the database stays open
+  db.exec("DROP TABLE O_PRATL_PRC");  // every pass fails on it; the database opens
   const auto host = serviceRun({"--issues", "1"});
 
   const auto failed = socket.waitFor(statusStarting("Pass 1 failed: "), 60s);
-  ASSERT_TRUE(failed) << all(socket) << host->errors();
-  const auto countdown = socket.waitFor(statusStarting("Reconnecting in 30 s; the pass failed: "), 10s, *failed);
-  ASSERT_TRUE(countdown) << all(socket);
-  ASSERT_TRUE(socket.waitFor(statusStarting("Reconnecting in 27 s"), 10s, *countdown)) << all(socket);
+  const auto countdown =
+      socket.waitFor(statusStarting("Reconnecting in 30 s; the pass failed: "), 10s, failed.value_or(0));
+  ASSERT_TRUE(failed && countdown) << heard() << host->errors();
+  ASSERT_TRUE(socket.waitFor(statusStarting("Reconnecting in 27 s"), 10s, *countdown)) << heard();
   expectWatchdogPings(*countdown);
   host->signal(SIGTERM);
   EXPECT_EQ(host->finish(60s), 0) << host->errors();
@@ -159,41 +142,31 @@ TEST_F(ServiceTest, SettingsGivenOnTheCommandLineAreSavedAsTheWindowSavesThemAnd
       {{"--first-sale-price", "on"}, "first-sale-price", "on", "ParvIzrakst1PardCena", 1},
       {{"--period", "2026-02-01..2026-02-28"}, "period", "2026-02-01..2026-02-28", "PedejaCena", 0},
   };
-  int exit = -1;
-  const auto defaults = shownSettings({}, exit);
-  ASSERT_EQ(exit, 0);
+  const auto defaults = shownSettings({});
+  ASSERT_EQ(defaults.size(), 10u);
   EXPECT_EQ(defaults.at("method"), "FIFO");
   EXPECT_EQ(defaults.at("issues"), "0 Nepiešķirt");
   EXPECT_EQ(defaults.at("last-price"), "off");
   for (const Row& row : rows) {
     listDatabaseOnly();
-    auto shown = shownSettings(row.arguments, exit);
-    ASSERT_EQ(exit, 0) << row.shown;
-    EXPECT_EQ(shown.at(row.shown), row.value);
-    for (const auto& [name, value] : defaults) {
-      if (name == row.shown) continue;
-      EXPECT_EQ(shown.at(name), value) << row.shown << ": " << name;
-    }
-    EXPECT_EQ(RegFileStore(registryPath).openForRead("Software\\ORMANTA\\Talvix\\AutoIepCenSad")->readInteger(
-                  row.registryValue),
-              row.stored)
-        << row.shown;
-    EXPECT_EQ(shownSettings({}, exit), shown) << row.shown << ": not kept";
+    auto expected = defaults;
+    expected[row.shown] = row.value;
+    EXPECT_EQ(shownSettings(row.arguments), expected) << row.shown;
+    const auto key = RegFileStore(registryPath).openForRead("Software\\ORMANTA\\Talvix\\AutoIepCenSad");
+    ASSERT_NE(key, nullptr) << row.shown;
+    EXPECT_EQ(key->readInteger(row.registryValue), row.stored) << row.shown;
+    EXPECT_EQ(shownSettings({}), expected) << row.shown << ": not kept";
   }
 }
 
 TEST_F(ServiceTest, AContinuousRunWithEveryKindOnNepieskirtSaysSoAndExitsTwo) {
-  struct Row {
-    std::vector<std::string> arguments;
-    int exit;
-  };
-  const Row rows[] = {{{}, 2}, {{"--passes", "1"}, 0}, {{"--balances", "1", "--passes", "1"}, 0}};
-  for (const Row& row : rows) {
+  const std::pair<std::vector<std::string>, int> rows[] = {
+      {{}, 2}, {{"--passes", "1"}, 0}, {{"--balances", "1", "--passes", "1"}, 0}};
+  for (const auto& [arguments, exit] : rows) {
     db.connection().close();
-    HostRun host(registryPath, row.arguments, {.verbose = false});
-    EXPECT_EQ(host.finish(60s), row.exit) << host.errors();
-    EXPECT_EQ(host.errors().find("every document kind is on \"Nepiešķirt\"") != std::string::npos, row.exit == 2)
-        << host.errors();
+    HostRun host(registryPath, arguments, {.verbose = false});
+    EXPECT_EQ(host.finish(60s), exit) << host.errors();
+    EXPECT_EQ(host.errors().find("every document kind is on \"Nepiešķirt\"") != std::string::npos, exit == 2);
   }
 }
 
