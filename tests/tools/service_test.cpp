@@ -4,12 +4,18 @@
 // continuous run that would price nothing refused.
 #include "registry/registry_store.h"
 #include "support/host_run.h"
-#include "support/notify_socket.h"
 #include "support/test_database.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,6 +27,66 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kWatchdog = 2s;
+
+struct Notification {
+  std::string text;  // newline-separated assignments, as sent
+  Clock::time_point seen;
+};
+
+// The service manager's end of the notification protocol: a datagram socket the host is told of
+// through NOTIFY_SOCKET, every message kept with the time it came.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::string& path) : path_(path) {
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+      throw std::runtime_error("bind " + path + ": " + std::strerror(errno));
+    reader_ = std::thread([this] {
+      for (char buffer[4096]; !ending_;) {
+        pollfd ready{fd_, POLLIN, 0};
+        const ssize_t got = poll(&ready, 1, 50) > 0 ? recv(fd_, buffer, sizeof buffer, 0) : 0;
+        const std::lock_guard lock(mutex_);
+        if (got > 0) messages_.push_back({std::string(buffer, static_cast<std::size_t>(got)), Clock::now()});
+      }
+    });
+  }
+  ~NotifySocket() {
+    ending_ = true;
+    reader_.join();
+    close(fd_);
+  }
+  const std::string& path() const { return path_; }
+  std::vector<Notification> messages() const {
+    const std::lock_guard lock(mutex_);
+    return messages_;
+  }
+  // Index of the first message from `from` on that matches; nullopt when the limit passes first.
+  std::optional<std::size_t> waitFor(const std::function<bool(const std::string&)>& match,
+                                     std::chrono::seconds limit, std::size_t from = 0) const {
+    for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+      const auto seen = messages();
+      for (std::size_t i = from; i < seen.size(); ++i)
+        if (match(seen[i].text)) return i;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  std::atomic<bool> ending_{false};
+  mutable std::mutex mutex_;
+  std::vector<Notification> messages_;
+  std::thread reader_;
+};
+
+std::optional<std::string> statusOf(const std::string& message) {
+  const std::size_t at = message.rfind("STATUS=", 0) == 0 ? 0 : message.find("\nSTATUS=");
+  if (at == std::string::npos) return std::nullopt;
+  const std::size_t start = message.find('=', at) + 1;
+  return message.substr(start, message.find('\n', start) - start);
+}
 
 std::function<bool(const std::string&)> statusStarting(const std::string& start) {
   return [start](const std::string& message) { return statusOf(message).value_or("").rfind(start, 0) == 0; };
