@@ -66,7 +66,8 @@ install(FILES "${packaging}/autoiepcensad.desktop" DESTINATION ${CMAKE_INSTALL_D
 install(PROGRAMS "${PROJECT_SOURCE_DIR}/scripts/firebird-local-access.sh" DESTINATION ${TALVIX_PRIVATE_LIBDIR})
 
 # Debian's places outside /usr, absolute.
-install(FILES "${packaging}/autoiepcensad-run.service" DESTINATION /lib/systemd/system)
+install(FILES "${packaging}/autoiepcensad-run.service" "${packaging}/autoiepcensad-run@.service"
+  DESTINATION /lib/systemd/system)
 install(FILES "${packaging}/autoiepcensad-run.env" DESTINATION /etc/autoiepcensad)
 
 set(CPACK_GENERATOR DEB)

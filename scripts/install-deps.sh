@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
   firebird-dev libfbclient2 firebird3.0-server-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  file dpkg-dev
+  file dpkg-dev libsystemd-dev
 )
 server_packages=(firebird3.0-utils firebird3.0-server xvfb xauth man-db)
 

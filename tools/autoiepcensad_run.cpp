@@ -1,13 +1,18 @@
 // autoiepcensad-run: the tool without a screen, for servers, scheduled jobs and tests. Loads
 // libautoiepcensad.so, creates the window on the database the registry names, starts a run as the
 // exported entry does and echoes the progress log to standard output, shaped for a terminal or a
-// journal (log_echo.h). Message boxes go to standard error and are not shown. Options, environment
-// and exit statuses: host_options.h, or --help.
+// journal (log_echo.h). Message boxes go to standard error and are not shown. Under systemd it
+// reports READY, its status and watchdog pings, and gives each journal line its priority. Options,
+// environment and exit statuses: host_options.h, or --help.
 #include "tools/host_library.h"
 #include "tools/host_options.h"
+#include "tools/host_settings.h"
+#include "tools/journal_priority.h"
 #include "tools/log_echo.h"
 #include "tools/pass_limit.h"
+#include "tools/service_status.h"
 #include "tools/unpriced_option.h"
+#include "tools/watchdog.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -15,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -29,10 +35,22 @@ void writeOut(std::string_view text) {
   std::fflush(stdout);
 }
 
+bool errorsToJournal() {
+  static const bool journal = isJournalStream(STDERR_FILENO);
+  return journal;
+}
+
+void writeError(const std::string& text, int priority = kPriorityError) {
+  std::fputs(withPriority(text, priority, errorsToJournal()).c_str(), stderr);
+  std::fflush(stderr);
+}
+
 struct Host {
   LogEcho echo;
   PassLimit limit;
   AutoIepCenSadRequestStopFn requestStop = nullptr;
+  ServiceStatus* service = nullptr;
+  bool outputToJournal = false;
   bool ended = false;     // the last counted pass is done; the stop's own lines are not echoed
   bool running = false;   // inside the run, where a plain box is a refusal
   bool errorBox = false;
@@ -42,7 +60,8 @@ struct Host {
 void echoLine(const char* line, const char* text, int replaced, void* context) {
   auto& host = *static_cast<Host*>(context);
   if (host.ended) return;
-  host.echo.line(line, replaced != 0, LogEcho::Clock::now());
+  const int priority = host.service->linePriority();
+  host.echo.line(withPriority(line, priority, host.outputToJournal), replaced != 0, LogEcho::Clock::now());
   if (host.limit.completes(text)) {
     host.ended = true;
     host.requestStop();
@@ -55,9 +74,12 @@ void reportBox(int isError, const char* text, void* context) {
   // of the wrong type) leaves defaults, and the run goes on.
   if (host.running) (isError ? host.errorBox : host.refused) = true;
   host.echo.finish();
-  std::fputs(text, stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
+  writeError(std::string(text) + '\n', isError ? kPriorityError : kPriorityWarning);
+}
+
+void onActivity(int activity, long long value, const char* text, void* context) {
+  auto& host = *static_cast<Host*>(context);
+  host.service->activity(static_cast<talvix::Activity>(activity), value, text ? text : "", ServiceStatus::Clock::now());
 }
 
 // Qt needs a platform; without a display there is no screen to show the window on.
@@ -88,14 +110,14 @@ EchoMode echoMode(const HostOptions& options) {
 }
 
 int usageError(const std::string& error) {
-  std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kHostSynopsis);
+  writeError(std::string(kProgram) + ": " + error + "\n" + kHostSynopsis);
   return kExitUsage;
 }
 
 int registerDatabase(const Registration& registration, const HostLibrary& library) {
   char message[4096];
   if (library.registerDatabase(registration.name.c_str(), registration.path.c_str(), message, sizeof message) != 0) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message);
+    writeError(std::string(kProgram) + ": " + message + "\n");
     return kExitErrorBox;
   }
   std::printf("Registered %s as \"%s\" in %s\n", registration.path.c_str(), registration.name.c_str(), message);
@@ -124,43 +146,87 @@ int explain(const ExplainRequest& request, Host& host, const HostLibrary& librar
   host.running = false;
   library.free();
   if (answer == 2)
-    std::fprintf(stderr, "%s: --explain %s:%d: %s\n", kProgram, request.kind.c_str(), request.line, message);
+    writeError(std::string(kProgram) + ": --explain " + request.kind + ":" + std::to_string(request.line) + ": " +
+               message + "\n");
   if (answer == 0) return kExitDone;
   return answer == 2 ? kExitUsage : kExitErrorBox;
 }
 
+// The period and the settings given on the command line, on the window's controls.
+int applySettings(const HostOptions& options, const HostLibrary& library) {
+  if (!options.period && !options.settings.any()) return kExitDone;
+  AutoIepCenSadSettings settings{};
+  library.getSettings(&settings);
+  settings = withChanges(settings, options.period, options.settings);
+  if (!library.setSettings(&settings)) return usageError("--period: the window's date pickers do not take that period");
+  return kExitDone;
+}
+
+// Saves what was given, as the window saves its settings, and prints what a run would use.
+int showSettings(const HostOptions& options, const HostLibrary& library) {
+  const bool saved = (!options.period && !options.settings.any()) || library.saveSettings() == 0;
+  AutoIepCenSadSettings settings{};
+  library.getSettings(&settings);
+  std::fputs(settingsRows(settings, library.fifoCosting()).c_str(), stdout);
+  std::fflush(stdout);
+  library.free();
+  return saved ? kExitDone : kExitErrorBox;
+}
+
+// A continuous FIFO run with every kind on "Nepiešķirt" would pass over the database for ever and
+// price nothing.
+bool continuousRunPricesNothing(const HostOptions& options, const HostLibrary& library) {
+  if (options.passes != 0) return false;
+  AutoIepCenSadSettings settings{};
+  return library.getSettings(&settings) && pricesNothing(settings) && library.fifoCosting() == 1;
+}
+
+constexpr char kNothingToPrice[] =
+    "every document kind is on \"Nepiešķirt\", so a continuous run would price nothing for ever; choose what "
+    "to price with --transfers, --issues, --returns or --balances (1: only lines without cost) and see the "
+    "settings with --show-settings";
+
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   chooseOffscreenWithoutDisplay();
   provideRuntimeDir();
-  Host host{LogEcho(echoMode(options), writeOut), PassLimit(options.passes), library.requestStop};
+  const std::unique_ptr<ServiceManager> manager = systemdManager();
+  ServiceStatus service(*manager);
+  Host host{LogEcho(echoMode(options), writeOut), PassLimit(options.passes), library.requestStop, &service,
+            isJournalStream(STDOUT_FILENO)};
   library.setLineObserver(echoLine, &host);
   library.setBoxHandler(reportBox, &host);
+  library.setActivityObserver(onActivity, &host);
   library.useDatabase(options.database.c_str());
 
   const bool opened = library.create() != 0;
   // After the database opened: the database engine sets handlers of its own when it starts.
   library.installStopSignals();
-  int status = opened ? kExitDone : kExitNotOpened;
-  if (opened && options.period) {
-    const Period& period = *options.period;
-    if (!library.setPeriod(static_cast<int>(period.from.year()), static_cast<unsigned>(period.from.month()),
-                           static_cast<unsigned>(period.from.day()), static_cast<int>(period.to.year()),
-                           static_cast<unsigned>(period.to.month()), static_cast<unsigned>(period.to.day())))
-      status = usageError("--period: the window's date pickers do not take that period");
-  }
+  int status = opened ? applySettings(options, library) : kExitNotOpened;
+  if (status == kExitDone && options.showSettings) return showSettings(options, library);
   if (status == kExitDone && options.preview) return preview(*options.preview, host, library);
   if (status == kExitDone && options.explain) return explain(*options.explain, host, library);
+  if (status == kExitDone && unpriced.runs() && continuousRunPricesNothing(options, library)) {
+    writeError(std::string(kProgram) + ": " + kNothingToPrice + "\n");
+    status = kExitUsage;
+  }
   if (status == kExitDone && unpriced.runs()) {
+    service.ready(options.database.empty() ? "chosen by LastDBIndex" : "\"" + options.database + "\"");
+    const Watchdog watchdog(*manager, library.progressBeats);
     host.running = true;
     library.makePasizm();
     host.running = false;
   }
   host.echo.finish();
   const bool reported = status != kExitDone || unpriced.write(library.writeUnpriced);
+  library.setActivityObserver(nullptr, nullptr);
   library.free();
-  if (status != kExitDone) return status;
-  if (host.errorBox || !reported) return kExitErrorBox;
-  return host.refused ? kExitRefused : kExitDone;
+  const int code = status != kExitDone            ? status
+                   : host.errorBox || !reported ? kExitErrorBox
+                   : host.refused               ? kExitRefused
+                                                : kExitDone;
+  service.stopping(code == kExitDone ? "Ended"
+                                     : "Ended with exit status " + std::to_string(code) + "; the reason is in the journal");
+  return code;
 }
 
 }  // namespace
@@ -168,14 +234,15 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
 int main(int argc, char** argv) {
   UnpricedOption unpriced;
   if (!unpriced.take(argc, argv)) {
-    std::fputs(kHostSynopsis, stderr);
+    writeError(kHostSynopsis);
     return kExitUsage;
   }
   const ParsedOptions parsed = parseHostOptions(argc, argv, localToday());
   if (!parsed.options) return usageError(parsed.error);
-  if ((parsed.options->preview || parsed.options->explain) && unpriced.given())
+  if ((parsed.options->preview || parsed.options->explain || parsed.options->showSettings) && unpriced.given())
     return usageError(
-        "--preview and --explain write their own output; --unpriced and --unpriced-only do not go with them");
+        "--preview, --explain and --show-settings write their own output; --unpriced and --unpriced-only do not go "
+        "with them");
   if (parsed.options->registration && unpriced.given())
     return usageError("--register takes a name and a path, and no other option");
   if (parsed.options->help) {
@@ -186,7 +253,7 @@ int main(int argc, char** argv) {
   HostLibrary library{};
   std::string error;
   if (!loadHostLibrary(library, error)) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    writeError(std::string(kProgram) + ": " + error + "\n");
     return kExitUsage;
   }
   if (parsed.options->registration) return registerDatabase(*parsed.options->registration, library);

@@ -56,7 +56,13 @@ bool loadHostLibrary(HostLibrary& library, std::string& error) {
          find(handle, "AutoIepCenSadWriteUnpriced", library.writeUnpriced, error) &&
          find(handle, "AutoIepCenSadWritePreview", library.writePreview, error) &&
          find(handle, "AutoIepCenSadExplain", library.explain, error) &&
-         find(handle, "AutoIepCenSadRegisterDatabase", library.registerDatabase, error);
+         find(handle, "AutoIepCenSadRegisterDatabase", library.registerDatabase, error) &&
+         find(handle, "AutoIepCenSadGetSettings", library.getSettings, error) &&
+         find(handle, "AutoIepCenSadSetSettings", library.setSettings, error) &&
+         find(handle, "AutoIepCenSadSaveSettings", library.saveSettings, error) &&
+         find(handle, "AutoIepCenSadFifoCosting", library.fifoCosting, error) &&
+         find(handle, "AutoIepCenSadSetActivityObserver", library.setActivityObserver, error) &&
+         find(handle, "AutoIepCenSadProgressBeats", library.progressBeats, error);
 }
 
 }  // namespace talvix::tools

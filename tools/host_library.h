@@ -21,6 +21,12 @@ struct HostLibrary {
   AutoIepCenSadWritePreviewFn writePreview;
   AutoIepCenSadExplainFn explain;
   AutoIepCenSadRegisterDatabaseFn registerDatabase;
+  AutoIepCenSadGetSettingsFn getSettings;
+  AutoIepCenSadSetSettingsFn setSettings;
+  AutoIepCenSadSaveSettingsFn saveSettings;
+  AutoIepCenSadFifoCostingFn fifoCosting;
+  AutoIepCenSadSetActivityObserverFn setActivityObserver;
+  AutoIepCenSadProgressBeatsFn progressBeats;
 };
 
 // False with the loader's reason in error. A library beside the program that is there but does not

@@ -13,7 +13,8 @@ namespace talvix::tools {
 
 const char kHostSynopsis[] =
     "usage: autoiepcensad-run [--passes N] [--database NAME] [--period PERIOD] [--verbose]\n"
-    "                         [--unpriced FILE | --unpriced-only FILE]\n"
+    "                         [SETTINGS] [--unpriced FILE | --unpriced-only FILE]\n"
+    "       autoiepcensad-run --show-settings [--database NAME] [--period PERIOD] [SETTINGS]\n"
     "       autoiepcensad-run --preview FILE [--database NAME] [--period PERIOD]\n"
     "       autoiepcensad-run --explain KIND:LINE [--database NAME]\n"
     "       autoiepcensad-run --register NAME PATH\n"
@@ -30,6 +31,18 @@ const char kHostHelp[] =
     "                    LastDBIndex chooses\n"
     "  --period PERIOD   current-month, previous-month or YYYY-MM-DD..YYYY-MM-DD: the period for this\n"
     "                    run, saved with the settings as the window saves it\n"
+    "  --transfers MODE, --issues MODE, --returns MODE, --balances MODE\n"
+    "                    (SETTINGS) the mode of each document kind, the window's three choices\n"
+    "                    in order: 0 or skip, 1 or without-cost (only lines without cost), 2 or\n"
+    "                    all-anew (all lines anew); saved with the settings as the window saves\n"
+    "                    them\n"
+    "  --skip-services B, --serial-numbers B, --last-price B, --first-sale-price B\n"
+    "                    (SETTINGS, B on or off) the window's options: leave services out, look a\n"
+    "                    cost up by its serial number (IMEI, FIFO), use the last purchase price\n"
+    "                    that is not 0, price transfers and issues at the first sale price; saved\n"
+    "                    likewise\n"
+    "  --show-settings   print the settings a run would use, after the options given with it,\n"
+    "                    one per line (name, value), save those given, and run nothing\n"
     "  --verbose         print every write of the log as a line of its own; by default a counter\n"
     "                    is rewritten in place on a terminal, and into a pipe or file is printed as\n"
     "                    its last value, with at most one progress line every 5 seconds\n"
@@ -60,11 +73,18 @@ const char kHostHelp[] =
     "  TALVIX_REGISTRY   the registry file (default ~/.config/talvix/registry.reg)\n"
     "  ISC_USER          Firebird user (default SYSDBA)\n"
     "  ISC_PASSWORD      Firebird password\n"
+    "  NOTIFY_SOCKET, WATCHDOG_USEC\n"
+    "                    set by systemd for a service of Type=notify: the run reports READY once\n"
+    "                    the database is open, a STATUS line saying what it does, and pings the\n"
+    "                    watchdog while it makes progress\n"
+    "  JOURNAL_STREAM    set by systemd: on the journal, lines carry their priority (errors,\n"
+    "                    refusals and reconnects err or warning, the progress log info)\n"
     "\n"
     "Exit status:\n"
     "  0  the run ended (or stopped by SIGTERM/SIGINT, or after N passes)\n"
     "  1  the database did not open\n"
-    "  2  bad command line, the library cannot be loaded, or --explain names no line\n"
+    "  2  bad command line, the library cannot be loaded, --explain names no line, or a\n"
+    "     continuous run would price nothing (every kind on mode 0)\n"
     "  3  the run ended in an error (its text is on standard error), or the report, the preview or\n"
     "     the registry file could not be written (the file is then left as it was)\n"
     "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n";
@@ -80,6 +100,9 @@ constexpr std::string_view kRegister = "--register";
 constexpr std::string_view kPreview = "--preview";
 constexpr std::string_view kExplain = "--explain";
 constexpr std::string_view kExplainedKinds[] = {"transfer", "issue", "return", "balance"};
+constexpr std::string_view kShowSettings = "--show-settings";
+// Each mode's word, by its number.
+constexpr std::string_view kModeWords[] = {"skip", "without-cost", "all-anew"};
 // The first day the window's date pickers hold.
 constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
 
@@ -140,6 +163,33 @@ std::optional<ExplainRequest> parseExplain(std::string_view text) {
 
 ParsedOptions refuse(const std::string& error) { return {std::nullopt, error}; }
 
+std::optional<int> parseMode(std::string_view text) {
+  for (int mode = 0; mode < static_cast<int>(std::size(kModeWords)); ++mode)
+    if (text == kModeWords[mode] || (text.size() == 1 && text[0] == '0' + mode)) return mode;
+  return std::nullopt;
+}
+
+std::optional<bool> parseSwitch(std::string_view text) {
+  if (text == "on") return true;
+  if (text == "off") return false;
+  return std::nullopt;
+}
+
+// The option's place to store its value, when it is one of the settings.
+std::optional<bool>* switchOf(std::string_view name, SettingChanges& settings) {
+  if (name == "--skip-services") return &settings.skipServices;
+  if (name == "--serial-numbers") return &settings.serialNumbers;
+  if (name == "--last-price") return &settings.lastPrice;
+  if (name == "--first-sale-price") return &settings.firstSalePrice;
+  return nullptr;
+}
+
+std::optional<int>* modeOf(std::string_view name, SettingChanges& settings) {
+  for (std::size_t kind = 0; kind < std::size(kModeOptions); ++kind)
+    if (name == kModeOptions[kind]) return &settings.modes[kind];
+  return nullptr;
+}
+
 // The embedded engine opens a path from the process's folder; the registry is read from anywhere.
 std::string registrationPath(const std::string& path) {
   if (path.find(':') != std::string::npos) return path;
@@ -170,6 +220,22 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
       options.verbose = true;
       continue;
     }
+    if (name == kShowSettings) {
+      options.showSettings = true;
+      continue;
+    }
+    std::optional<int>* mode = modeOf(name, options.settings);
+    std::optional<bool>* setting = switchOf(name, options.settings);
+    if (mode || setting) {
+      if (index + 1 >= argc) return refuse(std::string(name) + " needs a value");
+      const std::string_view value = argv[++index];
+      if (mode && !(*mode = parseMode(value)))
+        return refuse(std::string(name) + " takes 0 or skip, 1 or without-cost, 2 or all-anew, not '" +
+                      std::string(value) + "'");
+      if (setting && !(*setting = parseSwitch(value)))
+        return refuse(std::string(name) + " takes on or off, not '" + std::string(value) + "'");
+      continue;
+    }
     if (name != "--passes" && name != "--database" && name != "--period" && name != kPreview && name != kExplain)
       return refuse("unknown option '" + std::string(name) + "'");
     if (index + 1 >= argc) return refuse(std::string(name) + " needs a value");
@@ -197,6 +263,8 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
     }
   }
   if (options.preview && options.passes != 0) return refuse("--preview makes one pass; --passes does not go with it");
+  if (options.showSettings && (options.preview || options.explain || options.passes != 0))
+    return refuse("--show-settings runs nothing; --preview, --explain and --passes do not go with it");
   if (options.explain && (options.preview || options.passes != 0 || options.period))
     return refuse(
         "--explain reads one line as the settings price it; --preview, --passes and --period do not go with it");

@@ -31,6 +31,25 @@ struct ExplainRequest {
   int line = 0;
 };
 
+// The window's settings given on the command line, each left as stored when not given.
+struct SettingChanges {
+  // Indexed as the kinds' options: transfers, issues, returns, balances. 0, 1 or 2.
+  std::optional<int> modes[4];
+  std::optional<bool> skipServices;
+  std::optional<bool> serialNumbers;
+  std::optional<bool> lastPrice;
+  std::optional<bool> firstSalePrice;
+
+  bool any() const {
+    for (const auto& mode : modes)
+      if (mode) return true;
+    return skipServices || serialNumbers || lastPrice || firstSalePrice;
+  }
+};
+
+// The options naming each kind's mode, in SettingChanges::modes' order.
+inline constexpr const char* kModeOptions[] = {"--transfers", "--issues", "--returns", "--balances"};
+
 struct HostOptions {
   int passes = 0;  // 0: no limit
   bool verbose = false;
@@ -40,6 +59,8 @@ struct HostOptions {
   std::optional<Registration> registration;
   std::optional<std::string> preview;  // --preview FILE: the run's changes, nothing kept
   std::optional<ExplainRequest> explain;
+  SettingChanges settings;
+  bool showSettings = false;  // print the settings (saving those given) instead of running
 };
 
 struct ParsedOptions {

@@ -1,7 +1,12 @@
 #include "tools/unpriced_option.h"
 
+#include "tools/journal_priority.h"
+
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace talvix::tools {
 namespace {
@@ -23,7 +28,8 @@ bool UnpricedOption::take(int& argc, char** argv) {
       continue;
     }
     if (file_ || index + 1 >= argc) {
-      std::fprintf(stderr, "autoiepcensad-run: %s\n", file_ ? kTwice : kNoFile);
+      const std::string message = std::string("autoiepcensad-run: ") + (file_ ? kTwice : kNoFile) + "\n";
+      std::fputs(withPriority(message, kPriorityError, isJournalStream(STDERR_FILENO)).c_str(), stderr);
       return false;
     }
     file_ = argv[index + 1];

@@ -2,6 +2,7 @@
 
 #include "data/db_error.h"
 #include "data/named_params.h"
+#include "data/progress_beat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -323,6 +324,7 @@ void Query::open() {
   if (!p.isSelect) {
     p.statement->execute(&status, running, p.input.get(), input.data(), nullptr, nullptr);
     status.check();
+    progressBeat();
     connection_.notify(DataEvent::Written, this);
     return;
   }
@@ -343,6 +345,7 @@ void Query::fetchAll(Prepared& p, Firebird::IResultSet* cursor) {
 }
 
 void Query::decodeRow(const Prepared& p, const unsigned char* row) {
+  progressBeat();
   for (const Column& column : p.columns) {
     short nullFlag;
     std::memcpy(&nullFlag, &row[column.nullOffset], sizeof nullFlag);
@@ -457,6 +460,7 @@ void Query::execSql() {
   fb::Status status;
   p.statement->execute(&status, transaction().handle(), p.input.get(), input.data(), nullptr, nullptr);
   status.check();
+  progressBeat();
   connection_.notify(DataEvent::Written, this);
 }
 

@@ -6,6 +6,7 @@
 #include "run/idle_rest.h"
 #include "run/weighted_average_run.h"
 #include "step/pricing_turn.h"
+#include "step/run_activity.h"
 #include "step/stop_request.h"
 
 #include <memory>
@@ -42,12 +43,14 @@ void deactivateIgnoringErrors(RunContext& ctx) {
 // After a failed pass: report, drop the connection, wait, and try to connect again. Only the first
 // close may raise out of here; a failed reconnect is reported and the next pass tries again.
 void recover(RunContext& ctx, const std::string& error) {
+  reportActivity(Activity::PassFailed, 0, error);
   ctx.log.AddProcessLine(kPassFailed + error, false);
   ctx.log.AddProcessLine(kStartingOver, false);
   ctx.state.endPassSnapshot();
   ctx.db().close();
   deactivateIgnoringErrors(ctx);
   for (int seconds = kRecoverySeconds; seconds >= 1; --seconds) {
+    reportActivity(Activity::Reconnecting, seconds);
     ctx.log.AddProcessLine(kWaitingPrefix + std::to_string(seconds) + kWaitingSuffix, true);
     stopPoint();
     ctx.sleeper.sleepMilliseconds(kOneSecond);
@@ -57,8 +60,10 @@ void recover(RunContext& ctx, const std::string& error) {
     ctx.db().close();
     ctx.data().connect();
     deactivateIgnoringErrors(ctx);
+    reportActivity(Activity::Reconnected);
     ctx.log.AddProcessLine(kReconnected, false);
   } catch (const std::exception& failure) {
+    reportActivity(Activity::ReconnectFailed, 0, failure.what());
     ctx.log.AddProcessLine(kCannotOpen + std::string(failure.what()), true);
   }
 }
@@ -72,8 +77,10 @@ void fifoLoop(RunContext& ctx) {
       auto turn = std::make_unique<PricingTurn>(ctx);
       if (!ctx.settings.anyAllAnew()) idle.passStarts();
       const PassWrites writes(ctx.db());
+      reportActivity(Activity::PassStarted);
       FifoRun(ctx);
       turn.reset();  // others price while this run rests
+      reportActivity(Activity::PassEnded, writes.costs());
       if (ctx.settings.anyAllAnew()) {
         ctx.log.AddProcessLine(kProcessDone, false);
         return;

@@ -1,6 +1,7 @@
 #include "run/idle_rest.h"
 
 #include "data/query.h"
+#include "step/run_activity.h"
 #include "step/stop_request.h"
 
 #include <algorithm>
@@ -40,6 +41,7 @@ void IdleRest::rest(std::optional<std::int64_t> seen, std::optional<OpenWriters>
   // No snapshot held open while nothing reads it, so the database can collect old versions.
   ctx_.state.restBetweenPasses();
   const int limit = writers ? kWatchedLimitMilliseconds : limit_;
+  reportActivity(Activity::Resting, limit);
   for (int waited = 0; waited < limit;) {
     stopPoint();
     ctx_.sleeper.sleepMilliseconds(kSliceMilliseconds);

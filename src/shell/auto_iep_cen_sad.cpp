@@ -388,6 +388,12 @@ std::string TAutoIepCenSad::explainLine(DocumentKind kind, int isn) {
   return talvix::explainLine(context, fifoCosting(context), kind, isn);
 }
 
+bool TAutoIepCenSad::costsByFifo() {
+  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
+  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  return talvix::fifoCosting(context);
+}
+
 void TAutoIepCenSad::BtCloseClick() { close(); }
 
 // --- progress list's menu -------------------------------------------------------------------------

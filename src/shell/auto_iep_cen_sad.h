@@ -90,6 +90,8 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // window's settings with the kind's mode 0 taken as 1. Reads only. Throws UnknownLine when no line
   // has the key, else as unpricedLines.
   std::string explainLine(talvix::DocumentKind kind, int isn);
+  // Whether the database values stock by FIFO. Throws as unpricedLines.
+  bool costsByFifo();
   // Those lines in the dialog that shows them, not yet shown; the caller owns it and ends it before
   // the window (its parent). Throws as unpricedLines.
   std::unique_ptr<talvix::shell::UnpricedDialog> unpricedDialog();

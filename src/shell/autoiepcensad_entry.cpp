@@ -1,5 +1,7 @@
 #include "shell/autoiepcensad_entry.h"
 
+#include "data/date_time.h"
+#include "data/progress_beat.h"
 #include "report/line_explain.h"
 #include "report/preview_csv.h"
 #include "report/unpriced_csv.h"
@@ -7,6 +9,7 @@
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
 #include "shell/settings_store.h"
+#include "step/run_activity.h"
 #include "step/stop_request.h"
 
 #include <QApplication>
@@ -64,6 +67,66 @@ int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear,
   if (!AutoIepCenSad) return 0;
   return AutoIepCenSad->typePeriod(QDate(fromYear, fromMonth, fromDay), QDate(toYear, toMonth, toDay)) ? 1 : 0;
 }
+
+int AutoIepCenSadGetSettings(AutoIepCenSadSettings* out) {
+  if (!AutoIepCenSad || !out) return 0;
+  const talvix::RunSettings settings = AutoIepCenSad->settingsFromControls();
+  talvix::decodeDate(settings.dateFrom, out->fromYear, out->fromMonth, out->fromDay);
+  talvix::decodeDate(settings.dateTo, out->toYear, out->toMonth, out->toDay);
+  out->transfers = settings.transfers;
+  out->issues = settings.issues;
+  out->returns = settings.returns;
+  out->balances = settings.balances;
+  out->lastPurchasePrice = settings.lastPurchasePrice ? 1 : 0;
+  out->firstSalePrice = settings.firstSalePrice ? 1 : 0;
+  out->skipServices = settings.skipServices ? 1 : 0;
+  out->serialLookup = settings.serialLookup ? 1 : 0;
+  return 1;
+}
+
+int AutoIepCenSadSetSettings(const AutoIepCenSadSettings* in) {
+  if (!AutoIepCenSad || !in) return 0;
+  for (const int mode : {in->transfers, in->issues, in->returns, in->balances})
+    if (mode < talvix::kSkip || mode > talvix::kAllAnew) return 0;
+  if (!AutoIepCenSad->typePeriod(QDate(in->fromYear, in->fromMonth, in->fromDay),
+                                 QDate(in->toYear, in->toMonth, in->toDay)))
+    return 0;
+  talvix::RunSettings settings = AutoIepCenSad->settingsFromControls();
+  settings.transfers = in->transfers;
+  settings.issues = in->issues;
+  settings.returns = in->returns;
+  settings.balances = in->balances;
+  settings.lastPurchasePrice = in->lastPurchasePrice != 0;
+  settings.firstSalePrice = in->firstSalePrice != 0;
+  settings.skipServices = in->skipServices != 0;
+  settings.serialLookup = in->serialLookup != 0;
+  AutoIepCenSad->showSettings(settings);
+  return 1;
+}
+
+int AutoIepCenSadSaveSettings(void) {
+  if (!AutoIepCenSad) return -1;
+  return runGuarded(AutoIepCenSad, [] { AutoIepCenSad->SaveSettings(); }) ? 0 : -1;
+}
+
+int AutoIepCenSadFifoCosting(void) {
+  if (!AutoIepCenSad) return -1;
+  int fifo = -1;
+  runGuarded(AutoIepCenSad, [&] { fifo = AutoIepCenSad->costsByFifo() ? 1 : 0; });
+  return fifo;
+}
+
+void AutoIepCenSadSetActivityObserver(AutoIepCenSadActivityObserver observer, void* context) {
+  if (!observer) {
+    talvix::setActivityObserver({});
+    return;
+  }
+  talvix::setActivityObserver([observer, context](talvix::Activity activity, long long value, const std::string& text) {
+    observer(static_cast<int>(activity), value, text.c_str(), context);
+  });
+}
+
+unsigned long long AutoIepCenSadProgressBeats(void) { return talvix::progressBeats(); }
 
 void AutoIepCenSadShow(void) {
   if (AutoIepCenSad) AutoIepCenSad->show();

@@ -22,6 +22,39 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadUseDatabase(const char* name);
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear, int toMonth,
                                                 int toDay);
 
+// The settings a run takes, as the window's controls hold them: the period's days, each kind's mode
+// (0 "Nepiešķirt", 1 "Piešķirt tikai ar 0 pašizmaksu", 2 "Piešķirt visiem no jauna"; a stored value
+// outside these is given as it is) and the four options (0 or 1).
+typedef struct AutoIepCenSadSettings {
+  int fromYear, fromMonth, fromDay, toYear, toMonth, toDay;
+  int transfers, issues, returns, balances;
+  int lastPurchasePrice;  // "Lietot pēdējo iepirkuma cenu, kas  nav 0"
+  int firstSalePrice;     // "Pārv.un izrakst. iep.cena = 1. pārd,cena"
+  int skipServices;       // "Neapstrādāt pakalpojumus"
+  int serialLookup;       // "Meklēt pēc IMEI, ja ir (FIFO)"
+} AutoIepCenSadSettings;
+
+// After AutoIepCenSadCreate: the controls' settings. 0 when there is no window.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadGetSettings(AutoIepCenSadSettings* settings);
+// Puts the settings on the controls as if chosen there (the days as AutoIepCenSadSetPeriod takes
+// them). 0, changing nothing, when there is no window, a day is not one the pickers hold or a mode
+// is outside 0..2.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadSetSettings(const AutoIepCenSadSettings* settings);
+// Saves the controls' settings as the window does when it closes. 0 when saved; -1 when not (the
+// error went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadSaveSettings(void);
+// The database's costing method: 1 FIFO, 0 weighted average, -1 when it cannot be read (the error
+// went to the error box).
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadFifoCosting(void);
+
+// Called on the run's thread with what the run does now: activity is a talvix::Activity
+// (step/run_activity.h), value and text as it describes. NULL stops the calls.
+typedef void (*AutoIepCenSadActivityObserver)(int activity, long long value, const char* text, void* context);
+AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetActivityObserver(AutoIepCenSadActivityObserver observer, void* context);
+// A count that moves while the run works (rows read, lines priced, slices of its waits) and stands
+// still when it hangs. Safe to call from any thread.
+AUTOIEPCENSAD_EXPORT unsigned long long AutoIepCenSadProgressBeats(void);
+
 // Shows the window (non-modal).
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadShow(void);
 
@@ -88,4 +121,10 @@ typedef int (*AutoIepCenSadWritePreviewFn)(const char*, char*, int);
 typedef int (*AutoIepCenSadRegisterDatabaseFn)(const char*, const char*, char*, int);
 typedef void (*AutoIepCenSadSetLineObserverFn)(AutoIepCenSadLineObserver, void*);
 typedef void (*AutoIepCenSadSetBoxHandlerFn)(AutoIepCenSadBoxHandler, void*);
+typedef int (*AutoIepCenSadGetSettingsFn)(AutoIepCenSadSettings*);
+typedef int (*AutoIepCenSadSetSettingsFn)(const AutoIepCenSadSettings*);
+typedef int (*AutoIepCenSadSaveSettingsFn)(void);
+typedef int (*AutoIepCenSadFifoCostingFn)(void);
+typedef void (*AutoIepCenSadSetActivityObserverFn)(AutoIepCenSadActivityObserver, void*);
+typedef unsigned long long (*AutoIepCenSadProgressBeatsFn)(void);
 }

@@ -1,5 +1,6 @@
 #include "step/pricing_turn.h"
 
+#include "step/run_activity.h"
 #include "step/stop_request.h"
 
 #include <string>
@@ -29,12 +30,15 @@ void PricingTurn::take(ReservedKey& key) {
     if (waitedMilliseconds_ < 0) {
       ctx_.log.AddProcessLine(kWaitingForTurn, false);
       waitedMilliseconds_ = 0;
+      reportActivity(Activity::WaitingForTurn, 0);
     }
     stopPoint();
     ctx_.sleeper.sleepMilliseconds(kSliceMilliseconds);
     waitedMilliseconds_ += kSliceMilliseconds;
     stopPoint();
-    if (waitedMilliseconds_ % kOneSecond == 0) ctx_.log.AddProcessLine(waitedLine(waitedMilliseconds_ / kOneSecond), true);
+    if (waitedMilliseconds_ % kOneSecond != 0) continue;
+    reportActivity(Activity::WaitingForTurn, waitedMilliseconds_ / kOneSecond);
+    ctx_.log.AddProcessLine(waitedLine(waitedMilliseconds_ / kOneSecond), true);
   }
 }
 

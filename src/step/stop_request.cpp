@@ -1,5 +1,7 @@
 #include "step/stop_request.h"
 
+#include "data/progress_beat.h"
+
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -35,6 +37,7 @@ bool stopRequested() noexcept { return stopFlag.load(); }
 void clearStopRequest() noexcept { stopFlag.store(false); }
 
 void stopPoint() {
+  progressBeat();
   if (stopRequested()) throw RunStopped{};
 }
 

@@ -9,6 +9,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 expected_files="/etc/autoiepcensad/autoiepcensad-run.env
 /lib/systemd/system/autoiepcensad-run.service
+/lib/systemd/system/autoiepcensad-run@.service
 /usr/bin/autoiepcensad
 /usr/bin/autoiepcensad-run
 /usr/lib/autoiepcensad/firebird-local-access.sh
@@ -66,16 +67,21 @@ grep -q "file=$root/usr/bin/../lib/autoiepcensad/libautoiepcensad.so " "$scratch
   fail "the host did not load the unpacked library"
 ! grep -q "file=$build/" "$scratch/run.err" || fail "the host loaded something from the build tree"
 
-echo "== service unit"
+echo "== service units"
 if command -v systemd-analyze >/dev/null; then
-  # The unit as shipped, but pointing at the unpacked program, which verify wants to exist.
+  # The units as shipped, but pointing at the unpacked program, which verify wants to exist; the
+  # template through an instance of it.
   mkdir "$scratch/unit"
-  sed "s#/usr/bin/autoiepcensad-run#$root/usr/bin/autoiepcensad-run#" \
-    "$root/lib/systemd/system/autoiepcensad-run.service" >"$scratch/unit/autoiepcensad-run.service"
-  report="$(systemd-analyze verify --man=no "$scratch/unit/autoiepcensad-run.service" 2>&1)" ||
-    fail "systemd-analyze verify: $report"
-  [ -z "$report" ] || fail "systemd-analyze verify: $report"
-  echo "verified"
+  for unit in autoiepcensad-run.service autoiepcensad-run@.service; do
+    sed "s#/usr/bin/autoiepcensad-run#$root/usr/bin/autoiepcensad-run#" \
+      "$root/lib/systemd/system/$unit" >"$scratch/unit/$unit"
+  done
+  for unit in autoiepcensad-run.service autoiepcensad-run@Veikals.service; do
+    report="$(systemd-analyze verify --man=no "$scratch/unit/$unit" 2>&1)" || fail "systemd-analyze verify $unit: $report"
+    [ -z "$report" ] || fail "systemd-analyze verify $unit: $report"
+    grep -qx "Type=notify" "$scratch/unit/${unit/@Veikals/@}" || fail "$unit is not Type=notify"
+    echo "$unit verified"
+  done
 else
   echo "systemd-analyze not installed: skipped"
 fi

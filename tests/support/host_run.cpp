@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,15 +21,29 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr auto kKillLimit = std::chrono::seconds(15);
 
-// A log line as the host prints it: the time of day, one blank, the text.
+// A log line as the host prints it: the journal's priority when it has one, the time of day, one
+// blank, the text.
 const std::regex& timeStamped() {
-  static const std::regex pattern(R"(^\d{1,2}[:.]\d{2}[:.]\d{2}(?:\s?[AaPp]\.?[Mm]\.?)? (.*)$)");
+  static const std::regex pattern(R"(^(?:<(\d)>)?\d{1,2}[:.]\d{2}[:.]\d{2}(?:\s?[AaPp]\.?[Mm]\.?)? (.*)$)");
   return pattern;
 }
 
-// Without a screen, on its own registry file; everything else as the test process has it.
-std::vector<std::string> hostEnvironment(const std::string& registryPath) {
-  return childEnvironment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {{"TALVIX_REGISTRY", registryPath}});
+const std::regex& prioritised() {
+  static const std::regex pattern(R"(^<\d>(.*)$)");
+  return pattern;
+}
+
+// Without a screen, on its own registry file, told of no service manager unless the test is one;
+// everything else as the test process has it.
+std::vector<std::string> hostEnvironment(const std::string& registryPath, const HostOptions& options, int out) {
+  std::vector<std::pair<std::string, std::string>> set{{"TALVIX_REGISTRY", registryPath}};
+  set.insert(set.end(), options.environment.begin(), options.environment.end());
+  struct stat stream{};
+  if (options.journal && fstat(out, &stream) == 0)
+    set.emplace_back("JOURNAL_STREAM", std::to_string(stream.st_dev) + ":" + std::to_string(stream.st_ino));
+  return childEnvironment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "NOTIFY_SOCKET", "WATCHDOG_USEC",
+                           "WATCHDOG_PID", "JOURNAL_STREAM"},
+                          set);
 }
 
 int statusCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
@@ -40,12 +55,12 @@ HostRun::HostRun(const std::string& registryPath, const std::vector<std::string>
   std::vector<std::string> argumentTexts{options.program.empty() ? AUTOIEPCENSAD_RUN : options.program};
   if (options.verbose) argumentTexts.push_back("--verbose");
   argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> environment = hostEnvironment(registryPath);
-  std::vector<char*> argv = pointers(argumentTexts);
-  std::vector<char*> envp = pointers(environment);
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
     throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  std::vector<std::string> environment = hostEnvironment(registryPath, options, out[1]);
+  std::vector<char*> argv = pointers(argumentTexts);
+  std::vector<char*> envp = pointers(environment);
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -117,10 +132,14 @@ void HostRun::read() {
 void HostRun::addOutput(const std::string& line) {
   std::smatch parts;
   const std::lock_guard lock(mutex_);
-  if (std::regex_match(line, parts, timeStamped()) || log_.empty())
-    log_.push_back({parts.empty() ? line : parts[1].str(), Clock::now()});
-  else
-    log_.back().text += "\n" + line;  // an error text of several lines
+  if (std::regex_match(line, parts, timeStamped()) || log_.empty()) {
+    const int priority = parts.empty() || !parts[1].matched ? -1 : std::stoi(parts[1].str());
+    log_.push_back({parts.empty() ? line : parts[2].str(), Clock::now(), priority});
+  } else {
+    std::smatch rest;
+    // an error text of several lines
+    log_.back().text += "\n" + (std::regex_match(line, rest, prioritised()) ? rest[1].str() : line);
+  }
   changed_.notify_all();
 }
 

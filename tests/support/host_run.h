@@ -22,11 +22,15 @@ using Clock = std::chrono::steady_clock;
 struct LogEntry {
   std::string text;
   Clock::time_point seen;
+  int priority = -1;  // the journal's "<N>" before the line; -1 without one
 };
 
 struct HostOptions {
   bool verbose = true;  // pass --verbose: every write of the log a line
-  std::string program;  // empty: the autoiepcensad-run of the build
+  std::string program{};  // empty: the autoiepcensad-run of the build
+  // Beside TALVIX_REGISTRY; the service manager's variables are dropped unless given here.
+  std::vector<std::pair<std::string, std::string>> environment{};
+  bool journal = false;  // standard output named by JOURNAL_STREAM, as systemd names the journal's
 };
 
 class HostRun {

@@ -185,7 +185,7 @@ TEST_F(HostTest, SigtermDuringARestEndsTheIdleRunWithExitZero) {
   db.setFifo(1);
   listDatabase(db.path());
   db.connection().close();
-  HostRun host(registryPath, {}, {.verbose = false});
+  HostRun host(registryPath, {"--issues", "1"}, {.verbose = false});
   host.waitFor([](const LogEntry& entry) { return entry.text.find("Ilgums:") != std::string::npos; },
                std::chrono::seconds(30));
   QString out = QString::fromStdString(host.output());
@@ -204,7 +204,7 @@ TEST_F(HostTest, AMessageBoxGoesToStandardErrorInsteadOfTheScreen) {
   db.setFifo(1);
   db.blockDay(todayLocal());  // inside the default period, the month of today
   listDatabase(db.path());
-  const Result result = run();
+  const Result result = run({QStringLiteral("--issues"), QStringLiteral("1")});
   EXPECT_EQ(result.exitCode, 4) << "refused";
   EXPECT_TRUE(result.err.contains(
       QStringLiteral("Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)\n")))

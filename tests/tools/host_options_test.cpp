@@ -97,7 +97,13 @@ TEST(HostOptionsTest, RefusesWhatItCannotRunWithAReason) {
                                                    {"--explain", "issue:"},
                                                    {"--explain", "issue:99999999999"},
                                                    {"--explain", "issue:1", "--preview", "-"},
-                                                   {"--explain", "issue:1", "--period", "current-month"}};
+                                                   {"--explain", "issue:1", "--period", "current-month"},
+                                                   {"--issues", "3"},
+                                                   {"--returns", "none"},
+                                                   {"--balances"},
+                                                   {"--last-price", "yes"},
+                                                   {"--show-settings", "--passes", "1"},
+                                                   {"--show-settings", "--preview", "-"}};
   for (const auto& row : rows) {
     const ParsedOptions parsed = parse(row);
     EXPECT_FALSE(parsed.options) << row[0] << " " << (row.size() > 1 ? row[1] : "");
