@@ -20,8 +20,9 @@ mkdir -p "$logs"
 failures=0
 mounted=()
 
-mirror="$(grep -h -o -E 'https?://[^ ]*debian/?' /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
-  grep -v security | head -n 1)"
+# The first configured Debian mirror; comments (a snapshot's address, say) do not count.
+mirror="$(grep -h -v -E '^[[:space:]]*#' /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
+  grep -o -E 'https?://[^ ]*debian/?' | grep -v security | head -n 1)"
 mirror="${mirror:-http://deb.debian.org/debian}"
 
 cleanup() {
