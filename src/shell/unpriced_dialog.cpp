@@ -7,10 +7,12 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace talvix::shell {
@@ -55,7 +57,7 @@ void fitToRows(QTableView& view) {
 
 UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings,
                                QWidget* parent)
-    : QDialog(parent), csv_(unpricedCsv(unpriced)) {
+    : QDialog(parent), csv_(withByteOrderMark(unpricedCsv(unpriced))) {
   setObjectName(QStringLiteral("unpricedDialog"));
   setWindowTitle(QString::fromUtf8(kTitle));
   counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
@@ -65,6 +67,7 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
   lines->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   lines->setSortingEnabled(true);
   lines->resizeColumnsToContents();  // again, with room for the sort indicator
+  const int columnsWidth = lines->horizontalHeader()->length();
   lines->horizontalHeader()->setStretchLastSection(true);
 
   auto* buttons = new QDialogButtonBox(this);
@@ -78,7 +81,15 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
   layout->addWidget(counts, 0, Qt::AlignLeft);
   layout->addWidget(lines, 1);
   layout->addWidget(buttons);
-  resize(kStartSize);
+  resize(startSize(columnsWidth));
+}
+
+// Wide enough for every column of the lines; the window manager keeps a wider one on a small screen.
+QSize UnpricedDialog::startSize(int columnsWidth) const {
+  const QMargins margins = layout()->contentsMargins();
+  const int width = columnsWidth + 2 * lines->frameWidth() +
+                    lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left() + margins.right();
+  return {std::max(width, kStartSize.width()), kStartSize.height()};
 }
 
 void UnpricedDialog::saveCsv() {

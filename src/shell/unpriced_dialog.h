@@ -1,6 +1,7 @@
 #pragma once
 // "Rindas bez pašizmaksas": the period's lines still without cost, counted by kind and listed with
-// the rule and the reason, every column sortable; "Saglabāt..." keeps them as the host's CSV. It
+// the rule and the reason in Latvian, every column sortable, the dialog wide enough for every
+// column; "Saglabāt..." keeps them as the host's CSV file. It
 // shows what it was given and reads nothing itself; the window reads the lines (a read-only query).
 #include "report/unpriced_report.h"
 #include "step/run_settings.h"
@@ -26,6 +27,7 @@ class UnpricedDialog : public QDialog {
 
  private:
   void saveCsv();
+  QSize startSize(int columnsWidth) const;
 
   std::string csv_;
 };
