@@ -59,7 +59,7 @@ Reason notYet(double price) {
 
 Reason noSerialReceipt(int serial) {
   return {"no receipt carries serial record " + std::to_string(serial),
-          "neviens ienākums nenes sērijas numura ierakstu " + std::to_string(serial)};
+          "nevienā ienākumā nav sērijas numura ieraksta " + std::to_string(serial)};
 }
 
 Reason unpricedSerialReceipt(int serial) {
@@ -166,7 +166,7 @@ class Explainer {
     if (!returnPricedHere(row)) {
       const std::string origin = std::to_string(row.origin);
       return {PriceRule::NotProcessed, {"a return of origin " + origin + " is never priced here",
-                                        "atgriešanu ar izcelsmi " + origin + " šeit nepiešķir"}};
+                                        "atgriešanai ar izcelsmi " + origin + " pašizmaksu šeit nepiešķir"}};
     }
     const ReturnCost cost = FindReturnCost(ctx_, lookup_, row);
     const double price = finitePrice(cost.price);

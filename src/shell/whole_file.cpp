@@ -31,7 +31,6 @@ constexpr Cause kCauses[] = {
     {ENAMETOOLONG, "faila nosaukums ir par garu"},
     {EIO, "ievades un izvades kļūda"},
     {EBUSY, "fails ir aizņemts"},
-    {EXDEV, "fails un tā mape ir dažādās failu sistēmās"},
 };
 constexpr char kOtherCause[] = "sistēmas kļūda ";
 
