@@ -12,6 +12,7 @@ namespace talvix {
 namespace {
 
 constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,rule,reason,rule_lv,reason_lv\n";
+constexpr const char* kSheetName = "unpriced";
 constexpr const char* kSummaryStart = "Still without cost:";
 constexpr const char* kNoKind = " no kind is priced";
 constexpr const char* kStandardOutput = "-";
@@ -116,6 +117,16 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   return csv;
 }
 
+Sheet unpricedSheet(const std::vector<UnpricedLine>& lines) {
+  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason",
+                           "rule_lv", "reason_lv"}, {}};
+  for (const UnpricedLine& l : lines)
+    sheet.rows.push_back({textCell(kindName(l.kind)), dateCell(l.date), numberCell(l.dept), numberCell(l.goods),
+                          textCell(l.goodsName), numberCell(l.quantity), numberCell(l.isn), textCell(ruleName(l.rule)),
+                          textCell(l.reason), textCell(latvianRuleName(l.rule)), textCell(l.latvianReason)});
+  return sheet;
+}
+
 std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
   std::vector<KindCount> counts;
   for (const DocumentKind kind : kKindsInRunOrder) {
@@ -174,6 +185,13 @@ std::string withByteOrderMark(const std::string& csv) { return kUtf8Bom + csv; }
 
 void writeCsvFile(const std::string& path, const std::string& csv) {
   writeReportFile(path, path == kStandardOutput ? csv : withByteOrderMark(csv));
+}
+
+void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet) {
+  if (isXlsxPath(path))
+    writeXlsxFile(path, sheet);
+  else
+    writeCsvFile(path, csv);
 }
 
 }  // namespace talvix

@@ -3,6 +3,7 @@
 // stable English columns followed by the source and the reason in Latvian) and the one-line count
 // by kind that closes a run's output.
 #include "report/unpriced_report.h"
+#include "report/xlsx_file.h"
 #include "step/run_settings.h"
 
 #include <string>
@@ -25,6 +26,8 @@ std::string latvianRuleName(PriceRule rule);
 std::string reportDate(DateTime date);
 
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines);
+// The same columns and rows as a workbook's sheet (xlsx_file.h).
+Sheet unpricedSheet(const std::vector<UnpricedLine>& lines);
 
 struct KindCount {
   DocumentKind kind;
@@ -48,5 +51,7 @@ std::string withByteOrderMark(const std::string& csv);
 // writeReportFile for CSV: a file starts with the byte-order mark, standard output does not (a pipe
 // reads plain lines).
 void writeCsvFile(const std::string& path, const std::string& csv);
+// A workbook when the name ends in ".xlsx", else CSV.
+void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet);
 
 }  // namespace talvix

@@ -86,7 +86,7 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
   if (!AutoIepCenSad || !path) return -1;
   try {
     const auto lines = AutoIepCenSad->unpricedLines();
-    talvix::writeCsvFile(path, talvix::unpricedCsv(lines));
+    talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
     copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
@@ -100,7 +100,7 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
   try {
     const auto changes = AutoIepCenSad->previewChanges();
     if (!changes) return 1;
-    talvix::writeCsvFile(path, talvix::previewCsv(*changes));
+    talvix::writeReport(path, talvix::previewCsv(*changes), talvix::previewSheet(*changes));
     copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
              summarySize);
     return 0;

@@ -53,6 +53,11 @@ void setUpFileDialog(QFileDialog& dialog) {
 
 bool saveThroughDialog(QWidget* parent, const QString& title, const QString& suggestedName, const QString& filter,
                        const QByteArray& bytes) {
+  return saveThroughDialog(parent, title, suggestedName, filter, [&](const QString&) { return bytes; });
+}
+
+bool saveThroughDialog(QWidget* parent, const QString& title, const QString& suggestedName, const QString& filter,
+                       const std::function<QByteArray(const QString& path)>& bytesFor) {
   QFileDialog dialog(parent, title, QDir(lastFolder()).filePath(suggestedName), filter);
   setUpFileDialog(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -60,7 +65,7 @@ bool saveThroughDialog(QWidget* parent, const QString& title, const QString& sug
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   const QString path = dialog.selectedFiles().front();
   // A folder the save failed in (/proc) is not offered again.
-  if (!runGuarded(parent, [&] { saveWholeFile(path, bytes); })) return false;
+  if (!runGuarded(parent, [&] { saveWholeFile(path, bytesFor(path)); })) return false;
   lastFolder() = QFileInfo(path).absolutePath();
   return true;
 }

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class QFileDialog;
 class QWidget;
 
@@ -16,5 +18,8 @@ void setUpFileDialog(QFileDialog& dialog);
 // True when the file was written; false when the person cancelled or the write failed.
 bool saveThroughDialog(QWidget* parent, const QString& title, const QString& suggestedName, const QString& filter,
                        const QByteArray& bytes);
+// The same, the bytes made for the path the person chose (a workbook or a CSV file, by its name).
+bool saveThroughDialog(QWidget* parent, const QString& title, const QString& suggestedName, const QString& filter,
+                       const std::function<QByteArray(const QString& path)>& bytesFor);
 
 }  // namespace talvix::shell
