@@ -87,9 +87,11 @@ QLabel* placeLabel(QLabel* label, const char* name, int left, int top) {
   return label;
 }
 
+// A greyed button keeps the style's grey, so that it looks off during a run.
 void setCaptionColour(QPushButton* button, const QColor& colour) {
   QPalette palette = button->palette();
-  palette.setColor(QPalette::ButtonText, colour);
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+    palette.setColor(group, QPalette::ButtonText, colour);
   button->setPalette(palette);
 }
 
