@@ -17,6 +17,7 @@ constexpr const char* kPartSuffix = ".part";
 constexpr const char* kDateFormat = "dd.mm.yyyy";
 constexpr double kWidestColumn = 80;
 constexpr double kNarrowestColumn = 8;
+constexpr std::size_t kNumberWidth = 10;  // a date, or a cost as a spreadsheet shows it
 
 [[noreturn]] void cannotWrite(const std::string& path, const std::string& cause) {
   throw std::runtime_error("Cannot write the report to " + path + ": " + cause);
@@ -26,7 +27,8 @@ constexpr double kNarrowestColumn = 8;
 double columnWidth(const Sheet& sheet, std::size_t column) {
   std::size_t widest = sheet.header[column].size();
   for (const auto& row : sheet.rows)
-    if (column < row.size()) widest = std::max(widest, row[column].kind == SheetCell::Text ? row[column].text.size() : 10);
+    if (column < row.size())
+      widest = std::max(widest, row[column].kind == SheetCell::Text ? row[column].text.size() : kNumberWidth);
   return std::clamp(static_cast<double>(widest) + 2, kNarrowestColumn, kWidestColumn);
 }
 

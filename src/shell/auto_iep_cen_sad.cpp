@@ -393,9 +393,8 @@ void TAutoIepCenSad::runStarts(bool fifo) {
   const bool continuous = fifo && !settingsFromControls().withRunModes().anyAllAnew();
   lblDarbiba->setText(QString::fromUtf8(continuous ? kContinuousRun : kSingleRun));
   lblDarbiba->show();
-  AddProcessLine(runStartText(QString::fromStdString(databaseName_), QString::fromUtf8(fifo ? kFifoMethod : kAverageMethod))
-                     .toStdString(),
-                 false);
+  const QString method = QString::fromUtf8(fifo ? kFifoMethod : kAverageMethod);
+  AddProcessLine(runStartText(QString::fromStdString(databaseName_), method).toStdString(), false);
 }
 
 // A run stopped from outside has committed its work and logged the stop; the program ends with it.

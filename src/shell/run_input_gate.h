@@ -3,8 +3,9 @@
 // now and then (letPendingEventsThrough) so the window stays painted; under an open gate those
 // include the person's input, and the gate takes it instead of the controls: everything is dropped
 // except closing the window and the pointer on the close button, which go on to the window (its
-// close handler asks the stop), and Escape, which asks the stop through the gate's callback. The window opens one gate per run and
-// owns it; a box the run shows runs its own loop, outside the gate.
+// close handler asks the stop), and Escape, which asks the stop through the gate's callback. The
+// window opens one gate per run and owns it; a box the run shows runs its own loop, outside the
+// gate.
 #include <QObject>
 
 #include <functional>

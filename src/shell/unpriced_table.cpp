@@ -75,7 +75,8 @@ std::unique_ptr<QStandardItemModel> unpricedLineModel(const std::vector<Unpriced
                       cell(QString::fromStdString(reportDate(l.date)), calendarDate(l.date)),
                       numberCell(static_cast<long long>(l.dept)), numberCell(static_cast<long long>(l.goods)),
                       textCell(QString::fromStdString(l.goodsName)), numberCell(l.quantity),
-                      numberCell(static_cast<long long>(l.isn)), textCell(QString::fromStdString(latvianRuleName(l.rule))),
+                      numberCell(static_cast<long long>(l.isn)),
+                      textCell(QString::fromStdString(latvianRuleName(l.rule))),
                       textCell(QString::fromStdString(l.latvianReason))});
   }
   return model;

@@ -122,10 +122,10 @@ class UnpricedDialogTest : public ShellTest {
       if (!dialog) return;
       seen.counts = modelRows(*dialog->counts->model());
       seen.lines = modelRows(*dialog->lines->model());
-      const QHeaderView& header = *dialog->lines->horizontalHeader();
-      seen.everyColumnShown = header.sectionViewportPosition(shell::kReasonColumn) +
-                                  static_cast<QAbstractItemView*>(dialog->lines)->sizeHintForColumn(shell::kReasonColumn) <=
-                              dialog->lines->viewport()->width();
+      const QAbstractItemView& view = *dialog->lines;
+      seen.everyColumnShown = dialog->lines->horizontalHeader()->sectionViewportPosition(shell::kReasonColumn) +
+                                  view.sizeHintForColumn(shell::kReasonColumn) <=
+                              view.viewport()->width();
       seen.sortsByValue = sortsByValue(*dialog->lines);
       answerSaveDialog(saveTo);
       dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
