@@ -10,7 +10,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 
 packages=(
   build-essential cmake pkg-config adduser
-  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev qt6-translations-l10n libxlsxwriter-dev
   firebird-dev libfbclient2 firebird3.0-server-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   file dpkg-dev libsystemd-dev

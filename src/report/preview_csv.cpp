@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,cost_now,cost_after,value_change\n";
 constexpr const char* kSummaryStart = "Would change:";
 constexpr const char* kTotal = "total ";
+constexpr const char* kSheetName = "preview";
 
 }  // namespace
 
@@ -33,6 +34,16 @@ std::string previewCsv(const CostChanges& changes) {
            csvNumber(c.costNow) + "," + csvNumber(c.costAfter) + "," + csvNumber(c.valueChange()) + "\n";
   }
   return csv;
+}
+
+Sheet previewSheet(const CostChanges& changes) {
+  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "cost_now", "cost_after",
+                           "value_change"}, {}};
+  for (const CostChange& c : changes)
+    sheet.rows.push_back({textCell(kindName(c.kind)), dateCell(c.date), numberCell(c.dept), numberCell(c.goods),
+                          textCell(c.goodsName), numberCell(c.quantity), numberCell(c.isn), numberCell(c.costNow),
+                          numberCell(c.costAfter), numberCell(c.valueChange())});
+  return sheet;
 }
 
 std::string previewSummary(const CostChanges& changes, const RunSettings& settings) {

@@ -1,5 +1,6 @@
 #include "report/unpriced_csv.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,13 +11,15 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,rule,reason\n";
+constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,rule,reason,rule_lv,reason_lv\n";
+constexpr const char* kSheetName = "unpriced";
 constexpr const char* kSummaryStart = "Still without cost:";
 constexpr const char* kNoKind = " no kind is priced";
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kPartSuffix = ".part";
 constexpr double kSmallestPlain = 1e-4;
 constexpr double kLargestPlain = 1e15;
+constexpr int kReadableDigits = 15;
 
 // Indexed by DocumentKind.
 struct KindNames {
@@ -38,17 +41,29 @@ std::string csvField(const std::string& text) {
   return quoted + "\"";
 }
 
-// The shortest text that reads back as the same number: 1, 0.5, 2.333, 110 (not 1.1e+02; only a
-// number too large or too small for plain digits takes an exponent).
+// Digits beyond the 15th are binary noise to a person (3.4799999999999995 for 3.48).
 std::string csvNumber(double value) {
   char buffer[400];
-  const double size = std::fabs(value);
-  const bool plain = size == 0.0 || (size >= kSmallestPlain && size < kLargestPlain);
-  for (int precision = plain ? 0 : 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, plain ? "%.*f" : "%.*g", precision, value);
+  int digits = 1;
+  for (; digits < kReadableDigits; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, value);
     if (std::strtod(buffer, nullptr) == value) break;
   }
-  return buffer;
+  const double size = std::fabs(value);
+  if (size != 0.0 && (size < kSmallestPlain || size >= kLargestPlain)) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    return buffer;
+  }
+  // The exponent after rounding to those digits (9.9999999999999999 rounds up to 10).
+  std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, value);
+  const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+  std::snprintf(buffer, sizeof buffer, "%.*f", std::max(0, digits - 1 - exponent), value);
+  std::string text = buffer;
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  return text == "-0" ? "0" : text;
 }
 
 std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
@@ -69,6 +84,20 @@ std::string ruleName(PriceRule rule) {
   return "";
 }
 
+std::string latvianRuleName(PriceRule rule) {
+  switch (rule) {
+    case PriceRule::NotProcessed: return "neapstrādā";
+    case PriceRule::FirstSalePrice: return "pirmā pārdošanas cena";
+    case PriceRule::Serial: return "sērijas numurs";
+    case PriceRule::LastPurchasePrice: return "pēdējā iepirkuma cena";
+    case PriceRule::ClientSale: return "pārdošana klientam";
+    case PriceRule::Fifo: return "FIFO";
+    case PriceRule::BalanceStage: return "preču atlikumu pašizmaksa";
+    case PriceRule::WeightedAverage: return "vidējā svērtā cena";
+  }
+  return "";
+}
+
 std::string reportDate(DateTime date) {
   int year, month, day;
   decodeDate(date, year, month, day);
@@ -82,9 +111,20 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
   for (const UnpricedLine& l : lines) {
     csv += kindName(l.kind) + "," + reportDate(l.date) + "," + std::to_string(l.dept) + "," + std::to_string(l.goods) +
            "," + csvField(l.goodsName) + "," + csvNumber(l.quantity) + "," + std::to_string(l.isn) + "," +
-           ruleName(l.rule) + "," + csvField(l.reason) + "\n";
+           ruleName(l.rule) + "," + csvField(l.reason) + "," + csvField(latvianRuleName(l.rule)) + "," +
+           csvField(l.latvianReason) + "\n";
   }
   return csv;
+}
+
+Sheet unpricedSheet(const std::vector<UnpricedLine>& lines) {
+  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason",
+                           "rule_lv", "reason_lv"}, {}};
+  for (const UnpricedLine& l : lines)
+    sheet.rows.push_back({textCell(kindName(l.kind)), dateCell(l.date), numberCell(l.dept), numberCell(l.goods),
+                          textCell(l.goodsName), numberCell(l.quantity), numberCell(l.isn), textCell(ruleName(l.rule)),
+                          textCell(l.reason), textCell(latvianRuleName(l.rule)), textCell(l.latvianReason)});
+  return sheet;
 }
 
 std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
@@ -139,6 +179,19 @@ void writeReportFile(const std::string& path, const std::string& text) {
     std::remove(part.c_str());
     cannotWrite(path, renameError);
   }
+}
+
+std::string withByteOrderMark(const std::string& csv) { return kUtf8Bom + csv; }
+
+void writeCsvFile(const std::string& path, const std::string& csv) {
+  writeReportFile(path, path == kStandardOutput ? csv : withByteOrderMark(csv));
+}
+
+void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet) {
+  if (isXlsxPath(path))
+    writeXlsxFile(path, sheet);
+  else
+    writeCsvFile(path, csv);
 }
 
 }  // namespace talvix

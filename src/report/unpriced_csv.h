@@ -1,7 +1,9 @@
 #pragma once
-// The report of lines still without cost as CSV (UTF-8, a header row, dates as dd.mm.yyyy) and the
-// one-line count by kind that closes a run's output.
+// The report of lines still without cost as CSV (UTF-8, a header row, dates as dd.mm.yyyy, the
+// stable English columns followed by the source and the reason in Latvian) and the one-line count
+// by kind that closes a run's output.
 #include "report/unpriced_report.h"
+#include "report/xlsx_file.h"
 #include "step/run_settings.h"
 
 #include <string>
@@ -13,13 +15,19 @@ std::string kindName(DocumentKind kind);
 std::string pluralName(DocumentKind kind);
 // A CSV field, quoted when it holds a separator, a quote or a line break (quotes doubled).
 std::string csvField(const std::string& text);
-// The shortest text that reads back as the same number: 1, 0.5, 2.333, 110.
+// A number as a person reads it (what a spreadsheet shows): the shortest text that reads back as
+// the same double when that needs at most 15 significant digits, else 15 digits; plain digits
+// unless too large or too small: 1, 0.5, 2.333, 110, 31.7 (for 31.699999999999996).
 std::string csvNumber(double value);
 std::string ruleName(PriceRule rule);
+// "pirmā pārdošanas cena", "FIFO", ...
+std::string latvianRuleName(PriceRule rule);
 // "12.03.2026".
 std::string reportDate(DateTime date);
 
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines);
+// The same columns and rows as a workbook's sheet (xlsx_file.h).
+Sheet unpricedSheet(const std::vector<UnpricedLine>& lines);
 
 struct KindCount {
   DocumentKind kind;
@@ -36,5 +44,14 @@ std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSet
 // over it once whole, so a failed write leaves what stood there. Throws std::runtime_error naming
 // the file and the cause.
 void writeReportFile(const std::string& path, const std::string& text);
+
+// The UTF-8 byte-order mark a CSV file starts with, so that a spreadsheet reads ē and ā as such.
+inline constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+std::string withByteOrderMark(const std::string& csv);
+// writeReportFile for CSV: a file starts with the byte-order mark, standard output does not (a pipe
+// reads plain lines).
+void writeCsvFile(const std::string& path, const std::string& csv);
+// A workbook when the name ends in ".xlsx", else CSV.
+void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet);
 
 }  // namespace talvix

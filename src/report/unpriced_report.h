@@ -20,7 +20,8 @@ struct UnpricedLine {
   double quantity;
   int isn;
   PriceRule rule;
-  std::string reason;
+  std::string reason;         // the CSV's stable English text
+  std::string latvianReason;  // the same for a person: the window and the CSV's own column
 };
 
 // fifo: the database's costing method is FIFO (ISIFIFO 1). Kinds in the order a run takes them,

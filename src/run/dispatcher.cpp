@@ -96,10 +96,12 @@ void dispatch(RunContext& ctx) {
   if (refuseBlockedPeriod(ctx)) return;
   ctx.host->SaveSettings();
   if (fifoCosting(ctx)) {
+    ctx.host->runStarts(true);
     fifoLoop(ctx);
     return;
   }
   if (refuseLongAveragePeriod(ctx)) return;
+  ctx.host->runStarts(false);
   const PricingTurn turn(ctx);
   WeightedAverageRun(ctx);
 }

@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -53,6 +54,10 @@ constexpr char kPreviewStopped[] = "the preview was stopped; nothing was written
 constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
 constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
 constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
+constexpr char kFifoMethod[] = "FIFO";
+constexpr char kAverageMethod[] = "vidējā svērtā cena";
+constexpr char kContinuousRun[] = "Darbojas nepārtraukti; Esc aptur";
+constexpr char kSingleRun[] = "Piešķir; Esc aptur";
 
 std::string unknownDatabase(const std::string& name, const std::vector<std::string>& listed) {
   std::string names;
@@ -82,30 +87,24 @@ QLabel* placeLabel(QLabel* label, const char* name, int left, int top) {
   return label;
 }
 
+// A greyed button keeps the style's grey, so that it looks off during a run.
 void setCaptionColour(QPushButton* button, const QColor& colour) {
   QPalette palette = button->palette();
-  palette.setColor(QPalette::ButtonText, colour);
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+    palette.setColor(group, QPalette::ButtonText, colour);
   button->setPalette(palette);
 }
 
-// Sets the flag for the life of a run. The stop signals go to the run meanwhile (its stop points);
-// one that it left unread is heard once the message loop has the window again.
+// The window's state for the life of a run (TAutoIepCenSad::setRunning).
 class Running {
  public:
-  Running(bool& flag, QSocketNotifier* stopSignals) : flag_(flag), stopSignals_(stopSignals) {
-    flag_ = true;
-    if (stopSignals_) stopSignals_->setEnabled(false);
-  }
-  ~Running() {
-    flag_ = false;
-    if (stopSignals_) stopSignals_->setEnabled(true);
-  }
+  explicit Running(std::function<void(bool)> set) : set_(std::move(set)) { set_(true); }
+  ~Running() { set_(false); }
   Running(const Running&) = delete;
   Running& operator=(const Running&) = delete;
 
  private:
-  bool& flag_;
-  QSocketNotifier* stopSignals_;
+  std::function<void(bool)> set_;
 };
 
 }  // namespace
@@ -209,6 +208,12 @@ void TAutoIepCenSad::createButtons() {
 void TAutoIepCenSad::createProgressLog() {
   Label3 = placeLabel(new QLabel(QStringLiteral("Process :"), this), "Label3", 8, 277);
   lstProcess = place(new ProgressList(this), "lstProcess", 3, 296, 340, 277);
+  // Between the options and the log, left of the buttons: the room no control of the form takes.
+  lblDarbiba = place(new QLabel(this), "lblDarbiba", 6, 262, 190, 15);
+  QPalette palette = lblDarbiba->palette();
+  palette.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+  lblDarbiba->setPalette(palette);
+  lblDarbiba->hide();
 }
 
 void TAutoIepCenSad::createProgressMenu() { progressMenu = new ProgressMenu(this); }
@@ -239,6 +244,7 @@ void TAutoIepCenSad::connectHandlers() {
   connect(lstProcess, &ProgressList::customContextMenuRequested, this, &TAutoIepCenSad::showProgressMenu);
   connect(lstProcess, &ProgressList::copyAsked, this, &TAutoIepCenSad::copyLog);
   connect(progressMenu->copyLog, &QAction::triggered, this, &TAutoIepCenSad::copyLog);
+  connect(progressMenu->copyAll, &QAction::triggered, this, &TAutoIepCenSad::copyWholeLog);
   connect(progressMenu->saveLog, &QAction::triggered, this, &TAutoIepCenSad::saveLog);
   connect(progressMenu->unpricedLines, &QAction::triggered, this, &TAutoIepCenSad::showUnpricedLines);
 }
@@ -272,7 +278,10 @@ void TAutoIepCenSad::create() {
     failOpen(unknownDatabase(requestedDatabase_, database.sortedNames));
     return;
   }
+  databaseName_ = database.name;
+  connectionString_ = database.connectionString;
   if (!openDatabase(database.connectionString)) return;
+  readMethod();
   const DateTime today = todayLocal();
   DatumsNo->setValue(pricing_->DatNo(today));
   DatumsLidz->setValue(pricing_->DatLidz(today));
@@ -296,6 +305,16 @@ bool TAutoIepCenSad::openDatabase(const std::string& connectionString) {
   }
   failOpen(error);
   return false;
+}
+
+// For the log's heading; the run reads it again when it starts.
+void TAutoIepCenSad::readMethod() {
+  try {
+    RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+    fifoMethod_ = fifoCosting(context);
+  } catch (const std::exception&) {
+    fifoMethod_.reset();
+  }
 }
 
 void TAutoIepCenSad::failOpen(const std::string& error) {
@@ -329,7 +348,8 @@ void TAutoIepCenSad::DllCallMakePasizm() {
 }
 
 void TAutoIepCenSad::btPieskirsClick() {
-  stopAskedHere_ = false;
+  closeAfterStop_ = false;
+  stoppedByEscape_ = false;
   bool stopped = false;
   runGuarded(this, [&] {
     try {
@@ -338,16 +358,43 @@ void TAutoIepCenSad::btPieskirsClick() {
       stopped = true;
     }
   });
-  // Asked from the window: it closes now as it would have then, also when the run ended first.
-  if (stopAskedHere_)
+  // Closed during the run: it closes now as it would have then, also when the run ended first.
+  // Escape keeps it open, for the log to be read, copied or saved.
+  if (closeAfterStop_)
     close();
-  else if (stopped)
+  else if (stopped && !stoppedByEscape_)
     endAfterStop();
 }
 
 void TAutoIepCenSad::askStop() {
-  stopAskedHere_ = true;
+  closeAfterStop_ = true;
   requestStop();
+}
+
+void TAutoIepCenSad::stopKeepingWindow() {
+  stoppedByEscape_ = true;
+  requestStop();
+}
+
+// The stop signals go to the run meanwhile (its stop points); one that it left unread is heard once
+// the message loop has the window again. Greyed controls show that the run holds them.
+void TAutoIepCenSad::setRunning(bool running) {
+  running_ = running;
+  if (stopSignals_) stopSignals_->setEnabled(!running);
+  for (QWidget* control : std::initializer_list<QWidget*>{LaikaPeriods, chkPedejaCena, chk1PardCena, shParveitosana,
+                                                          shIzrakstisana, shAtgriezsana, shAtlikumi,
+                                                          chkPakalpojumusNe, chkIMEI, btPieskirs})
+    control->setEnabled(!running);
+  if (!running) lblDarbiba->hide();
+}
+
+void TAutoIepCenSad::runStarts(bool fifo) {
+  fifoMethod_ = fifo;
+  const bool continuous = fifo && !settingsFromControls().withRunModes().anyAllAnew();
+  lblDarbiba->setText(QString::fromUtf8(continuous ? kContinuousRun : kSingleRun));
+  lblDarbiba->show();
+  const QString method = QString::fromUtf8(fifo ? kFifoMethod : kAverageMethod);
+  AddProcessLine(runStartText(QString::fromStdString(databaseName_), method).toStdString(), false);
 }
 
 // A run stopped from outside has committed its work and logged the stop; the program ends with it.
@@ -359,8 +406,8 @@ void TAutoIepCenSad::endAfterStop() {
 void TAutoIepCenSad::runDispatcher() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  const Running running(running_, stopSignals_);
-  const RunInputGate gate(*this, [this] { askStop(); });
+  const Running running([this](bool on) { setRunning(on); });
+  const RunInputGate gate(*this, [this] { stopKeepingWindow(); }, BtClose);
   talvix::btPieskirsClick(context);
 }
 
@@ -373,7 +420,7 @@ std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
 std::optional<CostChanges> TAutoIepCenSad::previewChanges() {
   if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  const Running running(running_, stopSignals_);
+  const Running running([this](bool on) { setRunning(on); });
   try {
     return previewRun(context);
   } catch (const RunStopped&) {
@@ -402,23 +449,40 @@ void TAutoIepCenSad::showProgressMenu(const QPoint& pos) {
   if (running_) return;
   const bool anyLine = lstProcess->count() > 0;
   progressMenu->copyLog->setEnabled(anyLine);
+  progressMenu->copyAll->setEnabled(anyLine);
   progressMenu->saveLog->setEnabled(anyLine);
   progressMenu->unpricedLines->setEnabled(databaseOpen_);
   progressMenu->openOver(*lstProcess->viewport(), pos);
 }
 
-// The line the person chose, or every line.
+// The line the person chose, or the whole log.
 void TAutoIepCenSad::copyLog() {
   if (running_ || lstProcess->count() == 0) return;
   const int chosen = lstProcess->chosenRow();
-  const QStringList lines = chosen < 0 ? lstProcess->lines() : QStringList{lstProcess->item(chosen)->text()};
+  const QStringList lines = chosen < 0 ? wholeLog() : QStringList{lstProcess->item(chosen)->text()};
   QGuiApplication::clipboard()->setText(clipboardText(lines));
+}
+
+void TAutoIepCenSad::copyWholeLog() {
+  if (running_ || lstProcess->count() == 0) return;
+  QGuiApplication::clipboard()->setText(clipboardText(wholeLog()));
+}
+
+QStringList TAutoIepCenSad::wholeLog() const {
+  LogHeading heading;
+  heading.day = QDate::currentDate().toString(DatumsNo->displayFormat());
+  heading.database = QString::fromStdString(databaseName_);
+  heading.connection = QString::fromStdString(connectionString_);
+  heading.periodFrom = DatumsNo->text();
+  heading.periodTo = DatumsLidz->text();
+  if (fifoMethod_) heading.method = QString::fromUtf8(*fifoMethod_ ? kFifoMethod : kAverageMethod);
+  return headingLines(heading) + lstProcess->lines();
 }
 
 void TAutoIepCenSad::saveLog() {
   if (running_ || lstProcess->count() == 0) return;
   saveThroughDialog(this, QString::fromUtf8(kSaveLogTitle), QString::fromLatin1(kLogFileName),
-                    QString::fromUtf8(kLogFilter), logFileText(lstProcess->lines()));
+                    QString::fromUtf8(kLogFilter), logFileText(wholeLog()));
 }
 
 // Reads under the controls as they stand; the log and the settings stay as they are.

@@ -9,9 +9,13 @@
 // the program instead. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
 // input closes it as its close button does (settings saved); one during a run stops the run, and
 // one that comes after the run's last stop point closes the window when the run is over. During a
-// run the person's input is dropped (run_input_gate.h) except the title bar's close and Escape:
-// they stop the run as a signal does, and the window then closes as when idle. When no run holds
-// it, the progress list's context menu copies or saves the log and shows the lines without cost.
+// run the controls are greyed and the person's input is dropped (run_input_gate.h) except the title
+// bar's close, "Aizvērt" and Escape: each stops the run as a signal does; after the first two the
+// window then closes as when idle, after Escape it stays open with "Process apturēts" last. A line
+// under the options says that a run goes on and that Escape stops it. A run's first line names the
+// database and the method. When no run holds it, the progress list's context menu copies or saves
+// the log (the whole log headed by the day, database, period and method) and shows the lines
+// without cost.
 #include "registry/registry_store.h"
 #include "report/unpriced_report.h"
 #include "shell/export.h"
@@ -23,6 +27,7 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -77,6 +82,9 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // The progress list's context menu and what it offers.
   void showProgressMenu(const QPoint& pos);
   void copyLog();
+  void copyWholeLog();
+  // Every line, headed by the day, the database, the period and the method.
+  QStringList wholeLog() const;
   void saveLog();
   void showUnpricedLines();
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
@@ -105,6 +113,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // DispatcherHost
   void SaveSettings() override;
   void showMessage(const std::string& text) override;
+  void runStarts(bool fifo) override;
   // ProgressLog
   void AddProcessLine(const std::string& text, bool replaceLast) override;
   void repaintWindow() override;
@@ -131,6 +140,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   QPushButton* btPieskirs = nullptr;
   QPushButton* BtClose = nullptr;
   QLabel* Label3 = nullptr;
+  QLabel* lblDarbiba = nullptr;  // what the run does and how to stop it; hidden while none runs
   talvix::shell::ProgressList* lstProcess = nullptr;
   QComboBox* cmbDatuBaze = nullptr;
   talvix::shell::ProgressMenu* progressMenu = nullptr;
@@ -158,6 +168,9 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   void loadStoredSettings();
   void runDispatcher();
   void askStop();
+  void stopKeepingWindow();
+  void setRunning(bool running);
+  void readMethod();
   void endAfterStop();
   void closeOnStopSignal();
   void centreOnScreen();
@@ -171,7 +184,11 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   bool databaseOpen_ = false;
   bool terminateRequested_ = false;
   bool running_ = false;
-  bool stopAskedHere_ = false;  // the person closed the window or pressed Escape during the run
+  bool closeAfterStop_ = false;   // the person closed the window during the run
+  bool stoppedByEscape_ = false;  // the person pressed Escape during the run
+  std::string databaseName_;
+  std::string connectionString_;
+  std::optional<bool> fifoMethod_;  // read when the database opened and at every run's start
   bool centred_ = false;
   QElapsedTimer sinceRepaint_;
 };

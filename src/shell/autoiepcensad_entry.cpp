@@ -8,6 +8,7 @@
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
+#include "shell/qt_translations.h"
 #include "shell/settings_store.h"
 #include "step/run_activity.h"
 #include "step/stop_request.h"
@@ -53,6 +54,7 @@ extern "C" {
 int AutoIepCenSadCreate(void) {
   if (!AutoIepCenSad) {
     ensureApplication();
+    loadQtTranslations(QLocale::system());
     auto* window = new TAutoIepCenSad();
     window->useDatabase(requestedDatabase);
     window->FormCreate();
@@ -147,7 +149,7 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
   if (!AutoIepCenSad || !path) return -1;
   try {
     const auto lines = AutoIepCenSad->unpricedLines();
-    talvix::writeReportFile(path, talvix::unpricedCsv(lines));
+    talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
     copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
@@ -161,7 +163,7 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
   try {
     const auto changes = AutoIepCenSad->previewChanges();
     if (!changes) return 1;
-    talvix::writeReportFile(path, talvix::previewCsv(*changes));
+    talvix::writeReport(path, talvix::previewCsv(*changes), talvix::previewSheet(*changes));
     copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
              summarySize);
     return 0;

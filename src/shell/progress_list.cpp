@@ -87,7 +87,9 @@ void ProgressList::keyPressEvent(QKeyEvent* event) {
 }
 
 // A click on the line that is already selected changes no selection but chooses it all the same.
+// The right button only opens the menu: choosing the line under it would make "Kopēt" copy that one.
 void ProgressList::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) return;
   QListWidget::mousePressEvent(event);
   chosenByPerson_ = itemAt(event->position().toPoint()) != nullptr && !selectedItems().isEmpty();
 }

@@ -6,6 +6,7 @@ namespace talvix::shell {
 namespace {
 
 constexpr char kCopy[] = "Kopēt";
+constexpr char kCopyAll[] = "Kopēt visu";
 constexpr char kSaveLog[] = "Saglabāt žurnālu...";
 constexpr char kUnpricedLines[] = "Rindas bez pašizmaksas...";
 
@@ -14,6 +15,7 @@ constexpr char kUnpricedLines[] = "Rindas bez pašizmaksas...";
 ProgressMenu::ProgressMenu(QWidget* parent)
     : QMenu(parent),
       copyLog(addAction(QString::fromUtf8(kCopy))),
+      copyAll(addAction(QString::fromUtf8(kCopyAll))),
       saveLog(addAction(QString::fromUtf8(kSaveLog))),
       unpricedLines(addAction(QString::fromUtf8(kUnpricedLines))) {
   setObjectName(QStringLiteral("progressMenu"));

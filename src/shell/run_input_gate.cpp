@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -26,8 +27,8 @@ bool isInput(const QEvent& event) {
 
 }  // namespace
 
-RunInputGate::RunInputGate(QWidget& window, std::function<void()> askStop)
-    : window_(window), askStop_(std::move(askStop)) {
+RunInputGate::RunInputGate(QWidget& window, std::function<void()> askStop, QWidget* closeButton)
+    : window_(window), askStop_(std::move(askStop)), closeButton_(closeButton) {
   openGate = this;
 }
 
@@ -40,13 +41,30 @@ bool RunInputGate::isOwnWindow(QObject* object) const {
   return object && object == window_.windowHandle();
 }
 
+// The pointer reaches the window's surface first, then the control under it.
+bool RunInputGate::onCloseButton(QObject* watched, const QEvent& event) const {
+  if (!closeButton_ || !closeButton_->isVisible()) return false;
+  switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+      break;
+    default:
+      return false;
+  }
+  if (watched == closeButton_) return true;
+  if (watched != window_.windowHandle()) return false;
+  const QPoint at = static_cast<const QMouseEvent&>(event).position().toPoint();
+  return window_.childAt(at) == closeButton_;
+}
+
 bool RunInputGate::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Close) {
     if (isOwnWindow(watched)) return false;
     event->ignore();  // another top-level window of the program waits for the run's end
     return true;
   }
-  if (!isInput(*event)) return false;
+  if (!isInput(*event) || onCloseButton(watched, *event)) return false;
   if (event->type() == QEvent::KeyPress && isOwnWindow(watched) &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
     askStop_();

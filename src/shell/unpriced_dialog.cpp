@@ -5,13 +5,18 @@
 #include "shell/unpriced_table.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 namespace talvix::shell {
 namespace {
@@ -21,7 +26,8 @@ constexpr char kSave[] = "Saglabāt...";
 constexpr char kClose[] = "Aizvērt";
 constexpr char kSaveTitle[] = "Saglabāt rindas bez pašizmaksas";
 constexpr char kSuggestedName[] = "rindas-bez-pasizmaksas.csv";
-constexpr char kCsvFilter[] = "CSV faili (*.csv);;Visi faili (*)";
+constexpr char kReportFilter[] = "CSV faili (*.csv);;Excel darbgrāmatas (*.xlsx);;Visi faili (*)";
+constexpr char kWorkbookName[] = "rindas.xlsx";
 constexpr QSize kStartSize(900, 480);
 constexpr int kRowPadding = 6;
 
@@ -55,7 +61,7 @@ void fitToRows(QTableView& view) {
 
 UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings,
                                QWidget* parent)
-    : QDialog(parent), csv_(unpricedCsv(unpriced)) {
+    : QDialog(parent), csv_(withByteOrderMark(unpricedCsv(unpriced))), sheet_(unpricedSheet(unpriced)) {
   setObjectName(QStringLiteral("unpricedDialog"));
   setWindowTitle(QString::fromUtf8(kTitle));
   counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
@@ -65,25 +71,43 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
   lines->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   lines->setSortingEnabled(true);
   lines->resizeColumnsToContents();  // again, with room for the sort indicator
+  const int columnsWidth = lines->horizontalHeader()->length();
   lines->horizontalHeader()->setStretchLastSection(true);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* save = buttons->addButton(QString::fromUtf8(kSave), QDialogButtonBox::ActionRole);
   save->setObjectName(QStringLiteral("saveUnpriced"));
   buttons->addButton(QString::fromUtf8(kClose), QDialogButtonBox::RejectRole);
-  connect(save, &QPushButton::clicked, this, &UnpricedDialog::saveCsv);
+  connect(save, &QPushButton::clicked, this, &UnpricedDialog::saveReport);
   connect(buttons, &QDialogButtonBox::rejected, this, &UnpricedDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(counts, 0, Qt::AlignLeft);
   layout->addWidget(lines, 1);
   layout->addWidget(buttons);
-  resize(kStartSize);
+  resize(startSize(columnsWidth));
 }
 
-void UnpricedDialog::saveCsv() {
+// Wide enough for every column of the lines; the window manager keeps a wider one on a small screen.
+QSize UnpricedDialog::startSize(int columnsWidth) const {
+  const QMargins margins = layout()->contentsMargins();
+  const int width = columnsWidth + 2 * lines->frameWidth() +
+                    lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left() + margins.right();
+  return {std::max(width, kStartSize.width()), kStartSize.height()};
+}
+
+// A workbook is made in a scratch folder and then saved as any file is, whole or not at all.
+void UnpricedDialog::saveReport() {
   saveThroughDialog(this, QString::fromUtf8(kSaveTitle), QString::fromLatin1(kSuggestedName),
-                    QString::fromUtf8(kCsvFilter), QByteArray::fromStdString(csv_));
+                    QString::fromUtf8(kReportFilter), [this](const QString& path) {
+                      if (!isXlsxPath(path.toStdString())) return QByteArray::fromStdString(csv_);
+                      const QTemporaryDir scratch;
+                      const QString workbook = scratch.filePath(QString::fromLatin1(kWorkbookName));
+                      writeXlsxFile(workbook.toStdString(), sheet_);
+                      QFile file(workbook);
+                      if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error(workbook.toStdString());
+                      return file.readAll();
+                    });
 }
 
 }  // namespace talvix::shell

@@ -28,7 +28,7 @@ QStandardItem* rightAligned(QStandardItem* item) {
 
 QStandardItem* numberCell(long long value) { return rightAligned(cell(QString::number(value), value)); }
 
-QStandardItem* numberCell(double value) { return rightAligned(cell(QString::number(value, 'g', 15), value)); }
+QStandardItem* numberCell(double value) { return rightAligned(cell(QString::fromStdString(csvNumber(value)), value)); }
 
 QDate calendarDate(DateTime date) {
   int year, month, day;
@@ -75,8 +75,9 @@ std::unique_ptr<QStandardItemModel> unpricedLineModel(const std::vector<Unpriced
                       cell(QString::fromStdString(reportDate(l.date)), calendarDate(l.date)),
                       numberCell(static_cast<long long>(l.dept)), numberCell(static_cast<long long>(l.goods)),
                       textCell(QString::fromStdString(l.goodsName)), numberCell(l.quantity),
-                      numberCell(static_cast<long long>(l.isn)), textCell(QString::fromStdString(ruleName(l.rule))),
-                      textCell(QString::fromStdString(l.reason))});
+                      numberCell(static_cast<long long>(l.isn)),
+                      textCell(QString::fromStdString(latvianRuleName(l.rule))),
+                      textCell(QString::fromStdString(l.latvianReason))});
   }
   return model;
 }

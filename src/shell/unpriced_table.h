@@ -2,7 +2,7 @@
 // The period's lines still without cost as the window shows them: a count for every kind whose
 // mode is not 0 (as report/unpriced_csv.h counts them for the host) and a row per line, each cell
 // shown as text and sorted by its value (sortRole). Kinds go by the window's captions; the rule and
-// the reason are the report's own words, as in its CSV.
+// the reason are the report's Latvian words, as in its CSV's last two columns.
 #include "report/unpriced_csv.h"
 
 #include <QStandardItemModel>

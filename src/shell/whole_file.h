@@ -9,7 +9,7 @@ namespace talvix::shell {
 // "Nevaru saglabāt failu ", the start of the message of a failed save.
 inline constexpr char kCannotSaveFile[] = "Nevaru saglabāt failu ";
 
-// Throws std::runtime_error: kCannotSaveFile, the path, ": " and the cause.
+// Throws std::runtime_error: kCannotSaveFile, the path, ": " and the cause in Latvian.
 void saveWholeFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace talvix::shell

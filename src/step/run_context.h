@@ -63,6 +63,9 @@ class DispatcherHost {
   virtual void SaveSettings() = 0;
   // A plain modal message box with an OK button.
   virtual void showMessage(const std::string& text) = 0;
+  // The checks passed and the run prices now, by FIFO (continuous when no kind is on "all anew") or
+  // by the weighted average; before its first line.
+  virtual void runStarts(bool /*fifo*/) {}
 };
 
 struct RunContext {

@@ -3,6 +3,7 @@
 // it listed and no other; refusals and bad command lines write no file.
 #include "data/query.h"
 #include "report/preview_csv.h"
+#include "report/unpriced_csv.h"
 #include "support/csv_records.h"
 #include "support/host_registry.h"
 #include "support/host_run.h"
@@ -78,6 +79,13 @@ LineCosts everyCost(const std::string& database) {
 
 double number(const std::string& text) { return text == "NULL" ? 0.0 : std::strtod(text.c_str(), nullptr); }
 
+// What a person reads of a number, and what the CSV prints: its first 15 significant digits.
+double fifteenDigits(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return std::strtod(text, nullptr);
+}
+
 struct SeededRow {
   const char* name;
   int fifo;  // ISIFIFO
@@ -146,7 +154,9 @@ TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
   ASSERT_EQ(real.exitCode, 0) << real.err;
   const LineCosts before = everyCost(previewDb), after = everyCost(realDb);
 
-  const auto records = parseCsv(readFile(file));
+  const std::string csv = readFile(file);
+  EXPECT_EQ(csv.rfind(kUtf8Bom, 0), 0u) << "a CSV file starts with the byte-order mark";
+  const auto records = parseCsv(csv);
   ASSERT_GE(records.size(), 2u) << "nothing would change";
   EXPECT_EQ(records[0], (std::vector<std::string>{"kind", "date", "department", "goods", "name", "quantity", "line",
                                                   "cost_now", "cost_after", "value_change"}));
@@ -158,10 +168,11 @@ TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
     const std::pair<std::string, int> line{r[0], std::stoi(r[6])};
     ASSERT_TRUE(listed.emplace(line, r[8]).second) << "listed twice: " << r[0] << " " << r[6];
     ASSERT_EQ(before.count(line), 1u) << r[0] << " " << r[6];
-    EXPECT_EQ(number(before.at(line)), number(r[7])) << "cost_now of " << r[0] << " " << r[6];
-    EXPECT_EQ(number(after.at(line)), number(r[8])) << "the real run wrote another cost into " << r[0] << " " << r[6];
-    const double change = number(r[5]) * (number(r[8]) - number(r[7]));
-    EXPECT_EQ(number(r[9]), change) << r[0] << " " << r[6];
+    const double now = number(before.at(line)), written = number(after.at(line));
+    EXPECT_EQ(fifteenDigits(now), number(r[7])) << "cost_now of " << r[0] << " " << r[6];
+    EXPECT_EQ(fifteenDigits(written), number(r[8])) << "the real run wrote another cost into " << r[0] << " " << r[6];
+    const double change = number(r[5]) * (written - now);
+    EXPECT_EQ(number(r[9]), fifteenDigits(change)) << r[0] << " " << r[6];
     valueOfKind[r[0]] += change;
   }
   for (const auto& [line, cost] : after) {

@@ -1,6 +1,7 @@
 // "Rindas bez pašizmaksas..." against the host's --unpriced-only on the same database and registry:
-// the same count for every kind whose mode is not 0, the same lines with the same rule and reason,
-// the same CSV from "Saglabāt...", numbers and dates sorted by value; the log and the settings stay.
+// the same count for every kind whose mode is not 0, the same lines with the rule and reason of the
+// CSV's Latvian columns, the same CSV file from "Saglabāt...", numbers and dates sorted by value,
+// every column whole at the dialog's first size; the log and the settings stay.
 #include "shell/unpriced_dialog.h"
 #include "shell/unpriced_table.h"
 #include "shell_fixture.h"
@@ -8,6 +9,7 @@
 #include "support/host_registry.h"
 #include "support/test_database.h"
 
+#include <QHeaderView>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -91,6 +93,7 @@ struct Seen {
   std::vector<std::vector<std::string>> counts, lines;
   std::string saved;
   bool sortsByValue = true;
+  bool everyColumnShown = false;
 };
 
 class UnpricedDialogTest : public ShellTest {
@@ -119,6 +122,10 @@ class UnpricedDialogTest : public ShellTest {
       if (!dialog) return;
       seen.counts = modelRows(*dialog->counts->model());
       seen.lines = modelRows(*dialog->lines->model());
+      const QAbstractItemView& view = *dialog->lines;
+      seen.everyColumnShown = dialog->lines->horizontalHeader()->sectionViewportPosition(shell::kReasonColumn) +
+                                  view.sizeHintForColumn(shell::kReasonColumn) <=
+                              view.viewport()->width();
       seen.sortsByValue = sortsByValue(*dialog->lines);
       answerSaveDialog(saveTo);
       dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
@@ -191,14 +198,21 @@ TEST_F(UnpricedDialogTest, CountsRowsAndCsvEqualTheHostsReport) {
       });
       return rows;
     };
+    constexpr std::size_t kLatvianRule = 9, kLatvianReason = 10;
     std::vector<std::vector<std::string>> hostLines(records.begin() + 1, records.end());
     for (auto& record : hostLines) {
+      ASSERT_EQ(record.size(), kLatvianReason + 1);
+      EXPECT_NE(record[kLatvianReason], record[shell::kReasonColumn]) << "not in Latvian";
       record[shell::kKindColumn] = kindBy(record[shell::kKindColumn]).caption;
       record[shell::kQuantityColumn] = QString::number(std::stod(record[shell::kQuantityColumn])).toStdString();
+      record[shell::kRuleColumn] = record[kLatvianRule];
+      record[shell::kReasonColumn] = record[kLatvianReason];
+      record.resize(shell::kUnpricedColumns);
     }
     EXPECT_EQ(byLine(seen.lines), byLine(hostLines));
     EXPECT_EQ(seen.saved, csv);
     EXPECT_TRUE(seen.sortsByValue);
+    EXPECT_TRUE(seen.everyColumnShown);
     EXPECT_EQ(window.lstProcess->lines(), logBefore);
     EXPECT_EQ(readBytes(registryPath), registryBefore);
   }

@@ -45,6 +45,8 @@ TEST_F(WindowRunTest, TheButtonRunsOnTheControlsAndLogsInTheList) {
   QTest::mouseClick(window->btPieskirs, Qt::LeftButton);
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
   ASSERT_GT(window->lstProcess->count(), 0);
+  const QString first = window->lstProcess->item(0)->text();
+  EXPECT_EQ(first.mid(first.indexOf(u' ') + 1), QStringLiteral("Datu bāze: Demo, metode: vidējā svērtā cena"));
   EXPECT_TRUE(lastText(*window).startsWith(QStringLiteral("Vidējā svērtā piešķiršana pabeigta ")))
       << lastText(*window).toStdString();
   auto key = settingsKey();

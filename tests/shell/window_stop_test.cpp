@@ -1,7 +1,9 @@
-// A continuous FIFO run in the window's event loop, stopped by the person: the close and Escape
-// reach the window through the events the run lets through, the run ends after a committed line
-// with "Process apturēts", the window closes with its settings saved and the loop ends. Every
-// other input given meanwhile is dropped; the same input given to the idle window is taken.
+// A continuous FIFO run in the window's event loop, stopped by the person: the title bar's close,
+// "Aizvērt" and Escape reach the window through the events the run lets through, the run ends after
+// a committed line with "Process apturēts"; after a close the window closes with its settings saved
+// and the loop ends, after Escape it stays open with its menu usable. Meanwhile a line says the run
+// goes on and how to stop it, and every other input is dropped; the same input given to the idle
+// window is taken.
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
 #include "shell/painting_sleeper.h"
@@ -14,6 +16,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -67,11 +70,13 @@ const InputRow kInputs[] = {
 struct StopRow {
   const char* gesture;
   std::function<void(TAutoIepCenSad&)> give;
+  bool closes;
 };
 
 const StopRow kStops[] = {
-    {"title bar close", [](TAutoIepCenSad& w) { QCoreApplication::postEvent(&w, new QCloseEvent); }},
-    {"Escape", [](TAutoIepCenSad& w) { postKey(w.lstProcess, Qt::Key_Escape); }},
+    {"title bar close", [](TAutoIepCenSad& w) { QCoreApplication::postEvent(&w, new QCloseEvent); }, true},
+    {"Aizvērt", [](TAutoIepCenSad& w) { postClick(w.BtClose); }, true},
+    {"Escape", [](TAutoIepCenSad& w) { postKey(w.lstProcess, Qt::Key_Escape); }, false},
 };
 
 constexpr char kPassEnd[] = "FIFO piešķiršana pabeigta ";
@@ -98,15 +103,19 @@ class WindowStopTest : public ShellTest {
     return window;
   }
 
-  // Presses the button from the event loop and calls onLine with every text the run writes; returns
-  // the loop's exit code once it has ended.
-  int runInEventLoop(TAutoIepCenSad& window, std::function<void(const std::string& text)> onLine) {
+  // Presses the button from the event loop and calls onLine with every text the run writes, then
+  // afterRun once the button's action returned; returns the loop's exit code once it has ended.
+  int runInEventLoop(TAutoIepCenSad& window, std::function<void(const std::string& text)> onLine,
+                     std::function<void()> afterRun = {}) {
     int passes = 0;
     shell::setLineObserver([&](const std::string&, const std::string& text, bool) {
       if (text.rfind(kPassEnd, 0) == 0 && ++passes > kPassesBeforeGivingUp) requestStop();
       onLine(text);
     });
-    QTimer::singleShot(0, &window, &TAutoIepCenSad::btPieskirsClick);
+    QTimer::singleShot(0, &window, [&] {
+      window.btPieskirsClick();
+      if (afterRun) afterRun();
+    });
     const int code = QApplication::exec();
     shell::setLineObserver({});
     return code;
@@ -121,25 +130,46 @@ class WindowStopTest : public ShellTest {
   std::vector<int> issues;
 };
 
-TEST_F(WindowStopTest, CloseOrEscapeStopsTheRunAfterItsLineAndClosesTheWindowWithTheSettingsSaved) {
+TEST_F(WindowStopTest, CloseAizvertOrEscapeStopsTheRunAfterItsLineAndCloseAlsoClosesTheWindow) {
   for (const StopRow& stop : kStops) {
     SCOPED_TRACE(stop.gesture);
     auto window = openWindow();
     QSignalSpy presses(window->btPieskirs, &QPushButton::clicked);
     bool given = false;
+    QString saidDuringTheRun;
+    struct {
+      bool open = false, menu = false, controls = false;
+      QString said;
+    } afterStop;
     const int code = runInEventLoop(*window, [&](const std::string& text) {
       if (given || text.rfind(kPassEnd, 0) != 0) return;
       given = true;
+      if (window->lblDarbiba->isVisible()) saidDuringTheRun = window->lblDarbiba->text();
       // Changed behind the window: only a save at the close puts the control's value back.
       registry.openForWrite(shell::kSettingsKey)->writeInteger(shell::kAtgriesanaChk, 7);
       postClick(window->btPieskirs);
       for (const InputRow& input : kInputs) input.give(*window);
       stop.give(*window);
       stop.give(*window);  // a second one while the stop is pending does nothing more
+    }, [&] {
+      afterStop.open = window->isVisible();
+      afterStop.said = window->lblDarbiba->isVisible() ? window->lblDarbiba->text() : QString();
+      afterStop.controls = window->btPieskirs->isEnabled() && window->shIzrakstisana->isEnabled();
+      if (!afterStop.open) return;
+      openProgressMenu(*window);
+      afterStop.menu = window->progressMenu->isVisible() && window->progressMenu->copyAll->isEnabled();
+      window->progressMenu->close();
+      window->close();  // as the person would, to end the loop
     });
 
     EXPECT_EQ(code, 0);
+    EXPECT_EQ(saidDuringTheRun, QStringLiteral("Darbojas nepārtraukti; Esc aptur"));
+    EXPECT_EQ(afterStop.open, !stop.closes);
+    EXPECT_EQ(afterStop.menu, !stop.closes) << "the menu after an Escape";
+    EXPECT_TRUE(afterStop.controls) << "the controls stay greyed";
+    EXPECT_TRUE(afterStop.said.isEmpty()) << afterStop.said.toStdString();
     EXPECT_FALSE(window->isVisible()) << "the window did not close";
+    EXPECT_EQ(textOf(*window, 0), QStringLiteral("Datu bāze: Demo, metode: FIFO"));
     EXPECT_FALSE(window->terminateRequested());
     const int last = window->lstProcess->count() - 1;
     ASSERT_GE(last, 1);

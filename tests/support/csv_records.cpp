@@ -6,7 +6,9 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
   std::vector<std::vector<std::string>> records;
   std::vector<std::string> fields(1);
   bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  // A byte-order mark is no part of the first field, as a spreadsheet reads it.
+  const std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (std::size_t i = start; i < text.size(); ++i) {
     const char c = text[i];
     if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
       fields.back() += '"';

@@ -1,6 +1,6 @@
 #pragma once
 // The records of a CSV text as fields: separated by commas, a quoted field may hold commas, line
-// breaks and doubled quotes.
+// breaks and doubled quotes; a leading UTF-8 byte-order mark is skipped.
 #include <string>
 #include <vector>
 

@@ -301,6 +301,21 @@ TEST_F(HostTest, ABadCommandLineRunsAndSavesNothingAndExitsTwo) {
     EXPECT_TRUE(help.out.join(u'\n').contains(QLatin1String(topic))) << topic;
 }
 
+TEST_F(HostTest, TheDemoMakerPrintsItsUsageOnHelpAndRefusesWhatItDoesNotKnow) {
+  const struct {
+    QStringList arguments;
+    int exitCode;
+    bool usageOnStandardOutput;
+  } rows[] = {{{"--help"}, 0, true}, {{"-h"}, 0, true}, {{"--bogus"}, 2, false}, {{}, 2, false}};
+  for (const auto& row : rows) {
+    const Result result = run(row.arguments, QStringLiteral(MAKE_DEMO_DB));
+    EXPECT_EQ(result.exitCode, row.exitCode) << row.arguments.join(u' ').toStdString();
+    const QString usage = row.usageOnStandardOutput ? result.out.join(u'\n') : result.err;
+    EXPECT_TRUE(usage.contains(QStringLiteral("usage: make-demo-db")) && usage.contains(QStringLiteral("--register")))
+        << usage.toStdString();
+  }
+}
+
 TEST_F(HostTest, ALibraryBesideTheProgramThatDoesNotLoadIsNamed) {
   const std::filesystem::path folder = db.dir().file("host");
   std::filesystem::create_directory(folder);

@@ -18,6 +18,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: make-demo-db --out PATH [--goods N] [--departments N] [--days N] [--lines N] [--seed N]\n"
     "                    [--method fifo|average] [--keep] [--register NAME]\n"
+    "       make-demo-db --help\n"
     "  --keep           leave an existing database as it is\n"
     "  --register NAME  list the database as NAME in the registry and make it the one the tool opens\n";
 
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     try {
+      if (arg == "--help" || arg == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      }
       if (arg == "--out") out = next();
       else if (arg == "--goods") shape.goods = std::stoi(next());
       else if (arg == "--departments") shape.departments = std::stoi(next());
