@@ -66,12 +66,14 @@ class DayOrder {
     const std::size_t n = static_cast<std::size_t>(end - begin);
     std::vector<std::vector<std::size_t>> waiting(n);  // unit -> units that wait for it
     std::vector<int> needs(n, 0);
-    for (std::size_t x = 0; x < n; ++x)
+    for (std::size_t x = 0; x < n; ++x) {
+      const bool stock = readsStock(begin[x]);
       for (std::size_t y = 0; y < n; ++y)
-        if (x != y && waitsFor(begin[x], begin[y])) {
+        if (x != y && waitsFor(begin[x], stock, begin[y])) {
           waiting[y].push_back(x);
           ++needs[x];
         }
+    }
     // Units are in rank order: the smallest index ready goes first; a circle gives way to the first.
     std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> ready;
     for (std::size_t x = 0; x < n; ++x)
@@ -166,8 +168,9 @@ class DayOrder {
     return false;
   }
 
-  bool waitsFor(const Unit& x, const Unit& y) const {
-    if (readsStock(x)) {
+  // takesStock: readsStock(x), asked once per unit rather than per pair.
+  bool waitsFor(const Unit& x, bool takesStock, const Unit& y) const {
+    if (takesStock) {
       const int dept = line(x, x.first).dept;
       for (std::uint32_t i = y.first; i < y.end; ++i)
         if (bringsInto(y, i, dept)) return true;
@@ -209,22 +212,30 @@ std::vector<Unit> unitsByDayAndGoods(const std::vector<std::unique_ptr<KindPass>
 
 bool sameGroup(const Unit& a, const Unit& b) { return a.day == b.day && a.goods == b.goods; }
 
-// Whether some day and goods holds a line of kind beside a line of other (any kind when null).
-bool side(const std::vector<std::unique_ptr<KindPass>>& passes, const std::vector<Unit>& units, DocumentKind kind,
-          std::optional<DocumentKind> other) {
+// Calls group with the units of each day and goods in turn.
+void forEachGroup(const std::vector<Unit>& units, const std::function<void(const Unit*, const Unit*)>& group) {
   for (std::size_t begin = 0; begin < units.size();) {
     std::size_t end = begin + 1;
     while (end < units.size() && sameGroup(units[begin], units[end])) ++end;
+    group(&units[begin], units.data() + end);
+    begin = end;
+  }
+}
+
+// Whether some day and goods holds a line of kind beside a line of other (any kind when null).
+bool side(const std::vector<std::unique_ptr<KindPass>>& passes, const std::vector<Unit>& units, DocumentKind kind,
+          std::optional<DocumentKind> other) {
+  bool found = false;
+  forEachGroup(units, [&](const Unit* begin, const Unit* end) {
     bool mine = false, others = false;
-    for (std::size_t i = begin; i < end; ++i) {
-      const DocumentKind k = passes[units[i].pass]->kindOf(units[i].first);
+    for (const Unit* u = begin; u != end; ++u) {
+      const DocumentKind k = passes[u->pass]->kindOf(u->first);
       if (k == kind && !mine) mine = true;
       else if (!other || k == *other) others = true;
     }
-    if (mine && others) return true;
-    begin = end;
-  }
-  return false;
+    found = found || (mine && others);
+  });
+  return found;
 }
 
 SideFacts sideFacts(RunContext& ctx, const std::vector<std::unique_ptr<KindPass>>& passes,
@@ -258,13 +269,9 @@ void priceInDateOrder(RunContext& ctx, const std::vector<std::unique_ptr<KindPas
   for (const auto& pass : passes) total += pass->size();
   if (total > 0) ctx.log.AddProcessLine("", false);  // the counter's line
   ProgressCounter counter(ctx.log, 1, total);
-  for (std::size_t begin = 0; begin < units.size();) {
-    std::size_t end = begin + 1;
-    while (end < units.size() && sameGroup(units[begin], units[end])) ++end;
-    for (const Unit* unit : dayOrder.order(&units[begin], &units[end]))
-      passes[unit->pass]->price(unit->first, unit->end, counter);
-    begin = end;
-  }
+  forEachGroup(units, [&](const Unit* begin, const Unit* end) {
+    for (const Unit* unit : dayOrder.order(begin, end)) passes[unit->pass]->price(unit->first, unit->end, counter);
+  });
   for (const auto& pass : passes) pass->end();
 }
 
