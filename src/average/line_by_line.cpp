@@ -22,14 +22,14 @@ std::vector<DocumentLine> readLines(Query& select) {
 }
 
 void AveragePass::begin(bool alone) {
-  writeHeading(ctx_, step_.heading, true, alone, false);
-  writeOperationEntry(ctx_, kOperationLabel, step_.operationKey, ctx_.settings.mode(step_.sql.kind));
+  writeHeading(ctx_, row_.texts.averageHeading, true, alone, false);
+  writeOperationEntry(ctx_, kOperationLabel, row_.texts.operationKey, ctx_.settings.mode(row_.kind));
   update_ = std::make_unique<Query>(ctx_.db());
-  update_->setSql(step_.sql.update);
-  if (step_.calculatorFirst) ctx_.average();
+  update_->setSql(row_.average.update);
+  if (how_.calculatorFirst) ctx_.average();
   Query select(ctx_.db());
-  select.setSql(std::string(step_.sql.select) + (step_.servicesFilter ? ctx_.state.ServicesFilter : "") +
-                step_.sql.order);
+  select.setSql(std::string(row_.average.select) + (how_.servicesFilter ? ctx_.state.ServicesFilter : "") +
+                row_.average.order);
   bindPeriod(select, ctx_.settings);
   select.open();
   lines_ = readLines(select);
@@ -38,13 +38,13 @@ void AveragePass::begin(bool alone) {
 void AveragePass::price(std::size_t first, std::size_t end, LineCounter& counter) {
   for (std::size_t i = first; i < end; ++i) {
     counter.next();
-    if (step_.how.repaintEachLine) ctx_.log.repaintWindow();
+    if (how_.repaintEachLine) ctx_.log.repaintWindow();
     const DocumentLine& line = lines_[i];
     update_->setInteger("ISN", line.isn);
-    const double price = decider_.decideAverage(line, {step_.how.transfer, step_.how.singleKind}).price;
-    update_->setDouble(step_.how.costParameter, price);
+    const double price = decider_.decideAverage(line, {how_.transfer, how_.singleKind}).price;
+    update_->setDouble(row_.tables.cost, price);
     update_->execSql();
-    if (step_.how.commitEachLine) {
+    if (how_.commitEachLine) {
       ctx_.tran().commitRetaining();
       stopPoint();
     }
@@ -54,8 +54,8 @@ void AveragePass::price(std::size_t first, std::size_t end, LineCounter& counter
 void AveragePass::end() {
   update_.reset();
   ctx_.commitIfActive();
-  ctx_.log.AddProcessLine(step_.closing, false);
-  if (step_.repaintAfterClosing) ctx_.log.repaintWindow();
+  ctx_.log.AddProcessLine(row_.texts.averageClosing, false);
+  if (how_.repaintAfterClosing) ctx_.log.repaintWindow();
 }
 
 }  // namespace talvix

@@ -20,43 +20,24 @@ struct AverageStepSql {
   const char* update;  // takes the cost parameter and :ISN
 };
 
-struct LineByLine {
-  const char* costParameter;  // "CENA" or "IEP_CENA"
-  bool transfer;              // the average's first flag
-  bool singleKind;            // its second flag
-  int firstCounter;           // the counter line's first number (0 or 1)
-  bool repaintEachLine;       // repaint the window after every counter line
-  bool commitEachLine;        // commit retaining after every line, else once after the loop
-};
-
-// One single-kind step: its texts, its statements and how it prices.
-struct AverageKindStep {
-  const AverageStepSql& sql;
-  const char* heading;       // a blank line follows it
-  const char* closing;
-  const char* operationKey;  // the mode digit follows it
-  bool servicesFilter;       // the select takes the services filter
-  bool calculatorFirst;      // the average is made before the select, also for the last purchase price
-  bool repaintAfterClosing;
-  LineByLine how;
-};
-
+// A kind's own step, as its row describes it (texts, statements, how).
 class AveragePass : public KindPass {
  public:
-  AveragePass(RunContext& ctx, const AverageKindStep& step)
-      : ctx_(ctx), step_(step), decider_(ctx, step.sql.kind, StockMethod::WeightedAverage) {}
+  AveragePass(RunContext& ctx, DocumentKind kind)
+      : ctx_(ctx), row_(kindRow(kind)), how_(row_.averageHow), decider_(ctx, kind, StockMethod::WeightedAverage) {}
   void begin(bool alone) override;
   std::size_t size() const override { return lines_.size(); }
-  DocumentKind kindOf(std::size_t) const override { return step_.sql.kind; }
+  DocumentKind kindOf(std::size_t) const override { return row_.kind; }
   const DocumentLine& line(std::size_t i) const override { return lines_[i]; }
   std::size_t unitEnd(std::size_t first) const override { return first + 1; }
   void price(std::size_t first, std::size_t end, LineCounter& counter) override;
   void end() override;
-  int firstCounter() const override { return step_.how.firstCounter; }
+  int firstCounter() const override { return how_.firstCounter; }
 
  private:
   RunContext& ctx_;
-  const AverageKindStep& step_;
+  const DocumentKindRow& row_;
+  const AverageStepHow& how_;
   PriceDecider decider_;
   std::vector<DocumentLine> lines_;
   std::unique_ptr<Query> update_;

@@ -53,10 +53,46 @@ struct FifoPricing {
 
 // A kind's statements under one method, as its step runs them; null where it has none.
 struct KindStatements {
-  const char* reset;   // mode 2: the ISN of the period's lines, before the services filter
   const char* select;  // the lines without cost; the services filter and order follow it
   const char* order;
   const char* update;  // takes the cost parameter and :ISN
+};
+
+// The reset of mode 2 that sets the cost of a kind's lines of the period to 0.0 before its step
+// selects the lines without cost (line_reset.h runs it).
+struct KindReset {
+  DocumentKind kind;
+  const char* selectSql;  // selects the lines' ISN, takes the period; the services filter follows it
+  bool oneStatement;      // one UPDATE ... WHERE ISN IN (the select), else line by line
+  int firstCounter;       // line by line: the first "Dzēšu n"
+  bool repaintEachLine;   // line by line: repaint the window after every counter line
+  // One statement: the weighted-average run takes a stop point after its commit, the FIFO steps
+  // do not; no reason is given.
+  bool stopAfterOneStatement;
+};
+
+// How a kind's FIFO step runs, beyond its statements and texts.
+struct FifoStepHow {
+  bool blankLineAfterHeading;  // else the first counter line replaces the heading
+  int firstCounter;            // the number the first counter line shows before the "/"
+  bool commitAfterLoop;        // commit retaining once more after the last line
+  // Consecutive lines of one date, department and goods share a price (the last-priced key);
+  // else every line stands alone.
+  bool unitsByKey;
+  KindReset reset;
+};
+
+// How a kind's own weighted-average step runs (transfers with issues take the joint step).
+struct AverageStepHow {
+  bool servicesFilter;       // the select takes the services filter
+  bool calculatorFirst;      // the average is made before the select, also for the last purchase price
+  bool repaintAfterClosing;
+  bool transfer;             // the average's first flag
+  bool singleKind;           // its second flag
+  int firstCounter;          // the counter line's first number (0 or 1)
+  bool repaintEachLine;      // repaint the window after every counter line
+  bool commitEachLine;       // commit retaining after every line, else once after the loop
+  KindReset reset;           // selectSql null: mode 2 resets nothing
 };
 
 // What people, the settings and the reports call a kind.
@@ -88,8 +124,10 @@ struct DocumentKindRow {
   KindNames names;
   KindTexts texts;
   KindStatements fifo;
+  FifoStepHow fifoHow;
   FifoPricing fifoPricing;  // a return has its own pricer: an empty order
-  KindStatements average;
+  KindStatements average;   // a return's step is the FIFO one under both methods
+  AverageStepHow averageHow;
   // The weighted average's step of transfers and issues together: each kind's part of its select
   // (the later part starts with UNION), the order after the last part, and the kind's update.
   KindStatements joint;
@@ -97,6 +135,8 @@ struct DocumentKindRow {
   const char* dayQuantity;
   // What the kind's selects leave out and the order of a day needs; null: nothing.
   const char* sideSelect;
+  // Goods balances: the confirmed documents of a day, department and goods, which state the stock.
+  const char* confirmedOnDay = nullptr;
 };
 
 inline constexpr DocumentKindRow kDocumentKinds[] = {
@@ -107,28 +147,30 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                "Pārvietošana :"},
      .texts = {"Aprēķinu pārvietošanu ...", "Pārvietošana piešķirta", "AUTO.IEP.SAD.", "Aprēķinu pārvietošanu ...",
                "Pārvietošana sadalīta", "PARV="},
-     .fifo = {.reset = "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-                       "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
+     .fifo = {.select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
                         "O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, "
                         "N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND "
                         "O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
               .order = " ORDER BY O_PARPAV.DATUMS, O_PARPAV.ISNODALANO, O_PARPRC.ISPRECE, O_PARPRC.ISN ",
               .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
+     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 0, .commitAfterLoop = true, .unitsByKey = true,
+                 .reset = {DocumentKind::Transfer, "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
+                          "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 1, false, false}},
      .fifoPricing = {{PriceRule::Serial, PriceRule::FirstSalePrice, PriceRule::LastPurchasePrice, PriceRule::Fifo},
                      FifoPricing::DayTable::Outflow, true, true},
-     .average = {.reset = "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
-                          "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
-                          "BETWEEN :DAT_NO AND :DAT_LIDZ ",
-                 .select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+     .average = {.select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
                            "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
                            "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
                            "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
                            "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
                  .order = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ",
                  .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
-     .joint = {.reset = nullptr,
-               .select = "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+     .averageHow = {.servicesFilter = false, .calculatorFirst = false, .repaintAfterClosing = false, .transfer = true,
+                    .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true,
+                    .reset = {DocumentKind::Transfer, "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
+                             "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
+                             "BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, false, false}},
+     .joint = {.select = "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
                     "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
                     "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
                     "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
@@ -147,9 +189,7 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      .names = {"issue", "issues", "issue", "issues", "IzrakstisanaChk", false, "shIzrakstisana", "Izrakstīšana :"},
      .texts = {"Aprēķinu izrakstīšanu ...", "Izrakstīšana sadalīta", "AUTO IEP.SAD.", "Aprēķinu izrakstīšanu ...",
                "Izrakstīšana sadalīta", "IZR="},
-     .fifo = {.reset = "SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT "
-                       "AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
+     .fifo = {.select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
                         "O_PRCOUT.ISN, O_PRCOUT.NODOKLIS, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ, "
                         "O_PRCOUT.ISSERTIF FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND "
                         "O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
@@ -158,20 +198,24 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
               // negative line's client-sale look-up finds the costs written before it.
               .order = " ORDER BY O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS DESCENDING ",
               .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
+     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 0, .commitAfterLoop = true, .unitsByKey = true,
+                 .reset = {DocumentKind::Issue, "SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT "
+                          "AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, true, false}},
      .fifoPricing = {{PriceRule::FirstSalePrice, PriceRule::Serial, PriceRule::LastPurchasePrice, PriceRule::ClientSale,
                       PriceRule::Fifo},
                      FifoPricing::DayTable::Outflow, true, false},
-     .average = {.reset = "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-                          "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
-                          "BETWEEN :DAT_NO AND :DAT_LIDZ ",
-                 .select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
+     .average = {.select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
                            "O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN           FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
                            "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN "
                            ":DAT_NO AND :DAT_LIDZ             AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
                  .order = " ORDER BY DATUMS ",
                  .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .joint = {.reset = nullptr,
-               .select = " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
+     .averageHow = {.servicesFilter = true, .calculatorFirst = true, .repaintAfterClosing = true, .transfer = false,
+                    .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true,
+                    .reset = {DocumentKind::Issue, "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
+                             "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
+                             "BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, true, false}},
+     .joint = {.select = " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
                     "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
                     "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
                     "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
@@ -190,10 +234,7 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                 "ISKLIENT", "CENA", "PIECENOJ", "FROM_WHAT"},
      .names = {"return", "returns", "return", "returns", "AtgriesanaChk", false, "shAtgriezsana", "Atgriezšana :"},
      .texts = {"Aprēķinu atgriešanu ...", nullptr, "IEP.SAD.", nullptr, nullptr, "ATGR="},
-     .fifo = {.reset = "SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
-                       "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
-                       "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .select = "SELECT O_ATGPRC.ISN, O_ATGPRC.IEP_CENA, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, "
+     .fifo = {.select = "SELECT O_ATGPRC.ISN, O_ATGPRC.IEP_CENA, O_ATGPAV.DATUMS, O_ATGPAV.ISNODALA, O_ATGPRC.ISPRECE, "
                         "O_ATGPRC.DAUDZUMS, O_ATGPRC.ISN, O_ATGPAV.ISKLIENT, O_ATGPAV.FROM_WHAT, O_ATGPRC.CENA, "
                         "O_ATGPRC.PIECENOJ, O_ATGPRC.ISSERTIF FROM O_ATGPAV, O_ATGPRC, N_KLPREC WHERE "
                         "O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN AND "
@@ -202,9 +243,16 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
               .order = "",
               .update = "UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN"},
      // Both methods price returns by the same step.
+     .fifoHow = {.blankLineAfterHeading = false, .firstCounter = 1, .commitAfterLoop = true, .unitsByKey = false,
+                 .reset = {DocumentKind::Return, "SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
+                          "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
+                          "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", true, 0, false, false}},
      .fifoPricing = {{}, FifoPricing::DayTable::None, false, false},
-     .average = {nullptr, nullptr, nullptr, nullptr},
-     .joint = {nullptr, nullptr, nullptr, nullptr},
+     .average = {nullptr, nullptr, nullptr},
+     .averageHow = {.servicesFilter = false, .calculatorFirst = false, .repaintAfterClosing = false, .transfer = false,
+                    .singleKind = false, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = false,
+                    .reset = {DocumentKind::Return, nullptr, false, 0, false, false}},
+     .joint = {nullptr, nullptr, nullptr},
      .dayQuantity = nullptr,
      .sideSelect = nullptr},
     {.kind = DocumentKind::Balance,
@@ -214,22 +262,22 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                "Preču atlikumi :"},
      .texts = {"Aprēķinu pašizmaksu atlikumiem ...", "Pašizmaksa atlikumiem piešķirta", "AUTO IEP.SAD.",
                "Aprēķinu atlikumus vidējā svērtā metode ...", "Atlikumi vidējā svērtā metode pabeigta", "ATLIK="},
-     .fifo = {.reset = "SELECT O_PRATL_PRC.ISN FROM "
-                       "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-                       "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-              .select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
+     .fifo = {.select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
                         "O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
                         "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
                         "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
                         "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ",
               .order = " ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.ISN ",
               .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
+     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 1,
+                 // Every write was committed at once; the other kinds' last commit is not repeated here.
+                 .commitAfterLoop = false, .unitsByKey = true,
+                 .reset = {DocumentKind::Balance, "SELECT O_PRATL_PRC.ISN FROM "
+                          "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
+                          "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", true, 0, false, false}},
      .fifoPricing = {{PriceRule::Serial, PriceRule::LastPurchasePrice, PriceRule::Fifo}, FifoPricing::DayTable::Balance,
                      false, false},
-     .average = {.reset = "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
-                          "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
-                          "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ",
-                 .select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
+     .average = {.select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
                            "O_PRATL_PRC.ISPRECE,            O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN           FROM "
                            "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV     "
                            "        AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO     "
@@ -238,11 +286,20 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                  // No ORDER BY: the lines come in the database's order.
                  .order = "",
                  .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .joint = {nullptr, nullptr, nullptr, nullptr},
+     .averageHow = {.servicesFilter = true, .calculatorFirst = false, .repaintAfterClosing = true, .transfer = false,
+                    .singleKind = false, .firstCounter = 1, .repaintEachLine = true, .commitEachLine = false,
+                    .reset = {DocumentKind::Balance, "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
+                             "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
+                             "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ", true, 0, false, true}},
+     .joint = {nullptr, nullptr, nullptr},
      .dayQuantity = "SELECT O_PRATL_PRC.ISPRECE, O_PRATL_PAV.ISNODALA, O_PRATL_PAV.DATUMS, SUM(O_PRATL_PRC.DAUDZUMS) DAUDZUMS, "
                     "3 FLAG FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
                     "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
-     .sideSelect = nullptr},
+     .sideSelect = nullptr,
+     .confirmedOnDay =
+         "SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
+         "O_PRATL_PAV.DATUMS=:DATUMS AND O_PRATL_PAV.ISNODALA = :ISDEPART AND O_PRATL_PRC.ISPRECE = :ISPRECE AND "
+         "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')"},
 };
 inline constexpr std::size_t kKindCount = std::size(kDocumentKinds);
 static_assert(kKindCount == std::size(kAllKinds), "every kind has its row");

@@ -120,6 +120,54 @@ struct PreparedStatement {
 namespace {
 // Texts built with literals (a tool filling a database) would otherwise pile up.
 constexpr std::size_t kStatementsKept = 512;
+
+// The output message as this code reads it, and its columns by name.
+void describeOutput(fb::Status& status, PreparedStatement& p) {
+  fb::Handle<Firebird::IMessageMetadata> original(p.statement->getOutputMetadata(&status));
+  status.check();
+  const unsigned count = original->getCount(&status);
+  fb::Handle<Firebird::IMetadataBuilder> builder(original->getBuilder(&status));
+  status.check();
+  std::vector<Kind> kinds(count);
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned columnType = original->getType(&status, i) & ~1u;
+    const int scale = original->getScale(&status, i);
+    const unsigned length = original->getLength(&status, i);
+    status.check();
+    kinds[i] = outputKind(columnType, scale);
+    describe(status, builder.get(), i, kinds[i], length);
+  }
+  p.output.reset(builder->getMetadata(&status));
+  status.check();
+  p.outputLength = p.output->getMessageLength(&status);
+  for (unsigned i = 0; i < count; ++i) {
+    Column column;
+    column.name = upper(original->getAlias(&status, i));
+    column.kind = kinds[i];
+    column.offset = p.output->getOffset(&status, i);
+    column.nullOffset = p.output->getNullOffset(&status, i);
+    status.check();
+    p.columnIndex.emplace(column.name, static_cast<int>(i));  // keeps the first of equal names
+    p.columns.push_back(std::move(column));
+  }
+}
+
+// The input message for these kinds of values, unless the last one fits them.
+void describeInput(fb::Status& status, PreparedStatement& p, const std::vector<Kind>& kinds,
+                   const std::vector<unsigned>& lengths) {
+  if (p.input && kinds == p.inputKinds && lengths == p.inputLengths) return;
+  fb::Handle<Firebird::IMessageMetadata> original(p.statement->getInputMetadata(&status));
+  status.check();
+  fb::Handle<Firebird::IMetadataBuilder> builder(original->getBuilder(&status));
+  status.check();
+  for (unsigned i = 0; i < kinds.size(); ++i)
+    describe(status, builder.get(), i, kinds[i] == Kind::Null ? Kind::Integer : kinds[i], lengths[i]);
+  p.input.reset(builder->getMetadata(&status));
+  status.check();
+  p.inputKinds = kinds;
+  p.inputLengths = lengths;
+}
+
 }  // namespace
 
 std::shared_ptr<PreparedStatement> Connection::statementFor(const std::string& sql) {
@@ -232,36 +280,7 @@ Query::Prepared& Query::prepared() {
   const unsigned type = statement->getType(&status);
   status.check();
   p.isSelect = type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd;
-
-  if (p.isSelect) {
-    fb::Handle<Firebird::IMessageMetadata> original(statement->getOutputMetadata(&status));
-    status.check();
-    const unsigned count = original->getCount(&status);
-    fb::Handle<Firebird::IMetadataBuilder> builder(original->getBuilder(&status));
-    status.check();
-    std::vector<Kind> kinds(count);
-    for (unsigned i = 0; i < count; ++i) {
-      const unsigned columnType = original->getType(&status, i) & ~1u;
-      const int scale = original->getScale(&status, i);
-      const unsigned length = original->getLength(&status, i);
-      status.check();
-      kinds[i] = outputKind(columnType, scale);
-      describe(status, builder.get(), i, kinds[i], length);
-    }
-    p.output.reset(builder->getMetadata(&status));
-    status.check();
-    p.outputLength = p.output->getMessageLength(&status);
-    for (unsigned i = 0; i < count; ++i) {
-      Column column;
-      column.name = upper(original->getAlias(&status, i));
-      column.kind = kinds[i];
-      column.offset = p.output->getOffset(&status, i);
-      column.nullOffset = p.output->getNullOffset(&status, i);
-      status.check();
-      p.columnIndex.emplace(column.name, static_cast<int>(i));  // keeps the first of equal names
-      p.columns.push_back(std::move(column));
-    }
-  }
+  if (p.isSelect) describeOutput(status, p);
   p.generation = connection_.generation();
   return p;
 }
@@ -276,18 +295,7 @@ void Query::bindInput(Prepared& p, std::vector<unsigned char>& buffer) {
     if (kinds[i] == Kind::Text) lengths[i] = static_cast<unsigned>(std::max<std::size_t>(it->second.text.size(), 1));
   }
   fb::Status status;
-  if (!p.input || kinds != p.inputKinds || lengths != p.inputLengths) {
-    fb::Handle<Firebird::IMessageMetadata> original(p.statement->getInputMetadata(&status));
-    status.check();
-    fb::Handle<Firebird::IMetadataBuilder> builder(original->getBuilder(&status));
-    status.check();
-    for (unsigned i = 0; i < kinds.size(); ++i)
-      describe(status, builder.get(), i, kinds[i] == Kind::Null ? Kind::Integer : kinds[i], lengths[i]);
-    p.input.reset(builder->getMetadata(&status));
-    status.check();
-    p.inputKinds = kinds;
-    p.inputLengths = lengths;
-  }
+  describeInput(status, p, kinds, lengths);
   buffer.assign(p.input->getMessageLength(&status), 0);
   status.check();
   for (unsigned i = 0; i < kinds.size(); ++i) {
@@ -297,20 +305,23 @@ void Query::bindInput(Prepared& p, std::vector<unsigned char>& buffer) {
     const Param* value = kinds[i] == Kind::Null ? nullptr : &params_.find(names[i])->second;
     const short nullFlag = value ? 0 : -1;
     std::memcpy(&buffer[nullOffset], &nullFlag, sizeof nullFlag);
-    if (!value) continue;
-    if (value->kind == Kind::Integer) {
-      const ISC_INT64 v = value->integer;
-      std::memcpy(&buffer[offset], &v, sizeof v);
-    } else if (value->kind == Kind::Double) {
-      std::memcpy(&buffer[offset], &value->real, sizeof value->real);
-    } else if (value->kind == Kind::Text) {
-      const unsigned short length = static_cast<unsigned short>(value->text.size());
-      std::memcpy(&buffer[offset], &length, sizeof length);
-      std::memcpy(&buffer[offset + sizeof length], value->text.data(), length);
-    } else {
-      const ISC_TIMESTAMP ts = toIscTimestamp(value->real);
-      std::memcpy(&buffer[offset], &ts, sizeof ts);
-    }
+    if (value) writeParam(*value, &buffer[offset]);
+  }
+}
+
+void Query::writeParam(const Param& value, unsigned char* at) {
+  if (value.kind == Kind::Integer) {
+    const ISC_INT64 v = value.integer;
+    std::memcpy(at, &v, sizeof v);
+  } else if (value.kind == Kind::Double) {
+    std::memcpy(at, &value.real, sizeof value.real);
+  } else if (value.kind == Kind::Text) {
+    const unsigned short length = static_cast<unsigned short>(value.text.size());
+    std::memcpy(at, &length, sizeof length);
+    std::memcpy(at + sizeof length, value.text.data(), length);
+  } else {
+    const ISC_TIMESTAMP ts = toIscTimestamp(value.real);
+    std::memcpy(at, &ts, sizeof ts);
   }
 }
 

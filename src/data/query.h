@@ -95,6 +95,7 @@ class Query {
   Transaction& transaction() { return transaction_ ? *transaction_ : connection_.defaultTransaction(); }
   Prepared& prepared();
   void bindInput(Prepared& p, std::vector<unsigned char>& buffer);
+  static void writeParam(const Param& value, unsigned char* at);
   void fetchAll(Prepared& p, Firebird::IResultSet* cursor);
   void decodeRow(const Prepared& p, const unsigned char* row);
   std::string readBlob(const unsigned char* id);

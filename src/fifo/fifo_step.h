@@ -36,6 +36,32 @@ struct FifoStep {
   bool unitsByKey = true;
 };
 
+// A kind's FIFO step as its row describes it.
+constexpr FifoStep fifoStepOf(const DocumentKindRow& row) {
+  return {.kind = row.kind,
+          .heading = row.texts.fifoHeading,
+          .blankLineAfterHeading = row.fifoHow.blankLineAfterHeading,
+          .operationLabel = row.texts.fifoLabel,
+          .operationKey = row.texts.operationKey,
+          .reset = row.fifoHow.reset,
+          .selectSql = row.fifo.select,
+          .selectOrder = row.fifo.order,
+          .updateSql = row.fifo.update,
+          .costParameter = row.tables.cost,
+          .salePriceColumn = row.tables.salePrice,
+          .firstCounter = row.fifoHow.firstCounter,
+          .commitAfterLoop = row.fifoHow.commitAfterLoop,
+          .closing = row.texts.fifoClosing,
+          .unitsByKey = row.fifoHow.unitsByKey};
+}
+
+// Every kind's, in the rows' order: a pass holds on to its step.
+inline constexpr PerKind<FifoStep> kFifoSteps = [] {
+  PerKind<FifoStep> steps{};
+  for (std::size_t i = 0; i < kKindCount; ++i) steps[i] = fifoStepOf(kDocumentKinds[i]);
+  return steps;
+}();
+
 struct PricedLine {
   double price;    // finite
   bool commitNow;  // commit retaining right after the write, else a later commit covers it

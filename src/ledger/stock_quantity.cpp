@@ -1,14 +1,12 @@
 #include "ledger/stock_quantity.h"
 
+#include "data/document_tables.h"
 #include "data/query.h"
 
 namespace talvix {
 
 namespace {
-constexpr const char* kConfirmedBalanceSql =
-    "SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-    "O_PRATL_PAV.DATUMS=:DATUMS AND O_PRATL_PAV.ISNODALA = :ISDEPART AND O_PRATL_PRC.ISPRECE = :ISPRECE AND "
-    "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')";
+constexpr const char* kConfirmedBalanceSql = kindRow(DocumentKind::Balance).confirmedOnDay;
 }
 
 double StockQuantity(PricingLibrary& pricing, int goods, int dept, DateTime date, Transaction* transaction) {

@@ -1,10 +1,7 @@
 #include "run/fifo_run.h"
 
-#include "fifo/balances_fifo.h"
 #include "fifo/day_quantities.h"
-#include "fifo/issues_fifo.h"
-#include "fifo/returns.h"
-#include "fifo/transfers_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "run/date_order.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
@@ -56,10 +53,6 @@ struct PassInLibrary {
   }
 };
 
-// Each kind's pass, in the rows' order.
-constexpr std::unique_ptr<KindPass> (*kFifoPassOfKind[])(RunContext&) = {transfersFifoPass, issuesFifoPass,
-                                                                          returnsPass, balancesFifoPass};
-static_assert(std::size(kFifoPassOfKind) == kKindCount, "a pass for every kind");
 
 }  // namespace
 
@@ -96,7 +89,7 @@ void FifoRun(RunContext& ctx) {
 
   std::vector<std::unique_ptr<KindPass>> passes;
   for (const DocumentKind kind : kKindsInRunOrder)
-    if (ctx.settings.mode(kind) != kSkip) passes.push_back(kFifoPassOfKind[kindIndex(kind)](ctx));
+    if (ctx.settings.mode(kind) != kSkip) passes.push_back(fifoPass(ctx, kind));
   priceInDateOrder(ctx, passes, StockMethod::Fifo);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);

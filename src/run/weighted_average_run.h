@@ -3,17 +3,12 @@
 #include "step/line_reset.h"
 #include "step/run_context.h"
 
-#include <iterator>
-
 namespace talvix {
 
 void WeightedAverageRun(RunContext& ctx);
 
-// Sets the costs of the period's goods-balance, transfer and issue lines to 0.0 for the kinds in mode 2.
+// Sets the costs of the period's goods-balance, transfer and issue lines to 0.0 for the kinds in mode 2
+// (each row's weighted-average reset; a return's own step resets returns).
 void ResetCosts(RunContext& ctx);
-
-// The reset ResetCosts gives each kind, indexed by DocumentKind; null for returns, whose own step
-// resets them.
-extern const KindReset* const kAverageResetOfKind[kKindCount];
 
 }  // namespace talvix

@@ -2,7 +2,7 @@
 // Binding a run's period, and the reset of mode 2 that sets the cost of a kind's lines of the
 // period to 0.0 before its step selects the lines without cost: one UPDATE of the selected lines,
 // or one line at a time, each committed, while the last progress line counts "Dzēšu n". The
-// updates are built from the kind's record; the select is the caller's.
+// updates are built from the kind's record; the select is the caller's (KindReset, in the row).
 #include "data/query.h"
 #include "step/run_context.h"
 
@@ -13,16 +13,6 @@ namespace talvix {
 // DAT_NO and DAT_LIDZ as the period's whole dates.
 void bindPeriod(Query& query, const RunSettings& settings);
 
-struct KindReset {
-  DocumentKind kind;
-  const char* selectSql;  // selects the lines' ISN, takes the period; the services filter follows it
-  bool oneStatement;      // one UPDATE ... WHERE ISN IN (the select), else line by line
-  int firstCounter;       // line by line: the first "Dzēšu n"
-  bool repaintEachLine;   // line by line: repaint the window after every counter line
-  // One statement: the weighted-average run takes a stop point after its commit, the FIFO steps
-  // do not; no reason is given.
-  bool stopAfterOneStatement;
-};
 
 // "UPDATE <lines> SET <lines>.<cost>=0.0 WHERE ISN=:ISN".
 std::string lineResetSql(DocumentKind kind);

@@ -1,5 +1,5 @@
 // Goods-balance documents by weighted average: per-line pricing, one commit for the whole step.
-#include "average/balances_weighted.h"
+#include "average/average_passes.h"
 #include "support/run_fixture.h"
 #include "library_calls.h"
 
@@ -26,7 +26,7 @@ class BalancesWeighted : public ::testing::Test {
   }
   void run() {
     RunContext ctx = fx.context();
-    AssignBalancesWeighted(ctx);
+    assignAverage(ctx, DocumentKind::Balance);
   }
   // The costs as another user of the database sees them.
   std::vector<double> visibleCosts(const std::vector<int>& lines) {

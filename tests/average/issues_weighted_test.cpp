@@ -1,5 +1,5 @@
 // Issues by weighted average, against a real database and a recording pricing library.
-#include "average/issues_weighted.h"
+#include "average/average_passes.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ TEST_F(IssuesWeighted, PricesOnlyLinesWithoutCostInsideThePeriodBothEndsIncluded
   std::vector<int> lines;
   for (const Row& row : rows) lines.push_back(f.db.issue({.date = row.date, .cost = row.cost}));
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_DOUBLE_EQ(f.db.issueCost(lines[i]), rows[i].expected);
@@ -52,7 +52,7 @@ TEST_F(IssuesWeighted, CallsTheAverageOncePerLineWithIssueFlagsAndLogsItsSteps) 
   f.db.issue({.date = makeDate(2026, 3, 2), .dept = 3, .goods = 7, .qty = 1});
   f.db.issue({.date = makeDate(2026, 3, 2), .dept = 3, .goods = 7, .qty = 2});
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   EXPECT_EQ(f.pricing.calls,
             (std::vector<std::string>{"PutInOperacija(AUTO IEP.SAD.," + formatIsoDate(todayLocal()) + ",,IZR=2,0," +
                                           periodLogText(f.settings) + ",null,0)",
@@ -64,7 +64,7 @@ TEST_F(IssuesWeighted, CallsTheAverageOncePerLineWithIssueFlagsAndLogsItsSteps) 
 
 TEST_F(IssuesWeighted, EmptyPeriodStillLogsTheEntryAndBothLines) {
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   EXPECT_EQ(f.log.lines, (std::vector<std::string>{"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"}));
   EXPECT_EQ(f.pricing.callsOf("PutInOperacija").size(), 1u);
   EXPECT_TRUE(f.pricing.callsOf("GetVidSvPasizmaksa").empty());
@@ -74,7 +74,7 @@ TEST_F(IssuesWeighted, LastPurchasePriceOptionNeverAsksForTheAverage) {
   f.settings.lastPurchasePrice = true;
   const int line = f.db.issue({.date = makeDate(2026, 3, 4), .dept = 2, .goods = 5});
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   EXPECT_EQ(f.pricing.callsOf("GetPedIepCena"), (std::vector<std::string>{"GetPedIepCena(5,2,0,2026-03-04)"}));
   EXPECT_TRUE(f.pricing.callsOf("GetVidSvPasizmaksa").empty());
   EXPECT_DOUBLE_EQ(f.db.issueCost(line), 33.0);
@@ -87,7 +87,7 @@ TEST_F(IssuesWeighted, ServicesFilterLeavesServicesUnselectedAndUncounted) {
   const int goodsLine = f.db.issue({.date = makeDate(2026, 3, 4), .goods = goods});
   f.state.ServicesFilter = kServicesFilterText;
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   EXPECT_DOUBLE_EQ(f.db.issueCost(serviceLine), 0.0);
   EXPECT_DOUBLE_EQ(f.db.issueCost(goodsLine), 22.0);
   EXPECT_EQ(f.log.lines[1], "0/1");
@@ -97,7 +97,7 @@ TEST_F(IssuesWeighted, NonFinitePriceIsWrittenAsZero) {
   f.pricing.average = [](int, int, DateTime, bool, bool) { return std::numeric_limits<double>::quiet_NaN(); };
   const int line = f.db.issue({.date = makeDate(2026, 3, 4), .cost = std::nullopt});
   auto ctx = f.context();
-  AssignIssuesWeighted(ctx);
+  assignAverage(ctx, DocumentKind::Issue);
   EXPECT_EQ(f.db.issueCost(line), 0.0);
   EXPECT_FALSE(f.db.isNull("SELECT IEP_CENA FROM O_PRCOUT WHERE ISN=" + std::to_string(line)));
 }

@@ -1,5 +1,5 @@
 // Transfers by weighted average, against a real database with a recording pricing library.
-#include "average/transfers_weighted.h"
+#include "average/average_passes.h"
 #include "support/run_fixture.h"
 #include "library_calls.h"
 
@@ -24,7 +24,7 @@ class TransfersWeighted : public ::testing::Test {
   }
   void run() {
     RunContext ctx = fx.context();
-    AssignTransfersWeighted(ctx);
+    assignAverage(ctx, DocumentKind::Transfer);
   }
   RunFixture fx;
 };

@@ -1,8 +1,7 @@
 // What the three weighted-average steps for transfers, balances and transfers with issues share:
 // their log lines and operation-log entry over an empty period, and never writing a non-finite price.
-#include "average/balances_weighted.h"
+#include "average/average_passes.h"
 #include "average/transfers_issues_weighted.h"
-#include "average/transfers_weighted.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -32,13 +31,13 @@ struct EmptyCase {
 
 TEST(WeightedSteps, EmptyPeriodWritesTheFrameAndTheEntryOnly) {
   const std::vector<EmptyCase> cases = {
-      {"transfers", AssignTransfersWeighted, kOnlyWithoutCost, "PARV=1",
+      {"transfers", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, kOnlyWithoutCost, "PARV=1",
        {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"}, 0},
-      {"transfers anew", AssignTransfersWeighted, kAllAnew, "PARV=2",
+      {"transfers anew", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, kAllAnew, "PARV=2",
        {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"}, 0},
-      {"balances", AssignBalancesWeighted, kOnlyWithoutCost, "ATLIK=1",
+      {"balances", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, kOnlyWithoutCost, "ATLIK=1",
        {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"}, 1},
-      {"balances anew", AssignBalancesWeighted, kAllAnew, "ATLIK=2",
+      {"balances anew", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, kAllAnew, "ATLIK=2",
        {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"}, 1},
       {"transfers with issues", AssignTransfersIssuesWeighted, kOnlyWithoutCost, "PARV.IZR=1",
        {"Aprēķinu pārvietošanu un izrakstīšanu ...", "Pārvietošana un izrakstīšana sadalīta"}, 0},
@@ -89,10 +88,10 @@ TEST(WeightedSteps, ANonFinitePriceIsWrittenAsZero) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInf = std::numeric_limits<double>::infinity();
   const std::vector<BadAnswerCase> cases = {
-      {"transfers", AssignTransfersWeighted, false, kNaN, {true, false, false}},
-      {"transfers, last price", AssignTransfersWeighted, true, kInf, {true, false, false}},
-      {"balances", AssignBalancesWeighted, false, -kInf, {false, false, true}},
-      {"balances, last price", AssignBalancesWeighted, true, kNaN, {false, false, true}},
+      {"transfers", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, false, kNaN, {true, false, false}},
+      {"transfers, last price", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, true, kInf, {true, false, false}},
+      {"balances", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, false, -kInf, {false, false, true}},
+      {"balances, last price", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, true, kNaN, {false, false, true}},
       {"transfers with issues", AssignTransfersIssuesWeighted, false, kInf, {true, true, false}},
       {"transfers with issues, last price", AssignTransfersIssuesWeighted, true, kNaN, {true, true, false}},
   };

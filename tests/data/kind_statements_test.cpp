@@ -1,15 +1,10 @@
 // Each statement spelt at compile time names its kind's tables as the kind record has them: the
 // header joined to its lines by the record's key, the period on the header's date, the department
 // read from the header's column, the cost column tested and written on the line table.
-#include "average/balances_weighted.h"
-#include "average/issues_weighted.h"
+#include "average/average_passes.h"
 #include "average/transfers_issues_weighted.h"
-#include "average/transfers_weighted.h"
 #include "data/document_tables.h"
-#include "fifo/balances_fifo.h"
-#include "fifo/issues_fifo.h"
-#include "fifo/returns.h"
-#include "fifo/transfers_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "run/weighted_average_run.h"
 
 #include <gtest/gtest.h>
@@ -42,20 +37,22 @@ struct KindStatement {
 };
 
 std::vector<KindStatement> statements() {
-  const FifoStep* const fifoSteps[] = {&kTransfersFifoStep, &kIssuesFifoStep, &kReturnsStep, &kBalancesFifoStep};
+  const FifoStep* const fifoSteps[] = {&kFifoSteps[kindIndex(DocumentKind::Transfer)], &kFifoSteps[kindIndex(DocumentKind::Issue)], &kFifoSteps[kindIndex(DocumentKind::Return)], &kFifoSteps[kindIndex(DocumentKind::Balance)]};
   std::vector<KindStatement> rows;
   for (const FifoStep* step : fifoSteps) {
     rows.push_back({"fifo select", step->kind, step->selectSql, kLinesWithoutCost});
     rows.push_back({"fifo update", step->kind, step->updateSql, kWritesCost});
     rows.push_back({"fifo reset", step->reset.kind, step->reset.selectSql, kResetSelect});
   }
-  for (const KindReset* reset : kAverageResetOfKind)
-    if (reset) rows.push_back({"average reset", reset->kind, reset->selectSql, kResetSelect});
-  const AverageStepSql* const averageSteps[] = {&kTransfersWeightedSql, &kIssuesWeightedSql, &kBalancesWeightedSql,
-                                                &kTransfersIssuesSql.transfers, &kTransfersIssuesSql.issues};
-  for (const AverageStepSql* step : averageSteps) {
-    rows.push_back({"average select", step->kind, step->select, kLinesWithoutCost});
-    rows.push_back({"average update", step->kind, step->update, kWritesCost});
+  std::vector<AverageStepSql> averageSteps = {kTransfersIssuesSql.transfers, kTransfersIssuesSql.issues};
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    const KindReset& reset = row.averageHow.reset;
+    if (reset.selectSql) rows.push_back({"average reset", reset.kind, reset.selectSql, kResetSelect});
+    if (row.average.select) averageSteps.push_back({row.kind, row.average.select, row.average.order, row.average.update});
+  }
+  for (const AverageStepSql& step : averageSteps) {
+    rows.push_back({"average select", step.kind, step.select, kLinesWithoutCost});
+    rows.push_back({"average update", step.kind, step.update, kWritesCost});
   }
   // Stock-ins from transfers (into the receiving department) and from returns.
   for (const DocumentKind kind : {DocumentKind::Transfer, DocumentKind::Return})
@@ -87,7 +84,7 @@ TEST(KindStatements, EveryStatementNamesItsKindsTables) {
 }
 
 TEST(KindStatements, FifoStepsReadTheCostAndSalePriceColumnsOfTheirRecord) {
-  for (const FifoStep* step : {&kTransfersFifoStep, &kIssuesFifoStep, &kReturnsStep, &kBalancesFifoStep}) {
+  for (const FifoStep* step : {&kFifoSteps[kindIndex(DocumentKind::Transfer)], &kFifoSteps[kindIndex(DocumentKind::Issue)], &kFifoSteps[kindIndex(DocumentKind::Return)], &kFifoSteps[kindIndex(DocumentKind::Balance)]}) {
     const DocumentTables& t = tablesOf(step->kind);
     SCOPED_TRACE(t.lines);
     EXPECT_EQ(step->reset.kind, step->kind);
@@ -101,8 +98,8 @@ TEST(KindStatements, TheRecordsAreIndexedByKind) {
        {DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return, DocumentKind::Balance})
     EXPECT_EQ(tablesOf(kind).kind, kind);
   for (const DocumentKind kind : kAllKinds)
-    if (const KindReset* reset = kAverageResetOfKind[static_cast<int>(kind)]) {
-      EXPECT_EQ(reset->kind, kind);
+    if (const KindReset& reset = kindRow(kind).averageHow.reset; reset.selectSql) {
+      EXPECT_EQ(reset.kind, kind);
     }
 }
 

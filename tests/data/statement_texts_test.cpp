@@ -1,15 +1,10 @@
 // Every statement the tool runs must prepare against db/schema.sql, both with and without the
 // services filter spliced in where the code splices it. Each is taken from the code that runs it.
-#include "average/balances_weighted.h"
-#include "average/issues_weighted.h"
+#include "average/average_passes.h"
 #include "average/transfers_issues_weighted.h"
-#include "average/transfers_weighted.h"
 #include "data/query.h"
-#include "fifo/balances_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "fifo/day_quantities.h"
-#include "fifo/issues_fifo.h"
-#include "fifo/returns.h"
-#include "fifo/transfers_fifo.h"
 #include "report/line_selects.h"
 #include "run/dispatcher.h"
 #include "run/weighted_average_run.h"
@@ -74,32 +69,32 @@ std::vector<StatementRow> statements() {
       {"latest balance cost", pieces({kLatestBalanceCostSql})},
       {"returns sales", pieces({kClientSalesSql})},
       {"latest receipt price", pieces({kLatestReceiptSql})},
-      {"transfers average select", pieces({kTransfersWeightedSql.select, kTransfersWeightedSql.order})},
-      {"transfers average update", pieces({kTransfersWeightedSql.update})},
+      {"transfers average select", pieces({kindRow(DocumentKind::Transfer).average.select, kindRow(DocumentKind::Transfer).average.order})},
+      {"transfers average update", pieces({kindRow(DocumentKind::Transfer).average.update})},
       {"stock-in date", pieces({kTransfersIssuesSql.stockIn})},
       {"transfers and issues select",
        pieces({kTransfersIssuesSql.transfers.select, kFilter, kTransfersIssuesSql.issues.select, kFilter,
                kTransfersIssuesSql.issues.order})},
       {"transfers and issues transfer update", pieces({kTransfersIssuesSql.transfers.update})},
       {"transfers and issues issue update", pieces({kTransfersIssuesSql.issues.update})},
-      {"issues average select", pieces({kIssuesWeightedSql.select, kFilter, kIssuesWeightedSql.order})},
-      {"issues average update", pieces({kIssuesWeightedSql.update})},
-      {"balances average select", pieces({kBalancesWeightedSql.select, kFilter})},
-      {"balances average update", pieces({kBalancesWeightedSql.update})},
+      {"issues average select", pieces({kindRow(DocumentKind::Issue).average.select, kFilter, kindRow(DocumentKind::Issue).average.order})},
+      {"issues average update", pieces({kindRow(DocumentKind::Issue).average.update})},
+      {"balances average select", pieces({kindRow(DocumentKind::Balance).average.select, kFilter})},
+      {"balances average update", pieces({kindRow(DocumentKind::Balance).average.update})},
       {"issue date", [](const std::string&) { return lineDateSql(DocumentKind::Issue); }},
   };
-  const std::pair<const char*, const FifoStep*> steps[] = {{"transfers", &kTransfersFifoStep},
-                                                           {"issues", &kIssuesFifoStep},
-                                                           {"returns", &kReturnsStep},
-                                                           {"balances", &kBalancesFifoStep}};
+  const std::pair<const char*, const FifoStep*> steps[] = {{"transfers", &kFifoSteps[kindIndex(DocumentKind::Transfer)]},
+                                                           {"issues", &kFifoSteps[kindIndex(DocumentKind::Issue)]},
+                                                           {"returns", &kFifoSteps[kindIndex(DocumentKind::Return)]},
+                                                           {"balances", &kFifoSteps[kindIndex(DocumentKind::Balance)]}};
   for (const auto& [name, step] : steps) {
     for (StatementRow& row : fifoRows(name, *step)) rows.push_back(std::move(row));
     const DocumentKind kind = step->kind;
     rows.push_back(
         {std::string(name) + " unpriced lines", [kind](const std::string&) { return unpricedLinesSql(kind); }});
     rows.push_back({std::string(name) + " line by key", [kind](const std::string&) { return lineByKeySql(kind); }});
-    if (const KindReset* reset = kAverageResetOfKind[static_cast<int>(kind)])
-      for (StatementRow& row : resetRows(std::string("average reset ") + name, *reset)) rows.push_back(std::move(row));
+    if (const KindReset& reset = kindRow(kind).averageHow.reset; reset.selectSql)
+      for (StatementRow& row : resetRows(std::string("average reset ") + name, reset)) rows.push_back(std::move(row));
   }
   return rows;
 }

@@ -1,6 +1,6 @@
 // Goods-balance documents by FIFO: the serial, last-purchase and FIFO rules, the FIFO arguments
 // (stock 0, the day's balance quantity), the reuse of the last price, the reset and the progress.
-#include "fifo/balances_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <ostream>
@@ -16,7 +16,7 @@ class BalancesFifoTest : public FifoStepTest {
   void run() {
     prepareTables();
     RunContext c = ctx();
-    AssignBalancesFifo(c);
+    assignFifo(c, DocumentKind::Balance);
   }
 };
 

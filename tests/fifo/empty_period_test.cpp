@@ -1,10 +1,8 @@
 // With no line in the period every FIFO step still writes its heading and its operation-log entry;
 // all but returns also their empty line and closing line. One row per kind.
-#include "fifo/balances_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
-#include "fifo/issues_fifo.h"
 #include "fifo/returns.h"
-#include "fifo/transfers_fifo.h"
 
 #include <ostream>
 
@@ -40,15 +38,15 @@ TEST_P(EmptyPeriodTest, StillLogsHeadingAndEntry) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, EmptyPeriodTest,
     ::testing::Values(
-        EmptyRow{"Transfers", DocumentKind::Transfer, AssignTransfersFifo, true,
+        EmptyRow{"Transfers", DocumentKind::Transfer, [](RunContext& c) { assignFifo(c, DocumentKind::Transfer); }, true,
                  {"Aprēķinu pārvietošanu ...", "", "Pārvietošana piešķirta"}, "AUTO.IEP.SAD.", "PARV=1"},
-        EmptyRow{"Issues", DocumentKind::Issue, AssignIssuesFifo, true,
+        EmptyRow{"Issues", DocumentKind::Issue, [](RunContext& c) { assignFifo(c, DocumentKind::Issue); }, true,
                  {"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"}, "AUTO IEP.SAD.", "IZR=1"},
-        EmptyRow{"Balances", DocumentKind::Balance, AssignBalancesFifo, true,
+        EmptyRow{"Balances", DocumentKind::Balance, [](RunContext& c) { assignFifo(c, DocumentKind::Balance); }, true,
                  {"Aprēķinu pašizmaksu atlikumiem ...", "", "Pašizmaksa atlikumiem piešķirta"}, "AUTO IEP.SAD.",
                  "ATLIK=1"},
         // No empty line follows the heading, so with no line it stays the last one.
-        EmptyRow{"Returns", DocumentKind::Return, AssignReturns, false, {"Aprēķinu atgriešanu ..."}, "IEP.SAD.",
+        EmptyRow{"Returns", DocumentKind::Return, [](RunContext& c) { assignFifo(c, DocumentKind::Return); }, false, {"Aprēķinu atgriešanu ..."}, "IEP.SAD.",
                  "ATGR=1"}),
     [](const ::testing::TestParamInfo<EmptyRow>& info) { return std::string(info.param.name); });
 

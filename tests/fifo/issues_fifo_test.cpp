@@ -1,6 +1,6 @@
 // Issues by FIFO: the five price rules in their order, the reuse of the last FIFO price, the cost of
 // a negative line from an earlier sale to the same client, the reset of mode 2 and the progress.
-#include "fifo/issues_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <functional>
@@ -18,7 +18,7 @@ class IssuesFifoTest : public FifoStepTest {
   void run() {
     prepareTables();
     RunContext c = ctx();
-    AssignIssuesFifo(c);
+    assignFifo(c, DocumentKind::Issue);
   }
 };
 

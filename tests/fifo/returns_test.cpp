@@ -1,5 +1,6 @@
 // Returns: which lines are priced or reset, and the three stages of the lookup (a sale to the same
 // client at the same price or the unit's receipt, the latest balance cost, the latest receipt).
+#include "fifo/fifo_passes.h"
 #include "fifo/returns.h"
 #include "fifo/fifo_step_fixture.h"
 
@@ -20,7 +21,7 @@ class ReturnsTest : public FifoStepTest {
   ReturnsTest() { settings.returns = kOnlyWithoutCost; }
   void run() {
     RunContext c = ctx();
-    AssignReturns(c);
+    assignFifo(c, DocumentKind::Return);
   }
   bool costIsNull(int line) { return db.isNull("SELECT IEP_CENA FROM O_ATGPRC WHERE ISN=" + std::to_string(line)); }
 };

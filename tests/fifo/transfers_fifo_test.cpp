@@ -1,6 +1,6 @@
 // Transfers by FIFO: which source prices a line, the calls it makes with which arguments, the
 // reuse of the last FIFO price, the reset of mode 2 and the progress lines.
-#include "fifo/transfers_fifo.h"
+#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <cmath>
@@ -19,7 +19,7 @@ class TransfersFifoTest : public FifoStepTest {
   void run() {
     prepareTables();
     RunContext c = ctx();
-    AssignTransfersFifo(c);
+    assignFifo(c, DocumentKind::Transfer);
   }
 };
 
