@@ -24,7 +24,7 @@ class ReturnPricer : public FifoPricer {
 }  // namespace
 
 std::unique_ptr<KindPass> returnsPass(RunContext& ctx) {
-  return std::make_unique<FifoPass>(ctx, kFifoSteps[kindIndex(DocumentKind::Return)], std::make_unique<ReturnPricer>(ctx));
+  return std::make_unique<FifoPass>(ctx, DocumentKind::Return, std::make_unique<ReturnPricer>(ctx));
 }
 
 }  // namespace talvix

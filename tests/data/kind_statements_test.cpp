@@ -37,12 +37,11 @@ struct KindStatement {
 };
 
 std::vector<KindStatement> statements() {
-  const FifoStep* const fifoSteps[] = {&kFifoSteps[kindIndex(DocumentKind::Transfer)], &kFifoSteps[kindIndex(DocumentKind::Issue)], &kFifoSteps[kindIndex(DocumentKind::Return)], &kFifoSteps[kindIndex(DocumentKind::Balance)]};
   std::vector<KindStatement> rows;
-  for (const FifoStep* step : fifoSteps) {
-    rows.push_back({"fifo select", step->kind, step->selectSql, kLinesWithoutCost});
-    rows.push_back({"fifo update", step->kind, step->updateSql, kWritesCost});
-    rows.push_back({"fifo reset", step->reset.kind, step->reset.selectSql, kResetSelect});
+  for (const DocumentKindRow& step : kDocumentKinds) {
+    rows.push_back({"fifo select", step.kind, step.fifo.select, kLinesWithoutCost});
+    rows.push_back({"fifo update", step.kind, step.fifo.update, kWritesCost});
+    rows.push_back({"fifo reset", step.fifoHow.reset.kind, step.fifoHow.reset.selectSql, kResetSelect});
   }
   std::vector<AverageStepSql> averageSteps = {kTransfersIssuesSql.transfers, kTransfersIssuesSql.issues};
   for (const DocumentKindRow& row : kDocumentKinds) {
@@ -83,13 +82,13 @@ TEST(KindStatements, EveryStatementNamesItsKindsTables) {
   }
 }
 
-TEST(KindStatements, FifoStepsReadTheCostAndSalePriceColumnsOfTheirRecord) {
-  for (const FifoStep* step : {&kFifoSteps[kindIndex(DocumentKind::Transfer)], &kFifoSteps[kindIndex(DocumentKind::Issue)], &kFifoSteps[kindIndex(DocumentKind::Return)], &kFifoSteps[kindIndex(DocumentKind::Balance)]}) {
-    const DocumentTables& t = tablesOf(step->kind);
-    SCOPED_TRACE(t.lines);
-    EXPECT_EQ(step->reset.kind, step->kind);
-    EXPECT_EQ(step->costParameter, std::string(t.cost));
-    EXPECT_EQ(step->salePriceColumn ? std::string(step->salePriceColumn) : "", t.salePrice ? t.salePrice : "");
+TEST(KindStatements, EachRowsResetsAreItsOwnKinds) {
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    SCOPED_TRACE(row.tables.lines);
+    EXPECT_EQ(row.fifoHow.reset.kind, row.kind);
+    if (row.averageHow.reset.selectSql) {
+      EXPECT_EQ(row.averageHow.reset.kind, row.kind);
+    }
   }
 }
 
@@ -97,10 +96,6 @@ TEST(KindStatements, TheRecordsAreIndexedByKind) {
   for (const DocumentKind kind :
        {DocumentKind::Transfer, DocumentKind::Issue, DocumentKind::Return, DocumentKind::Balance})
     EXPECT_EQ(tablesOf(kind).kind, kind);
-  for (const DocumentKind kind : kAllKinds)
-    if (const KindReset& reset = kindRow(kind).averageHow.reset; reset.selectSql) {
-      EXPECT_EQ(reset.kind, kind);
-    }
 }
 
 }  // namespace

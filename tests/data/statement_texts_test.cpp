@@ -48,10 +48,10 @@ std::vector<StatementRow> resetRows(const std::string& name, const KindReset& re
           {name + " update", [&reset](const std::string&) { return lineResetSql(reset.kind); }}};
 }
 
-std::vector<StatementRow> fifoRows(const std::string& name, const FifoStep& step) {
-  std::vector<StatementRow> rows = resetRows(name + " fifo reset", step.reset);
-  rows.push_back({name + " fifo select", pieces({step.selectSql, kFilter, step.selectOrder})});
-  rows.push_back({name + " update", pieces({step.updateSql})});
+std::vector<StatementRow> fifoRows(const std::string& name, const DocumentKindRow& step) {
+  std::vector<StatementRow> rows = resetRows(name + " fifo reset", step.fifoHow.reset);
+  rows.push_back({name + " fifo select", pieces({step.fifo.select, kFilter, step.fifo.order})});
+  rows.push_back({name + " update", pieces({step.fifo.update})});
   return rows;
 }
 
@@ -83,13 +83,10 @@ std::vector<StatementRow> statements() {
       {"balances average update", pieces({kindRow(DocumentKind::Balance).average.update})},
       {"issue date", [](const std::string&) { return lineDateSql(DocumentKind::Issue); }},
   };
-  const std::pair<const char*, const FifoStep*> steps[] = {{"transfers", &kFifoSteps[kindIndex(DocumentKind::Transfer)]},
-                                                           {"issues", &kFifoSteps[kindIndex(DocumentKind::Issue)]},
-                                                           {"returns", &kFifoSteps[kindIndex(DocumentKind::Return)]},
-                                                           {"balances", &kFifoSteps[kindIndex(DocumentKind::Balance)]}};
-  for (const auto& [name, step] : steps) {
-    for (StatementRow& row : fifoRows(name, *step)) rows.push_back(std::move(row));
-    const DocumentKind kind = step->kind;
+  for (const DocumentKindRow& step : kDocumentKinds) {
+    const std::string name = step.names.option;
+    for (StatementRow& row : fifoRows(name, step)) rows.push_back(std::move(row));
+    const DocumentKind kind = step.kind;
     rows.push_back(
         {std::string(name) + " unpriced lines", [kind](const std::string&) { return unpricedLinesSql(kind); }});
     rows.push_back({std::string(name) + " line by key", [kind](const std::string&) { return lineByKeySql(kind); }});
