@@ -1,8 +1,8 @@
 #include "average/line_by_line.h"
 
-#include "step/price_decision.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
+#include "step/price_decision.h"
 #include "step/stop_request.h"
 
 #include <string>

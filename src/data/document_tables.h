@@ -84,26 +84,26 @@ struct FifoStepHow {
 
 // How a kind's own weighted-average step runs (transfers with issues take the joint step).
 struct AverageStepHow {
-  bool servicesFilter;       // the select takes the services filter
-  bool calculatorFirst;      // the average is made before the select, also for the last purchase price
+  bool servicesFilter;   // the select takes the services filter
+  bool calculatorFirst;  // the average is made before the select, also for the last purchase price
   bool repaintAfterClosing;
-  bool transfer;             // the average's first flag
-  bool singleKind;           // its second flag
-  int firstCounter;          // the counter line's first number (0 or 1)
-  bool repaintEachLine;      // repaint the window after every counter line
-  bool commitEachLine;       // commit retaining after every line, else once after the loop
-  KindReset reset;           // selectSql null: mode 2 resets nothing
+  bool transfer;         // the average's first flag
+  bool singleKind;       // its second flag
+  int firstCounter;      // the counter line's first number (0 or 1)
+  bool repaintEachLine;  // repaint the window after every counter line
+  bool commitEachLine;   // commit retaining after every line, else once after the loop
+  KindReset reset;       // selectSql null: mode 2 resets nothing
 };
 
 // What people, the settings and the reports call a kind.
 struct KindNames {
-  const char* word;        // --explain's kind
-  const char* option;      // the command line's --transfers
-  const char* reportOne;   // the reports' kind
+  const char* word;       // --explain's kind
+  const char* option;     // the command line's --transfers
+  const char* reportOne;  // the reports' kind
   const char* reportMany;
-  const char* setting;     // its mode's value in the settings key
+  const char* setting;       // its mode's value in the settings key
   bool settingMayBeMissing;  // a key written before the value existed lacks it
-  const char* control;     // the window's radio group
+  const char* control;       // the window's radio group
   const char* caption;
 };
 
@@ -141,85 +141,131 @@ struct DocumentKindRow {
 
 inline constexpr DocumentKindRow kDocumentKinds[] = {
     {.kind = DocumentKind::Transfer,
-     .tables = {DocumentKind::Transfer, "O_PARPAV", "O_PARPRC", "ISPARVPAV", "DATUMS", "ISNODALANO", "CENA",
-                "NODOKLIS", nullptr, nullptr, nullptr, nullptr},
+     .tables = {DocumentKind::Transfer, "O_PARPAV", "O_PARPRC", "ISPARVPAV", "DATUMS", "ISNODALANO", "CENA", "NODOKLIS",
+                nullptr, nullptr, nullptr, nullptr},
      .names = {"transfer", "transfers", "transfer", "transfers", "ParvietosanaChk", false, "shParveitosana",
                "Pārvietošana :"},
      .texts = {"Aprēķinu pārvietošanu ...", "Pārvietošana piešķirta", "AUTO.IEP.SAD.", "Aprēķinu pārvietošanu ...",
                "Pārvietošana sadalīta", "PARV="},
-     .fifo = {.select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
-                        "O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, "
-                        "N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND "
-                        "O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
+     .fifo = {.select =
+                  "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS, O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE, "
+                  "O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS, O_PARPRC.ISSERTIF FROM O_PARPAV, O_PARPRC, "
+                  "N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND "
+                  "O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
               .order = " ORDER BY O_PARPAV.DATUMS, O_PARPAV.ISNODALANO, O_PARPRC.ISPRECE, O_PARPRC.ISN ",
               .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
-     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 0, .commitAfterLoop = true, .unitsByKey = true,
-                 .reset = {DocumentKind::Transfer, "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-                          "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 1, false, false}},
+     .fifoHow =
+         {.blankLineAfterHeading = true,
+          .firstCounter = 0,
+          .commitAfterLoop = true,
+          .unitsByKey = true,
+          .reset = {DocumentKind::Transfer,
+                    "SELECT O_PARPRC.ISN FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
+                    "AND O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+                    false, 1, false, false}},
      .fifoPricing = {{PriceRule::Serial, PriceRule::FirstSalePrice, PriceRule::LastPurchasePrice, PriceRule::Fifo},
-                     FifoPricing::DayTable::Outflow, true, true},
-     .average = {.select = "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-                           "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
-                           "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
-                           "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
-                           "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
+                     FifoPricing::DayTable::Outflow,
+                     true,
+                     true},
+     .average = {.select =
+                     "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+                     "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
+                     "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
+                     "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
+                     "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
                  .order = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ",
                  .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
-     .averageHow = {.servicesFilter = false, .calculatorFirst = false, .repaintAfterClosing = false, .transfer = true,
-                    .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true,
-                    .reset = {DocumentKind::Transfer, "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
-                             "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
-                             "BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, false, false}},
-     .joint = {.select = "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-                    "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
-                    "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
-                    "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
-                    "O_PARPRC.CENA IS NULL) ",
+     .averageHow =
+         {.servicesFilter = false,
+          .calculatorFirst = false,
+          .repaintAfterClosing = false,
+          .transfer = true,
+          .singleKind = true,
+          .firstCounter = 0,
+          .repaintEachLine = false,
+          .commitEachLine = true,
+          .reset =
+              {DocumentKind::Transfer,
+               "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
+               "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
+               "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+               false, 0, false, false}},
+     .joint = {.select =
+                   "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
+                   "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
+                   "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
+                   "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
+                   "O_PARPRC.CENA IS NULL) ",
                .order = "",
                .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
-     .dayQuantity = "SELECT O_PARPRC.ISPRECE, O_PARPAV.ISNODALANO ISNODALA, O_PARPAV.DATUMS, SUM(O_PARPRC.DAUDZUMS) DAUDZUMS, "
-                    "1 FLAG FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND "
-                    "O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+     .dayQuantity =
+         "SELECT O_PARPRC.ISPRECE, O_PARPAV.ISNODALANO ISNODALA, O_PARPAV.DATUMS, SUM(O_PARPRC.DAUDZUMS) DAUDZUMS, "
+         "1 FLAG FROM O_PARPAV, O_PARPRC, N_KLPREC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV AND "
+         "O_PARPRC.ISPRECE = N_KLPREC.ISN AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
      // The departments the lines go to; the selects name only the sender.
-     .sideSelect = "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-                   "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
+     .sideSelect =
+         "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
+         "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
     {.kind = DocumentKind::Issue,
      .tables = {DocumentKind::Issue, "O_PAVOUT", "O_PRCOUT", "ISPAVOUT", "DATUMS", "ISNODALA", "IEP_CENA", "NODOKLIS",
                 "ISKLIENT", "CENA", "PIECENOJ", nullptr},
      .names = {"issue", "issues", "issue", "issues", "IzrakstisanaChk", false, "shIzrakstisana", "Izrakstīšana :"},
      .texts = {"Aprēķinu izrakstīšanu ...", "Izrakstīšana sadalīta", "AUTO IEP.SAD.", "Aprēķinu izrakstīšanu ...",
                "Izrakstīšana sadalīta", "IZR="},
-     .fifo = {.select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
-                        "O_PRCOUT.ISN, O_PRCOUT.NODOKLIS, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ, "
-                        "O_PRCOUT.ISSERTIF FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND "
-                        "O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-                        "(O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
+     .fifo = {.select =
+                  "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
+                  "O_PRCOUT.ISN, O_PRCOUT.NODOKLIS, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ, "
+                  "O_PRCOUT.ISSERTIF FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND "
+                  "O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
+                  "(O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
               // The largest quantity of a date, department and goods first: it calls the library, and a
               // negative line's client-sale look-up finds the costs written before it.
               .order = " ORDER BY O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS DESCENDING ",
               .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 0, .commitAfterLoop = true, .unitsByKey = true,
-                 .reset = {DocumentKind::Issue, "SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT "
-                          "AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, true, false}},
+     .fifoHow =
+         {.blankLineAfterHeading = true,
+          .firstCounter = 0,
+          .commitAfterLoop = true,
+          .unitsByKey = true,
+          .reset = {DocumentKind::Issue,
+                    "SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT "
+                    "AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+                    false, 0, true, false}},
      .fifoPricing = {{PriceRule::FirstSalePrice, PriceRule::Serial, PriceRule::LastPurchasePrice, PriceRule::ClientSale,
                       PriceRule::Fifo},
-                     FifoPricing::DayTable::Outflow, true, false},
-     .average = {.select = "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
-                           "O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN           FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-                           "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN "
-                           ":DAT_NO AND :DAT_LIDZ             AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
-                 .order = " ORDER BY DATUMS ",
-                 .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .averageHow = {.servicesFilter = true, .calculatorFirst = true, .repaintAfterClosing = true, .transfer = false,
-                    .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true,
-                    .reset = {DocumentKind::Issue, "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-                             "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
-                             "BETWEEN :DAT_NO AND :DAT_LIDZ ", false, 0, true, false}},
-     .joint = {.select = " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
-                    "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
-                    "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
-                    "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
-                    "          AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
+                     FifoPricing::DayTable::Outflow,
+                     true,
+                     false},
+     .average =
+         {.select =
+              "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
+              "O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN           FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE "
+              "O_PAVOUT.ISN = "
+              "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
+              "BETWEEN "
+              ":DAT_NO AND :DAT_LIDZ             AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
+          .order = " ORDER BY DATUMS ",
+          .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
+     .averageHow =
+         {.servicesFilter = true,
+          .calculatorFirst = true,
+          .repaintAfterClosing = true,
+          .transfer = false,
+          .singleKind = true,
+          .firstCounter = 0,
+          .repaintEachLine = false,
+          .commitEachLine = true,
+          .reset = {DocumentKind::Issue,
+                    "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
+                    "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
+                    "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+                    false, 0, true, false}},
+     .joint = {.select =
+                   " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
+                   "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
+                   "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
+                   "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
+                   "          AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
                .order = " ORDER BY 1, 7, 4, 3 ",
                .update = "UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN"},
      .dayQuantity = "SELECT O_PRCOUT.ISPRECE, O_PAVOUT.ISNODALA, O_PAVOUT.DATUMS, "
@@ -227,8 +273,9 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                     "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND "
                     "O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
      // The client and sale price; the weighted-average selects name neither.
-     .sideSelect = "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
-                   "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
+     .sideSelect =
+         "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
+         "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
     {.kind = DocumentKind::Return,
      .tables = {DocumentKind::Return, "O_ATGPAV", "O_ATGPRC", "ISATGPAV", "DATUMS", "ISNODALA", "IEP_CENA", nullptr,
                 "ISKLIENT", "CENA", "PIECENOJ", "FROM_WHAT"},
@@ -243,14 +290,26 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
               .order = "",
               .update = "UPDATE O_ATGPRC SET IEP_CENA=:IEP_CENA WHERE ISN=:ISN"},
      // Both methods price returns by the same step.
-     .fifoHow = {.blankLineAfterHeading = false, .firstCounter = 1, .commitAfterLoop = true, .unitsByKey = false,
-                 .reset = {DocumentKind::Return, "SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
-                          "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
-                          "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", true, 0, false, false}},
+     .fifoHow =
+         {.blankLineAfterHeading = false,
+          .firstCounter = 1,
+          .commitAfterLoop = true,
+          .unitsByKey = false,
+          .reset = {DocumentKind::Return,
+                    "SELECT O_ATGPRC.ISN FROM O_ATGPAV, "
+                    "O_ATGPRC, N_KLPREC WHERE O_ATGPAV.ISN = O_ATGPRC.ISATGPAV AND O_ATGPRC.ISPRECE = N_KLPREC.ISN "
+                    "AND O_ATGPAV.FROM_WHAT != 1 AND O_ATGPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+                    true, 0, false, false}},
      .fifoPricing = {{}, FifoPricing::DayTable::None, false, false},
      .average = {nullptr, nullptr, nullptr},
-     .averageHow = {.servicesFilter = false, .calculatorFirst = false, .repaintAfterClosing = false, .transfer = false,
-                    .singleKind = false, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = false,
+     .averageHow = {.servicesFilter = false,
+                    .calculatorFirst = false,
+                    .repaintAfterClosing = false,
+                    .transfer = false,
+                    .singleKind = false,
+                    .firstCounter = 0,
+                    .repaintEachLine = false,
+                    .commitEachLine = false,
                     .reset = {DocumentKind::Return, nullptr, false, 0, false, false}},
      .joint = {nullptr, nullptr, nullptr},
      .dayQuantity = nullptr,
@@ -262,39 +321,58 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                "Preču atlikumi :"},
      .texts = {"Aprēķinu pašizmaksu atlikumiem ...", "Pašizmaksa atlikumiem piešķirta", "AUTO IEP.SAD.",
                "Aprēķinu atlikumus vidējā svērtā metode ...", "Atlikumi vidējā svērtā metode pabeigta", "ATLIK="},
-     .fifo = {.select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
-                        "O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
-                        "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
-                        "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-                        "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ",
+     .fifo = {.select =
+                  "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, "
+                  "O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN, O_PRATL_PRC.ISSERTIF FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC "
+                  "WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND "
+                  "O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
+                  "(O_PRATL_PRC.IEP_CENA=0.00 OR O_PRATL_PRC.IEP_CENA IS NULL) ",
               .order = " ORDER BY O_PRATL_PAV.DATUMS, O_PRATL_PAV.ISNODALA, O_PRATL_PRC.ISPRECE, O_PRATL_PRC.ISN ",
               .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .fifoHow = {.blankLineAfterHeading = true, .firstCounter = 1,
+     .fifoHow = {.blankLineAfterHeading = true,
+                 .firstCounter = 1,
                  // Every write was committed at once; the other kinds' last commit is not repeated here.
-                 .commitAfterLoop = false, .unitsByKey = true,
-                 .reset = {DocumentKind::Balance, "SELECT O_PRATL_PRC.ISN FROM "
-                          "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-                          "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ", true, 0, false, false}},
-     .fifoPricing = {{PriceRule::Serial, PriceRule::LastPurchasePrice, PriceRule::Fifo}, FifoPricing::DayTable::Balance,
-                     false, false},
-     .average = {.select = "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
-                           "O_PRATL_PRC.ISPRECE,            O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN           FROM "
-                           "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV     "
-                           "        AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO     "
-                           "        AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ             AND (O_PRATL_PRC.IEP_CENA=0.00 OR "
-                           "O_PRATL_PRC.IEP_CENA IS NULL) ",
+                 .commitAfterLoop = false,
+                 .unitsByKey = true,
+                 .reset = {DocumentKind::Balance,
+                           "SELECT O_PRATL_PRC.ISN FROM "
+                           "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
+                           "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+                           true, 0, false, false}},
+     .fifoPricing = {{PriceRule::Serial, PriceRule::LastPurchasePrice, PriceRule::Fifo},
+                     FifoPricing::DayTable::Balance,
+                     false,
+                     false},
+     .average = {.select =
+                     "SELECT O_PRATL_PRC.IEP_CENA, O_PRATL_PAV.DATUMS,            O_PRATL_PAV.ISNODALA, "
+                     "O_PRATL_PRC.ISPRECE,            O_PRATL_PRC.DAUDZUMS, O_PRATL_PRC.ISN           FROM "
+                     "O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV     "
+                     "        AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN             AND O_PRATL_PAV.DATUMS >=:DAT_NO     "
+                     "        AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ             AND (O_PRATL_PRC.IEP_CENA=0.00 OR "
+                     "O_PRATL_PRC.IEP_CENA IS NULL) ",
                  // No ORDER BY: the lines come in the database's order.
                  .order = "",
                  .update = "UPDATE O_PRATL_PRC SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"},
-     .averageHow = {.servicesFilter = true, .calculatorFirst = false, .repaintAfterClosing = true, .transfer = false,
-                    .singleKind = false, .firstCounter = 1, .repaintEachLine = true, .commitEachLine = false,
-                    .reset = {DocumentKind::Balance, "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
-                             "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
-                             "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ", true, 0, false, true}},
+     .averageHow =
+         {.servicesFilter = true,
+          .calculatorFirst = false,
+          .repaintAfterClosing = true,
+          .transfer = false,
+          .singleKind =
+              false,
+          .firstCounter = 1,
+          .repaintEachLine = true,
+          .commitEachLine = false,
+          .reset = {DocumentKind::Balance,
+                    "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
+                    "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
+                    "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ",
+                    true, 0, false, true}},
      .joint = {nullptr, nullptr, nullptr},
-     .dayQuantity = "SELECT O_PRATL_PRC.ISPRECE, O_PRATL_PAV.ISNODALA, O_PRATL_PAV.DATUMS, SUM(O_PRATL_PRC.DAUDZUMS) DAUDZUMS, "
-                    "3 FLAG FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
-                    "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+     .dayQuantity =
+         "SELECT O_PRATL_PRC.ISPRECE, O_PRATL_PAV.ISNODALA, O_PRATL_PAV.DATUMS, SUM(O_PRATL_PRC.DAUDZUMS) DAUDZUMS, "
+         "3 FLAG FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
+         "O_PRATL_PRC.ISPRECE = N_KLPREC.ISN AND O_PRATL_PAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
      .sideSelect = nullptr,
      .confirmedOnDay =
          "SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "

@@ -6,9 +6,9 @@
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
 
-#include <string>
 #include <deque>
 #include <memory>
+#include <string>
 
 namespace talvix {
 

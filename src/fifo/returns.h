@@ -2,8 +2,8 @@
 // Returns from clients, under either method: priced from the unit's receipt, an earlier sale to the
 // client at the same price, the latest goods-balance cost or the latest receipt price
 // (FindReturnCost, price_decision.h).
-#include "step/price_decision.h"
 #include "fifo/fifo_step.h"
+#include "step/price_decision.h"
 #include "step/run_context.h"
 
 #include <memory>

@@ -67,7 +67,8 @@ class Explainer {
     switch (d.rule) {
       case PriceRule::Serial: return serial(l, d);
       case PriceRule::FirstSalePrice:
-        return {d.rule, d.price, "  The goods' first sale price without its tax (" + n(l.tax) + "): " + n(d.price) + ".\n"};
+        return {d.rule, d.price,
+                "  The goods' first sale price without its tax (" + n(l.tax) + "): " + n(d.price) + ".\n"};
       case PriceRule::LastPurchasePrice: return lastPurchase(l, d);
       case PriceRule::ClientSale: return clientSale(l, d);
       case PriceRule::WeightedAverage: return average(l, d);
@@ -91,7 +92,8 @@ class Explainer {
   }
 
   Priced clientSale(const DocumentLine& l, const PriceDecision& d) {
-    const std::string sold = "client " + std::to_string(l.client) + " at the sale price " + n(salePrice(l.price, l.markup));
+    const std::string sold =
+        "client " + std::to_string(l.client) + " at the sale price " + n(salePrice(l.price, l.markup));
     const ClientSale& sale = d.facts.clientSale.sale;
     if (sale.found)
       return {d.rule, d.price,
@@ -99,8 +101,9 @@ class Explainer {
                   reportDate(issueDate(sale.line)) + ", cost " + n(d.price) + ".\n"};
     return {d.rule, d.price,
             "  No earlier sale to " + sold + "; " +
-                (d.price == 0.0 ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
-                                : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(d.price) + ".\n")};
+                (d.price == 0.0
+                     ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
+                     : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(d.price) + ".\n")};
   }
 
   Priced returnLine(const DocumentLine& l) {

@@ -145,15 +145,17 @@ class Explainer {
   Answer explainReturn(PriceDecider& decider, const Row& row) {
     if (!returnPricedHere(row)) {
       const std::string origin = std::to_string(row.origin);
-      return {PriceRule::NotProcessed, {"a return of origin " + origin + " is never priced here",
-                                        "atgriešanai ar izcelsmi " + origin + " pašizmaksu šeit nepiešķir"}};
+      return {PriceRule::NotProcessed,
+              {"a return of origin " + origin + " is never priced here",
+               "atgriešanai ar izcelsmi " + origin + " pašizmaksu šeit nepiešķir"}};
     }
     const ReturnCost cost = decider.decideReturn(row);
     const double price = finitePrice(cost.price);
     if (price != 0.0) return {cost.rule, notYet(price)};
     if (cost.rule == PriceRule::ClientSale)
-      return {cost.rule, {"the earlier sale to this client at this price has no cost yet",
-                          "agrākajai pārdošanai šim klientam par šo cenu vēl nav pašizmaksas"}};
+      return {cost.rule,
+              {"the earlier sale to this client at this price has no cost yet",
+               "agrākajai pārdošanai šim klientam par šo cenu vēl nav pašizmaksas"}};
     return {cost.rule, returnReason(cost, row)};
   }
 

@@ -6,8 +6,8 @@
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
 
-#include <memory>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,7 +52,6 @@ struct PassInLibrary {
     if (pricing) pricing->PassEnded();
   }
 };
-
 
 }  // namespace
 

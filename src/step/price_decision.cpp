@@ -109,8 +109,7 @@ PriceDecision PriceDecider::decideAverage(const DocumentLine& l, AverageFlags fl
   if (averageRule(ctx_.settings) == PriceRule::LastPurchasePrice) return decide(l, PriceRule::LastPurchasePrice);
   PriceDecision d{PriceRule::WeightedAverage, 0.0, {}};
   d.facts.average = flags;
-  d.price =
-      finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, flags.transfer, flags.singleKind));
+  d.price = finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, flags.transfer, flags.singleKind));
   return d;
 }
 
@@ -136,8 +135,7 @@ PriceDecision PriceDecider::fifo(const DocumentLine& l) {
   const FifoPricing& source = kindRow(kind_).fifoPricing;
   PriceDecision d{PriceRule::Fifo, 0.0, {}};
   d.facts.dayQuantity = DayQuantity(ctx_.state.dayQuantities(source.dayQuantities), l.goods, l.dept, l.date);
-  d.facts.stock =
-      source.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date, ctx_.documents()) : 0.0;
+  d.facts.stock = source.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date, ctx_.documents()) : 0.0;
   list_.clear();
   d.price = finitePrice(
       ctx_.pricing.GetPasizmaksa(l.goods, l.dept, l.date, d.facts.stock, l.quantity, d.facts.dayQuantity, list_));

@@ -54,10 +54,10 @@ bool returnPricedHere(const DocumentLine& line);
 
 // What a price came from; only the facts of the decision's rule are filled.
 struct PriceFacts {
-  SerialReceipt receipt;         // Serial
-  ClientSaleAnswer clientSale;   // ClientSale, and a return's client sale
-  double balanceCost = 0.0;      // a client sale's fallback when no sale matched
-  double stock = 0.0;            // Fifo: the stock and the day's outflow the library was given
+  SerialReceipt receipt;        // Serial
+  ClientSaleAnswer clientSale;  // ClientSale, and a return's client sale
+  double balanceCost = 0.0;     // a client sale's fallback when no sale matched
+  double stock = 0.0;           // Fifo: the stock and the day's outflow the library was given
   double dayQuantity = 0.0;
   AverageFlags average{false, false};  // WeightedAverage
 };

@@ -16,8 +16,8 @@ using test::RunFixture;
 DateTime day(int d) { return makeDate(2026, 4, d); }
 
 std::string operationEntry(const RunSettings& settings, const std::string& key) {
-  return "PutInOperacija(AUTO IEP.SAD.," + formatIsoDate(todayLocal()) + ",," + key + ",0," +
-         periodLogText(settings) + ",null,0)";
+  return "PutInOperacija(AUTO IEP.SAD.," + formatIsoDate(todayLocal()) + ",," + key + ",0," + periodLogText(settings) +
+         ",null,0)";
 }
 
 struct EmptyCase {
@@ -31,18 +31,42 @@ struct EmptyCase {
 
 TEST(WeightedSteps, EmptyPeriodWritesTheFrameAndTheEntryOnly) {
   const std::vector<EmptyCase> cases = {
-      {"transfers", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, kOnlyWithoutCost, "PARV=1",
-       {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"}, 0},
-      {"transfers anew", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, kAllAnew, "PARV=2",
-       {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"}, 0},
-      {"balances", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, kOnlyWithoutCost, "ATLIK=1",
-       {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"}, 1},
-      {"balances anew", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, kAllAnew, "ATLIK=2",
-       {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"}, 1},
-      {"transfers with issues", AssignTransfersIssuesWeighted, kOnlyWithoutCost, "PARV.IZR=1",
-       {"Aprēķinu pārvietošanu un izrakstīšanu ...", "Pārvietošana un izrakstīšana sadalīta"}, 0},
-      {"transfers anew with issues", AssignTransfersIssuesWeighted, kAllAnew, "PARV.IZR=2",
-       {"Aprēķinu pārvietošanu un izrakstīšanu ...", "Pārvietošana un izrakstīšana sadalīta"}, 0},
+      {"transfers",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); },
+       kOnlyWithoutCost,
+       "PARV=1",
+       {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"},
+       0},
+      {"transfers anew",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); },
+       kAllAnew,
+       "PARV=2",
+       {"Aprēķinu pārvietošanu ...", "", "Pārvietošana sadalīta"},
+       0},
+      {"balances",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Balance); },
+       kOnlyWithoutCost,
+       "ATLIK=1",
+       {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"},
+       1},
+      {"balances anew",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Balance); },
+       kAllAnew,
+       "ATLIK=2",
+       {"Aprēķinu atlikumus vidējā svērtā metode ...", "", "Atlikumi vidējā svērtā metode pabeigta"},
+       1},
+      {"transfers with issues",
+       AssignTransfersIssuesWeighted,
+       kOnlyWithoutCost,
+       "PARV.IZR=1",
+       {"Aprēķinu pārvietošanu un izrakstīšanu ...", "Pārvietošana un izrakstīšana sadalīta"},
+       0},
+      {"transfers anew with issues",
+       AssignTransfersIssuesWeighted,
+       kAllAnew,
+       "PARV.IZR=2",
+       {"Aprēķinu pārvietošanu un izrakstīšanu ...", "Pārvietošana un izrakstīšana sadalīta"},
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.step);
@@ -89,9 +113,17 @@ TEST(WeightedSteps, ANonFinitePriceIsWrittenAsZero) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   const std::vector<BadAnswerCase> cases = {
       {"transfers", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, false, kNaN, {true, false, false}},
-      {"transfers, last price", [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); }, true, kInf, {true, false, false}},
+      {"transfers, last price",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Transfer); },
+       true,
+       kInf,
+       {true, false, false}},
       {"balances", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, false, -kInf, {false, false, true}},
-      {"balances, last price", [](RunContext& c) { assignAverage(c, DocumentKind::Balance); }, true, kNaN, {false, false, true}},
+      {"balances, last price",
+       [](RunContext& c) { assignAverage(c, DocumentKind::Balance); },
+       true,
+       kNaN,
+       {false, false, true}},
       {"transfers with issues", AssignTransfersIssuesWeighted, false, kInf, {true, true, false}},
       {"transfers with issues, last price", AssignTransfersIssuesWeighted, true, kNaN, {true, true, false}},
   };

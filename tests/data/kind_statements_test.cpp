@@ -47,7 +47,8 @@ std::vector<KindStatement> statements() {
   for (const DocumentKindRow& row : kDocumentKinds) {
     const KindReset& reset = row.averageHow.reset;
     if (reset.selectSql) rows.push_back({"average reset", reset.kind, reset.selectSql, kResetSelect});
-    if (row.average.select) averageSteps.push_back({row.kind, row.average.select, row.average.order, row.average.update});
+    if (row.average.select)
+      averageSteps.push_back({row.kind, row.average.select, row.average.order, row.average.update});
   }
   for (const AverageStepSql& step : averageSteps) {
     rows.push_back({"average select", step.kind, step.select, kLinesWithoutCost});

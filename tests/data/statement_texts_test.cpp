@@ -3,8 +3,8 @@
 #include "average/average_passes.h"
 #include "average/transfers_issues_weighted.h"
 #include "data/query.h"
-#include "fifo/fifo_passes.h"
 #include "fifo/day_quantities.h"
+#include "fifo/fifo_passes.h"
 #include "report/line_selects.h"
 #include "run/dispatcher.h"
 #include "run/weighted_average_run.h"
@@ -69,7 +69,8 @@ std::vector<StatementRow> statements() {
       {"latest balance cost", pieces({kLatestBalanceCostSql})},
       {"returns sales", pieces({kClientSalesSql})},
       {"latest receipt price", pieces({kLatestReceiptSql})},
-      {"transfers average select", pieces({kindRow(DocumentKind::Transfer).average.select, kindRow(DocumentKind::Transfer).average.order})},
+      {"transfers average select",
+       pieces({kindRow(DocumentKind::Transfer).average.select, kindRow(DocumentKind::Transfer).average.order})},
       {"transfers average update", pieces({kindRow(DocumentKind::Transfer).average.update})},
       {"stock-in date", pieces({kTransfersIssuesSql.stockIn})},
       {"transfers and issues select",
@@ -77,7 +78,8 @@ std::vector<StatementRow> statements() {
                kTransfersIssuesSql.issues.order})},
       {"transfers and issues transfer update", pieces({kTransfersIssuesSql.transfers.update})},
       {"transfers and issues issue update", pieces({kTransfersIssuesSql.issues.update})},
-      {"issues average select", pieces({kindRow(DocumentKind::Issue).average.select, kFilter, kindRow(DocumentKind::Issue).average.order})},
+      {"issues average select",
+       pieces({kindRow(DocumentKind::Issue).average.select, kFilter, kindRow(DocumentKind::Issue).average.order})},
       {"issues average update", pieces({kindRow(DocumentKind::Issue).average.update})},
       {"balances average select", pieces({kindRow(DocumentKind::Balance).average.select, kFilter})},
       {"balances average update", pieces({kindRow(DocumentKind::Balance).average.update})},

@@ -35,20 +35,38 @@ TEST_P(EmptyPeriodTest, StillLogsHeadingAndEntry) {
   EXPECT_EQ(pricing.calls, Calls{operationEntry(row.label, row.key)});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, EmptyPeriodTest,
-    ::testing::Values(
-        EmptyRow{"Transfers", DocumentKind::Transfer, [](RunContext& c) { assignFifo(c, DocumentKind::Transfer); }, true,
-                 {"Aprēķinu pārvietošanu ...", "", "Pārvietošana piešķirta"}, "AUTO.IEP.SAD.", "PARV=1"},
-        EmptyRow{"Issues", DocumentKind::Issue, [](RunContext& c) { assignFifo(c, DocumentKind::Issue); }, true,
-                 {"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"}, "AUTO IEP.SAD.", "IZR=1"},
-        EmptyRow{"Balances", DocumentKind::Balance, [](RunContext& c) { assignFifo(c, DocumentKind::Balance); }, true,
-                 {"Aprēķinu pašizmaksu atlikumiem ...", "", "Pašizmaksa atlikumiem piešķirta"}, "AUTO IEP.SAD.",
-                 "ATLIK=1"},
-        // No empty line follows the heading, so with no line it stays the last one.
-        EmptyRow{"Returns", DocumentKind::Return, [](RunContext& c) { assignFifo(c, DocumentKind::Return); }, false, {"Aprēķinu atgriešanu ..."}, "IEP.SAD.",
-                 "ATGR=1"}),
-    [](const ::testing::TestParamInfo<EmptyRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, EmptyPeriodTest,
+                         ::testing::Values(EmptyRow{"Transfers",
+                                                    DocumentKind::Transfer,
+                                                    [](RunContext& c) { assignFifo(c, DocumentKind::Transfer); },
+                                                    true,
+                                                    {"Aprēķinu pārvietošanu ...", "", "Pārvietošana piešķirta"},
+                                                    "AUTO.IEP.SAD.",
+                                                    "PARV=1"},
+                                           EmptyRow{"Issues",
+                                                    DocumentKind::Issue,
+                                                    [](RunContext& c) { assignFifo(c, DocumentKind::Issue); },
+                                                    true,
+                                                    {"Aprēķinu izrakstīšanu ...", "", "Izrakstīšana sadalīta"},
+                                                    "AUTO IEP.SAD.",
+                                                    "IZR=1"},
+                                           EmptyRow{"Balances",
+                                                    DocumentKind::Balance,
+                                                    [](RunContext& c) { assignFifo(c, DocumentKind::Balance); },
+                                                    true,
+                                                    {"Aprēķinu pašizmaksu atlikumiem ...", "",
+                                                     "Pašizmaksa atlikumiem piešķirta"},
+                                                    "AUTO IEP.SAD.",
+                                                    "ATLIK=1"},
+                                           // No empty line follows the heading, so with no line it stays the last one.
+                                           EmptyRow{"Returns",
+                                                    DocumentKind::Return,
+                                                    [](RunContext& c) { assignFifo(c, DocumentKind::Return); },
+                                                    false,
+                                                    {"Aprēķinu atgriešanu ..."},
+                                                    "IEP.SAD.",
+                                                    "ATGR=1"}),
+                         [](const ::testing::TestParamInfo<EmptyRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace talvix::test
