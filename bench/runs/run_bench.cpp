@@ -237,7 +237,7 @@ Outcome withSteps(const std::string& path, const RunSettings& settings, const st
   SilentLog log;
   MemoryRegistryStore registry;
   NoSleep sleeper;
-  WindowState state;
+  SessionState state;
   RunContext ctx{settings, counting, log, registry, sleeper, state};
   Outcome o;
   work(ctx, o);

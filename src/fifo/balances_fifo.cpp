@@ -38,7 +38,7 @@ constexpr FifoStep kBalancesFifoStep{
 namespace {
 
 constexpr FifoRules kRules{.rule = balanceRuleFifo,
-                           .dayQuantities = &WindowState::sqlDienDaudzAtlikumi,
+                           .dayQuantities = &SessionState::sqlDienDaudzAtlikumi,
                            .stockFromLedger = false,
                            .lastPurchaseMovesKey = false};
 

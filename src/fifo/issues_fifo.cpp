@@ -39,7 +39,7 @@ constexpr FifoStep kIssuesFifoStep{
 namespace {
 
 constexpr FifoRules kRules{.rule = issueRuleFifo,
-                           .dayQuantities = &WindowState::sqlDienDaudzums,
+                           .dayQuantities = &SessionState::sqlDienDaudzums,
                            .stockFromLedger = true,
                            .lastPurchaseMovesKey = false};
 

@@ -14,7 +14,7 @@ namespace talvix {
 
 struct FifoRules {
   FifoRule rule;
-  DayQuantityTable WindowState::*dayQuantities;
+  DayQuantityTable SessionState::*dayQuantities;
   // Else 0.0: a goods-balance document states the stock itself.
   bool stockFromLedger;
   // Only transfers remember a last purchase price (the issue and balance rules say they do not);

@@ -37,7 +37,7 @@ namespace {
 
 // ISNODALA is the sending department: its stock and outflow price the line.
 constexpr FifoRules kRules{.rule = transferRuleFifo,
-                           .dayQuantities = &WindowState::sqlDienDaudzums,
+                           .dayQuantities = &SessionState::sqlDienDaudzums,
                            .stockFromLedger = true,
                            .lastPurchaseMovesKey = true};
 

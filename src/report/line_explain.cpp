@@ -25,13 +25,13 @@ constexpr const char* kTransferOutKind = "transfer out";
 
 // The FIFO kinds' day-quantity table and stock source, as their steps price; indexed by DocumentKind.
 struct FifoSource {
-  DayQuantityTable WindowState::*dayQuantities;
+  DayQuantityTable SessionState::*dayQuantities;
   bool stockFromLedger;
 };
-constexpr FifoSource kFifoSourceOfKind[] = {{&WindowState::sqlDienDaudzums, true},
-                                            {&WindowState::sqlDienDaudzums, true},
+constexpr FifoSource kFifoSourceOfKind[] = {{&SessionState::sqlDienDaudzums, true},
+                                            {&SessionState::sqlDienDaudzums, true},
                                             {nullptr, false},
-                                            {&WindowState::sqlDienDaudzAtlikumi, false}};
+                                            {&SessionState::sqlDienDaudzAtlikumi, false}};
 
 struct Line {
   DocumentLine line;
@@ -238,7 +238,7 @@ std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) 
   ctx.state.endPassSnapshot();
   LoadDayQuantities(ctx);
   struct Cleared {
-    WindowState& state;
+    SessionState& state;
     ~Cleared() {
       state.sqlDienDaudzums.clear();
       state.sqlDienDaudzAtlikumi.clear();

@@ -408,7 +408,7 @@ void TAutoIepCenSad::runDispatcher() {
   RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
   const Running running([this](bool on) { setRunning(on); });
   const RunInputGate gate(*this, [this] { stopKeepingWindow(); }, BtClose);
-  talvix::btPieskirsClick(context);
+  talvix::runCosting(context);
 }
 
 std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {

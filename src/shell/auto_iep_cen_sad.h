@@ -121,7 +121,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   talvix::RunSettings settingsFromControls() const;
   void showSettings(const talvix::RunSettings& settings);
   talvix::PricingLibrary* pricing() const { return pricing_.get(); }
-  talvix::WindowState& state() { return state_; }
+  talvix::SessionState& state() { return state_; }
 
   // The controls, named as their object names.
   QGroupBox* LaikaPeriods = nullptr;
@@ -179,7 +179,7 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   std::unique_ptr<talvix::RegistryStore> registry_;
   std::unique_ptr<talvix::PricingLibrary> pricing_;
   talvix::shell::PaintingSleeper sleeper_;
-  talvix::WindowState state_;
+  talvix::SessionState state_;
   QSocketNotifier* stopSignals_ = nullptr;
   bool databaseOpen_ = false;
   bool terminateRequested_ = false;
