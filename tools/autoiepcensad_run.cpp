@@ -1,9 +1,9 @@
 // autoiepcensad-run: the tool without a screen, for servers, scheduled jobs and tests. Loads
-// libautoiepcensad.so, creates its session without a window on the database the registry names,
-// starts a run as the exported entry does and echoes the progress log to standard output, shaped
-// for a terminal or a journal (log_echo.h). Message boxes go to standard error and are not shown. Under systemd it
-// reports READY, its status and watchdog pings, and gives each journal line its priority. Options,
-// environment and exit statuses: host_options.h, or --help.
+// libautoiepcensad.so, creates its session without a window (no Qt platform needed) on the
+// database the registry names, starts a run as the exported entry does and echoes the progress log
+// to standard output, shaped for a terminal or a journal (log_echo.h). Message boxes go to standard
+// error. Under systemd it reports READY, its status and watchdog pings, and gives each journal line
+// its priority. Options, environment and exit statuses: host_options.h, or --help.
 #include "tools/host_library.h"
 #include "tools/host_options.h"
 #include "tools/host_settings.h"
