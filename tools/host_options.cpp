@@ -99,7 +99,6 @@ constexpr std::string_view kRangeSeparator = "..";
 constexpr std::string_view kRegister = "--register";
 constexpr std::string_view kPreview = "--preview";
 constexpr std::string_view kExplain = "--explain";
-constexpr std::string_view kExplainedKinds[] = {"transfer", "issue", "return", "balance"};
 constexpr std::string_view kShowSettings = "--show-settings";
 // Each mode's word, by its number.
 constexpr std::string_view kModeWords[] = {"skip", "without-cost", "all-anew"};
@@ -151,7 +150,8 @@ std::optional<ExplainRequest> parseExplain(std::string_view text) {
   const std::size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
   const std::string_view kind = text.substr(0, colon);
-  if (std::find(std::begin(kExplainedKinds), std::end(kExplainedKinds), kind) == std::end(kExplainedKinds))
+  if (std::none_of(std::begin(kDocumentKinds), std::end(kDocumentKinds),
+                   [&](const DocumentKindRow& row) { return kind == row.names.word; }))
     return std::nullopt;
   const std::string line(text.substr(colon + 1));
   errno = 0;
@@ -185,8 +185,8 @@ std::optional<bool>* switchOf(std::string_view name, SettingChanges& settings) {
 }
 
 std::optional<int>* modeOf(std::string_view name, SettingChanges& settings) {
-  for (std::size_t kind = 0; kind < std::size(kModeOptions); ++kind)
-    if (name == kModeOptions[kind]) return &settings.modes[kind];
+  for (const DocumentKindRow& row : kDocumentKinds)
+    if (name.substr(0, 2) == "--" && name.substr(2) == row.names.option) return &settings.modes[kindIndex(row.kind)];
   return nullptr;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // The command line of autoiepcensad-run, read without touching anything: either the options or the
 // reason they are refused (a usage error, exit 2). Also the usage text --help prints.
+#include "data/document_tables.h"
+
 #include <chrono>
+
 #include <optional>
 #include <string>
 
@@ -34,7 +37,7 @@ struct ExplainRequest {
 // The window's settings given on the command line, each left as stored when not given.
 struct SettingChanges {
   // Indexed as the kinds' options: transfers, issues, returns, balances. 0, 1 or 2.
-  std::optional<int> modes[4];
+  std::optional<int> modes[kKindCount];  // by kindIndex
   std::optional<bool> skipServices;
   std::optional<bool> serialNumbers;
   std::optional<bool> lastPrice;
@@ -48,7 +51,6 @@ struct SettingChanges {
 };
 
 // The options naming each kind's mode, in SettingChanges::modes' order.
-inline constexpr const char* kModeOptions[] = {"--transfers", "--issues", "--returns", "--balances"};
 
 struct HostOptions {
   int passes = 0;  // 0: no limit

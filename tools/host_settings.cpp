@@ -11,7 +11,7 @@ constexpr const char* kModeItems[] = {"Nepiešķirt", "Piešķirt tikai ar 0 pa�
 
 int AutoIepCenSadSettings::*const kModeFields[] = {&AutoIepCenSadSettings::transfers, &AutoIepCenSadSettings::issues,
                                                    &AutoIepCenSadSettings::returns, &AutoIepCenSadSettings::balances};
-static_assert(std::size(kModeFields) == std::size(kModeOptions));
+static_assert(std::size(kModeFields) == kKindCount, "a field for every kind, in the rows' order");
 
 struct Switch {
   const char* name;
@@ -73,7 +73,7 @@ std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo) {
   rows += row("period", day(settings.fromYear, settings.fromMonth, settings.fromDay) + ".." +
                             day(settings.toYear, settings.toMonth, settings.toDay));
   for (std::size_t kind = 0; kind < std::size(kModeFields); ++kind)
-    rows += row(kModeOptions[kind] + 2, modeText(settings.*kModeFields[kind]));
+    rows += row(kDocumentKinds[kind].names.option, modeText(settings.*kModeFields[kind]));
   for (const Switch& each : kSwitches) rows += row(each.name, settings.*each.field ? "on" : "off");
   return rows;
 }

@@ -201,7 +201,7 @@ Period preparePeriod(const std::string& database) {
 // Every kind on "Piešķirt tikai ar 0 pašizmaksu", no option set.
 std::map<std::string, int> onlyWithoutCost() {
   std::map<std::string, int> settings;
-  for (const shell::ModeValue& mode : shell::kModeValues) settings[mode.name] = kOnlyWithoutCost;
+  for (const DocumentKindRow& row : kDocumentKinds) settings[row.names.setting] = kOnlyWithoutCost;
   for (const char* option : {shell::kPedejaCena, shell::kParvIzrakst1PardCena, shell::kPakalpojumusNe, shell::kIMEI})
     settings[option] = 0;
   return settings;

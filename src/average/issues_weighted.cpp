@@ -10,32 +10,26 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kHeading = "Aprēķinu izrakstīšanu ...";
-constexpr const char* kClosing = "Izrakstīšana sadalīta";
-constexpr const char* kOperationKey = "IZR=";
+constexpr const DocumentKindRow& kRow = kindRow(DocumentKind::Issue);
 
 }  // namespace
 
 constexpr AverageStepSql kIssuesWeightedSql{
-    .kind = DocumentKind::Issue,
-    .select =
-        "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS,            O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE,            "
-        "O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN           FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-        "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN "
-        ":DAT_NO AND :DAT_LIDZ             AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
-    .order = " ORDER BY DATUMS ",
-    .update = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN"};
+    .kind = kRow.kind,
+    .select = kRow.average.select,
+    .order = kRow.average.order,
+    .update = kRow.average.update};
 
 namespace {
 
 constexpr AverageKindStep kStep{.sql = kIssuesWeightedSql,
-                                .heading = kHeading,
-                                .closing = kClosing,
-                                .operationKey = kOperationKey,
+                                .heading = kRow.texts.averageHeading,
+                                .closing = kRow.texts.averageClosing,
+                                .operationKey = kRow.texts.operationKey,
                                 .servicesFilter = true,
                                 .calculatorFirst = true,
                                 .repaintAfterClosing = true,
-                                .how = {.costParameter = "IEP_CENA", .transfer = false, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
+                                .how = {.costParameter = kRow.tables.cost, .transfer = false, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "average/line_by_line.h"
 
-#include "average/average_rules.h"
-#include "pricing/finite_price.h"
+#include "step/price_decision.h"
 #include "step/line_reset.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
@@ -37,16 +36,13 @@ void AveragePass::begin(bool alone) {
 }
 
 void AveragePass::price(std::size_t first, std::size_t end, LineCounter& counter) {
-  const bool lastPurchasePrice = averageRule(ctx_.settings) == PriceRule::LastPurchasePrice;
   for (std::size_t i = first; i < end; ++i) {
     counter.next();
     if (step_.how.repaintEachLine) ctx_.log.repaintWindow();
     const DocumentLine& line = lines_[i];
     update_->setInteger("ISN", line.isn);
-    const double price = lastPurchasePrice ? ctx_.pricing.GetPedIepCena(line.goods, line.dept, 0, line.date)
-                                           : ctx_.average().GetVidSvPasizmaksa(line.goods, line.dept, line.date,
-                                                                               step_.how.transfer, step_.how.singleKind);
-    update_->setDouble(step_.how.costParameter, finitePrice(price));
+    const double price = decider_.decideAverage(line, {step_.how.transfer, step_.how.singleKind}).price;
+    update_->setDouble(step_.how.costParameter, price);
     update_->execSql();
     if (step_.how.commitEachLine) {
       ctx_.tran().commitRetaining();

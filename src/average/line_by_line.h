@@ -4,6 +4,7 @@
 // bound as the step's cost parameter and written by the step's update.
 #include "data/query.h"
 #include "step/kind_pass.h"
+#include "step/price_decision.h"
 #include "step/run_context.h"
 
 #include <memory>
@@ -42,7 +43,8 @@ struct AverageKindStep {
 
 class AveragePass : public KindPass {
  public:
-  AveragePass(RunContext& ctx, const AverageKindStep& step) : ctx_(ctx), step_(step) {}
+  AveragePass(RunContext& ctx, const AverageKindStep& step)
+      : ctx_(ctx), step_(step), decider_(ctx, step.sql.kind, StockMethod::WeightedAverage) {}
   void begin(bool alone) override;
   std::size_t size() const override { return lines_.size(); }
   DocumentKind kindOf(std::size_t) const override { return step_.sql.kind; }
@@ -55,6 +57,7 @@ class AveragePass : public KindPass {
  private:
   RunContext& ctx_;
   const AverageKindStep& step_;
+  PriceDecider decider_;
   std::vector<DocumentLine> lines_;
   std::unique_ptr<Query> update_;
 };

@@ -1,9 +1,9 @@
 #include "average/transfers_issues_weighted.h"
 
-#include "average/average_rules.h"
+#include "step/price_decision.h"
 #include "data/query.h"
-#include "pricing/finite_price.h"
 #include "step/line_reset.h"
+#include "step/price_lookups.h"
 #include "step/operation_entry.h"
 #include "step/stop_request.h"
 
@@ -47,54 +47,27 @@ DateTime nextStockIn(RunContext& ctx, Query& stockIn, int goods, int dept, DateT
   return wholeDate(found) == 0.0 ? kNoStockIn : found;
 }
 
-double passPrice(RunContext& ctx, TVidSvPasizm& calculator, int goods, int dept, DateTime date, bool transfer) {
-  if (averageRule(ctx.settings) == PriceRule::LastPurchasePrice)
-    return finitePrice(ctx.pricing.GetPedIepCena(goods, dept, 0, date));
-  return finitePrice(calculator.GetVidSvPasizmaksa(goods, dept, date, transfer, false));
-}
 
 }  // namespace
 
 // Transfer rows (FLAG 1) carry the sending department as ISNODALA.
 constexpr TransfersIssuesSql kTransfersIssuesSql{
     .transfers = {.kind = DocumentKind::Transfer,
-                  .select =
-                      "SELECT O_PARPAV.DATUMS, O_PARPRC.CENA,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-                      "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, 1 FLAG        FROM O_PARPAV, O_PARPRC, N_KLPREC        "
-                      "WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = N_KLPREC.ISN          "
-                      "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ          AND (O_PARPRC.CENA=0.00 or "
-                      "O_PARPRC.CENA IS NULL) ",
-                  .order = "",
-                  .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"},
+                  .select = kindRow(DocumentKind::Transfer).joint.select,
+                  .order = kindRow(DocumentKind::Transfer).joint.order,
+                  .update = kindRow(DocumentKind::Transfer).joint.update},
     .issues = {.kind = DocumentKind::Issue,
-               .select =
-                   " UNION SELECT O_PAVOUT.DATUMS, O_PRCOUT.IEP_CENA,            O_PAVOUT.ISNODALA, "
-                   "O_PRCOUT.ISPRECE,            O_PRCOUT.DAUDZUMS, O_PRCOUT.ISN, 2 FLAG           FROM O_PAVOUT, "
-                   "O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT             AND "
-                   "O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ   "
-                   "          AND (O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
-               .order = " ORDER BY 1, 7, 4, 3 ",
-               .update = "UPDATE O_PRCOUT SET IEP_CENA=:CENA WHERE ISN=:ISN"},
-    .stockIn =
-        "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
-        "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
-        "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
-        "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
-        "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
-        ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
-        "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
-        "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
-        "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
-        "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
-        "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = 2       "
-        "          order by 1"};
+               .select = kindRow(DocumentKind::Issue).joint.select,
+               .order = kindRow(DocumentKind::Issue).joint.order,
+               .update = kindRow(DocumentKind::Issue).joint.update},
+    .stockIn = kNextStockInSql};
 
 namespace {
 
 // Transfer rows (FLAG 1) and issue rows of one select, priced by the pass's rule.
 class TransfersIssuesPass : public KindPass {
  public:
-  explicit TransfersIssuesPass(RunContext& ctx) : ctx_(ctx) {}
+  explicit TransfersIssuesPass(RunContext& ctx) : ctx_(ctx), decider_(ctx, DocumentKind::Issue, StockMethod::WeightedAverage) {}
 
   void begin(bool alone) override {
     alone_ = alone;
@@ -142,7 +115,7 @@ class TransfersIssuesPass : public KindPass {
     for (std::size_t i = first; i < end;) {
       const DocumentLine& head = lines_[i];
       const DateTime stockInDate = nextStockIn(ctx_, *stockIn_, head.goods, head.dept, head.date);
-      const double price = passPrice(ctx_, ctx_.average(), head.goods, head.dept, head.date, transfer_[i]);
+      const double price = decider_.decideAverage(head, {transfer_[i], false}).price;
       // The first row always belongs to its turn, also when it is dated on or after the "no
       // stock-in" date, which would otherwise leave the walk standing on it for ever.
       do {
@@ -171,6 +144,8 @@ class TransfersIssuesPass : public KindPass {
  private:
   RunContext& ctx_;
   bool alone_ = true;
+  // Its flags come from each line: the same decision for both kinds.
+  PriceDecider decider_;
   std::vector<DocumentLine> lines_;
   std::vector<bool> transfer_;
   std::unique_ptr<Query> stockIn_, transferUpdate_, issueUpdate_;

@@ -10,34 +10,27 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kHeading = "Aprēķinu pārvietošanu ...";
-constexpr const char* kClosing = "Pārvietošana sadalīta";
-constexpr const char* kOperationKey = "PARV=";
+constexpr const DocumentKindRow& kRow = kindRow(DocumentKind::Transfer);
 
 }  // namespace
 
 // Transfers of services are priced too: this select takes no services filter.
 constexpr AverageStepSql kTransfersWeightedSql{
-    .kind = DocumentKind::Transfer,
-    .select =
-        "SELECT O_PARPRC.CENA, O_PARPAV.DATUMS,         O_PARPAV.ISNODALANO ISNODALA, O_PARPRC.ISPRECE,  "
-        "       O_PARPRC.DAUDZUMS, O_PARPRC.ISN, O_PARPRC.NODOKLIS        FROM O_PARPAV, O_PARPRC, "
-        "N_KLPREC        WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV          AND O_PARPRC.ISPRECE = "
-        "N_KLPREC.ISN          AND O_PARPAV.DATUMS >=:DAT_NO          AND O_PARPAV.DATUMS <=:DAT_LIDZ    "
-        "      AND (O_PARPRC.CENA=0.00 or O_PARPRC.CENA IS NULL) ",
-    .order = " ORDER BY O_PARPAV.DATUMS, O_PARPRC.ISN ",
-    .update = "UPDATE O_PARPRC SET CENA=:CENA WHERE ISN=:ISN"};
+    .kind = kRow.kind,
+    .select = kRow.average.select,
+    .order = kRow.average.order,
+    .update = kRow.average.update};
 
 namespace {
 
 constexpr AverageKindStep kStep{.sql = kTransfersWeightedSql,
-                                .heading = kHeading,
-                                .closing = kClosing,
-                                .operationKey = kOperationKey,
+                                .heading = kRow.texts.averageHeading,
+                                .closing = kRow.texts.averageClosing,
+                                .operationKey = kRow.texts.operationKey,
                                 .servicesFilter = false,
                                 .calculatorFirst = false,
                                 .repaintAfterClosing = false,
-                                .how = {.costParameter = "CENA", .transfer = true, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
+                                .how = {.costParameter = kRow.tables.cost, .transfer = true, .singleKind = true, .firstCounter = 0, .repaintEachLine = false, .commitEachLine = true}};
 
 }  // namespace
 

@@ -1,52 +1,38 @@
 #include "fifo/issues_fifo.h"
 
-#include "fifo/fifo_rules.h"
+#include "step/price_decision.h"
 #include "fifo/rule_pricer.h"
 
 namespace talvix {
 
+namespace {
+constexpr const DocumentKindRow& kRow = kindRow(DocumentKind::Issue);
+}  // namespace
+
 constexpr FifoStep kIssuesFifoStep{
-    .kind = DocumentKind::Issue,
-    .heading = "Aprēķinu izrakstīšanu ...",
+    .kind = kRow.kind,
+    .heading = kRow.texts.fifoHeading,
     .blankLineAfterHeading = true,
-    .operationLabel = "AUTO IEP.SAD.",
-    .operationKey = "IZR=",
-    .reset = {.kind = DocumentKind::Issue,
-              .selectSql =
-                  "SELECT O_PRCOUT.ISN FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT "
-                  "AND O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ ",
+    .operationLabel = kRow.texts.fifoLabel,
+    .operationKey = kRow.texts.operationKey,
+    .reset = {.kind = kRow.kind,
+              .selectSql = kRow.fifo.reset,
               .oneStatement = false,
               .firstCounter = 0,
               .repaintEachLine = true,
               .stopAfterOneStatement = false},
-    .selectSql =
-        "SELECT O_PRCOUT.IEP_CENA, O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS, "
-        "O_PRCOUT.ISN, O_PRCOUT.NODOKLIS, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ, "
-        "O_PRCOUT.ISSERTIF FROM O_PAVOUT, O_PRCOUT, N_KLPREC WHERE O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND "
-        "O_PRCOUT.ISPRECE = N_KLPREC.ISN AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-        "(O_PRCOUT.IEP_CENA=0.00 OR O_PRCOUT.IEP_CENA IS NULL) ",
-    // The largest quantity of a date, department and goods first: it calls the library, and a
-    // negative line's client-sale look-up finds the costs written before it.
-    .selectOrder = " ORDER BY O_PAVOUT.DATUMS, O_PAVOUT.ISNODALA, O_PRCOUT.ISPRECE, O_PRCOUT.DAUDZUMS DESCENDING ",
-    .updateSql = "UPDATE O_PRCOUT SET IEP_CENA = :IEP_CENA WHERE ISN=:ISN",
-    .costParameter = "IEP_CENA",
-    .salePriceColumn = "CENA",
+    .selectSql = kRow.fifo.select,
+    .selectOrder = kRow.fifo.order,
+    .updateSql = kRow.fifo.update,
+    .costParameter = kRow.tables.cost,
+    .salePriceColumn = kRow.tables.salePrice,
     .firstCounter = 0,
     .commitAfterLoop = true,
-    .closing = "Izrakstīšana sadalīta",
+    .closing = kRow.texts.fifoClosing,
 };
 
-namespace {
-
-constexpr FifoRules kRules{.rule = issueRuleFifo,
-                           .dayQuantities = &SessionState::sqlDienDaudzums,
-                           .stockFromLedger = true,
-                           .lastPurchaseMovesKey = false};
-
-}  // namespace
-
 std::unique_ptr<KindPass> issuesFifoPass(RunContext& ctx) {
-  return std::make_unique<FifoPass>(ctx, kIssuesFifoStep, std::make_unique<RulePricer>(ctx, kRules));
+  return std::make_unique<FifoPass>(ctx, kIssuesFifoStep, std::make_unique<RulePricer>(ctx, kRow.kind));
 }
 
 void AssignIssuesFifo(RunContext& ctx) { runAlone(ctx, *issuesFifoPass(ctx)); }

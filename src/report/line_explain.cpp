@@ -1,16 +1,12 @@
 #include "report/line_explain.h"
 
-#include "average/average_rules.h"
 #include "data/query.h"
 #include "fifo/day_quantities.h"
-#include "fifo/fifo_rules.h"
-#include "fifo/returns.h"
-#include "ledger/stock_quantity.h"
 #include "pricing/finite_price.h"
 #include "report/line_selects.h"
 #include "report/unpriced_csv.h"
 #include "step/document_line.h"
-#include "step/price_lookups.h"
+#include "step/price_decision.h"
 
 #include <memory>
 
@@ -22,16 +18,6 @@ constexpr std::size_t kMostMovements = 50;
 // The outflows among the pricing library's movement kinds.
 constexpr const char* kIssueKind = "issue";
 constexpr const char* kTransferOutKind = "transfer out";
-
-// The FIFO kinds' day-quantity table and stock source, as their steps price; indexed by DocumentKind.
-struct FifoSource {
-  DayQuantityTable SessionState::*dayQuantities;
-  bool stockFromLedger;
-};
-constexpr FifoSource kFifoSourceOfKind[] = {{&SessionState::sqlDienDaudzums, true},
-                                            {&SessionState::sqlDienDaudzums, true},
-                                            {nullptr, false},
-                                            {&SessionState::sqlDienDaudzAtlikumi, false}};
 
 struct Line {
   DocumentLine line;
@@ -54,7 +40,11 @@ bool isInflow(const StockLayer& movement) { return movement.kind != kIssueKind &
 
 class Explainer {
  public:
-  Explainer(RunContext& ctx, bool fifo, DocumentKind kind) : ctx_(ctx), fifo_(fifo), kind_(kind), lookup_(ctx.db()) {}
+  Explainer(RunContext& ctx, bool fifo, DocumentKind kind)
+      : ctx_(ctx),
+        method_(fifo ? StockMethod::Fifo : StockMethod::WeightedAverage),
+        kind_(kind),
+        decider_(ctx, kind, method_) {}
 
   Line read(int isn) {
     Query q(ctx_.db());
@@ -69,68 +59,55 @@ class Explainer {
   }
 
   Priced price(const Line& row) {
-    const RunSettings& s = ctx_.settings;
     const DocumentLine& l = row.line;
-    if (row.service && s.skipServices && (fifo_ || averageStepFiltersServices(kind_, s)))
+    if (serviceLeftOut(kind_, ctx_.settings, method_, row.service))
       return {PriceRule::NotProcessed, row.cost, "  A service: the services option leaves it out.\n"};
     if (kind_ == DocumentKind::Return) return returnLine(l);
-    if (!fifo_) {
-      if (averageRule(s) == PriceRule::LastPurchasePrice) return lastPurchase(l);
-      return average(l);
-    }
-    switch (kFifoRuleOfKind[static_cast<int>(kind_)](s, l.serial, l.quantity)) {
-      case PriceRule::Serial: return serial(l);
-      case PriceRule::FirstSalePrice: {
-        const double price = finitePrice(firstSalePriceWithoutTax(ctx_, l.goods, l.tax));
-        return {PriceRule::FirstSalePrice, price,
-                "  The goods' first sale price without its tax (" + n(l.tax) + "): " + n(price) + ".\n"};
-      }
-      case PriceRule::LastPurchasePrice: return lastPurchase(l);
-      case PriceRule::ClientSale: return clientSale(l);
-      default: return fifoLine(l);
+    const PriceDecision d = decider_.decide(l);
+    switch (d.rule) {
+      case PriceRule::Serial: return serial(l, d);
+      case PriceRule::FirstSalePrice:
+        return {d.rule, d.price, "  The goods' first sale price without its tax (" + n(l.tax) + "): " + n(d.price) + ".\n"};
+      case PriceRule::LastPurchasePrice: return lastPurchase(l, d);
+      case PriceRule::ClientSale: return clientSale(l, d);
+      case PriceRule::WeightedAverage: return average(l, d);
+      default: return fifoLine(l, d);
     }
   }
 
  private:
-  Priced serial(const DocumentLine& l) {
-    const SerialReceipt receipt = findSerialReceipt(lookup_, l.goods, l.serial);
-    const double price = finitePrice(receipt.price);
+  Priced serial(const DocumentLine& l, const PriceDecision& d) {
     const std::string record = "serial record " + std::to_string(l.serial);
-    return {PriceRule::Serial, price,
-            receipt.found ? "  The receipt line carrying " + record + ": price " + n(price) + ".\n"
-                          : "  No receipt line carries " + record + ".\n"};
+    return {d.rule, d.price,
+            d.facts.receipt.found ? "  The receipt line carrying " + record + ": price " + n(d.price) + ".\n"
+                                  : "  No receipt line carries " + record + ".\n"};
   }
 
-  Priced lastPurchase(const DocumentLine& l) {
-    const double price = finitePrice(ctx_.pricing.GetPedIepCena(l.goods, l.dept, 0, l.date));
-    return {PriceRule::LastPurchasePrice, price,
-            price == 0.0 ? "  No receipt with a price on or before " + reportDate(l.date) + " in any department.\n"
-                         : "  The latest receipt price on or before " + reportDate(l.date) +
-                               " in any department: " + n(price) + ".\n"};
+  static Priced lastPurchase(const DocumentLine& l, const PriceDecision& d) {
+    return {d.rule, d.price,
+            d.price == 0.0 ? "  No receipt with a price on or before " + reportDate(l.date) + " in any department.\n"
+                           : "  The latest receipt price on or before " + reportDate(l.date) +
+                                 " in any department: " + n(d.price) + ".\n"};
   }
 
-  Priced clientSale(const DocumentLine& l) {
-    const double wanted = salePrice(l.price, l.markup);
-    const std::string sold = "client " + std::to_string(l.client) + " at the sale price " + n(wanted);
-    const ClientSale sale = findClientSale(lookup_, l.goods, l.client, l.date, wanted, l.isn);
-    if (sale.found) {
-      const double cost = finitePrice(sale.cost);
-      return {PriceRule::ClientSale, cost,
+  Priced clientSale(const DocumentLine& l, const PriceDecision& d) {
+    const std::string sold = "client " + std::to_string(l.client) + " at the sale price " + n(salePrice(l.price, l.markup));
+    const ClientSale& sale = d.facts.clientSale.sale;
+    if (sale.found)
+      return {d.rule, d.price,
               "  The earliest sale to " + sold + ": issue line " + std::to_string(sale.line) + " of " +
-                  reportDate(issueDate(sale.line)) + ", cost " + n(cost) + ".\n"};
-    }
-    const double cost = finitePrice(latestBalanceCost(lookup_, l.goods, l.date));
-    return {PriceRule::ClientSale, cost,
+                  reportDate(issueDate(sale.line)) + ", cost " + n(d.price) + ".\n"};
+    return {d.rule, d.price,
             "  No earlier sale to " + sold + "; " +
-                (cost == 0.0 ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
-                             : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(cost) + ".\n")};
+                (d.price == 0.0 ? "no goods-balance cost before " + reportDate(l.date) + " either.\n"
+                                : "the latest goods-balance cost before " + reportDate(l.date) + ": " + n(d.price) + ".\n")};
   }
 
   Priced returnLine(const DocumentLine& l) {
     if (!returnPricedHere(l))
       return {PriceRule::NotProcessed, 0.0,
               "  A return of origin " + std::to_string(l.origin) + " is never priced here.\n"};
-    const ReturnCost cost = FindReturnCost(ctx_, lookup_, l);
+    const ReturnCost cost = decider_.decideReturn(l);
     const double price = finitePrice(cost.price);
     std::string trail = "  Client " + std::to_string(l.client) + (cost.clientHasSales ? " bought" : " never bought") +
                         " the goods on or before " + reportDate(l.date) + ".\n";
@@ -142,22 +119,24 @@ class Explainer {
     return {cost.rule, price, trail};
   }
 
-  Priced fifoLine(const DocumentLine& l) {
-    const FifoSource& source = kFifoSourceOfKind[static_cast<int>(kind_)];
-    const double day = DayQuantity(ctx_.state.*source.dayQuantities, l.goods, l.dept, l.date);
-    const double stock = source.stockFromLedger ? StockQuantity(ctx_.pricing, l.goods, l.dept, l.date) : 0.0;
-    const FifoTrail trail = ctx_.pricing.FifoLayersTaken(l.goods, l.dept, l.date, stock, l.quantity, day);
+  // The layers the decision's price drew on, asked with the same stock and day's outflow.
+  Priced fifoLine(const DocumentLine& l, const PriceDecision& d) {
+    const double day = d.facts.dayQuantity;
+    const FifoTrail trail = ctx_.pricing.FifoLayersTaken(l.goods, l.dept, l.date, d.facts.stock, l.quantity, day);
     const std::string where = "department " + std::to_string(l.dept);
     if (!trail.anyLayer)
-      return {PriceRule::Fifo, 0.0,
+      return {PriceRule::Fifo, d.price,
               "  No inflow with a quantity and a cost on or before " + reportDate(l.date) + " in " + where + ".\n"};
     std::string text = "  Stock before the day's outflows: " + n(trail.stock) + "\n";
     text += "  Outflow priced together: " + n(trail.outflow) +
             (day > 0 ? " (the day's whole outflow of the goods from " + where + "; this line " + n(l.quantity) + ")\n"
                      : " (this line)\n");
-    if (trail.outflow <= 0)
-      return {PriceRule::Fifo, finitePrice(trail.cost), text + "  Nothing to share: the newest layer's cost.\n"};
-    text += "  Layers taken, newest first:\n";
+    if (trail.outflow <= 0) return {PriceRule::Fifo, d.price, text + "  Nothing to share: the newest layer's cost.\n"};
+    return {PriceRule::Fifo, d.price, text + layersText(trail, where)};
+  }
+
+  static std::string layersText(const FifoTrail& trail, const std::string& where) {
+    std::string text = "  Layers taken, newest first:\n";
     double weighted = 0.0;
     for (const FifoTrail::Taken& t : trail.taken) {
       weighted += t.layer.cost * (t.units / trail.outflow);
@@ -168,13 +147,10 @@ class Explainer {
     if (trail.beyondLayers > 0)
       text += "  " + n(trail.beyondLayers) +
               " units more than the layers hold are taken at the oldest layer's cost (counted in its line).\n";
-    return {PriceRule::Fifo, finitePrice(trail.cost), text};
+    return text;
   }
 
-  Priced average(const DocumentLine& l) {
-    const AverageFlags flags = averageFlags(kind_, ctx_.settings);
-    const double price =
-        finitePrice(ctx_.average().GetVidSvPasizmaksa(l.goods, l.dept, l.date, flags.transfer, flags.singleKind));
+  Priced average(const DocumentLine& l, const PriceDecision& d) {
     const std::vector<AverageStep> steps = ctx_.pricing.AverageReplay(l.goods, l.dept, l.date);
     // An inflow into a stock at or below zero starts the average afresh: nothing before it counts.
     std::size_t start = 0;
@@ -200,7 +176,7 @@ class Explainer {
               n(step.averageAfter) + "\n";
     }
     if (steps.empty()) text += "    (no costed inflow and no outflow)\n";
-    return {PriceRule::WeightedAverage, price, text};
+    return {PriceRule::WeightedAverage, d.price, text};
   }
 
   DateTime issueDate(int isn) {
@@ -212,9 +188,9 @@ class Explainer {
   }
 
   RunContext& ctx_;
-  bool fifo_;
+  StockMethod method_;
   DocumentKind kind_;
-  Query lookup_;
+  PriceDecider decider_;
 };
 
 std::string header(DocumentKind kind, const Line& row) {
@@ -229,13 +205,13 @@ std::string header(DocumentKind kind, const Line& row) {
 std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) {
   // A run starts from what other users have committed by now; so does the explanation.
   const std::unique_ptr<TMylaiks> fresh = ctx.pricing.newMylaiks();
+  ctx.state.endPassSnapshot();
   Explainer explainer(ctx, fifo, kind);
   const Line row = explainer.read(isn);
   // The day quantities of the line's day only, as the pass would have them (a time of day included).
   ctx.settings.dateFrom = row.line.date;
   ctx.settings.dateTo = row.line.date + 1;
   ctx.state.ServicesFilter = ctx.settings.skipServices ? kServicesFilterText : "";
-  ctx.state.endPassSnapshot();
   LoadDayQuantities(ctx);
   struct Cleared {
     SessionState& state;

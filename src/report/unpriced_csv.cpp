@@ -21,14 +21,6 @@ constexpr double kSmallestPlain = 1e-4;
 constexpr double kLargestPlain = 1e15;
 constexpr int kReadableDigits = 15;
 
-// Indexed by DocumentKind.
-struct KindNames {
-  const char* one;
-  const char* many;
-};
-constexpr KindNames kKindNames[] = {
-    {"transfer", "transfers"}, {"issue", "issues"}, {"return", "returns"}, {"goods balance", "goods balances"}};
-
 }  // namespace
 
 std::string csvField(const std::string& text) {
@@ -66,9 +58,9 @@ std::string csvNumber(double value) {
   return text == "-0" ? "0" : text;
 }
 
-std::string pluralName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].many; }
+std::string pluralName(DocumentKind kind) { return kindRow(kind).names.reportMany; }
 
-std::string kindName(DocumentKind kind) { return kKindNames[static_cast<int>(kind)].one; }
+std::string kindName(DocumentKind kind) { return kindRow(kind).names.reportOne; }
 
 std::string ruleName(PriceRule rule) {
   switch (rule) {

@@ -1,15 +1,12 @@
 #include "report/unpriced_report.h"
 
-#include "average/average_rules.h"
 #include "data/query.h"
-#include "fifo/fifo_rules.h"
-#include "fifo/returns.h"
 #include "pricing/finite_price.h"
 #include "report/line_selects.h"
 #include "report/unpriced_csv.h"
 #include "step/document_line.h"
 #include "step/line_reset.h"
-#include "step/price_lookups.h"
+#include "step/price_decision.h"
 
 #include <cstdio>
 #include <memory>
@@ -72,62 +69,52 @@ struct Answer {
   Reason reason;
 };
 
-// Asks each line's rule what it gives now and, when that is 0.0, for the fact behind it.
+// Renders each line's decision (price_decision.h): what it gives now and, when that is 0.0, the
+// fact behind it.
 class Explainer {
  public:
-  Explainer(RunContext& ctx, bool fifo) : ctx_(ctx), fifo_(fifo), lookup_(ctx.db()) {}
+  Explainer(RunContext& ctx, bool fifo) : ctx_(ctx), method_(fifo ? StockMethod::Fifo : StockMethod::WeightedAverage) {}
 
   Answer explain(DocumentKind kind, const Row& row) {
-    const RunSettings& s = ctx_.settings;
-    if (row.service && s.skipServices && (fifo_ || averageStepFiltersServices(kind, s)))
+    if (serviceLeftOut(kind, ctx_.settings, method_, row.service))
       return {PriceRule::NotProcessed,
               {"service, left out by the services option", "pakalpojums, izlaists ar \"Neapstrādāt pakalpojumus\""}};
-    if (kind == DocumentKind::Return) return explainReturn(row);
-    if (!fifo_) return explainAverage(kind, row);
-    return byRule(kFifoRuleOfKind[static_cast<int>(kind)](s, row.serial, row.quantity), row);
+    PriceDecider& decider = deciderOf(kind);
+    if (kind == DocumentKind::Return) return explainReturn(decider, row);
+    const PriceRule rule = decider.rule(row);
+    // The FIFO cost's reason is the newest costed layer, not the price itself.
+    if (rule == PriceRule::Fifo) return {rule, fifoReason(row)};
+    const PriceDecision decision = decider.decide(row, rule);
+    return {decision.rule, decision.price != 0.0 ? notYet(decision.price) : zeroReason(decision, row)};
   }
 
  private:
-  Answer byRule(PriceRule rule, const Row& row) {
-    switch (rule) {
-      case PriceRule::FirstSalePrice: {
-        const double price = finitePrice(firstSalePriceWithoutTax(ctx_, row.goods, row.tax));
-        return {rule, price == 0.0 ? Reason{"goods has no first sale price", "precei nav pirmās pārdošanas cenas"}
-                                   : notYet(price)};
-      }
-      case PriceRule::Serial: return {rule, serialReason(row)};
-      case PriceRule::LastPurchasePrice: return {rule, lastPurchaseReason(row)};
-      case PriceRule::ClientSale: return {rule, clientSaleReason(row)};
-      default: return {PriceRule::Fifo, fifoReason(row)};
+  PriceDecider& deciderOf(DocumentKind kind) {
+    std::unique_ptr<PriceDecider>& decider = deciders_[kindIndex(kind)];
+    if (!decider) decider = std::make_unique<PriceDecider>(ctx_, kind, method_);
+    return *decider;
+  }
+
+  Reason zeroReason(const PriceDecision& decision, const Row& row) {
+    const std::string day = reportDate(row.date);
+    switch (decision.rule) {
+      case PriceRule::FirstSalePrice: return {"goods has no first sale price", "precei nav pirmās pārdošanas cenas"};
+      case PriceRule::Serial:
+        return decision.facts.receipt.found ? unpricedSerialReceipt(row.serial) : noSerialReceipt(row.serial);
+      case PriceRule::LastPurchasePrice:
+        return {"no purchase with a price on or before " + day + " in any department",
+                "nevienā nodaļā nav iepirkuma ar cenu līdz " + day + " ieskaitot"};
+      case PriceRule::ClientSale: return clientSaleReason(decision.facts.clientSale.sale, day);
+      default: return averageReason(row);
     }
   }
 
-  Reason serialReason(const Row& row) {
-    const SerialReceipt receipt = findSerialReceipt(lookup_, row.goods, row.serial);
-    if (!receipt.found) return noSerialReceipt(row.serial);
-    const double price = finitePrice(receipt.price);
-    return price == 0.0 ? unpricedSerialReceipt(row.serial) : notYet(price);
-  }
-
-  Reason lastPurchaseReason(const Row& row) {
-    const double price = finitePrice(ctx_.pricing.GetPedIepCena(row.goods, row.dept, 0, row.date));
-    if (price != 0.0) return notYet(price);
-    const std::string day = reportDate(row.date);
-    return {"no purchase with a price on or before " + day + " in any department",
-            "nevienā nodaļā nav iepirkuma ar cenu līdz " + day + " ieskaitot"};
-  }
-
-  Reason clientSaleReason(const Row& row) {
-    const ClientSale sale =
-        findClientSale(lookup_, row.goods, row.client, row.date, salePrice(row.price, row.markup), row.isn);
-    const double cost = finitePrice(sale.found ? sale.cost : latestBalanceCost(lookup_, row.goods, row.date));
-    if (cost != 0.0) return notYet(cost);
+  static Reason clientSaleReason(const ClientSale& sale, const std::string& day) {
     if (sale.found) {
       const std::string line = std::to_string(sale.line);
       return {"the earlier sale to this client at this price (line " + line + ") has no cost yet",
               "agrākajai pārdošanai šim klientam par šo cenu (rinda " + line + ") vēl nav pašizmaksas"};
     }
-    const std::string day = reportDate(row.date);
     return {"no earlier sale to this client at this price, and no goods-balance cost before " + day,
             "nav agrākas pārdošanas šim klientam par šo cenu un nav preču atlikuma pašizmaksas pirms " + day};
   }
@@ -143,37 +130,34 @@ class Explainer {
             "vēl bez pašizmaksas: ir krājuma slānis ar pašizmaksu no " + reportDate(layer)};
   }
 
-  Answer explainAverage(DocumentKind kind, const Row& row) {
-    const RunSettings& s = ctx_.settings;
-    const PriceRule rule = averageRule(s);
-    if (rule == PriceRule::LastPurchasePrice) return {rule, lastPurchaseReason(row)};
-    const AverageFlags flags = averageFlags(kind, s);
-    const double price =
-        finitePrice(ctx_.average().GetVidSvPasizmaksa(row.goods, row.dept, row.date, flags.transfer, flags.singleKind));
-    if (price != 0.0) return {rule, notYet(price)};
+  Reason averageReason(const Row& row) {
     const DateTime inflow = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
     if (inflow == 0) {
       const std::string day = reportDate(row.date);
-      return {rule, {"no costed inflow on or before " + day + " in this department",
-                     "šajā nodaļā līdz " + day + " ieskaitot nav ienākuma ar pašizmaksu"}};
+      return {"no costed inflow on or before " + day + " in this department",
+              "šajā nodaļā līdz " + day + " ieskaitot nav ienākuma ar pašizmaksu"};
     }
     const std::string latest = reportDate(inflow);
-    return {rule, {"the moving average comes to 0.00 although costed inflows stand (the latest on " + latest + ")",
-                   "vidējā svērtā cena sanāk 0.00, lai gan ir ienākumi ar pašizmaksu (pēdējais " + latest + ")"}};
+    return {"the moving average comes to 0.00 although costed inflows stand (the latest on " + latest + ")",
+            "vidējā svērtā cena sanāk 0.00, lai gan ir ienākumi ar pašizmaksu (pēdējais " + latest + ")"};
   }
 
-  Answer explainReturn(const Row& row) {
+  Answer explainReturn(PriceDecider& decider, const Row& row) {
     if (!returnPricedHere(row)) {
       const std::string origin = std::to_string(row.origin);
       return {PriceRule::NotProcessed, {"a return of origin " + origin + " is never priced here",
                                         "atgriešanai ar izcelsmi " + origin + " pašizmaksu šeit nepiešķir"}};
     }
-    const ReturnCost cost = FindReturnCost(ctx_, lookup_, row);
+    const ReturnCost cost = decider.decideReturn(row);
     const double price = finitePrice(cost.price);
     if (price != 0.0) return {cost.rule, notYet(price)};
     if (cost.rule == PriceRule::ClientSale)
       return {cost.rule, {"the earlier sale to this client at this price has no cost yet",
                           "agrākajai pārdošanai šim klientam par šo cenu vēl nav pašizmaksas"}};
+    return {cost.rule, returnReason(cost, row)};
+  }
+
+  Reason returnReason(const ReturnCost& cost, const Row& row) {
     const std::string day = reportDate(row.date);
     Reason why;
     if (!cost.clientHasSales) {
@@ -184,13 +168,13 @@ class Explainer {
     } else {
       why = {"no earlier sale to this client at this price", "nav agrākas pārdošanas šim klientam par šo cenu"};
     }
-    return {cost.rule, why + Reason{", and no goods-balance cost or purchase price before " + day,
-                                    ", un nav ne preču atlikuma pašizmaksas, ne iepirkuma cenas pirms " + day}};
+    return why + Reason{", and no goods-balance cost or purchase price before " + day,
+                        ", un nav ne preču atlikuma pašizmaksas, ne iepirkuma cenas pirms " + day};
   }
 
   RunContext& ctx_;
-  const bool fifo_;
-  Query lookup_;
+  const StockMethod method_;
+  PerKind<std::unique_ptr<PriceDecider>> deciders_;
 };
 
 }  // namespace

@@ -15,16 +15,6 @@
 namespace talvix {
 namespace {
 
-// The departments the period's transfer lines go to; the transfer selects name only the sender.
-constexpr const char* kReceivingDepartmentsSql =
-    "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-    "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
-
-// The client and sale price of the period's issue lines; the weighted-average selects name neither.
-constexpr const char* kIssueSalesSql =
-    "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
-    "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ";
-
 struct Sale {
   int client;
   double price;  // with its markup
@@ -242,11 +232,11 @@ SideFacts sideFacts(RunContext& ctx, const std::vector<std::unique_ptr<KindPass>
                     const std::vector<Unit>& units, StockMethod method) {
   SideFacts facts;
   if (side(passes, units, DocumentKind::Transfer, std::nullopt))
-    readPeriod(ctx, kReceivingDepartmentsSql,
+    readPeriod(ctx, kindRow(DocumentKind::Transfer).sideSelect,
                [&](const Query& row) { facts.receivers.emplace(row.asInteger(0), row.asInteger(1)); });
   if (method == StockMethod::WeightedAverage && side(passes, units, DocumentKind::Return, DocumentKind::Issue)) {
     facts.salesRead = true;
-    readPeriod(ctx, kIssueSalesSql, [&](const Query& row) {
+    readPeriod(ctx, kindRow(DocumentKind::Issue).sideSelect, [&](const Query& row) {
       facts.sales.emplace(row.asInteger(0), Sale{row.asInteger(1), salePrice(row.asDouble(2), row.asDouble(3))});
     });
   }

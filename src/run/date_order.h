@@ -7,14 +7,13 @@
 // the same price; a return after the goods balances dated earlier that day. Where lines read each
 // other, the kinds' run order decides and the one priced first sees the other without its cost.
 #include "step/kind_pass.h"
+#include "step/price_rule.h"
 #include "step/run_context.h"
 
 #include <memory>
 #include <vector>
 
 namespace talvix {
-
-enum class StockMethod { Fifo, WeightedAverage };
 
 // passes in the run's order of kinds. One pass runs alone, as its kind's step always has; several
 // write their headings, one counter "n/total" over all their lines, then their closing lines.

@@ -38,14 +38,13 @@ void startPassSnapshot(RunContext& ctx) {
   ctx.state.passSnapshot->handle();
 }
 
-// The tables the day quantities are summed from.
-constexpr const char* kDayQuantityTables[] = {"O_PARPAV", "O_PARPRC",    "O_PAVOUT", "O_PRCOUT",
-                                              "O_PRATL_PAV", "O_PRATL_PRC", "N_KLPREC"};
+constexpr const char* kGoodsRegister = "N_KLPREC";
 
+// The day quantities are summed from the kinds that have them, joined to the goods register.
 bool dayQuantitiesUnchanged(const DocumentChanges& changes) {
-  if (!changes.known) return false;
-  for (const char* table : kDayQuantityTables)
-    if (changes.of(table)) return false;
+  if (!changes.known || changes.of(kGoodsRegister)) return false;
+  for (const DocumentKindRow& row : kDocumentKinds)
+    if (row.dayQuantity && (changes.of(row.tables.header) || changes.of(row.tables.lines))) return false;
   return true;
 }
 
@@ -57,10 +56,10 @@ struct PassInLibrary {
   }
 };
 
-// Indexed by DocumentKind.
+// Each kind's pass, in the rows' order.
 constexpr std::unique_ptr<KindPass> (*kFifoPassOfKind[])(RunContext&) = {transfersFifoPass, issuesFifoPass,
                                                                           returnsPass, balancesFifoPass};
-static_assert(std::size(kFifoPassOfKind) == std::size(kAllKinds));
+static_assert(std::size(kFifoPassOfKind) == kKindCount, "a pass for every kind");
 
 }  // namespace
 
@@ -97,7 +96,7 @@ void FifoRun(RunContext& ctx) {
 
   std::vector<std::unique_ptr<KindPass>> passes;
   for (const DocumentKind kind : kKindsInRunOrder)
-    if (ctx.settings.mode(kind) != kSkip) passes.push_back(kFifoPassOfKind[static_cast<int>(kind)](ctx));
+    if (ctx.settings.mode(kind) != kSkip) passes.push_back(kFifoPassOfKind[kindIndex(kind)](ctx));
   priceInDateOrder(ctx, passes, StockMethod::Fifo);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);

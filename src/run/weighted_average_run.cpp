@@ -24,36 +24,27 @@ constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\IepCenSad";
 
 constexpr KindReset kTransferReset{
     .kind = DocumentKind::Transfer,
-    .selectSql =
-        "SELECT O_PARPRC.ISN            FROM O_PARPAV, O_PARPRC, N_KLPREC           WHERE O_PARPAV.ISN = "
-        "O_PARPRC.ISPARVPAV             AND O_PARPRC.ISPRECE = N_KLPREC.ISN             AND O_PARPAV.DATUMS "
-        "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+    .selectSql = kindRow(DocumentKind::Transfer).average.reset,
     .oneStatement = false,
     .firstCounter = 0,
     .repaintEachLine = false,
     .stopAfterOneStatement = false};
 constexpr KindReset kIssueReset{
     .kind = DocumentKind::Issue,
-    .selectSql =
-        "SELECT O_PRCOUT.ISN            FROM O_PAVOUT, O_PRCOUT, N_KLPREC           WHERE O_PAVOUT.ISN = "
-        "O_PRCOUT.ISPAVOUT             AND O_PRCOUT.ISPRECE = N_KLPREC.ISN             AND O_PAVOUT.DATUMS "
-        "BETWEEN :DAT_NO AND :DAT_LIDZ ",
+    .selectSql = kindRow(DocumentKind::Issue).average.reset,
     .oneStatement = false,
     .firstCounter = 0,
     .repaintEachLine = true,
     .stopAfterOneStatement = false};
 constexpr KindReset kBalanceReset{
     .kind = DocumentKind::Balance,
-    .selectSql =
-        "SELECT O_PRATL_PRC.ISN            FROM O_PRATL_PAV, O_PRATL_PRC, N_KLPREC           WHERE "
-        "O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV             AND O_PRATL_PRC.ISPRECE = N_KLPREC.ISN      "
-        "       AND O_PRATL_PAV.DATUMS >=:DAT_NO             AND O_PRATL_PAV.DATUMS <=:DAT_LIDZ ",
+    .selectSql = kindRow(DocumentKind::Balance).average.reset,
     .oneStatement = true,
     .firstCounter = 0,
     .repaintEachLine = false,
     .stopAfterOneStatement = true};
 
-constexpr unsigned bit(DocumentKind kind) { return 1u << static_cast<int>(kind); }
+constexpr unsigned bit(DocumentKind kind) { return 1u << kindIndex(kind); }
 
 // One row per step in the order the run takes them: a step runs when every kind it names is
 // processed and no earlier step took one of them, so transfers and issues processed together go
@@ -85,11 +76,11 @@ void runSteps(RunContext& ctx) {
 
 }  // namespace
 
-constexpr const KindReset* kAverageResetOfKind[] = {&kTransferReset, &kIssueReset, nullptr, &kBalanceReset};
+constexpr const KindReset* kAverageResetOfKind[kKindCount] = {&kTransferReset, &kIssueReset, nullptr, &kBalanceReset};
 
 void ResetCosts(RunContext& ctx) {
   for (const DocumentKind kind : kKindsInRunOrder) {
-    const KindReset* reset = kAverageResetOfKind[static_cast<int>(kind)];
+    const KindReset* reset = kAverageResetOfKind[kindIndex(kind)];
     if (reset && ctx.settings.mode(kind) == kAllAnew) resetCosts(ctx, *reset);
   }
 }

@@ -14,6 +14,6 @@ void ResetCosts(RunContext& ctx);
 
 // The reset ResetCosts gives each kind, indexed by DocumentKind; null for returns, whose own step
 // resets them.
-extern const KindReset* const kAverageResetOfKind[std::size(kAllKinds)];
+extern const KindReset* const kAverageResetOfKind[kKindCount];
 
 }  // namespace talvix

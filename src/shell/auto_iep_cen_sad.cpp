@@ -146,32 +146,32 @@ void TAutoIepCenSad::createOptions() {
   chkIMEI = place(new QCheckBox(QStringLiteral("Meklēt pēc IMEI, ja ir (FIFO)"), this), "chkIMEI", 6, 244, 156, 17);
 }
 
-// Each kind's radio group of modes, indexed by DocumentKind.
-struct ModeGroup {
-  RadioGroup* TAutoIepCenSad::*control;
-  const char* name;
-  const char* title;
-  int left, top;
-};
-static const ModeGroup kModeGroups[] = {
-    {&TAutoIepCenSad::shParveitosana, "shParveitosana", "Pārvietošana :", 1, 88},
-    {&TAutoIepCenSad::shIzrakstisana, "shIzrakstisana", "Izrakstīšana :", 173, 88},
-    {&TAutoIepCenSad::shAtgriezsana, "shAtgriezsana", "Atgriezšana :", 1, 160},
-    {&TAutoIepCenSad::shAtlikumi, "shAtlikumi", "Preču atlikumi :", 173, 160},
-};
+// The four radio groups the window names, in the rows' order; each takes its object name and title
+// from its kind's row.
+RadioGroup* TAutoIepCenSad::* const kModeGroups[] = {&TAutoIepCenSad::shParveitosana, &TAutoIepCenSad::shIzrakstisana,
+                                                     &TAutoIepCenSad::shAtgriezsana, &TAutoIepCenSad::shAtlikumi};
+static_assert(std::size(kModeGroups) == kKindCount, "a radio group for every kind");
+// Two columns of groups under the period.
+constexpr int kModeGroupLeft = 1;
+constexpr int kModeGroupTop = 88;
+constexpr int kModeGroupColumnStep = 172;
+constexpr int kModeGroupRowStep = 72;
 constexpr int kModeGroupWidth = 169;
 constexpr int kModeGroupHeight = 65;
 
 // A kind's radio group of modes.
 static RadioGroup* modeGroup(const TAutoIepCenSad& window, DocumentKind kind) {
-  return window.*kModeGroups[static_cast<int>(kind)].control;
+  return window.*kModeGroups[kindIndex(kind)];
 }
 
 void TAutoIepCenSad::createModeGroups() {
   for (const DocumentKind kind : kAllKinds) {
-    const ModeGroup& group = kModeGroups[static_cast<int>(kind)];
-    this->*group.control = place(new RadioGroup(QString::fromUtf8(group.title), modeItems(), this), group.name,
-                                 group.left, group.top, kModeGroupWidth, kModeGroupHeight);
+    const KindNames& names = kindRow(kind).names;
+    const int index = static_cast<int>(kindIndex(kind));
+    this->*kModeGroups[index] = place(new RadioGroup(QString::fromUtf8(names.caption), modeItems(), this),
+                                      names.control, kModeGroupLeft + kModeGroupColumnStep * (index % 2),
+                                      kModeGroupTop + kModeGroupRowStep * (index / 2), kModeGroupWidth,
+                                      kModeGroupHeight);
   }
   for (const DocumentKind kind : kAllKinds) modeGroup(*this, kind)->setItemIndex(kSkip);
 }

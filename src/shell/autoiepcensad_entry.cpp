@@ -247,13 +247,9 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
 }
 
 int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSize) {
-  static const std::pair<const char*, talvix::DocumentKind> kinds[] = {{"transfer", talvix::DocumentKind::Transfer},
-                                                                       {"issue", talvix::DocumentKind::Issue},
-                                                                       {"return", talvix::DocumentKind::Return},
-                                                                       {"balance", talvix::DocumentKind::Balance}};
-  const auto* known = std::find_if(std::begin(kinds), std::end(kinds),
-                                   [kind](const auto& each) { return kind && std::strcmp(kind, each.first) == 0; });
-  if (known == std::end(kinds)) {
+  const auto* known = std::find_if(std::begin(talvix::kDocumentKinds), std::end(talvix::kDocumentKinds),
+                                   [kind](const auto& row) { return kind && std::strcmp(kind, row.names.word) == 0; });
+  if (known == std::end(talvix::kDocumentKinds)) {
     copyText("unknown kind '" + std::string(kind ? kind : "") + "': transfer, issue, return or balance", message,
              messageSize);
     return 2;
@@ -261,7 +257,7 @@ int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSi
   EntryFront* entry = front();
   if (!entry) return -1;
   try {
-    talvix::writeReportFile("-", entry->session().explainLine(known->second, isn));
+    talvix::writeReportFile("-", entry->session().explainLine(known->kind, isn));
     return 0;
   } catch (const talvix::UnknownLine& unknown) {
     copyText(unknown.what(), message, messageSize);

@@ -96,9 +96,9 @@ void loadSettings(RegistryStore& registry, RunSettings& settings) {
   settings.dateTo = readDate(*key, kDatumsLidz);
   settings.lastPurchasePrice = key->readInteger(kPedejaCena) != 0;
   for (const DocumentKind kind : kAllKinds) {
-    const ModeValue& value = kModeValues[static_cast<int>(kind)];
-    const auto read = [&] { settings.mode(kind) = key->readInteger(value.name); };
-    if (value.mayBeMissing)
+    const KindNames& names = kindRow(kind).names;
+    const auto read = [&] { settings.mode(kind) = key->readInteger(names.setting); };
+    if (names.settingMayBeMissing)
       readOptional(read);
     else
       read();
@@ -116,7 +116,7 @@ void saveSettings(RegistryStore& registry, const RunSettings& settings) {
   key->writeInteger(kPedejaCena, settings.lastPurchasePrice ? 1 : 0);
   key->writeInteger(kParvIzrakst1PardCena, settings.firstSalePrice ? 1 : 0);
   for (const DocumentKind kind : kAllKinds)
-    key->writeInteger(kModeValues[static_cast<int>(kind)].name, settings.mode(kind));
+    key->writeInteger(kindRow(kind).names.setting, settings.mode(kind));
   key->writeInteger(kPakalpojumusNe, settings.skipServices ? 1 : 0);
   key->writeInteger(kIMEI, settings.serialLookup ? 1 : 0);
 }

@@ -19,18 +19,11 @@ using talvix::kSettingsKey;  // the FIFO run stamps its end under the same key
 inline constexpr char kDatumsNo[] = "DatumsNo";
 inline constexpr char kDatumsLidz[] = "DatumsLidz";
 inline constexpr char kPedejaCena[] = "PedejaCena";
-inline constexpr char kParvietosanaChk[] = "ParvietosanaChk";
-inline constexpr char kIzrakstisanaChk[] = "IzrakstisanaChk";
-inline constexpr char kAtgriesanaChk[] = "AtgriesanaChk";
-inline constexpr char kAtlikumiChk[] = "AtlikumiChk";
-// Each kind's mode value, indexed by DocumentKind. A key written before the balances value existed
-// lacks it, so that one alone may be missing.
-struct ModeValue {
-  const char* name;
-  bool mayBeMissing;
-};
-inline constexpr ModeValue kModeValues[] = {
-    {kParvietosanaChk, false}, {kIzrakstisanaChk, false}, {kAtgriesanaChk, false}, {kAtlikumiChk, true}};
+// Each kind's mode value is named in its row; these are the four the key has always held.
+inline constexpr const char* kParvietosanaChk = kindRow(DocumentKind::Transfer).names.setting;
+inline constexpr const char* kIzrakstisanaChk = kindRow(DocumentKind::Issue).names.setting;
+inline constexpr const char* kAtgriesanaChk = kindRow(DocumentKind::Return).names.setting;
+inline constexpr const char* kAtlikumiChk = kindRow(DocumentKind::Balance).names.setting;
 inline constexpr char kParvIzrakst1PardCena[] = "ParvIzrakst1PardCena";
 inline constexpr char kPakalpojumusNe[] = "PakalpojumusNe";
 inline constexpr char kIMEI[] = "IMEI";

@@ -7,8 +7,6 @@ namespace {
 
 constexpr const char* kGoodsRegister = "N_KLPREC";
 
-int indexOf(DocumentKind kind) { return static_cast<int>(kind); }
-
 }  // namespace
 
 void QuietLines::clear() noexcept {
@@ -24,13 +22,13 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
   if (changes.headerEditedOrRowGone() || changes.of(kGoodsRegister)) return false;
   for (const auto& [table, changed] : changes.tables) {
     const DocumentTables* kind = nullptr;
-    for (const DocumentTables& tables : kDocumentTables)
-      if (table == tables.lines) kind = &tables;
+    for (const DocumentKindRow& row : kDocumentKinds)
+      if (table == row.tables.lines) kind = &row.tables;
     // An edited line's goods before is known only where this tool wrote it (headers' rows here are
     // new).
     const auto writtenBefore = [&](std::int32_t key) -> std::optional<std::int32_t> {
       if (!kind) return std::nullopt;
-      const Goods& written = lastWritten_[indexOf(kind->kind)];
+      const Goods& written = lastWritten_[kindIndex(kind->kind)];
       const auto line = written.find(key);
       return line == written.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
     };
@@ -47,7 +45,7 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
 
 void QuietLines::passStarts(const DocumentChanges& changes) {
   touched_.clear();
-  for (std::size_t k = 0; k < std::size(kAllKinds); ++k) {
+  for (std::size_t k = 0; k < kKindCount; ++k) {
     lastWritten_[k] = std::move(written_[k]);
     written_[k].clear();
   }
@@ -56,22 +54,21 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     return;
   }
   // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
-  for (const DocumentTables& tables : kDocumentTables)
-    if (changes.of(tables.header) || changes.of(tables.lines))
-      selections_[indexOf(tables.kind)].reset();
+  for (const DocumentKindRow& row : kDocumentKinds)
+    if (changes.of(row.tables.header) || changes.of(row.tables.lines)) selections_[kindIndex(row.kind)].reset();
 }
 
 QuietLines::Lines QuietLines::selection(DocumentKind kind, const std::string& key) const {
-  const std::optional<Selection>& selection = selections_[indexOf(kind)];
+  const std::optional<Selection>& selection = selections_[kindIndex(kind)];
   return selection && selection->key == key ? selection->lines : nullptr;
 }
 
 void QuietLines::selected(DocumentKind kind, std::string key, Lines lines) {
-  selections_[indexOf(kind)] = Selection{std::move(key), std::move(lines)};
+  selections_[kindIndex(kind)] = Selection{std::move(key), std::move(lines)};
 }
 
 bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) const {
-  const auto& lines = quiet_[indexOf(kind)];
+  const auto& lines = quiet_[kindIndex(kind)];
   const auto line = lines.find(isn);
   if (line == lines.end() || line->second.goods != goods || touched_.contains(goods)) return false;
   // A line of its goods written after it was priced may price it differently now.
@@ -80,12 +77,12 @@ bool QuietLines::quiet(DocumentKind kind, std::int32_t isn, std::int32_t goods) 
 }
 
 void QuietLines::wroteNothing(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
-  quiet_[indexOf(kind)][isn] = {goods, ++clock_};
+  quiet_[kindIndex(kind)][isn] = {goods, ++clock_};
 }
 
 void QuietLines::wrote(DocumentKind kind, std::int32_t isn, std::int32_t goods) {
-  quiet_[indexOf(kind)].erase(isn);
-  written_[indexOf(kind)][isn] = goods;
+  quiet_[kindIndex(kind)].erase(isn);
+  written_[kindIndex(kind)][isn] = goods;
   lastWrite_[goods] = ++clock_;
 }
 

@@ -52,9 +52,9 @@ class QuietLines {
     std::int32_t goods;
     std::uint64_t at;  // on clock_
   };
-  std::unordered_map<std::int32_t, Quiet> quiet_[std::size(kAllKinds)];
-  Goods written_[std::size(kAllKinds)];      // by this pass
-  Goods lastWritten_[std::size(kAllKinds)];  // by the pass before
+  PerKind<std::unordered_map<std::int32_t, Quiet>> quiet_;
+  PerKind<Goods> written_;      // by this pass
+  PerKind<Goods> lastWritten_;  // by the pass before
   std::unordered_set<std::int32_t> touched_;  // by other programs
   std::uint64_t clock_ = 0;                   // counts what the passes did with lines
   std::unordered_map<std::int32_t, std::uint64_t> lastWrite_;  // goods -> its latest line written
@@ -62,7 +62,7 @@ class QuietLines {
     std::string key;
     Lines lines;
   };
-  std::optional<Selection> selections_[std::size(kAllKinds)];
+  PerKind<std::optional<Selection>> selections_;
 };
 
 }  // namespace talvix

@@ -37,6 +37,11 @@ struct SessionState {
   QuietLines quiet;
   WrittenCosts written;
 
+  // The day-quantity table a FIFO kind's row names.
+  DayQuantityTable& dayQuantities(FifoPricing::DayTable which) {
+    return which == FifoPricing::DayTable::Balance ? sqlDienDaudzAtlikumi : sqlDienDaudzums;
+  }
+
   // Before the connection closes or the run returns: the snapshot must not outlive either, and
   // nothing read through it is kept.
   void endPassSnapshot() noexcept {

@@ -39,12 +39,13 @@ struct RunSettings {
   bool anyAllAnew() const;
 };
 
-// Each kind's mode, indexed by DocumentKind.
+// Each kind's mode, in the rows' order.
 inline constexpr int RunSettings::*kModeOfKind[] = {&RunSettings::transfers, &RunSettings::issues,
                                                     &RunSettings::returns, &RunSettings::balances};
+static_assert(std::size(kModeOfKind) == kKindCount, "a mode for every kind");
 
-inline int RunSettings::mode(DocumentKind kind) const { return this->*kModeOfKind[static_cast<int>(kind)]; }
-inline int& RunSettings::mode(DocumentKind kind) { return this->*kModeOfKind[static_cast<int>(kind)]; }
+inline int RunSettings::mode(DocumentKind kind) const { return this->*kModeOfKind[kindIndex(kind)]; }
+inline int& RunSettings::mode(DocumentKind kind) { return this->*kModeOfKind[kindIndex(kind)]; }
 
 inline RunSettings RunSettings::withRunModes() const {
   RunSettings run = *this;

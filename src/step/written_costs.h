@@ -15,18 +15,17 @@ class WrittenCosts {
   void clear() noexcept {
     for (auto& costs : costs_) costs.clear();
   }
-  void wrote(DocumentKind kind, std::int32_t isn, double cost) { costs_[index(kind)][isn] = cost; }
-  bool any(DocumentKind kind) const { return !costs_[index(kind)].empty(); }
+  void wrote(DocumentKind kind, std::int32_t isn, double cost) { costs_[kindIndex(kind)][isn] = cost; }
+  bool any(DocumentKind kind) const { return !costs_[kindIndex(kind)].empty(); }
   // The cost written to the line, else read.
   double cost(DocumentKind kind, std::int32_t isn, double read) const {
-    const auto& costs = costs_[index(kind)];
+    const auto& costs = costs_[kindIndex(kind)];
     const auto written = costs.find(isn);
     return written == costs.end() ? read : written->second;
   }
 
  private:
-  static int index(DocumentKind kind) { return static_cast<int>(kind); }
-  std::unordered_map<std::int32_t, double> costs_[std::size(kAllKinds)];
+  PerKind<std::unordered_map<std::int32_t, double>> costs_;
 };
 
 }  // namespace talvix
