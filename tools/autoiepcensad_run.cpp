@@ -1,9 +1,9 @@
 // autoiepcensad-run: the tool without a screen, for servers, scheduled jobs and tests. Loads
-// libautoiepcensad.so, creates the window on the database the registry names, starts a run as the
-// exported entry does and echoes the progress log to standard output, shaped for a terminal or a
-// journal (log_echo.h). Message boxes go to standard error and are not shown. Under systemd it
-// reports READY, its status and watchdog pings, and gives each journal line its priority. Options,
-// environment and exit statuses: host_options.h, or --help.
+// libautoiepcensad.so, creates its session without a window (no Qt platform needed) on the
+// database the registry names, starts a run as the exported entry does and echoes the progress log
+// to standard output, shaped for a terminal or a journal (log_echo.h). Message boxes go to standard
+// error. Under systemd it reports READY, its status and watchdog pings, and gives each journal line
+// its priority. Options, environment and exit statuses: host_options.h, or --help.
 #include "tools/host_library.h"
 #include "tools/host_options.h"
 #include "tools/host_settings.h"
@@ -14,12 +14,9 @@
 #include "tools/unpriced_option.h"
 #include "tools/watchdog.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -82,28 +79,6 @@ void onActivity(int activity, long long value, const char* text, void* context) 
   host.service->activity(static_cast<talvix::Activity>(activity), value, text ? text : "", ServiceStatus::Clock::now());
 }
 
-// Qt needs a platform; without a display there is no screen to show the window on.
-void chooseOffscreenWithoutDisplay() {
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-}
-
-// Without a login session (cron, a service, su -) there is no XDG_RUNTIME_DIR, and Qt warns on every
-// start before falling back to /tmp/runtime-USER. The same folder, made as Qt would make it, keeps
-// the journal clean; one that is not ours and private is left for Qt to judge.
-void provideRuntimeDir() {
-  if (std::getenv("XDG_RUNTIME_DIR")) return;
-  const char* tmp = std::getenv("TMPDIR");
-  const passwd* user = getpwuid(getuid());
-  if (!user) return;
-  const std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/runtime-" + user->pw_name;
-  mkdir(folder.c_str(), 0700);
-  struct stat status{};
-  if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != getuid() ||
-      (status.st_mode & 0777) != 0700)
-    return;
-  setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
-}
-
 EchoMode echoMode(const HostOptions& options) {
   if (options.verbose) return EchoMode::Verbose;
   return isatty(STDOUT_FILENO) ? EchoMode::Terminal : EchoMode::Stream;
@@ -152,7 +127,7 @@ int explain(const ExplainRequest& request, Host& host, const HostLibrary& librar
   return answer == 2 ? kExitUsage : kExitErrorBox;
 }
 
-// The period and the settings given on the command line, on the window's controls.
+// The period and the settings given on the command line, on the session's settings.
 int applySettings(const HostOptions& options, const HostLibrary& library) {
   if (!options.period && !options.settings.any()) return kExitDone;
   AutoIepCenSadSettings settings{};
@@ -187,8 +162,6 @@ constexpr char kNothingToPrice[] =
     "settings with --show-settings";
 
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
-  chooseOffscreenWithoutDisplay();
-  provideRuntimeDir();
   const std::unique_ptr<ServiceManager> manager = systemdManager();
   ServiceStatus service(*manager);
   Host host{LogEcho(echoMode(options), writeOut), PassLimit(options.passes), library.requestStop, &service,
@@ -198,7 +171,7 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
   library.setActivityObserver(onActivity, &host);
   library.useDatabase(options.database.c_str());
 
-  const bool opened = library.create() != 0;
+  const bool opened = library.createHeadless() != 0;
   // After the database opened: the database engine sets handlers of its own when it starts.
   library.installStopSignals();
   int status = opened ? applySettings(options, library) : kExitNotOpened;

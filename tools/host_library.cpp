@@ -45,7 +45,7 @@ bool find(void* handle, const char* name, Function& function, std::string& error
 bool loadHostLibrary(HostLibrary& library, std::string& error) {
   void* handle = openLibrary(error);
   return handle && find(handle, "AutoIepCenSadUseDatabase", library.useDatabase, error) &&
-         find(handle, "AutoIepCenSadCreate", library.create, error) &&
+         find(handle, "AutoIepCenSadCreateHeadless", library.createHeadless, error) &&
          find(handle, "AutoIepCenSadSetPeriod", library.setPeriod, error) &&
          find(handle, "AutoIepCenSadMakePasizm", library.makePasizm, error) &&
          find(handle, "AutoIepCenSadFree", library.free, error) &&

@@ -9,7 +9,7 @@ namespace talvix::tools {
 
 struct HostLibrary {
   AutoIepCenSadUseDatabaseFn useDatabase;
-  AutoIepCenSadCreateFn create;
+  AutoIepCenSadCreateHeadlessFn createHeadless;
   AutoIepCenSadSetPeriodFn setPeriod;
   AutoIepCenSadMakePasizmFn makePasizm;
   AutoIepCenSadFreeFn free;

@@ -3,7 +3,7 @@
 // lines) and reports, for each scenario on a fresh copy: seconds, lines, lines per second, the ratio
 // to the scenario it is compared with, the pricing-library calls (bare steps only) and peak memory.
 // Bare steps run in a forked child; "host" scenarios start the shipped autoiepcensad-run on a
-// registry file of their own (window offscreen, output read and discarded); "window" scenarios
+// registry file of their own (no window, output read and discarded); "window" scenarios
 // open the window offscreen in a forked child and time what its menu item does. Each scenario is
 // its own process, so its peak memory is its own.
 //   run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--list]
@@ -237,7 +237,7 @@ Outcome withSteps(const std::string& path, const RunSettings& settings, const st
   SilentLog log;
   MemoryRegistryStore registry;
   NoSleep sleeper;
-  WindowState state;
+  SessionState state;
   RunContext ctx{settings, counting, log, registry, sleeper, state};
   Outcome o;
   work(ctx, o);
@@ -309,7 +309,7 @@ std::vector<std::string> hostCommand(const std::vector<std::string>& hostArgs) {
 }
 
 std::vector<std::string> hostEnvironment(const std::string& registryPath) {
-  return {"TALVIX_REGISTRY=" + registryPath, "QT_QPA_PLATFORM=offscreen"};
+  return {"TALVIX_REGISTRY=" + registryPath};
 }
 
 void checkHostExit(const std::string& name, int status) {

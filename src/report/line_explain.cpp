@@ -217,7 +217,7 @@ std::string explainLine(RunContext& ctx, bool fifo, DocumentKind kind, int isn) 
   ctx.state.ServicesFilter = ctx.settings.skipServices ? kServicesFilterText : "";
   LoadDayQuantities(ctx);
   struct Cleared {
-    WindowState& state;
+    SessionState& state;
     ~Cleared() {
       state.sqlDienDaudzums.clear();
       state.sqlDienDaudzAtlikumi.clear();

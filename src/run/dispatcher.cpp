@@ -129,11 +129,11 @@ bool fifoCosting(RunContext& ctx) {
   return !method.eof() && method.asInteger("ISIFIFO") == kFifoMethod;
 }
 
-void btPieskirsClick(RunContext& ctx) {
+void runCosting(RunContext& ctx) {
   ctx.settings = ctx.settings.withRunModes();
   const StopScope scope;
   struct EndSnapshot {
-    WindowState& state;
+    SessionState& state;
     ~EndSnapshot() { state.endPassSnapshot(); }
   } endSnapshot{ctx.state};
   try {

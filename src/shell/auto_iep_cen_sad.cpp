@@ -1,9 +1,5 @@
 #include "shell/auto_iep_cen_sad.h"
 
-#include "pricing/library.h"
-#include "report/line_explain.h"
-#include "run/dispatcher.h"
-#include "run/preview_run.h"
 #include "shell/caption_fit.h"
 #include "shell/date_picker.h"
 #include "shell/log_text.h"
@@ -13,7 +9,6 @@
 #include "shell/radio_group.h"
 #include "shell/run_input_gate.h"
 #include "shell/save_dialog.h"
-#include "shell/settings_store.h"
 #include "shell/unpriced_dialog.h"
 #include "step/stop_request.h"
 
@@ -31,7 +26,6 @@
 #include <QSocketNotifier>
 
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
 TAutoIepCenSad* AutoIepCenSad = nullptr;
@@ -49,22 +43,11 @@ constexpr int kFontPoints = 8;
 constexpr int kNarrowestStretch = QFont::ExtraCondensed;
 constexpr int kStretchStep = 2;
 
-constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
-constexpr char kPreviewStopped[] = "the preview was stopped; nothing was written";
 constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
 constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
 constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
-constexpr char kFifoMethod[] = "FIFO";
-constexpr char kAverageMethod[] = "vidējā svērtā cena";
 constexpr char kContinuousRun[] = "Darbojas nepārtraukti; Esc aptur";
 constexpr char kSingleRun[] = "Piešķir; Esc aptur";
-
-std::string unknownDatabase(const std::string& name, const std::vector<std::string>& listed) {
-  std::string names;
-  for (const std::string& each : listed) names += (names.empty() ? "" : ", ") + each;
-  return "database \"" + name + "\" is not listed in HKEY_CURRENT_USER\\" + kDatabasesKey + " (listed: " +
-         (names.empty() ? "none" : names) + ")";
-}
 
 const QStringList& modeItems() {
   static const QStringList items{QStringLiteral("Nepiešķirt"), QStringLiteral("Piešķirt tikai ar 0 pašizmaksu"),
@@ -110,7 +93,7 @@ class Running {
 }  // namespace
 
 TAutoIepCenSad::TAutoIepCenSad(QWidget* parent)
-    : QWidget(parent), registry_(std::make_unique<RegFileStore>(defaultRegistryPath())) {
+    : QWidget(parent), session_(*this) {
   setUpWindow();
   createPeriodControls();
   createOptions();
@@ -268,78 +251,34 @@ void TAutoIepCenSad::FormCreate() {
   runGuarded(this, [this] { create(); });
 }
 
+// Where the database does not open the controls keep what they hold; an error loading the stored
+// settings leaves creation with what was read shown.
 void TAutoIepCenSad::create() {
-  const bool named = !requestedDatabase_.empty();
-  const DatabaseChoice database =
-      named ? chooseDatabase(*registry_, requestedDatabase_) : chooseDatabase(*registry_);
-  cmbDatuBaze->clear();
-  for (const std::string& name : database.sortedNames) cmbDatuBaze->addItem(QString::fromStdString(name));
-  if (named && database.name.empty()) {
-    failOpen(unknownDatabase(requestedDatabase_, database.sortedNames));
-    return;
-  }
-  databaseName_ = database.name;
-  connectionString_ = database.connectionString;
-  if (!openDatabase(database.connectionString)) return;
-  readMethod();
-  const DateTime today = todayLocal();
-  DatumsNo->setValue(pricing_->DatNo(today));
-  DatumsLidz->setValue(pricing_->DatLidz(today));
-  loadStoredSettings();
-  state_.ServicesFilter.clear();
-}
-
-bool TAutoIepCenSad::openDatabase(const std::string& connectionString) {
-  std::string error;
   try {
-    pricing_ = pricing::MainFormDatiDll();
-    MainFormDati& data = pricing_->mainFormDati();
-    data.PRECES_DB.close();
-    data.PRECES_DB.setDatabaseName(connectionString);
-    data.connect();
-    databaseOpen_ = true;
-    return true;
-  } catch (const std::exception& failure) {
-    error = failure.what();
+    session().create();
   } catch (...) {
+    showCreated();
+    throw;
   }
-  failOpen(error);
-  return false;
+  showCreated();
 }
 
-// For the log's heading; the run reads it again when it starts.
-void TAutoIepCenSad::readMethod() {
-  try {
-    RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
-    fifoMethod_ = fifoCosting(context);
-  } catch (const std::exception&) {
-    fifoMethod_.reset();
-  }
-}
-
-void TAutoIepCenSad::failOpen(const std::string& error) {
-  showMessage(kCannotOpenDatabase + error);
-  terminateRequested_ = true;
+void TAutoIepCenSad::showCreated() {
+  cmbDatuBaze->clear();
+  for (const std::string& name : session_.databaseNames()) cmbDatuBaze->addItem(QString::fromStdString(name));
+  showSessionSettings();
 }
 
 bool TAutoIepCenSad::typePeriod(QDate from, QDate to) {
-  for (const QDate day : {from, to})
-    if (!day.isValid() || day < DatumsNo->minimumDate() || day > DatumsNo->maximumDate()) return false;
-  DatumsNo->setDate(from);
-  DatumsLidz->setDate(to);
+  if (!session().typePeriod(from, to)) return false;
+  DatumsNo->setValue(session_.settings().dateFrom);
+  DatumsLidz->setValue(session_.settings().dateTo);
   return true;
 }
 
-// Controls keep what was read before a value that is not there; the error then leaves creation.
-void TAutoIepCenSad::loadStoredSettings() {
-  RunSettings settings = settingsFromControls();
-  try {
-    loadSettings(*registry_, settings);
-  } catch (...) {
-    showSettings(settings);
-    throw;
-  }
-  showSettings(settings);
+RunSession& TAutoIepCenSad::session() {
+  session_.setSettings(settingsFromControls());
+  return session_;
 }
 
 void TAutoIepCenSad::DllCallMakePasizm() {
@@ -388,58 +327,35 @@ void TAutoIepCenSad::setRunning(bool running) {
   if (!running) lblDarbiba->hide();
 }
 
-void TAutoIepCenSad::runStarts(bool fifo) {
-  fifoMethod_ = fifo;
-  const bool continuous = fifo && !settingsFromControls().withRunModes().anyAllAnew();
+void TAutoIepCenSad::pricingStarts(bool continuous) {
   lblDarbiba->setText(QString::fromUtf8(continuous ? kContinuousRun : kSingleRun));
   lblDarbiba->show();
-  const QString method = QString::fromUtf8(fifo ? kFifoMethod : kAverageMethod);
-  AddProcessLine(runStartText(QString::fromStdString(databaseName_), method).toStdString(), false);
 }
 
 // A run stopped from outside has committed its work and logged the stop; the program ends with it.
 void TAutoIepCenSad::endAfterStop() {
-  terminateRequested_ = true;
+  session_.requestTerminate();
   QCoreApplication::quit();
 }
 
 void TAutoIepCenSad::runDispatcher() {
-  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  session().requireOpen();
   const Running running([this](bool on) { setRunning(on); });
   const RunInputGate gate(*this, [this] { stopKeepingWindow(); }, BtClose);
-  talvix::btPieskirsClick(context);
+  session_.runCosting();
 }
 
-std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() {
-  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  return listUnpricedLines(context, fifoCosting(context));
-}
+std::vector<UnpricedLine> TAutoIepCenSad::unpricedLines() { return session().unpricedLines(); }
 
 std::optional<CostChanges> TAutoIepCenSad::previewChanges() {
-  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
+  session().requireOpen();
   const Running running([this](bool on) { setRunning(on); });
-  try {
-    return previewRun(context);
-  } catch (const RunStopped&) {
-    throw std::runtime_error(kPreviewStopped);
-  }
+  return session_.previewChanges();
 }
 
-std::string TAutoIepCenSad::explainLine(DocumentKind kind, int isn) {
-  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls().withRunModes(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  if (context.settings.mode(kind) == kSkip) context.settings.mode(kind) = kOnlyWithoutCost;
-  return talvix::explainLine(context, fifoCosting(context), kind, isn);
-}
+std::string TAutoIepCenSad::explainLine(DocumentKind kind, int isn) { return session().explainLine(kind, isn); }
 
-bool TAutoIepCenSad::costsByFifo() {
-  if (!pricing_ || !databaseOpen_) throw std::runtime_error(kCannotOpenDatabase);
-  RunContext context{settingsFromControls(), *pricing_, *this, *registry_, sleeper_, state_, this};
-  return talvix::fifoCosting(context);
-}
+bool TAutoIepCenSad::costsByFifo() { return session().costsByFifo(); }
 
 void TAutoIepCenSad::BtCloseClick() { close(); }
 
@@ -451,7 +367,7 @@ void TAutoIepCenSad::showProgressMenu(const QPoint& pos) {
   progressMenu->copyLog->setEnabled(anyLine);
   progressMenu->copyAll->setEnabled(anyLine);
   progressMenu->saveLog->setEnabled(anyLine);
-  progressMenu->unpricedLines->setEnabled(databaseOpen_);
+  progressMenu->unpricedLines->setEnabled(session_.databaseOpen());
   progressMenu->openOver(*lstProcess->viewport(), pos);
 }
 
@@ -471,11 +387,11 @@ void TAutoIepCenSad::copyWholeLog() {
 QStringList TAutoIepCenSad::wholeLog() const {
   LogHeading heading;
   heading.day = QDate::currentDate().toString(DatumsNo->displayFormat());
-  heading.database = QString::fromStdString(databaseName_);
-  heading.connection = QString::fromStdString(connectionString_);
+  heading.database = QString::fromStdString(session_.databaseName());
+  heading.connection = QString::fromStdString(session_.connectionString());
   heading.periodFrom = DatumsNo->text();
   heading.periodTo = DatumsLidz->text();
-  if (fifoMethod_) heading.method = QString::fromUtf8(*fifoMethod_ ? kFifoMethod : kAverageMethod);
+  if (const std::optional<bool> fifo = session_.fifoMethod()) heading.method = QString::fromUtf8(methodName(*fifo));
   return headingLines(heading) + lstProcess->lines();
 }
 
@@ -526,7 +442,7 @@ void TAutoIepCenSad::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (!terminateRequested_ && !runGuarded(this, [this] { FormClose(); })) {
+  if (!session_.terminateRequested() && !runGuarded(this, [this] { FormClose(); })) {
     event->ignore();
     return;
   }
@@ -551,7 +467,7 @@ void TAutoIepCenSad::centreOnScreen() {
 
 // --- settings -----------------------------------------------------------------------------------
 
-void TAutoIepCenSad::SaveSettings() { saveSettings(*registry_, settingsFromControls()); }
+void TAutoIepCenSad::SaveSettings() { session().SaveSettings(); }
 
 RunSettings TAutoIepCenSad::settingsFromControls() const {
   RunSettings settings;
@@ -575,7 +491,7 @@ void TAutoIepCenSad::showSettings(const RunSettings& settings) {
   chkIMEI->setChecked(settings.serialLookup);
 }
 
-// --- dispatcher host and progress log ------------------------------------------------------------
+// --- run front ----------------------------------------------------------------------------------
 
 void TAutoIepCenSad::showMessage(const std::string& text) { showMessageBox(this, text); }
 

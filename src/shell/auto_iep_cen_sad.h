@@ -1,9 +1,10 @@
 #pragma once
 // TAutoIepCenSad, the tool's one window: the period, the mode of each document kind, the options,
-// the assign and close buttons and the progress log. FormCreate opens the database the registry
-// names through the pricing library and loads the stored settings; the assign button runs the
-// dispatcher on the window's thread with a RunContext built from the controls. The window owns its
-// controls, the pricing library and the state kept from run to run. Its Delphi-named handlers
+// the assign and close buttons and the progress log. It is the front of a run session
+// (run_session.h), which opens the database, holds the settings and runs; the window puts its
+// controls' settings on the session before each thing it asks of it and shows the session's after
+// creation. FormCreate creates the session; the assign button runs the costing run on the window's
+// thread. The window owns its controls and the session. Its Delphi-named handlers
 // (FormCreate, btPieskirsClick, BtCloseClick, DllCallMakePasizm) show any error that leaves them in
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
 // the program instead. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
@@ -16,13 +17,11 @@
 // database and the method. When no run holds it, the progress list's context menu copies or saves
 // the log (the whole log headed by the day, database, period and method) and shows the lines
 // without cost.
-#include "registry/registry_store.h"
 #include "report/unpriced_report.h"
 #include "shell/export.h"
 #include "shell/painting_sleeper.h"
+#include "shell/run_session.h"
 #include "step/cost_change.h"
-#include "step/progress_log.h"
-#include "step/run_context.h"
 #include "step/run_settings.h"
 
 #include <QDate>
@@ -54,7 +53,7 @@ class RadioGroup;
 }  // namespace shell
 }  // namespace talvix
 
-class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix::DispatcherHost {
+class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   Q_OBJECT
 
  public:
@@ -63,17 +62,17 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
 
   // Before FormCreate: open the database listed under this name rather than the one LastDBIndex
   // chooses; a name that is not listed fails the open, naming the listed ones.
-  void useDatabase(const std::string& name) { requestedDatabase_ = name; }
+  void useDatabase(const std::string& name) { session_.useDatabase(name); }
   // Opens the database (on failure: the message, a termination request and nothing more), sets the
   // default period and loads the stored settings.
   void FormCreate();
   // Puts the days into the pickers as if typed there (each keeps its time of day); false, changing
   // nothing, for a day the pickers cannot hold.
   bool typePeriod(QDate from, QDate to);
-  bool databaseOpen() const { return databaseOpen_; }
+  bool databaseOpen() const { return session_.databaseOpen(); }
   // The database did not open (the program is to end without showing the window), or a run was
   // stopped from outside.
-  bool terminateRequested() const { return terminateRequested_; }
+  bool terminateRequested() const { return session_.terminateRequested(); }
 
   // Shows the window (non-modal) and runs the assign button's action; returns when the run does.
   AUTOIEPCENSAD_EXPORT void DllCallMakePasizm();
@@ -110,18 +109,22 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   // Hears the stop signals in the message loop; nothing before installStopSignals, once after.
   void watchStopSignals();
 
-  // DispatcherHost
-  void SaveSettings() override;
+  void SaveSettings();
+  // RunFront
   void showMessage(const std::string& text) override;
-  void runStarts(bool fifo) override;
-  // ProgressLog
+  talvix::Sleeper& sleeper() override { return sleeper_; }
+  void pricingStarts(bool continuous) override;
   void AddProcessLine(const std::string& text, bool replaceLast) override;
   void repaintWindow() override;
 
   talvix::RunSettings settingsFromControls() const;
   void showSettings(const talvix::RunSettings& settings);
-  talvix::PricingLibrary* pricing() const { return pricing_.get(); }
-  talvix::WindowState& state() { return state_; }
+  // The session with the controls' settings put on it.
+  talvix::shell::RunSession& session();
+  // The session's settings on the controls.
+  void showSessionSettings() { showSettings(session_.settings()); }
+  talvix::PricingLibrary* pricing() const { return session_.pricing(); }
+  talvix::SessionState& state() { return session_.state(); }
 
   // The controls, named as their object names.
   QGroupBox* LaikaPeriods = nullptr;
@@ -163,32 +166,21 @@ class TAutoIepCenSad : public QWidget, public talvix::ProgressLog, public talvix
   void fitCaptions();
 
   void create();
-  bool openDatabase(const std::string& connectionString);
-  void failOpen(const std::string& error);
-  void loadStoredSettings();
+  void showCreated();
   void runDispatcher();
   void askStop();
   void stopKeepingWindow();
   void setRunning(bool running);
-  void readMethod();
   void endAfterStop();
   void closeOnStopSignal();
   void centreOnScreen();
 
-  std::string requestedDatabase_;
-  std::unique_ptr<talvix::RegistryStore> registry_;
-  std::unique_ptr<talvix::PricingLibrary> pricing_;
   talvix::shell::PaintingSleeper sleeper_;
-  talvix::WindowState state_;
+  talvix::shell::RunSession session_;
   QSocketNotifier* stopSignals_ = nullptr;
-  bool databaseOpen_ = false;
-  bool terminateRequested_ = false;
   bool running_ = false;
   bool closeAfterStop_ = false;   // the person closed the window during the run
   bool stoppedByEscape_ = false;  // the person pressed Escape during the run
-  std::string databaseName_;
-  std::string connectionString_;
-  std::optional<bool> fifoMethod_;  // read when the database opened and at every run's start
   bool centred_ = false;
   QElapsedTimer sinceRepaint_;
 };

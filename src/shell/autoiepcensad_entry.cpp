@@ -6,6 +6,7 @@
 #include "report/preview_csv.h"
 #include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
+#include "shell/headless_front.h"
 #include "shell/message_boxes.h"
 #include "shell/progress_list.h"
 #include "shell/qt_translations.h"
@@ -18,7 +19,10 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -30,6 +34,55 @@ namespace {
 QApplication* ownApplication = nullptr;
 // The database a host asked for by name; empty: LastDBIndex's.
 std::string requestedDatabase;
+// The front a host without a window made (AutoIepCenSadCreateHeadless).
+std::unique_ptr<HeadlessFront> headless;
+
+// What the entries drive: the window, or the headless front.
+class EntryFront {
+ public:
+  virtual ~EntryFront() = default;
+  // The session with the front's settings on it.
+  virtual talvix::shell::RunSession& session() = 0;
+  // Shows what was put on the session's settings from outside.
+  virtual void settingsChanged() = 0;
+  virtual void showError(const std::string& text) = 0;
+  virtual std::optional<talvix::CostChanges> previewChanges() = 0;
+  virtual void show() = 0;
+  virtual void makePasizm() = 0;
+  virtual void watchStopSignals() = 0;
+};
+
+class WindowEntry : public EntryFront {
+ public:
+  talvix::shell::RunSession& session() override { return AutoIepCenSad->session(); }
+  void settingsChanged() override { AutoIepCenSad->showSessionSettings(); }
+  void showError(const std::string& text) override { showErrorBox(AutoIepCenSad, text); }
+  // The window greys its controls meanwhile.
+  std::optional<talvix::CostChanges> previewChanges() override { return AutoIepCenSad->previewChanges(); }
+  void show() override { AutoIepCenSad->show(); }
+  void makePasizm() override { AutoIepCenSad->DllCallMakePasizm(); }
+  void watchStopSignals() override { AutoIepCenSad->watchStopSignals(); }
+};
+
+class HeadlessEntry : public EntryFront {
+ public:
+  talvix::shell::RunSession& session() override { return headless->session(); }
+  void settingsChanged() override {}
+  void showError(const std::string& text) override { headless->showError(text); }
+  std::optional<talvix::CostChanges> previewChanges() override { return headless->session().previewChanges(); }
+  void show() override {}
+  void makePasizm() override { headless->runCosting(); }
+  // Without a message loop a signal is heard by the run alone.
+  void watchStopSignals() override {}
+};
+
+// Null when neither exists.
+EntryFront* front() {
+  static WindowEntry window;
+  static HeadlessEntry headlessEntry;
+  if (headless) return &headlessEntry;
+  return AutoIepCenSad ? &window : nullptr;
+}
 
 void ensureApplication() {
   if (QCoreApplication::instance()) return;
@@ -37,6 +90,10 @@ void ensureApplication() {
   static char name[] = "autoiepcensad";
   static char* argv[] = {name, nullptr};
   ownApplication = new QApplication(argc, argv);
+}
+
+bool guarded(EntryFront& entry, const std::function<void()>& handler) {
+  return runShowingErrors([&entry](const std::string& text) { entry.showError(text); }, handler);
 }
 
 // Cut to size - 1 bytes, always terminated.
@@ -52,7 +109,7 @@ void copyText(const std::string& text, char* buffer, int size) {
 extern "C" {
 
 int AutoIepCenSadCreate(void) {
-  if (!AutoIepCenSad) {
+  if (!front()) {
     ensureApplication();
     loadQtTranslations(QLocale::system());
     auto* window = new TAutoIepCenSad();
@@ -60,19 +117,30 @@ int AutoIepCenSadCreate(void) {
     window->FormCreate();
     window->watchStopSignals();
   }
-  return AutoIepCenSad->databaseOpen() ? 1 : 0;
+  return front()->session().databaseOpen() ? 1 : 0;
+}
+
+int AutoIepCenSadCreateHeadless(void) {
+  if (!front()) {
+    headless = std::make_unique<HeadlessFront>();
+    headless->session().useDatabase(requestedDatabase);
+    headless->create();
+  }
+  return front()->session().databaseOpen() ? 1 : 0;
 }
 
 void AutoIepCenSadUseDatabase(const char* name) { requestedDatabase = name ? name : ""; }
 
 int AutoIepCenSadSetPeriod(int fromYear, int fromMonth, int fromDay, int toYear, int toMonth, int toDay) {
-  if (!AutoIepCenSad) return 0;
-  return AutoIepCenSad->typePeriod(QDate(fromYear, fromMonth, fromDay), QDate(toYear, toMonth, toDay)) ? 1 : 0;
+  if (!front()) return 0;
+  if (!front()->session().typePeriod(QDate(fromYear, fromMonth, fromDay), QDate(toYear, toMonth, toDay))) return 0;
+  front()->settingsChanged();
+  return 1;
 }
 
 int AutoIepCenSadGetSettings(AutoIepCenSadSettings* out) {
-  if (!AutoIepCenSad || !out) return 0;
-  const talvix::RunSettings settings = AutoIepCenSad->settingsFromControls();
+  if (!front() || !out) return 0;
+  const talvix::RunSettings settings = front()->session().settings();
   talvix::decodeDate(settings.dateFrom, out->fromYear, out->fromMonth, out->fromDay);
   talvix::decodeDate(settings.dateTo, out->toYear, out->toMonth, out->toDay);
   out->transfers = settings.transfers;
@@ -87,13 +155,13 @@ int AutoIepCenSadGetSettings(AutoIepCenSadSettings* out) {
 }
 
 int AutoIepCenSadSetSettings(const AutoIepCenSadSettings* in) {
-  if (!AutoIepCenSad || !in) return 0;
+  if (!front() || !in) return 0;
   for (const int mode : {in->transfers, in->issues, in->returns, in->balances})
     if (mode < talvix::kSkip || mode > talvix::kAllAnew) return 0;
-  if (!AutoIepCenSad->typePeriod(QDate(in->fromYear, in->fromMonth, in->fromDay),
-                                 QDate(in->toYear, in->toMonth, in->toDay)))
+  talvix::shell::RunSession& session = front()->session();
+  if (!session.typePeriod(QDate(in->fromYear, in->fromMonth, in->fromDay), QDate(in->toYear, in->toMonth, in->toDay)))
     return 0;
-  talvix::RunSettings settings = AutoIepCenSad->settingsFromControls();
+  talvix::RunSettings settings = session.settings();
   settings.transfers = in->transfers;
   settings.issues = in->issues;
   settings.returns = in->returns;
@@ -102,19 +170,22 @@ int AutoIepCenSadSetSettings(const AutoIepCenSadSettings* in) {
   settings.firstSalePrice = in->firstSalePrice != 0;
   settings.skipServices = in->skipServices != 0;
   settings.serialLookup = in->serialLookup != 0;
-  AutoIepCenSad->showSettings(settings);
+  session.setSettings(settings);
+  front()->settingsChanged();
   return 1;
 }
 
 int AutoIepCenSadSaveSettings(void) {
-  if (!AutoIepCenSad) return -1;
-  return runGuarded(AutoIepCenSad, [] { AutoIepCenSad->SaveSettings(); }) ? 0 : -1;
+  EntryFront* entry = front();
+  if (!entry) return -1;
+  return guarded(*entry, [entry] { entry->session().SaveSettings(); }) ? 0 : -1;
 }
 
 int AutoIepCenSadFifoCosting(void) {
-  if (!AutoIepCenSad) return -1;
+  EntryFront* entry = front();
+  if (!entry) return -1;
   int fifo = -1;
-  runGuarded(AutoIepCenSad, [&] { fifo = AutoIepCenSad->costsByFifo() ? 1 : 0; });
+  guarded(*entry, [&] { fifo = entry->session().costsByFifo() ? 1 : 0; });
   return fifo;
 }
 
@@ -131,44 +202,46 @@ void AutoIepCenSadSetActivityObserver(AutoIepCenSadActivityObserver observer, vo
 unsigned long long AutoIepCenSadProgressBeats(void) { return talvix::progressBeats(); }
 
 void AutoIepCenSadShow(void) {
-  if (AutoIepCenSad) AutoIepCenSad->show();
+  if (front()) front()->show();
 }
 
 void AutoIepCenSadMakePasizm(void) {
-  if (AutoIepCenSad) AutoIepCenSad->DllCallMakePasizm();
+  if (front()) front()->makePasizm();
 }
 
 void AutoIepCenSadInstallStopSignals(void) {
   talvix::installStopSignals();
-  if (AutoIepCenSad) AutoIepCenSad->watchStopSignals();
+  if (front()) front()->watchStopSignals();
 }
 
 void AutoIepCenSadRequestStop(void) { talvix::requestStop(); }
 
 int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize) {
-  if (!AutoIepCenSad || !path) return -1;
+  EntryFront* entry = front();
+  if (!entry || !path) return -1;
   try {
-    const auto lines = AutoIepCenSad->unpricedLines();
+    talvix::shell::RunSession& session = entry->session();
+    const auto lines = session.unpricedLines();
     talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
-    copyText(talvix::unpricedSummary(lines, AutoIepCenSad->settingsFromControls()), summary, summarySize);
+    copyText(talvix::unpricedSummary(lines, session.settings()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
-    showErrorBox(AutoIepCenSad, error.what());
+    entry->showError(error.what());
     return -1;
   }
 }
 
 int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) {
-  if (!AutoIepCenSad || !path) return -1;
+  EntryFront* entry = front();
+  if (!entry || !path) return -1;
   try {
-    const auto changes = AutoIepCenSad->previewChanges();
+    const auto changes = entry->previewChanges();
     if (!changes) return 1;
     talvix::writeReport(path, talvix::previewCsv(*changes), talvix::previewSheet(*changes));
-    copyText(talvix::previewSummary(*changes, AutoIepCenSad->settingsFromControls().withRunModes()), summary,
-             summarySize);
+    copyText(talvix::previewSummary(*changes, entry->session().settings().withRunModes()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
-    showErrorBox(AutoIepCenSad, error.what());
+    entry->showError(error.what());
     return -1;
   }
 }
@@ -181,15 +254,16 @@ int AutoIepCenSadExplain(const char* kind, int isn, char* message, int messageSi
              messageSize);
     return 2;
   }
-  if (!AutoIepCenSad) return -1;
+  EntryFront* entry = front();
+  if (!entry) return -1;
   try {
-    talvix::writeReportFile("-", AutoIepCenSad->explainLine(known->kind, isn));
+    talvix::writeReportFile("-", entry->session().explainLine(known->kind, isn));
     return 0;
   } catch (const talvix::UnknownLine& unknown) {
     copyText(unknown.what(), message, messageSize);
     return 2;
   } catch (const std::exception& error) {
-    showErrorBox(AutoIepCenSad, error.what());
+    entry->showError(error.what());
     return -1;
   }
 }
@@ -210,6 +284,7 @@ int AutoIepCenSadRegisterDatabase(const char* name, const char* path, char* mess
 }
 
 void AutoIepCenSadFree(void) {
+  headless.reset();
   delete AutoIepCenSad;
   delete ownApplication;
   ownApplication = nullptr;

@@ -1,7 +1,9 @@
 #pragma once
 // The library's C entry points, for a program that loads libautoiepcensad.so at run time (dlopen)
-// or links it. Call them from one thread, the one that is to own the window. The C++ entry
-// TAutoIepCenSad::DllCallMakePasizm and the pointer AutoIepCenSad are exported as well.
+// or links it. Call them from one thread, the one that is to own the window. They drive the window
+// (AutoIepCenSadCreate), or the same session without one (AutoIepCenSadCreateHeadless); "the
+// window's settings" below are then the session's. The C++ entry TAutoIepCenSad::DllCallMakePasizm
+// and the pointer AutoIepCenSad are exported as well.
 #include "shell/export.h"
 
 extern "C" {
@@ -10,6 +12,11 @@ extern "C" {
 // handler. 1 when the database opened; 0 when not (its message has been shown, or handed to the box
 // handler, and the program is to end). Calling it again while the window exists reports the same.
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadCreate(void);
+// The same without a window, an application object or a screen: progress lines go to the line
+// observer only, boxes to the box handler (else standard error), AutoIepCenSadShow does nothing, and
+// AutoIepCenSadMakePasizm runs the assign button's action. Calling either again while one exists
+// reports the same.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadCreateHeadless(void);
 
 // Before AutoIepCenSadCreate: the window opens the database listed under this name in the Bazes key
 // instead of the one LastDBIndex chooses; an unknown name fails the open with the listed names.
@@ -93,7 +100,8 @@ AUTOIEPCENSAD_EXPORT int AutoIepCenSadExplain(const char* kind, int isn, char* m
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadRegisterDatabase(const char* name, const char* path, char* message,
                                                        int messageSize);
 
-// Deletes the window, and the application object when AutoIepCenSadCreate made it.
+// Deletes the window or the headless session, and the application object when AutoIepCenSadCreate
+// made it.
 AUTOIEPCENSAD_EXPORT void AutoIepCenSadFree(void);
 
 // Called with every progress-log line as the list shows it, with the caller's text alone, and with
@@ -108,6 +116,7 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadSetBoxHandler(AutoIepCenSadBoxHandler han
 
 // Signatures for dlsym.
 typedef int (*AutoIepCenSadCreateFn)(void);
+typedef int (*AutoIepCenSadCreateHeadlessFn)(void);
 typedef void (*AutoIepCenSadUseDatabaseFn)(const char*);
 typedef int (*AutoIepCenSadSetPeriodFn)(int, int, int, int, int, int);
 typedef void (*AutoIepCenSadShowFn)(void);

@@ -1,30 +1,20 @@
 #include "shell/date_picker.h"
 
-#include <cmath>
+#include "shell/period_days.h"
 
 namespace talvix::shell {
-namespace {
-
-QDate toQDate(DateTime value) {
-  if (!std::isfinite(value)) return QDate();
-  int year = 0, month = 0, day = 0;
-  decodeDate(value, year, month, day);
-  return QDate(year, month, day);
-}
-
-}  // namespace
 
 DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent) {
   setCalendarPopup(true);
   setDisplayFormat(shortDateFormat(QLocale::system()));
-  setMinimumDate(QDate(1899, 12, 30));
+  setDateRange(firstPeriodDay(), lastPeriodDay());
   connect(this, &QDateEdit::dateChanged, this, &DatePicker::takeDay);
   setValue(value_);
 }
 
 void DatePicker::setValue(DateTime value) {
   value_ = value;
-  const QDate day = toQDate(value);
+  const QDate day = dayOf(value);
   if (!day.isValid()) return;
   settingValue_ = true;
   setDate(day);
@@ -33,8 +23,7 @@ void DatePicker::setValue(DateTime value) {
 
 void DatePicker::takeDay(QDate day) {
   if (settingValue_ || !day.isValid()) return;
-  const DateTime timeOfDay = value_ - wholeDate(value_);
-  value_ = makeDate(day.year(), day.month(), day.day()) + timeOfDay;
+  value_ = withDay(value_, day);
 }
 
 bool DatePicker::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }

@@ -3,21 +3,12 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-#include <exception>
 
 namespace talvix::shell {
 namespace {
 
-BoxHandler& handler() {
-  static BoxHandler installed;
-  return installed;
-}
-
 void show(QWidget* parent, BoxKind kind, const std::string& text) {
-  if (handler()) {
-    handler()(kind, text);
-    return;
-  }
+  if (handBox(kind, text)) return;
   QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
                   QGuiApplication::applicationDisplayName(), QString::fromStdString(text), QMessageBox::Ok,
                   parent);
@@ -26,22 +17,12 @@ void show(QWidget* parent, BoxKind kind, const std::string& text) {
 
 }  // namespace
 
-void setBoxHandler(BoxHandler newHandler) { handler() = std::move(newHandler); }
-
 void showMessageBox(QWidget* parent, const std::string& text) { show(parent, BoxKind::Message, text); }
 
 void showErrorBox(QWidget* parent, const std::string& text) { show(parent, BoxKind::Error, text); }
 
 bool runGuarded(QWidget* parent, const std::function<void()>& handler) {
-  try {
-    handler();
-    return true;
-  } catch (const std::exception& error) {
-    showErrorBox(parent, error.what());
-  } catch (...) {
-    showErrorBox(parent, std::string());
-  }
-  return false;
+  return runShowingErrors([parent](const std::string& text) { showErrorBox(parent, text); }, handler);
 }
 
 }  // namespace talvix::shell

@@ -1,19 +1,15 @@
 #pragma once
-// Every message box of the tool goes through here: the plain boxes of its own messages and the
+// Every message box of the window goes through here: the plain boxes of its own messages and the
 // standard error box for errors that leave an event handler. A host without a screen (or a test)
-// installs a handler that receives the boxes instead; nothing is shown then.
+// installs a handler that receives the boxes instead (box_handler.h); nothing is shown then.
+#include "shell/box_handler.h"
+
 #include <functional>
 #include <string>
 
 class QWidget;
 
 namespace talvix::shell {
-
-enum class BoxKind { Message, Error };
-using BoxHandler = std::function<void(BoxKind kind, const std::string& text)>;
-
-// For the whole process; an empty handler brings the real boxes back.
-void setBoxHandler(BoxHandler handler);
 
 // A modal box with the text and an OK button.
 void showMessageBox(QWidget* parent, const std::string& text);

@@ -15,11 +15,6 @@ constexpr qint64 kPaintIntervalMs = 100;
 // costs more than the run's own work.
 constexpr qint64 kFrameMs = 30;
 
-LineObserver& observer() {
-  static LineObserver installed;
-  return installed;
-}
-
 void letEventsThroughNowAndThen() {
   static QElapsedTimer sinceLast;
   if (sinceLast.isValid() && sinceLast.elapsed() < kPaintIntervalMs) return;
@@ -40,7 +35,7 @@ ProgressList::ProgressList(QWidget* parent) : QListWidget(parent) {
 
 void ProgressList::addLine(const std::string& text, bool replaceLast) {
   if (count() > kMaxLines) clear();
-  const QString line = timeStamp() + u' ' + QString::fromStdString(text);
+  const QString line = stamp_.now() + u' ' + QString::fromStdString(text);
   const bool replacing = replaceLast && count() > 0;
   if (replacing) {
     item(count() - 1)->setText(line);
@@ -59,7 +54,7 @@ void ProgressList::addLine(const std::string& text, bool replaceLast) {
     sincePaint_.start();
     letEventsThroughNowAndThen();
   }
-  if (observer()) observer()(line.toStdString(), text, replacing);
+  tellLineObserver(line.toStdString(), text, replacing);
 }
 
 QStringList ProgressList::lines() const {
@@ -93,35 +88,5 @@ void ProgressList::mousePressEvent(QMouseEvent* event) {
   QListWidget::mousePressEvent(event);
   chosenByPerson_ = itemAt(event->position().toPoint()) != nullptr && !selectedItems().isEmpty();
 }
-
-QString ProgressList::timeStamp() {
-  const QTime now = QTime::currentTime();
-  const int second = now.msecsSinceStartOfDay() / 1000;
-  if (second != stampSecond_) {
-    stampSecond_ = second;
-    stamp_ = QLocale::system().toString(now, longTimeFormat(QLocale::system()));
-  }
-  return stamp_;
-}
-
-QString longTimeFormat(const QLocale& locale) {
-  const QString format = locale.timeFormat(QLocale::LongFormat);
-  QString kept;
-  bool quoted = false;
-  for (QChar c : format) {
-    if (c == u'\'') quoted = !quoted;
-    if (!quoted && c == u't') continue;
-    kept += c;
-  }
-  kept = kept.trimmed();
-  while (kept.contains(QStringLiteral("  "))) kept.replace(QStringLiteral("  "), QStringLiteral(" "));
-  return kept;
-}
-
-QString progressLine(const QTime& time, const QString& text, const QLocale& locale) {
-  return locale.toString(time, longTimeFormat(locale)) + u' ' + text;
-}
-
-void setLineObserver(LineObserver newObserver) { observer() = std::move(newObserver); }
 
 }  // namespace talvix::shell

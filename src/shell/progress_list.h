@@ -5,14 +5,13 @@
 // frame. The list also lets the window's pending events through now and then (input only through
 // the run's gate, run_input_gate.h) so the desktop does not take the window for hung. Every write
 // reaches the line observer. The person's right click, the Menu key and Ctrl+C are passed on to
-// whoever connects to customContextMenuRequested and copyAsked.
+// whoever connects to customContextMenuRequested and copyAsked. A line is made as log_lines.h says.
+#include "shell/log_lines.h"
+
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QLocale>
 #include <QStringList>
-#include <QTime>
 
-#include <functional>
 #include <string>
 
 namespace talvix::shell {
@@ -22,7 +21,7 @@ class ProgressList : public QListWidget {
 
  public:
   // A write that finds more lines than this empties the list first.
-  static constexpr int kMaxLines = 3000;
+  static constexpr int kMaxLines = kMaxLogLines;
 
   explicit ProgressList(QWidget* parent);
 
@@ -45,24 +44,10 @@ class ProgressList : public QListWidget {
  private:
   void noteSelection();
 
-  // The time text, formatted once a second.
-  QString timeStamp();
-
   QElapsedTimer sincePaint_;
   bool writing_ = false;
   bool chosenByPerson_ = false;
-  int stampSecond_ = -1;
-  QString stamp_;
+  LineStamp stamp_;
 };
-
-// The locale's long time format without the time zone, which Qt's long format carries.
-QString longTimeFormat(const QLocale& locale);
-QString progressLine(const QTime& time, const QString& text, const QLocale& locale = QLocale::system());
-
-// Hears every written line as the list shows it, the caller's text alone, and whether the line took
-// the place of the list's last one; for hosts that echo the log. One observer for the whole process;
-// an empty one stops the echo.
-using LineObserver = std::function<void(const std::string& line, const std::string& text, bool replaced)>;
-void setLineObserver(LineObserver observer);
 
 }  // namespace talvix::shell

@@ -19,7 +19,7 @@ std::string lineResetSql(DocumentKind kind);
 // The one statement with the services filter after the select.
 std::string oneStatementResetSql(const KindReset& reset, const std::string& servicesFilter);
 
-// With the window state's services filter; commits what it wrote.
+// With the session state's services filter; commits what it wrote.
 void resetCosts(RunContext& ctx, const KindReset& reset);
 
 }  // namespace talvix

@@ -4,7 +4,7 @@
 // register, so while the look at the documents shows none of those changed for its goods, and no
 // line of its goods was written since, pricing it again gives the same and writes nothing: the
 // pass skips it. The tool's own writes are placed by when they were made: one made before the line
-// was priced was seen by it. Owned by the window's state; emptied whenever a change cannot be placed.
+// was priced was seen by it. Owned by the session state; emptied whenever a change cannot be placed.
 #include "data/document_changes.h"
 #include "data/document_tables.h"
 #include "step/document_line.h"

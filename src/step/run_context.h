@@ -1,8 +1,8 @@
 #pragma once
-// Everything one run works with, so the steps run without a window: the settings copied from the
-// controls, the pricing library and its connection, the progress log, the registry, the sleeper,
-// and the state the window keeps from run to run (services filter, day-quantity tables, the
-// weighted-average calculator). The window builds it at the button press; tests build it directly.
+// Everything one run works with, so the steps run without a window: the settings, the pricing
+// library and its connection, the progress log, the registry, the sleeper, and the state kept from
+// run to run (services filter, day-quantity tables, the weighted-average calculator). The session
+// (shell/run_session.h) builds it for each run; tests build it directly.
 #include "data/document_changes.h"
 #include "data/pricing_library.h"
 #include "data/record_operations.h"
@@ -22,12 +22,12 @@ namespace talvix {
 
 class RegistryStore;
 
-// Kept by the window between runs.
-struct WindowState {
+// Kept between runs by whoever owns them (the session, or a test).
+struct SessionState {
   std::string ServicesFilter;
   DayQuantityTable sqlDienDaudzums;       // outflow per goods, department and day
   DayQuantityTable sqlDienDaudzAtlikumi;  // goods-balance quantity per goods, department and day
-  std::unique_ptr<TVidSvPasizm> average;  // created on first use, kept for the window's life
+  std::unique_ptr<TVidSvPasizm> average;  // created on first use, kept for the state's life
   // A continuous pass reads its documents and day quantities from one read-only snapshot taken at
   // its start, so a document another program commits meanwhile is priced whole by the next pass;
   // prices and writes stay on the connection's read-committed transaction. Null otherwise.
@@ -61,7 +61,7 @@ struct WindowState {
   }
 };
 
-// What only the window can do for the dispatcher.
+// What only the run's owner can do for the dispatcher.
 class DispatcherHost {
  public:
   virtual ~DispatcherHost() = default;
@@ -79,7 +79,7 @@ struct RunContext {
   ProgressLog& log;
   RegistryStore& registry;
   Sleeper& sleeper;
-  WindowState& state;
+  SessionState& state;
   DispatcherHost* host = nullptr;  // the dispatcher needs it; the steps do not
   // What a continuous run watches for others' writes while it rests; null: the monitoring tables.
   RecordOperations* recordOperations = nullptr;

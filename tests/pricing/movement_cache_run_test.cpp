@@ -73,7 +73,7 @@ class MovementCacheRuns : public ::testing::Test {
       test::RecordingLog log;
       MemoryRegistryStore registry;
       test::CountingSleeper sleeper;
-      WindowState state;
+      SessionState state;
       RunContext ctx{s, *library, log, registry, sleeper, state};
       run(ctx);
     }

@@ -129,7 +129,7 @@ class ExplainTest : public ::testing::TestWithParam<MethodRow> {
   QuietLog log;
   MemoryRegistryStore memoryRegistry;
   ThreadSleeper sleeper;
-  WindowState state;
+  SessionState state;
 };
 
 const std::regex kLayer(R"(: took (\S+) of \S+ at (\S+), weighted (\S+)\n)");

@@ -212,7 +212,7 @@ TEST_P(UnpricedReasonTest, ListsTheLineOnceWithItsRuleAndReason) {
   RecordingLog log;
   RegFileStore registry(db.dir().file("registry.reg"));
   CountingSleeper sleeper;
-  WindowState state;
+  SessionState state;
   RunContext ctx{settings, *library, log, registry, sleeper, state};
 
   const std::vector<UnpricedLine> lines = listUnpricedLines(ctx, row.fifo);

@@ -44,7 +44,7 @@ class Dispatcher : public ::testing::Test {
   void press(PricingLibrary* library = nullptr) {
     auto ctx = f.context(library);
     ctx.host = &host;
-    btPieskirsClick(ctx);
+    runCosting(ctx);
   }
   RunFixture f;
   RecordingHost host;
@@ -89,7 +89,7 @@ TEST_F(Dispatcher, AveragePeriodOfHundredDaysRunsAndOfHundredAndOneIsRefusedAfte
     run.period(makeDate(2026, 3, 1), c.last);
     auto ctx = run.context();
     ctx.host = &h;
-    btPieskirsClick(ctx);
+    runCosting(ctx);
     EXPECT_EQ(h.saves, 1);
     if (c.runs) {
       EXPECT_TRUE(h.messages.empty());
@@ -110,7 +110,7 @@ TEST_F(Dispatcher, AnyMethodFlagButOneChoosesTheWeightedAverage) {
     run.db.setFifo(flag);
     auto ctx = run.context();
     ctx.host = &h;
-    btPieskirsClick(ctx);
+    runCosting(ctx);
     EXPECT_EQ(run.log.lines.front(), "Piešķir vidējā svērtā");
   }
   // And with no N_ISI row at all (the fixture's template has none).
@@ -152,7 +152,7 @@ TEST_F(Dispatcher, CountdownRewritesOneLineFromThirtyToOne) {
   } watching(f.log, countdown);
   RunContext ctx{f.settings, failing, f.log, f.registry, watching, f.state};
   ctx.host = &host;
-  btPieskirsClick(ctx);
+  runCosting(ctx);
   ASSERT_EQ(countdown.size(), 30u);
   for (int i = 0; i < 30; ++i) EXPECT_EQ(countdown[i], "Gaidu " + std::to_string(30 - i) + " sekundes ...|3");
 }

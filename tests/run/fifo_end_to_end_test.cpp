@@ -137,7 +137,7 @@ struct RealRun {
   RunSettings settings;
   Log log;
   CountingSleeper sleeper;
-  WindowState state;
+  SessionState state;
   Host host;
 };
 
@@ -172,7 +172,7 @@ TEST(FifoEndToEnd, AContinuousRunKeepsPricingLinesInsertedWhileItRuns) {
     if (passes == 3) requestStop();
   };
   RunContext ctx = run.context();
-  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  EXPECT_THROW(runCosting(ctx), RunStopped);
   clearStopRequest();
   EXPECT_EQ(passes, 3);
   // 5 March: stock 15, three out of the oldest layer. 6 March: stock 12 is the newest 12 units
@@ -240,7 +240,7 @@ TEST_P(ConcurrentDay, EndsWithTheCostsOfOnePassOverTheFinalData) {
     if (text == "FIFO piešķiršana pabeigta " && ++passes == 2) requestStop();
   };
   RunContext ctx = run.context();
-  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  EXPECT_THROW(runCosting(ctx), RunStopped);
   clearStopRequest();
   ASSERT_TRUE(committed);
   EXPECT_EQ(costsByLine(db), costsByLine(reference));

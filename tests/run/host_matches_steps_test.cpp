@@ -77,7 +77,7 @@ TEST(HostMatchesSteps, EveryCostOfAModeTwoPassIsTheSame) {
     QuietLog log;
     MemoryRegistryStore registry;
     ThreadSleeper sleeper;
-    WindowState state;
+    SessionState state;
     RunContext ctx{settings, *library, log, registry, sleeper, state};
     FifoRun(ctx);
   }

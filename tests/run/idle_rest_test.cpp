@@ -100,7 +100,7 @@ TEST(IdleRest, FollowsOnlyAPassThatWroteNoCostAndEndsWhenTheCountMoves) {
     ScriptedOperations operations(c.count);
     Host host;
     RunContext ctx{f.settings, f.pricing, parts, f.registry, parts, f.state, &host, &operations};
-    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+    EXPECT_THROW(runCosting(ctx), RunStopped);
     EXPECT_EQ(parts.trace, c.expected);
   }
 }
@@ -118,7 +118,7 @@ TEST(IdleRest, AStopRequestEndsARestAtOnce) {
   ScriptedOperations operations([](int) { return std::int64_t{7}; });
   Host host;
   RunContext ctx{f.settings, f.pricing, parts, f.registry, parts, f.state, &host, &operations};
-  EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+  EXPECT_THROW(runCosting(ctx), RunStopped);
   EXPECT_EQ(parts.trace, (Trace{"pass", "rest 250"}));
   EXPECT_EQ(parts.lines.back(), kProcessStopped);
 }
@@ -135,13 +135,13 @@ struct RealLoop {
   }
   void run() {
     RunContext ctx{settings, *library, parts, registry, parts, state, &host};
-    EXPECT_THROW(btPieskirsClick(ctx), RunStopped);
+    EXPECT_THROW(runCosting(ctx), RunStopped);
     clearStopRequest();
   }
   std::unique_ptr<PricingLibrary> library;
   RegFileStore registry;
   RunSettings settings;
-  WindowState state;
+  SessionState state;
   TracingParts parts;
   Host host;
 };

@@ -27,7 +27,7 @@ struct ToolRun : Sleeper {
   MainFormDati data;
   RecordingPricing pricing;
   RecordingLog log;
-  WindowState state;
+  SessionState state;
   RunContext ctx;
   int sleeps = 0;
   std::function<void(int sleep)> at = [](int) {};

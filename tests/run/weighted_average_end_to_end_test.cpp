@@ -44,7 +44,7 @@ TEST(WeightedAverageEndToEnd, IssuesGetTheMovingAverageAfterTheDaysInflows) {
   RegFileStore registry(db.dir().file("registry.reg"));
   RecordingLog log;
   CountingSleeper sleeper;
-  WindowState state;
+  SessionState state;
   RunSettings settings;
   settings.dateFrom = mar(1);
   settings.dateTo = mar(31);

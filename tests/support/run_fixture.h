@@ -1,7 +1,7 @@
 #pragma once
 // A run context over a fresh database: a real data module connected to it, a recording pricing
 // library, a recording progress log, a real registry file, a sleeper that only counts and the
-// window's kept state. Tests set `settings` and call a step with `context()`.
+// state kept between runs. Tests set `settings` and call a step with `context()`.
 #include "data/main_form_dati.h"
 #include "registry/registry_store.h"
 #include "step/run_context.h"
@@ -44,7 +44,7 @@ class RunFixture {
   RecordingPricing pricing;
   RecordingLog log;
   CountingSleeper sleeper;
-  WindowState state;
+  SessionState state;
   RunSettings settings;
 };
 

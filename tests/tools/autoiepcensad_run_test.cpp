@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -57,11 +58,12 @@ class HostTest : public ::testing::Test {
     key->writeInteger("IzrakstisanaChk", 1);
   }
 
-  Result run(const QStringList& arguments = {}, const QString& program = QStringLiteral(AUTOIEPCENSAD_RUN)) {
+  Result run(const QStringList& arguments = {}, const QString& program = QStringLiteral(AUTOIEPCENSAD_RUN),
+             const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     db.connection().close();  // the tool opens the file itself
     std::vector<std::string> texts;
     for (const QString& argument : arguments) texts.push_back(argument.toStdString());
-    HostRun host(registryPath, texts, {.verbose = false, .program = program.toStdString()});
+    HostRun host(registryPath, texts, {.verbose = false, .program = program.toStdString(), .environment = environment});
     Result result;
     result.exitCode = host.finish(std::chrono::seconds(120));
     EXPECT_NE(result.exitCode, -1) << "still running";
@@ -210,6 +212,34 @@ TEST_F(HostTest, AMessageBoxGoesToStandardErrorInsteadOfTheScreen) {
       QStringLiteral("Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)\n")))
       << result.err.toStdString();
   EXPECT_TRUE(result.out.isEmpty());
+}
+
+struct PlatformRow {
+  QStringList arguments;
+  QString shown;  // how one of the output's lines starts, after its time when it has one
+};
+
+// A platform Qt cannot load ends any program that makes a GUI application object at its start.
+TEST_F(HostTest, EveryKindOfRunNeedsNoQtPlatformNorScreen) {
+  issuesToPrice(3);
+  const PlatformRow rows[] = {
+      {{QStringLiteral("--show-settings"), QStringLiteral("--returns"), QStringLiteral("1")},
+       QStringLiteral("method")},
+      {{QStringLiteral("--preview"), QStringLiteral("-")}, QStringLiteral("Would change: ")},
+      {{}, QStringLiteral("Vidējā svērtā piešķiršana pabeigta ")},
+      {{QStringLiteral("--unpriced-only"), QStringLiteral("-")}, QStringLiteral("Still without cost: ")},
+  };
+  for (const PlatformRow& row : rows) {
+    SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+    const Result result =
+        run(row.arguments, QStringLiteral(AUTOIEPCENSAD_RUN), {{"QT_QPA_PLATFORM", "no-such-platform"}});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const bool shown = std::any_of(result.out.begin(), result.out.end(), [&](const QString& line) {
+      return line.startsWith(row.shown) || textOf(line).startsWith(row.shown);
+    });
+    EXPECT_TRUE(shown) << result.out.join(u'\n').toStdString() << result.err.toStdString();
+  }
+  EXPECT_EQ(settingsKey()->readInteger("AtgriesanaChk"), 1) << "--show-settings saved what it was given";
 }
 
 // --- output: verbose, pipe, terminal ------------------------------------------------------------
@@ -387,7 +417,7 @@ TEST(LibraryExportsTest, OnlyTheEntryPointsAreExported) {
                            "AutoIepCenSadUseDatabase", "AutoIepCenSadSetPeriod"})
     EXPECT_NE(dlsym(library, name), nullptr) << name;
   // The run's code and the window's insides stay inside.
-  for (const char* name : {"_ZN6talvix15btPieskirsClickERNS_10RunContextE", "_ZN14TAutoIepCenSad10FormCreateEv"})
+  for (const char* name : {"_ZN6talvix10runCostingERNS_10RunContextE", "_ZN14TAutoIepCenSad10FormCreateEv"})
     EXPECT_EQ(dlsym(library, name), nullptr) << name;
   dlclose(library);
 }
