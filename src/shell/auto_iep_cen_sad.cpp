@@ -92,8 +92,7 @@ class Running {
 
 }  // namespace
 
-TAutoIepCenSad::TAutoIepCenSad(QWidget* parent)
-    : QWidget(parent), session_(*this) {
+TAutoIepCenSad::TAutoIepCenSad(QWidget* parent) : QWidget(parent), session_(*this) {
   setUpWindow();
   createPeriodControls();
   createOptions();
@@ -139,18 +138,23 @@ void TAutoIepCenSad::createPeriodControls() {
 void TAutoIepCenSad::createOptions() {
   chkPedejaCena = place(new QCheckBox(QStringLiteral("Lietot pēdējo iepirkuma cenu, kas  nav 0"), this),
                         "chkPedejaCena", 119, 49, 222, 17);
-  chk1PardCena = place(new QCheckBox(QStringLiteral("Pārv.un izrakst. iep.cena = 1. pārd,cena"), this),
-                       "chk1PardCena", 119, 65, 215, 17);
+  chk1PardCena = place(new QCheckBox(QStringLiteral("Pārv.un izrakst. iep.cena = 1. pārd,cena"), this), "chk1PardCena",
+                       119, 65, 215, 17);
   chkPakalpojumusNe =
       place(new QCheckBox(QStringLiteral("Neapstrādāt pakalpojumus"), this), "chkPakalpojumusNe", 6, 227, 153, 17);
   chkIMEI = place(new QCheckBox(QStringLiteral("Meklēt pēc IMEI, ja ir (FIFO)"), this), "chkIMEI", 6, 244, 156, 17);
 }
 
-// The four radio groups the window names, in the rows' order; each takes its object name and title
-// from its kind's row.
-RadioGroup* TAutoIepCenSad::* const kModeGroups[] = {&TAutoIepCenSad::shParveitosana, &TAutoIepCenSad::shIzrakstisana,
-                                                     &TAutoIepCenSad::shAtgriezsana, &TAutoIepCenSad::shAtlikumi};
-static_assert(std::size(kModeGroups) == kKindCount, "a radio group for every kind");
+// The radio groups the window's interface names; every kind's group takes its object name and
+// title from its kind's row.
+struct NamedGroup {
+  DocumentKind kind;
+  RadioGroup* TAutoIepCenSad::*control;
+};
+constexpr NamedGroup kNamedGroups[] = {{DocumentKind::Transfer, &TAutoIepCenSad::shParveitosana},
+                                       {DocumentKind::Issue, &TAutoIepCenSad::shIzrakstisana},
+                                       {DocumentKind::Return, &TAutoIepCenSad::shAtgriezsana},
+                                       {DocumentKind::Balance, &TAutoIepCenSad::shAtlikumi}};
 // Two columns of groups under the period.
 constexpr int kModeGroupLeft = 1;
 constexpr int kModeGroupTop = 88;
@@ -159,21 +163,17 @@ constexpr int kModeGroupRowStep = 72;
 constexpr int kModeGroupWidth = 169;
 constexpr int kModeGroupHeight = 65;
 
-// A kind's radio group of modes.
-static RadioGroup* modeGroup(const TAutoIepCenSad& window, DocumentKind kind) {
-  return window.*kModeGroups[kindIndex(kind)];
-}
-
 void TAutoIepCenSad::createModeGroups() {
   for (const DocumentKind kind : kAllKinds) {
     const KindNames& names = kindRow(kind).names;
     const int index = static_cast<int>(kindIndex(kind));
-    this->*kModeGroups[index] = place(new RadioGroup(QString::fromUtf8(names.caption), modeItems(), this),
-                                      names.control, kModeGroupLeft + kModeGroupColumnStep * (index % 2),
-                                      kModeGroupTop + kModeGroupRowStep * (index / 2), kModeGroupWidth,
-                                      kModeGroupHeight);
+    modeGroups_[kindIndex(kind)] =
+        place(new RadioGroup(QString::fromUtf8(names.caption), modeItems(), this), names.control,
+              kModeGroupLeft + kModeGroupColumnStep * (index % 2), kModeGroupTop + kModeGroupRowStep * (index / 2),
+              kModeGroupWidth, kModeGroupHeight);
   }
-  for (const DocumentKind kind : kAllKinds) modeGroup(*this, kind)->setItemIndex(kSkip);
+  for (const NamedGroup& named : kNamedGroups) this->*named.control = modeGroup(named.kind);
+  for (RadioGroup* group : modeGroups_) group->setItemIndex(kSkip);
 }
 
 void TAutoIepCenSad::createButtons() {
@@ -207,9 +207,9 @@ void TAutoIepCenSad::createDatabaseList() {
 }
 
 void TAutoIepCenSad::setFocusOrder() {
-  const QList<QWidget*> stops{DatumsNo,   DatumsLidz,    shParveitosana, shIzrakstisana,    shAtgriezsana,
-                              BtClose,    btPieskirs,    chkPedejaCena,  shAtlikumi,        chk1PardCena,
-                              chkPakalpojumusNe, chkIMEI, lstProcess};
+  const QList<QWidget*> stops{DatumsNo,          DatumsLidz, shParveitosana, shIzrakstisana, shAtgriezsana,
+                              BtClose,           btPieskirs, chkPedejaCena,  shAtlikumi,     chk1PardCena,
+                              chkPakalpojumusNe, chkIMEI,    lstProcess};
   // A radio group is one stop: its items stand in the chain together and only the chosen one takes Tab.
   QList<QWidget*> chain;
   for (QWidget* stop : stops) {
@@ -320,10 +320,10 @@ void TAutoIepCenSad::stopKeepingWindow() {
 void TAutoIepCenSad::setRunning(bool running) {
   running_ = running;
   if (stopSignals_) stopSignals_->setEnabled(!running);
-  for (QWidget* control : std::initializer_list<QWidget*>{LaikaPeriods, chkPedejaCena, chk1PardCena, shParveitosana,
-                                                          shIzrakstisana, shAtgriezsana, shAtlikumi,
-                                                          chkPakalpojumusNe, chkIMEI, btPieskirs})
+  for (QWidget* control : std::initializer_list<QWidget*>{LaikaPeriods, chkPedejaCena, chk1PardCena, chkPakalpojumusNe,
+                                                          chkIMEI, btPieskirs})
     control->setEnabled(!running);
+  for (RadioGroup* group : modeGroups_) group->setEnabled(!running);
   if (!running) lblDarbiba->hide();
 }
 
@@ -341,7 +341,8 @@ void TAutoIepCenSad::endAfterStop() {
 void TAutoIepCenSad::runDispatcher() {
   session().requireOpen();
   const Running running([this](bool on) { setRunning(on); });
-  const RunInputGate gate(*this, [this] { stopKeepingWindow(); }, BtClose);
+  const RunInputGate gate(
+      *this, [this] { stopKeepingWindow(); }, BtClose);
   session_.runCosting();
 }
 
@@ -473,7 +474,7 @@ RunSettings TAutoIepCenSad::settingsFromControls() const {
   RunSettings settings;
   settings.dateFrom = DatumsNo->value();
   settings.dateTo = DatumsLidz->value();
-  for (const DocumentKind kind : kAllKinds) settings.mode(kind) = modeGroup(*this, kind)->itemIndex();
+  for (const DocumentKind kind : kAllKinds) settings.mode(kind) = modeGroup(kind)->itemIndex();
   settings.lastPurchasePrice = chkPedejaCena->isChecked();
   settings.firstSalePrice = chk1PardCena->isChecked();
   settings.skipServices = chkPakalpojumusNe->isChecked();
@@ -484,7 +485,7 @@ RunSettings TAutoIepCenSad::settingsFromControls() const {
 void TAutoIepCenSad::showSettings(const RunSettings& settings) {
   DatumsNo->setValue(settings.dateFrom);
   DatumsLidz->setValue(settings.dateTo);
-  for (const DocumentKind kind : kAllKinds) modeGroup(*this, kind)->setItemIndex(settings.mode(kind));
+  for (const DocumentKind kind : kAllKinds) modeGroup(kind)->setItemIndex(settings.mode(kind));
   chkPedejaCena->setChecked(settings.lastPurchasePrice);
   chk1PardCena->setChecked(settings.firstSalePrice);
   chkPakalpojumusNe->setChecked(settings.skipServices);

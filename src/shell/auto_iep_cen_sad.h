@@ -138,6 +138,8 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   talvix::shell::RadioGroup* shIzrakstisana = nullptr;
   talvix::shell::RadioGroup* shAtgriezsana = nullptr;
   talvix::shell::RadioGroup* shAtlikumi = nullptr;
+  // Every kind's group of modes, the named ones above among them.
+  talvix::shell::RadioGroup* modeGroup(talvix::DocumentKind kind) const { return modeGroups_[talvix::kindIndex(kind)]; }
   QCheckBox* chkPakalpojumusNe = nullptr;
   QCheckBox* chkIMEI = nullptr;
   QPushButton* btPieskirs = nullptr;
@@ -177,6 +179,7 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
 
   talvix::shell::PaintingSleeper sleeper_;
   talvix::shell::RunSession session_;
+  talvix::PerKind<talvix::shell::RadioGroup*> modeGroups_{};
   QSocketNotifier* stopSignals_ = nullptr;
   bool running_ = false;
   bool closeAfterStop_ = false;   // the person closed the window during the run
