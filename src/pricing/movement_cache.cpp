@@ -723,7 +723,7 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
   return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
-DateTime MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
+std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
   Department* d = department(goodsKey, dept, dayLimit(date));
   if (!d) return 0.0;
   std::optional<DateTime> first;
@@ -747,9 +747,47 @@ double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
   return d->averages[static_cast<std::size_t>(end - d->averageDays.begin()) - 1];
 }
 
-void MovementCache::setFoldDay(DateTime day) noexcept {
+void MovementCache::runStarted() noexcept {
+  suspect_ = true;
+  foldWanted_ = -std::numeric_limits<DateTime>::infinity();
+}
+
+void MovementCache::stepStarted() noexcept {
+  if (!folding()) clear();
+}
+
+void MovementCache::periodExpected(DateTime first) noexcept {
+  const DateTime day = wholeDate(first);
   foldWanted_ = day;
   if (!suspect_ && day != foldDay_) settle();
+}
+
+void MovementCache::passStarted(Transaction& snapshot, const DocumentChanges& changes) noexcept {
+  snapshot_ = &snapshot;
+  keepThrough(changes);
+}
+
+void MovementCache::passEnded() noexcept {
+  snapshot_ = nullptr;
+  runStarted();
+}
+
+// A walk that reaches the last of a cut history reads the goods whole and walks again.
+MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock,
+                                                 double quantity, double dayQuantity) {
+  LayerSpan view = layers(goodsKey, dept, date);
+  FifoTaking taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  if (view.cut && taking.taken.size() >= view.layers.size()) {
+    readWhole(goodsKey);
+    view = layers(goodsKey, dept, date);
+    taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  }
+  return {view.layers, std::move(taking)};
+}
+
+DateTime MovementCache::newestLayerDay(int goodsKey, int dept, DateTime date) {
+  const std::span<const Movement> held = layers(goodsKey, dept, date).layers;
+  return held.empty() ? 0 : held.front().day;
 }
 
 void MovementCache::settle() noexcept {

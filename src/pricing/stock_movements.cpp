@@ -2,6 +2,7 @@
 
 #include "data/document_tables.h"
 #include "pricing/finite_price.h"
+#include "pricing/weighted_average.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,21 @@ std::vector<Movement> StockMovements::layers(int goods, int dept, DateTime date)
 
 std::vector<Movement> StockMovements::averageMovements(int goods, int dept, DateTime date) {
   return read(average_, goods, dept, date);
+}
+
+MovementSource::FifoWalk StockMovements::fifoWalk(int goods, int dept, DateTime date, double stock, double quantity,
+                                                  double dayQuantity) {
+  walked_ = layers(goods, dept, date);
+  return {walked_, fifoTaking(walked_, stock, quantity, dayQuantity)};
+}
+
+DateTime StockMovements::newestLayerDay(int goods, int dept, DateTime date) {
+  const std::vector<Movement> found = layers(goods, dept, date);
+  return found.empty() ? 0 : found.front().day;
+}
+
+double StockMovements::movingAverage(int goods, int dept, DateTime date) {
+  return movingAverageCost(averageMovements(goods, dept, date));
 }
 
 double StockMovements::stockBeforeOutflows(int goods, int dept, DateTime date) {
