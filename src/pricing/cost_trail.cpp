@@ -1,6 +1,7 @@
 #include "pricing/cost_trail.h"
 
 #include "pricing/finite_price.h"
+#include "pricing/movement_kinds.h"
 #include "pricing/weighted_average.h"
 
 #include <algorithm>
@@ -8,12 +9,8 @@
 namespace talvix::pricing {
 namespace {
 
-// Indexed by MovementKind.
-constexpr const char* kMovementKindNames[] = {"return",        "transfer in", "receipt",
-                                              "goods balance", "issue",       "transfer out"};
-
 StockLayer told(const Movement& m) {
-  return {kMovementKindNames[static_cast<int>(m.kind)], m.day, m.isn, m.quantity, m.cost};
+  return {rowOf(m.kind).told, m.day, m.isn, m.quantity, m.cost};
 }
 
 }  // namespace

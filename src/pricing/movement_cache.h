@@ -133,8 +133,8 @@ class MovementCache : public MovementSource, public KeptMovements {
   DateTime foldDay_ = -std::numeric_limits<DateTime>::infinity();
   DateTime foldWanted_ = -std::numeric_limits<DateTime>::infinity();  // from the next settling on
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
-  // Per CostColumn: line key -> the line held.
-  std::unordered_map<std::int32_t, CostOwner> costOwners_[3];
+  // Per CostColumn: line key -> the line held (none for issue costs, which only sales_ follows).
+  std::unordered_map<std::int32_t, CostOwner> costOwners_[kCostColumns];
   // Per CostColumn: the costs this pass wrote, which its snapshot cannot see; laid over what is read.
   std::unordered_map<std::int32_t, double> ownCosts_[kCostColumns];
   ClientSaleBook sales_;
