@@ -372,7 +372,7 @@ void MovementCache::Goods::finish() {
 
 std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
   auto loaded = std::make_unique<Goods>();
-  unsynced_ = unsynced_ || !snapshot_;
+  if (!snapshot_) readThrough_ = ReadThrough::Outside;
   load_.setTransaction(snapshot_);
   load_.setInteger("ISPRECE", goodsKey);
   load_.open();
@@ -398,10 +398,8 @@ std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
   return loaded;
 }
 
-namespace {
-
 // One kind's lines as they stream, each with its header.
-struct LineStream {
+struct MovementCache::LineStream {
   MovementKind kind;
   HeaderBook headers;
   std::unique_ptr<Query> lines;
@@ -417,6 +415,73 @@ struct LineStream {
     }
   }
 };
+
+// What one pass over the tables gathers, until the cache takes it.
+struct MovementCache::BulkRead {
+  std::unordered_map<int, std::unique_ptr<Goods>> all;
+  std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
+  DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
+  bool gatherSales = false;
+
+  // Movements a window behind the stream are replayed; the window lets lines come a little out of
+  // day order.
+  void replayBehind(DateTime day) {
+    for (auto& [key, g] : all)
+      for (auto& [dept, d] : g->departments) {
+        d.replayBefore(day - kReplayWindowDays);
+        d.trimLayers();
+      }
+    nextReplay = day + kReplayWindowDays / 2;
+  }
+};
+
+namespace {
+
+using LineStream = MovementCache::LineStream;
+
+// Every kind's lines, each stream on its first line; the headers are read whole first.
+std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot) {
+  const auto& kinds = cacheStatements().streams;
+  std::vector<LineStream> streams(kinds.size());
+  {
+    Query headers(connection);
+    headers.setTransaction(snapshot);
+    for (std::size_t k = 0; k < streams.size(); ++k) {
+      streams[k].kind = kinds[k].kind;
+      headers.setSql(kinds[k].headers);
+      streams[k].headers.read(headers);
+    }
+  }
+  for (std::size_t k = 0; k < streams.size(); ++k) {
+    streams[k].lines = std::make_unique<Query>(connection);
+    streams[k].lines->setTransaction(snapshot);
+    streams[k].lines->setSql(kinds[k].lines);
+    streams[k].lines->openStream();
+    streams[k].advance();
+  }
+  return streams;
+}
+
+// The stream whose line is dated first; null when every stream has ended.
+LineStream* earliest(std::vector<LineStream>& streams) {
+  LineStream* next = nullptr;
+  for (LineStream& s : streams)
+    if (s.header && (!next || s.header->at < next->header->at)) next = &s;
+  return next;
+}
+
+Line streamedLine(const Query& q, const Header& h, DateTime day) {
+  Line l;
+  l.at = h.at;
+  l.day = day;
+  l.isn = q.asInteger(kLineIsn);
+  l.quantity = q.asDouble(kLineQuantity);
+  l.quantityNull = q.isNull(kLineQuantity);
+  l.cost = q.asDouble(kLineCost);
+  l.costNull = q.isNull(kLineCost);
+  l.averaged = h.averaged;
+  return l;
+}
 
 // An issue line as a client-sale look-up reads it.
 ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
@@ -435,105 +500,72 @@ ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
 // Every kind's lines stream at once, merged by day, so the folded average can be replayed as the
 // days go by instead of holding ten years of movements.
 void MovementCache::loadAll() {
-  const auto& kinds = cacheStatements().streams;
-  std::vector<LineStream> streams(kinds.size());
-  unsynced_ = unsynced_ || !snapshot_;
+  if (!snapshot_) readThrough_ = ReadThrough::Outside;
   sales_.clear();
   if (folding()) wantClientSales();
-  const bool gatherSales = sales_.wantsAny();
-  {
-    Query headers(connection_);
-    headers.setTransaction(snapshot_);
-    for (std::size_t k = 0; k < streams.size(); ++k) {
-      streams[k].kind = kinds[k].kind;
-      headers.setSql(kinds[k].headers);
-      streams[k].headers.read(headers);
-    }
-  }
-  for (std::size_t k = 0; k < streams.size(); ++k) {
-    streams[k].lines = std::make_unique<Query>(connection_);
-    streams[k].lines->setTransaction(snapshot_);
-    streams[k].lines->setSql(kinds[k].lines);
-    streams[k].lines->openStream();
-    streams[k].advance();
-  }
-  std::unordered_map<int, std::unique_ptr<Goods>> all;
-  std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
-  DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
-  for (;;) {
-    LineStream* next = nullptr;
-    for (LineStream& s : streams)
-      if (s.header && (!next || s.header->at < next->header->at)) next = &s;
-    if (!next) break;
-    const Query& q = *next->lines;
-    const Header& h = *next->header;
-    const int goodsKey = q.asInteger(kLineGoods);
-    const DateTime day = wholeDate(h.at);
-    if (day >= nextReplay && day < foldDay_) {
-      // Movements a window behind the stream are replayed; the window lets lines come a little
-      // out of day order.
-      for (auto& [key, g] : all)
-        for (auto& [dept, d] : g->departments) {
-          d.replayBefore(day - kReplayWindowDays);
-          d.trimLayers();
-        }
-      nextReplay = day + kReplayWindowDays / 2;
-    }
-    if (gatherSales && next->kind == MovementKind::Issue && h.other != kNullKey && sales_.wants(goodsKey, h.other)) {
-      ClientSaleBook::Sale sale = saleOf(q, h);
-      if (const double* own = ownCost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
-      sales_.add(goodsKey, h.other, sale);
-    }
-    if (!whole.contains(goodsKey)) {
-      Line l;
-      l.at = h.at;
-      l.day = day;
-      l.isn = q.asInteger(kLineIsn);
-      l.quantity = q.asDouble(kLineQuantity);
-      l.quantityNull = q.isNull(kLineQuantity);
-      l.cost = q.asDouble(kLineCost);
-      l.costNull = q.isNull(kLineCost);
-      l.averaged = h.averaged;
-      layOwnCost(next->kind, l);
-      auto& g = all[goodsKey];
-      if (!g) g = std::make_unique<Goods>();
-      if (!g->file(next->kind, l, h.dept, h.other, foldDay_)) {
-        whole.insert(goodsKey);
-        all.erase(goodsKey);
-      }
-    }
+  BulkRead read;
+  read.gatherSales = sales_.wantsAny();
+  std::vector<LineStream> streams = openStreams(connection_, snapshot_);
+  while (LineStream* next = earliest(streams)) {
+    const DateTime day = wholeDate(next->header->at);
+    if (day >= read.nextReplay && day < fold_.day) read.replayBehind(day);
+    takeLine(*next, day, read);
     next->advance();
   }
-  for (auto& [key, g] : all) {
+  keepRead(read);
+  sales_.finish();
+}
+
+void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& read) {
+  const Query& q = *stream.lines;
+  const Header& h = *stream.header;
+  const int goodsKey = q.asInteger(kLineGoods);
+  if (read.gatherSales && stream.kind == MovementKind::Issue && h.other != kNullKey &&
+      sales_.wants(goodsKey, h.other)) {
+    ClientSaleBook::Sale sale = saleOf(q, h);
+    if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
+    sales_.add(goodsKey, h.other, sale);
+  }
+  if (read.whole.contains(goodsKey)) return;
+  Line l = streamedLine(q, h, day);
+  layOwnCost(stream.kind, l);
+  auto& g = read.all[goodsKey];
+  if (!g) g = std::make_unique<Goods>();
+  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day)) {
+    read.whole.insert(goodsKey);
+    read.all.erase(goodsKey);
+  }
+}
+
+void MovementCache::keepRead(BulkRead& read) {
+  for (auto& [key, g] : read.all) {
     // A goods read on its own already holds the same lines and maybe the tool's writes since.
     if (goods_.contains(key)) continue;
     g->finish();
     Goods& held = *goods_.emplace(key, std::move(g)).first->second;
     index(key, held);
   }
-  whole_ = std::move(whole);
-  anyFolded_ = foldDay_ > -std::numeric_limits<DateTime>::infinity();
-  complete_ = true;
-  sales_.finish();
+  whole_ = std::move(read.whole);
+  coverage_ = Coverage::EveryGoods;
 }
 
 void MovementCache::wantClientSales() {
   Query wanted(connection_);
   wanted.setTransaction(snapshot_);
   wanted.setSql(cacheStatements().clientSalesWanted);
-  wanted.setDateTime("DAT_NO", foldDay_);
+  wanted.setDateTime("DAT_NO", fold_.day);
   for (wanted.openStream(); wanted.fetch();) sales_.want(wanted.asInteger(0), wanted.asInteger(1));
 }
 
 std::optional<ClientSaleAnswer> MovementCache::clientSale(const ClientSaleQuestion& question) {
-  if (suspect_) settle();
+  if (trust_ == Trust::Suspect) settle();
   return sales_.answer(question);
 }
 
 MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
-  if (suspect_) settle();
+  if (trust_ == Trust::Suspect) settle();
   auto found = goods_.find(goodsKey);
-  if (found != goods_.end() && found->second->folded && limit < foldDay_) {
+  if (found != goods_.end() && found->second->folded && limit < fold_.day) {
     // Asked about a day inside the fold: only the whole history answers.
     readWhole(goodsKey);
     found = goods_.find(goodsKey);
@@ -541,13 +573,14 @@ MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
   if (found != goods_.end()) return *found->second;
   // A run's pass keeps what it read, so a pass over the tables pays sooner.
   const int beforeBulk = folding() ? std::min(goodsBeforeBulk_, kGoodsBeforeBulkInRun) : goodsBeforeBulk_;
-  if (!complete_ && !bulkTried_ && readOneByOne_ >= beforeBulk) {
-    bulkTried_ = true;
+  if (coverage_ == Coverage::SomeGoods && readOneByOne_ >= beforeBulk) {
+    // Should the pass fail, goods are read one by one until the cache empties.
+    coverage_ = Coverage::SomeGoodsForGood;
     loadAll();
     return goods(goodsKey, limit);
   }
   // Every goods with a line is held once all were read, but for those to be read whole.
-  const bool readIt = !complete_ || whole_.contains(goodsKey);
+  const bool readIt = coverage_ != Coverage::EveryGoods || whole_.contains(goodsKey);
   std::unique_ptr<Goods> loaded = readIt ? load(goodsKey) : std::make_unique<Goods>();
   if (readIt) ++readOneByOne_;
   Goods& held = *goods_.emplace(goodsKey, std::move(loaded)).first->second;
@@ -608,10 +641,10 @@ bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_
 }
 
 void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
-  suspect_ = false;
+  trust_ = Trust::Current;
   // The new snapshot sees every write of the passes before.
-  for (auto& costs : ownCosts_) costs.clear();
-  if (!changes.known || unsynced_ || foldWanted_ != foldDay_) {
+  passWrites_.clear();
+  if (!changes.known || readThrough_ == ReadThrough::Outside || fold_.wanted != fold_.day) {
     settle();
     return;
   }
@@ -624,7 +657,8 @@ void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
     for (const int goodsKey : touched) {
       forget(goodsKey);
       sales_.drop(goodsKey);
-      if (complete_) whole_.insert(goodsKey);  // a goods new to the tables has nothing to forget
+      // A goods new to the tables has nothing to forget.
+      if (coverage_ == Coverage::EveryGoods) whole_.insert(goodsKey);
     }
   } catch (...) {
     settle();
@@ -706,8 +740,8 @@ double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
 }
 
 void MovementCache::runStarted() noexcept {
-  suspect_ = true;
-  foldWanted_ = -std::numeric_limits<DateTime>::infinity();
+  trust_ = Trust::Suspect;
+  fold_.wanted = -std::numeric_limits<DateTime>::infinity();
 }
 
 void MovementCache::stepStarted() noexcept {
@@ -716,8 +750,8 @@ void MovementCache::stepStarted() noexcept {
 
 void MovementCache::periodExpected(DateTime first) noexcept {
   const DateTime day = wholeDate(first);
-  foldWanted_ = day;
-  if (!suspect_ && day != foldDay_) settle();
+  fold_.wanted = day;
+  if (trust_ == Trust::Current && day != fold_.day) settle();
 }
 
 void MovementCache::passStarted(Transaction& snapshot, const DocumentChanges& changes) noexcept {
@@ -749,10 +783,10 @@ DateTime MovementCache::newestLayerDay(int goodsKey, int dept, DateTime date) {
 }
 
 void MovementCache::settle() noexcept {
-  const DateTime day = foldWanted_;
+  const DateTime day = fold_.wanted;
   clear();
-  suspect_ = false;
-  foldDay_ = foldWanted_ = day;
+  trust_ = Trust::Current;
+  fold_.day = fold_.wanted = day;
 }
 
 void MovementCache::clear() noexcept {
@@ -762,10 +796,10 @@ void MovementCache::clear() noexcept {
 
 void MovementCache::clearMovements() noexcept {
   // Still suspect after: the fold day wanted is taken only when it settles.
-  unsynced_ = false;
+  readThrough_ = ReadThrough::Snapshots;
   goods_.clear();
   whole_.clear();
-  complete_ = bulkTried_ = anyFolded_ = false;
+  coverage_ = Coverage::SomeGoods;
   readOneByOne_ = 0;
   for (auto& owners : costOwners_) owners.clear();
 }
@@ -777,18 +811,11 @@ void MovementCache::readCommitted(bool keepClientSales) noexcept {
     clear();
   if (!snapshot_) return;
   snapshot_ = nullptr;
-  unsynced_ = true;
-}
-
-const double* MovementCache::ownCost(CostColumn column, std::int32_t isn) const {
-  const auto& costs = ownCosts_[static_cast<int>(column)];
-  const auto written = costs.find(isn);
-  return written == costs.end() ? nullptr : &written->second;
+  readThrough_ = ReadThrough::Outside;
 }
 
 void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
-  const std::optional<CostColumn> column = rowOf(kind).followedCost;
-  const double* written = column ? ownCost(*column, line.isn) : nullptr;
+  const double* written = passWrites_.costOf(kind, line.isn);
   if (!written) return;
   line.cost = *written;
   line.costNull = false;
@@ -797,7 +824,7 @@ void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
 void MovementCache::onData(DataEvent event, const Query* query) noexcept {
   if (event != DataEvent::Written || !query) {
     // A rollback takes the pass's own writes back with it.
-    for (auto& costs : ownCosts_) costs.clear();
+    passWrites_.clear();
     clear();
     return;
   }
@@ -837,13 +864,13 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
   }
   const double written = write.valueParam.empty() ? 0.0 : query.paramDouble(write.valueParam);
   // A NULL or text reads as 0.0, which every answer treats as a NULL cost.
-  if (snapshot_) ownCosts_[static_cast<int>(write.column)][isn] = std::isfinite(written) ? written : 0.0;
+  if (snapshot_) passWrites_.record(write.column, isn, std::isfinite(written) ? written : 0.0);
   auto& owners = costOwners_[static_cast<int>(write.column)];
   const auto owner = owners.find(isn);
   if (owner == owners.end()) {
     // A line not held is of a goods not read yet, or one no answer depends on; unless some goods
     // hold only a fold of their old lines, which the line may be one of.
-    if (anyFolded_) clear();
+    if (coverage_ == Coverage::EveryGoods && folding()) clear();
     return;
   }
   const CostOwner held = owner->second;
@@ -871,7 +898,7 @@ void MovementCache::applyIssueCost(std::int32_t isn, const WriteStatement& write
     if (snapshot_) readCommitted();
     return;
   }
-  if (snapshot_) ownCosts_[static_cast<int>(CostColumn::IssueIepCena)][isn] = *written;
+  if (snapshot_) passWrites_.record(CostColumn::IssueIepCena, isn, *written);
   sales_.setCost(isn, *written);
 }
 

@@ -21,6 +21,7 @@
 #include "pricing/kept_movements.h"
 #include "pricing/movement.h"
 #include "pricing/movement_source.h"
+#include "pricing/pass_writes.h"
 #include "pricing/write_statement.h"
 
 #include <cstdint>
@@ -83,6 +84,7 @@ class MovementCache : public MovementSource, public KeptMovements {
   struct Line;
   struct Department;
   struct Goods;
+  struct LineStream;
 
  private:
   // Where a cost the tool may update lives.
@@ -95,11 +97,14 @@ class MovementCache : public MovementSource, public KeptMovements {
   // limit: the last day the question reads.
   Goods& goods(int goods, DateTime limit);
   Department* department(int goods, int dept, DateTime limit);
-  bool folding() const { return foldDay_ > -std::numeric_limits<DateTime>::infinity(); }
+  bool folding() const { return fold_.day > -std::numeric_limits<DateTime>::infinity(); }
   void keepThrough(const DocumentChanges& changes) noexcept;
   void clear() noexcept;
   std::unique_ptr<Goods> load(int goods);
+  struct BulkRead;
   void loadAll();
+  void takeLine(const LineStream& stream, DateTime day, BulkRead& read);
+  void keepRead(BulkRead& read);
   void index(int goodsKey, Goods& loaded);
   void forget(int goodsKey);
   // Empties the cache and takes the fold day wanted.
@@ -115,28 +120,43 @@ class MovementCache : public MovementSource, public KeptMovements {
   // keepClientSales: the write left every issue line and header as it was.
   void readCommitted(bool keepClientSales = false) noexcept;
   void clearMovements() noexcept;
-  // The cost this pass wrote to the line, which its snapshot cannot see; null when none.
-  const double* ownCost(CostColumn column, std::int32_t isn) const;
+  // Lays the cost this pass wrote to the line, if any, over what was read.
   void layOwnCost(MovementKind kind, Line& line) const;
+
+  // Suspect: what is held may be out of date; the next question empties it, unless a pass's start
+  // keeps it.
+  enum class Trust : std::uint8_t { Current, Suspect };
+  // Where what is held was read: only through passes' snapshots, or some of it outside one, which
+  // the next pass cannot keep.
+  enum class ReadThrough : std::uint8_t { Snapshots, Outside };
+  // How much of the tables is held since the cache was last emptied.
+  enum class Coverage : std::uint8_t {
+    SomeGoods,         // goods read one by one as asked for, readOneByOne_ of them so far
+    SomeGoodsForGood,  // the pass over the tables was tried: one by one until emptied
+    EveryGoods,        // every goods with a line, from one pass over the tables (folded when folding()),
+                       // but those in whole_, read one by one
+  };
+  // Lines dated before day are folded; wanted takes over when the cache next settles. -infinity
+  // folds nothing.
+  struct Fold {
+    DateTime day = -std::numeric_limits<DateTime>::infinity();
+    DateTime wanted = -std::numeric_limits<DateTime>::infinity();
+  };
 
   Connection& connection_;
   Transaction* snapshot_ = nullptr;
-  bool suspect_ = false;
-  bool unsynced_ = false;  // something held was read outside a pass's snapshot
+  Trust trust_ = Trust::Current;
+  ReadThrough readThrough_ = ReadThrough::Snapshots;
+  Coverage coverage_ = Coverage::SomeGoods;
+  Fold fold_;
   Query load_;
   const int goodsBeforeBulk_;
-  int readOneByOne_ = 0;    // since the last clear
-  bool bulkTried_ = false;  // since the last clear
-  bool complete_ = false;   // every goods with a line is held, but those in whole_
-  bool anyFolded_ = false;
-  std::unordered_set<int> whole_;  // goods read one by one, whatever complete_ says
-  DateTime foldDay_ = -std::numeric_limits<DateTime>::infinity();
-  DateTime foldWanted_ = -std::numeric_limits<DateTime>::infinity();  // from the next settling on
+  int readOneByOne_ = 0;
+  std::unordered_set<int> whole_;
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
   // Per CostColumn: line key -> the line held (none for issue costs, which only sales_ follows).
   std::unordered_map<std::int32_t, CostOwner> costOwners_[kCostColumns];
-  // Per CostColumn: the costs this pass wrote, which its snapshot cannot see; laid over what is read.
-  std::unordered_map<std::int32_t, double> ownCosts_[kCostColumns];
+  PassWrites passWrites_;
   ClientSaleBook sales_;
   std::unordered_map<std::string, WriteStatement> statements_;
 };

@@ -16,6 +16,12 @@ const ReadTable* readTable(std::string_view name) {
   return nullptr;
 }
 
+const CostTarget* costTarget(std::string_view table, std::string_view column) {
+  for (const CostTarget& c : costTargets())
+    if (c.table == table && c.column == column) return &c;
+  return nullptr;
+}
+
 bool readsColumn(const ReadTable& table, std::string_view column) {
   return std::find(table.columns.begin(), table.columns.end(), column) != table.columns.end();
 }
@@ -129,10 +135,8 @@ WriteStatement classifyUpdate(Lexer& lex, const std::string& table) {
     notFollowed = withEffect(WriteStatement::Effect::ClientSalesOnly);
   }
 
-  const auto targets = costTargets();
-  const auto cost = std::find_if(targets.begin(), targets.end(),
-                                 [&](const CostTarget& c) { return c.table == table && c.column == column; });
-  if (cost == targets.end() || after.kind == TokenKind::End) return notFollowed;
+  const CostTarget* cost = costTarget(table, column);
+  if (!cost || after.kind == TokenKind::End) return notFollowed;
   if (value.kind == TokenKind::Number && !isZeroLiteral(value)) return notFollowed;
   const Token key = lex.next();
   if (key.kind != TokenKind::Word || columnOf(key.text, table) != "ISN" || !isSymbol(lex.next(), '='))
