@@ -20,9 +20,8 @@ constexpr std::size_t kStatementsKept = 256;
 constexpr int kGoodsBeforeBulkInRun = 20;
 constexpr std::size_t kLayersKeptBeyondStock = 16;
 
-// Of the statements in movement_kinds.h: one goods' lines, and each kind's headers and lines.
+// The columns of cacheStatements(): one goods' lines, and each kind's headers and lines.
 enum Column { kKind, kIsn, kDate, kDept, kDeptTo, kAveraged, kQuantity, kCost };
-
 enum HeaderColumn { kHeaderIsn, kHeaderDate, kHeaderDept, kHeaderOther, kHeaderAveraged };
 enum LineColumn { kLineIsn, kLineHeader, kLineGoods, kLineQuantity, kLineCost, kLineSaleCost, kLinePrice, kLineMarkup };
 
