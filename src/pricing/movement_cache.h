@@ -61,15 +61,6 @@ class MovementCache : public MovementSource, public KeptMovements {
   FifoWalk fifoWalk(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity) override;
   DateTime newestLayerDay(int goods, int dept, DateTime date) override;
 
-  // StockMovements::layers, newest first; when cut, older layers exist beyond the last one given,
-  // and a walk that reaches it must readWhole(goods) and ask again. Valid until the next call.
-  struct LayerSpan {
-    std::span<const Movement> layers;
-    bool cut = false;
-  };
-  LayerSpan layers(int goods, int dept, DateTime date);
-  void readWhole(int goods);
-
   double stockBeforeOutflows(int goods, int dept, DateTime date) override;
   double balanceOnDay(int goods, int dept, DateTime date) override;
   double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date) override;
@@ -93,6 +84,15 @@ class MovementCache : public MovementSource, public KeptMovements {
     Line* line;
     Department* department;
   };
+
+  // StockMovements::layers, newest first; when cut, older layers exist beyond the last one given,
+  // and a walk that reaches it must readWhole(goods) and ask again. Valid until the next call.
+  struct LayerSpan {
+    std::span<const Movement> layers;
+    bool cut = false;
+  };
+  LayerSpan layers(int goods, int dept, DateTime date);
+  void readWhole(int goods);
 
   // limit: the last day the question reads.
   Goods& goods(int goods, DateTime limit);
