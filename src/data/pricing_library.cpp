@@ -7,10 +7,10 @@ namespace {
 constexpr const char* kNoTrail = "this pricing library does not tell how it priced a line";
 }
 
-FifoTrail PricingLibrary::FifoLayersTaken(int, int, DateTime, double, double, double) {
+FifoTrail CostExplanation::FifoLayersTaken(int, int, DateTime, double, double, double) {
   throw std::logic_error(kNoTrail);
 }
 
-std::vector<AverageStep> PricingLibrary::AverageReplay(int, int, DateTime) { throw std::logic_error(kNoTrail); }
+std::vector<AverageStep> CostExplanation::AverageReplay(int, int, DateTime) { throw std::logic_error(kNoTrail); }
 
 }  // namespace talvix

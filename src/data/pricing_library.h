@@ -74,43 +74,19 @@ struct AverageStep {
   double averageAfter = 0.0;
 };
 
-class PricingLibrary {
+// The library's calls by concern; PricingLibrary is all of them, but a caller may take just one.
+
+// Prices and stock figures of one goods in one department, and the goods' sale price.
+class CostSource {
  public:
-  virtual ~PricingLibrary() = default;
-
-  // The data module the library created (MainFormDatiDll).
-  virtual MainFormDati& mainFormDati() = 0;
-
-  virtual DateTime DatNo(DateTime today) = 0;
-  virtual DateTime DatLidz(DateTime today) = 0;
-  virtual bool VaiBloketsPeriods(DateTime first, DateTime last) = 0;
-  // One committed operation-log entry; query, when given, is recorded by its SQL text.
-  virtual void PutInOperacija(const std::string& label, DateTime date, const std::string& text1,
-                              const std::string& text2, int number1, const std::string& text3, const Query* query,
-                              int number2) = 0;
-
+  virtual ~CostSource() = default;
   virtual double GetPasizmaksa(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity,
                                std::vector<std::string>& list) = 0;
   virtual double GetPedIepCena(int goods, int dept, int mode, DateTime date) = 0;
   virtual double PrecValid(int goods, int dept, DateTime date) = 0;
   virtual double ApgrozDaudzums(int goods, int dept, DateTime date) = 0;
-  // Reads only; tells why a FIFO or average cost came to 0.0. The day of the newest inflow of goods
-  // into dept with a quantity above 0 and a cost, on or before date's day; 0 when there is none.
-  virtual DateTime LastCostedInflowDay(int goods, int dept, DateTime date) = 0;
-  // Read only, for explaining one line: the trail GetPasizmaksa's price follows with the same
-  // arguments, and the replay GetVidSvPasizmaksa ends with, every movement in replay order. A
-  // library that cannot tell throws std::logic_error.
-  virtual FifoTrail FifoLayersTaken(int goods, int dept, DateTime date, double stock, double quantity,
-                                    double dayQuantity);
-  virtual std::vector<AverageStep> AverageReplay(int goods, int dept, DateTime date);
-
   virtual std::unique_ptr<TN_KlprecInfo> newKlprecInfo(int goods) = 0;
   virtual std::unique_ptr<TVidSvPasizm> newVidSvPasizm() = 0;
-  virtual std::unique_ptr<TMylaiks> newMylaiks() = 0;
-  // After newMylaiks: the run prices lines dated from first to last, so a library may read the
-  // history before first once, as what it leaves, instead of line by line. Every answer stays
-  // the same for any date; only the speed may change.
-  virtual void ExpectPeriod(DateTime /*first*/, DateTime /*last*/) {}
   // The date-time of the first stock-in of goods into dept later than date: a receipt, a transfer
   // in whose CENA > 0, a return whose IEP_CENA > 0 and FROM_WHAT = 2; 0 when there is none. A library
   // that keeps no movements answers nullopt, and the caller asks the database itself.
@@ -120,12 +96,74 @@ class PricingLibrary {
   virtual std::optional<ClientSaleAnswer> ClientSaleFromHistory(const ClientSaleQuestion& /*question*/) {
     return std::nullopt;
   }
+};
+
+// The default period and the blocked-period check.
+class PeriodCalendar {
+ public:
+  virtual ~PeriodCalendar() = default;
+  virtual DateTime DatNo(DateTime today) = 0;
+  virtual DateTime DatLidz(DateTime today) = 0;
+  virtual bool VaiBloketsPeriods(DateTime first, DateTime last) = 0;
+};
+
+// The suite's operation log; a step writes its entry as it starts.
+class OperationJournal {
+ public:
+  virtual ~OperationJournal() = default;
+  // One committed operation-log entry; query, when given, is recorded by its SQL text.
+  virtual void PutInOperacija(const std::string& label, DateTime date, const std::string& text1,
+                              const std::string& text2, int number1, const std::string& text3, const Query* query,
+                              int number2) = 0;
+};
+
+// The run timer; a run takes a new one as it starts.
+class RunClock {
+ public:
+  virtual ~RunClock() = default;
+  virtual std::unique_ptr<TMylaiks> newMylaiks() = 0;
+};
+
+// What a run tells the library of its period and passes, so that it may keep what it read.
+class PassLifecycle {
+ public:
+  virtual ~PassLifecycle() = default;
+  // After newMylaiks: the run prices lines dated from first to last, so a library may read the
+  // history before first once, as what it leaves, instead of line by line. Every answer stays
+  // the same for any date; only the speed may change.
+  virtual void ExpectPeriod(DateTime /*first*/, DateTime /*last*/) {}
   // A continuous pass, after ExpectPeriod: until PassEnded the library reads through snapshot, so
   // its answers agree with the pass's selects; what it read in the pass before may be kept where
   // changes shows nothing it depends on changed. Only the speed may change.
   virtual void PassStarted(Transaction& /*snapshot*/, const DocumentChanges& /*changes*/) {}
   // Also after a failed pass; the snapshot is about to end.
   virtual void PassEnded() {}
+};
+
+// Read only, for telling why a line got its cost.
+class CostExplanation {
+ public:
+  virtual ~CostExplanation() = default;
+  // Tells why a FIFO or average cost came to 0.0. The day of the newest inflow of goods into dept
+  // with a quantity above 0 and a cost, on or before date's day; 0 when there is none.
+  virtual DateTime LastCostedInflowDay(int goods, int dept, DateTime date) = 0;
+  // The trail GetPasizmaksa's price follows with the same arguments, and the replay
+  // GetVidSvPasizmaksa ends with, every movement in replay order. A library that cannot tell
+  // throws std::logic_error.
+  virtual FifoTrail FifoLayersTaken(int goods, int dept, DateTime date, double stock, double quantity,
+                                    double dayQuantity);
+  virtual std::vector<AverageStep> AverageReplay(int goods, int dept, DateTime date);
+};
+
+class PricingLibrary : public CostSource,
+                       public PeriodCalendar,
+                       public OperationJournal,
+                       public RunClock,
+                       public PassLifecycle,
+                       public CostExplanation {
+ public:
+  // The data module the library created (MainFormDatiDll).
+  virtual MainFormDati& mainFormDati() = 0;
 };
 
 }  // namespace talvix

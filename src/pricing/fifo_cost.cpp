@@ -6,6 +6,18 @@
 #include <cmath>
 
 namespace talvix::pricing {
+namespace {
+
+// Each layer's cost weighted by its share of the n units taken, which keeps the sum within the
+// layers' costs.
+double takenCost(std::span<const Movement> layers, const std::vector<double>& taken, double n) {
+  double price = 0.0;
+  for (std::size_t i = 0; i < taken.size(); ++i)
+    if (taken[i] > 0) price += layers[i].cost * (taken[i] / n);
+  return finitePrice(price);
+}
+
+}  // namespace
 
 FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double quantity, double dayQuantity) {
   FifoTaking result;
@@ -38,14 +50,7 @@ FifoTaking fifoTaking(std::span<const Movement> layers, double stock, double qua
     result.beyondLayers = std::min(m - covered, n);
     taken.back() += result.beyondLayers;
   }
-
-  double price = 0.0;
-  for (std::size_t i = 0; i < taken.size(); ++i) {
-    if (taken[i] <= 0) continue;
-    // Weighting by the share of n keeps the sum within the layers' costs.
-    price += layers[i].cost * (taken[i] / n);
-  }
-  result.cost = finitePrice(price);
+  result.cost = takenCost(layers, taken, n);
   return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Our pricing library: FIFO and weighted-average costs, last purchase prices, stock figures, the
 // default period, blocked days, the operation log and the run timer, computed from the stock
-// database behind its data module.
+// database behind its data module; each call is passed to the one object of its concern, the
+// prices and stock figures to a movement source (movement_source.h).
 // Movements are cached per goods (movement_cache.h) with the same answers as reading them anew,
 // following the tool's own writes and rollbacks on PRECES_DB. Lines other users commit are seen
 // from the next newMylaiks (a run's pass) or, in a run that did not name its period with

@@ -17,6 +17,7 @@ enum class MovementKind : std::uint8_t {
   Issue = 4,
   TransferOut = 5,
 };
+inline constexpr int kMovementKinds = 6;
 
 struct Movement {
   MovementKind kind = MovementKind::Receipt;
@@ -32,7 +33,7 @@ bool isInflow(MovementKind kind);
 // lines, then the higher line key.
 bool newerFirst(const Movement& a, const Movement& b);
 
-// "2026-03-05 O_PRECE 1017 5@2.5": the line the FIFO price lists for each layer it used.
+// "2026-03-05 <line table> 1017 5@2.5": the line the FIFO price lists for each layer it used.
 std::string describeUse(const Movement& layer, double units);
 
 }  // namespace talvix::pricing

@@ -1,7 +1,7 @@
 #include "pricing/movement_cache.h"
 
-#include "data/document_tables.h"
 #include "pricing/finite_price.h"
+#include "pricing/movement_kinds.h"
 #include "pricing/weighted_average.h"
 
 #include <algorithm>
@@ -16,65 +16,14 @@
 namespace talvix::pricing {
 namespace {
 
-// Every line of one goods with its header's date and departments. Each branch walks the lines
-// through their ISPRECE index like the statements in stock_movements.cpp, so the lines of each
-// kind arrive in the order those statements add them up. The receipt price, the confirmed test
-// and FROM_WHAT = 2 are evaluated by the database, as there.
-// Columns: KIND (MovementKind; TransferIn stands for the whole transfer line), ISN, DATUMS,
-// DEPT, DEPT_TO (transfers), AVERAGED (returns), DAUDZUMS, COST.
-constexpr const char* kGoodsSql =
-    "SELECT 2 AS KIND, L.ISN, H.DAT_SANEM AS DATUMS, H.ISNODALA AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO,"
-    " 0 AS AVERAGED, L.DAUDZUMS, L.CENA*(1+COALESCE(L.ATLAIDE,0)/100) AS COST" TALVIX_GOODS_LINES("O_PRECE", "O_PAVADZ",
-                                                                                           "ISPAVADZ")
-    " UNION ALL SELECT 1, L.ISN, H.DATUMS, H.ISNODALANO, H.ISNODALAUZ, 0, L.DAUDZUMS, L.CENA" TALVIX_GOODS_LINES(
-        "O_PARPRC", "O_PARPAV", "ISPARVPAV")
-    " UNION ALL SELECT 0, L.ISN, H.DATUMS, H.ISNODALA, NULL, CASE WHEN H.FROM_WHAT = 2 THEN 1 ELSE 0 END,"
-    " L.DAUDZUMS, L.IEP_CENA" TALVIX_GOODS_LINES("O_ATGPRC", "O_ATGPAV", "ISATGPAV")
-    " UNION ALL SELECT 3, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, L.IEP_CENA" TALVIX_GOODS_LINES(
-        "O_PRATL_PRC", "O_PRATL_PAV", "ISPRATLPAV") " AND (H.NEAPSTIPR IS NULL OR H.NEAPSTIPR <> 'T')"
-    " UNION ALL SELECT 4, L.ISN, H.DATUMS, H.ISNODALA, NULL, 0, L.DAUDZUMS, NULL" TALVIX_GOODS_LINES(
-        "O_PRCOUT", "O_PAVOUT", "ISPAVOUT");
-
 constexpr std::size_t kStatementsKept = 256;
 constexpr int kGoodsBeforeBulkInRun = 20;
 constexpr std::size_t kLayersKeptBeyondStock = 16;
 
+// The columns of cacheStatements(): one goods' lines, and each kind's headers and lines.
 enum Column { kKind, kIsn, kDate, kDept, kDeptTo, kAveraged, kQuantity, kCost };
-
-// Every goods at once: per kind, the headers, then the lines in table order, which within each
-// goods is the order its index gives them. Headers: ISN, date, department, the other key (the
-// receiving department of a transfer, the client of an issue), AVERAGED; lines: ISN, header key,
-// goods, DAUDZUMS, COST, and for issues what a client-sale look-up reads.
-struct KindTables {
-  MovementKind kind;
-  const char* headers;
-  const char* lines;
-};
-constexpr KindTables kKindTables[] = {
-    {MovementKind::Receipt, "SELECT ISN, DAT_SANEM, ISNODALA, CAST(NULL AS INTEGER), 0 FROM O_PAVADZ",
-     "SELECT ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA*(1+COALESCE(ATLAIDE,0)/100) FROM O_PRECE"},
-    {MovementKind::TransferIn, "SELECT ISN, DATUMS, ISNODALANO, ISNODALAUZ, 0 FROM O_PARPAV",
-     "SELECT ISN, ISPARVPAV, ISPRECE, DAUDZUMS, CENA FROM O_PARPRC"},
-    {MovementKind::Return,
-     "SELECT ISN, DATUMS, ISNODALA, CAST(NULL AS INTEGER), CASE WHEN FROM_WHAT = 2 THEN 1 ELSE 0 END FROM O_ATGPAV",
-     "SELECT ISN, ISATGPAV, ISPRECE, DAUDZUMS, IEP_CENA FROM O_ATGPRC"},
-    {MovementKind::Balance,
-     "SELECT ISN, DATUMS, ISNODALA, CAST(NULL AS INTEGER), 0 FROM O_PRATL_PAV"
-     " WHERE NEAPSTIPR IS NULL OR NEAPSTIPR <> 'T'",
-     "SELECT ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA FROM O_PRATL_PRC"},
-    {MovementKind::Issue, "SELECT ISN, DATUMS, ISNODALA, ISKLIENT, 0 FROM O_PAVOUT",
-     "SELECT ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CAST(NULL AS DOUBLE PRECISION), IEP_CENA, CENA, PIECENOJ FROM O_PRCOUT"},
-};
 enum HeaderColumn { kHeaderIsn, kHeaderDate, kHeaderDept, kHeaderOther, kHeaderAveraged };
 enum LineColumn { kLineIsn, kLineHeader, kLineGoods, kLineQuantity, kLineCost, kLineSaleCost, kLinePrice, kLineMarkup };
-
-// The goods and clients of the lines a client-sale look-up prices: negative issue lines and
-// returns, from the fold day on. A NULL client asks as 0.
-constexpr const char* kClientSalesWantedSql =
-    "SELECT L.ISPRECE, COALESCE(H.ISKLIENT, 0) FROM O_PAVOUT H, O_PRCOUT L WHERE H.ISN = L.ISPAVOUT"
-    " AND H.DATUMS >= :DAT_NO AND L.DAUDZUMS < 0 AND L.ISPRECE IS NOT NULL"
-    " UNION SELECT L.ISPRECE, COALESCE(H.ISKLIENT, 0) FROM O_ATGPAV H, O_ATGPRC L WHERE H.ISN = L.ISATGPAV"
-    " AND H.DATUMS >= :DAT_NO AND L.ISPRECE IS NOT NULL";
 
 // A costed history older than this many days behind the stream is replayed into the folded average;
 // a line the stream meets later than that makes its goods read whole instead.
@@ -159,10 +108,18 @@ void releaseSpare(std::vector<Movement>& movements) {
   if (movements.capacity() > 2 * movements.size() + 8) movements.shrink_to_fit();
 }
 
-// A department's lines by role, in the order the stock statement adds them up.
-enum Slot { kReceipts, kTransfersIn, kReturns, kBalances, kIssues, kTransfersOut, kSlots };
-constexpr MovementKind kSlotKind[kSlots] = {MovementKind::Receipt, MovementKind::TransferIn, MovementKind::Return,
-                                            MovementKind::Balance, MovementKind::Issue,      MovementKind::TransferOut};
+// One T per movement kind.
+template <typename T>
+struct ByKind {
+  std::array<T, kMovementKinds> items{};
+  T& operator[](MovementKind kind) { return items[static_cast<int>(kind)]; }
+  const T& operator[](MovementKind kind) const { return items[static_cast<int>(kind)]; }
+};
+
+// The order the stock statement adds the kinds up in.
+constexpr MovementKind kStockOrder[] = {MovementKind::Receipt, MovementKind::TransferIn, MovementKind::Return,
+                                        MovementKind::Balance, MovementKind::Issue,      MovementKind::TransferOut};
+using enum MovementKind;
 
 // SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
@@ -185,9 +142,9 @@ Movement movementOf(MovementKind kind, const Line& l) {
 
 // Whether the moving average counts the line: priced inflows (returns only when averaged) and
 // every outflow.
-bool averageCounts(Slot slot, const Line& l) {
-  if (slot >= kIssues) return true;
-  return l.pricedInflow() && (slot != kReturns || l.averaged);
+bool averageCounts(MovementKind kind, const Line& l) {
+  if (!isInflow(kind)) return true;
+  return l.pricedInflow() && (kind != Return || l.averaged);
 }
 
 // The last day a statement bound with date reads: DATUMS < DAY_END is day(DATUMS) <= day(date).
@@ -197,14 +154,14 @@ DateTime dayLimit(DateTime date) { return wholeDate(date); }
 
 // One goods in one department: its lines from the fold day on, and what the older ones left.
 struct MovementCache::Department {
-  std::vector<Line> lines[kSlots];  // each slot in the order the goods index gives it
+  ByKind<std::vector<Line>> lines;  // each kind's in the order the goods index gives them
   std::vector<PricePoint> lastPrices;
 
   // What the lines dated before the fold day left. Folding adds exactly what the statements add:
-  // each slot's quantities in table order (so only while no later line of the slot came first),
+  // each kind's quantities in table order (so only while no later line of the kind came first),
   // the average replayed in replay order, the newest layers in walking order.
-  double historySum[kSlots] = {};
-  std::uint8_t slotsKept = 0;           // slots already holding a line from the fold day on
+  ByKind<double> historySum;
+  std::uint8_t kindsKept = 0;           // kinds already holding a line from the fold day on, by bit
   std::vector<Movement> historyLayers;  // newest first once folded
   bool layersCut = false;               // older layers were dropped
   MovingAverage historyAverage;
@@ -220,19 +177,19 @@ struct MovementCache::Department {
 
   void markCostChanged() { layersStale = averageStale = true; }
 
-  void keep(Slot slot, const Line& l) {
-    slotsKept |= static_cast<std::uint8_t>(1u << slot);
-    lines[slot].push_back(l);
+  void keep(MovementKind kind, const Line& l) {
+    kindsKept |= static_cast<std::uint8_t>(1u << static_cast<int>(kind));
+    lines[kind].push_back(l);
   }
 
   // False when the line cannot be folded exactly: the goods must then be read whole.
-  bool fold(Slot slot, const Line& l) {
-    if (slotsKept & (1u << slot)) return false;
-    if (!l.quantityNull) historySum[slot] += l.quantity;
-    if (slot < kIssues && l.isLayer()) historyLayers.push_back(movementOf(kSlotKind[slot], l));
-    if (averageCounts(slot, l)) {
+  bool fold(MovementKind kind, const Line& l) {
+    if (kindsKept & (1u << static_cast<int>(kind))) return false;
+    if (!l.quantityNull) historySum[kind] += l.quantity;
+    if (isInflow(kind) && l.isLayer()) historyLayers.push_back(movementOf(kind, l));
+    if (averageCounts(kind, l)) {
       if (l.day < replayedBefore) return false;
-      pending.push_back(movementOf(kSlotKind[slot], l));
+      pending.push_back(movementOf(kind, l));
     }
     return true;
   }
@@ -250,8 +207,8 @@ struct MovementCache::Department {
 
   // What the folded lines left in stock, never below 0.
   double historyStock() const {
-    return std::max(0.0, historySum[kReceipts] + historySum[kTransfersIn] + historySum[kReturns] +
-                             historySum[kBalances] - historySum[kIssues] - historySum[kTransfersOut]);
+    return std::max(0.0, historySum[Receipt] + historySum[TransferIn] + historySum[Return] + historySum[Balance] -
+                             historySum[Issue] - historySum[TransferOut]);
   }
 
   // While the history streams past: the layers well beyond what the stock so far could walk go;
@@ -282,8 +239,8 @@ struct MovementCache::Department {
     pending.shrink_to_fit();
     std::sort(historyLayers.begin(), historyLayers.end(), newerFirst);
     double bound = historyStock();
-    for (const auto& slot : lines)
-      for (const Line& l : slot) bound += std::fabs(l.quantity);
+    for (const MovementKind kind : kStockOrder)
+      for (const Line& l : lines[kind]) bound += std::fabs(l.quantity);
     keepCovering(bound, 1);
     historyLayers.shrink_to_fit();
   }
@@ -293,21 +250,22 @@ struct MovementCache::Department {
     const auto before = [limit](DateTime day) { return day < limit; };
     // The rows of the stock statement, added in its order.
     double total = 0.0;
-    total += sumQuantities(historySum[kReceipts], lines[kReceipts], onOrBefore);
-    total += sumQuantities(historySum[kTransfersIn], lines[kTransfersIn], onOrBefore);
-    total += sumQuantities(historySum[kReturns], lines[kReturns], onOrBefore);
-    total += sumQuantities(historySum[kBalances], lines[kBalances], before);
-    total += -sumQuantities(historySum[kIssues], lines[kIssues], before);
-    total += -sumQuantities(historySum[kTransfersOut], lines[kTransfersOut], before);
+    total += sumQuantities(historySum[Receipt], lines[Receipt], onOrBefore);
+    total += sumQuantities(historySum[TransferIn], lines[TransferIn], onOrBefore);
+    total += sumQuantities(historySum[Return], lines[Return], onOrBefore);
+    total += sumQuantities(historySum[Balance], lines[Balance], before);
+    total += -sumQuantities(historySum[Issue], lines[Issue], before);
+    total += -sumQuantities(historySum[TransferOut], lines[TransferOut], before);
     return total;
   }
 
   const std::vector<Movement>& sortedLayers() {
     if (!layersStale) return layers;
     layers.clear();
-    for (int slot = kReceipts; slot <= kBalances; ++slot)
-      for (const Line& l : lines[slot])
-        if (l.isLayer()) layers.push_back(movementOf(kSlotKind[slot], l));
+    for (const MovementKind kind : kStockOrder)
+      if (isInflow(kind))
+        for (const Line& l : lines[kind])
+          if (l.isLayer()) layers.push_back(movementOf(kind, l));
     std::sort(layers.begin(), layers.end(), newerFirst);
     // Every folded layer is older than every kept one.
     layers.insert(layers.end(), historyLayers.begin(), historyLayers.end());
@@ -318,9 +276,9 @@ struct MovementCache::Department {
   void replayAverage() {
     if (!averageStale) return;
     std::vector<Movement> movements;
-    for (int slot = 0; slot < kSlots; ++slot)
-      for (const Line& l : lines[slot])
-        if (averageCounts(static_cast<Slot>(slot), l)) movements.push_back(movementOf(kSlotKind[slot], l));
+    for (const MovementKind kind : kStockOrder)
+      for (const Line& l : lines[kind])
+        if (averageCounts(kind, l)) movements.push_back(movementOf(kind, l));
     std::sort(movements.begin(), movements.end(), replayOrder);
     averageDays.clear();
     averages.clear();
@@ -356,7 +314,7 @@ void laterOf(std::optional<PricePoint>& held, const PricePoint& p) {
 
 MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
     : connection_(connection), load_(connection), goodsBeforeBulk_(goodsBeforeBulk) {
-  load_.setSql(kGoodsSql);
+  load_.setSql(cacheStatements().goodsLines);
 }
 MovementCache::~MovementCache() = default;
 
@@ -364,14 +322,14 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
                                 DateTime foldDay) {
   const bool old = l.day < foldDay;
   folded = folded || old;
-  auto put = [&](std::int32_t key, Slot slot) {
+  auto put = [&](std::int32_t key, MovementKind as) {
     if (key == kNullKey) return true;
     Department& d = departments[key];
     if (!old) {
-      d.keep(slot, l);
+      d.keep(as, l);
       return true;
     }
-    return d.fold(slot, l);
+    return d.fold(as, l);
   };
   switch (kind) {
     case MovementKind::Receipt:
@@ -385,15 +343,15 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
           if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
         }
       }
-      return put(dept, kReceipts);
+      return put(dept, Receipt);
     case MovementKind::TransferIn:
     case MovementKind::TransferOut: {
-      const bool out = put(dept, kTransfersOut);
-      return put(deptTo, kTransfersIn) && out;
+      const bool out = put(dept, TransferOut);
+      return put(deptTo, TransferIn) && out;
     }
-    case MovementKind::Return: return put(dept, kReturns);
-    case MovementKind::Balance: return put(dept, kBalances);
-    case MovementKind::Issue: return put(dept, kIssues);
+    case MovementKind::Return: return put(dept, Return);
+    case MovementKind::Balance: return put(dept, Balance);
+    case MovementKind::Issue: return put(dept, Issue);
   }
   return true;
 }
@@ -407,13 +365,13 @@ void MovementCache::Goods::finish() {
     std::sort(d.lastPrices.begin(), d.lastPrices.end(), laterPrice);
     d.lastPrices.shrink_to_fit();
     if (folded) d.finishFold();
-    for (auto& lines : d.lines) lines.shrink_to_fit();
+    for (auto& lines : d.lines.items) lines.shrink_to_fit();
   }
 }
 
 std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
   auto loaded = std::make_unique<Goods>();
-  unsynced_ = unsynced_ || !snapshot_;
+  if (!snapshot_) readThrough_ = ReadThrough::Outside;
   load_.setTransaction(snapshot_);
   load_.setInteger("ISPRECE", goodsKey);
   load_.open();
@@ -439,10 +397,8 @@ std::unique_ptr<MovementCache::Goods> MovementCache::load(int goodsKey) {
   return loaded;
 }
 
-namespace {
-
 // One kind's lines as they stream, each with its header.
-struct LineStream {
+struct MovementCache::LineStream {
   MovementKind kind;
   HeaderBook headers;
   std::unique_ptr<Query> lines;
@@ -458,6 +414,73 @@ struct LineStream {
     }
   }
 };
+
+// What one pass over the tables gathers, until the cache takes it.
+struct MovementCache::BulkRead {
+  std::unordered_map<int, std::unique_ptr<Goods>> all;
+  std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
+  DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
+  bool gatherSales = false;
+
+  // Movements a window behind the stream are replayed; the window lets lines come a little out of
+  // day order.
+  void replayBehind(DateTime day) {
+    for (auto& [key, g] : all)
+      for (auto& [dept, d] : g->departments) {
+        d.replayBefore(day - kReplayWindowDays);
+        d.trimLayers();
+      }
+    nextReplay = day + kReplayWindowDays / 2;
+  }
+};
+
+namespace {
+
+using LineStream = MovementCache::LineStream;
+
+// Every kind's lines, each stream on its first line; the headers are read whole first.
+std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot) {
+  const auto& kinds = cacheStatements().streams;
+  std::vector<LineStream> streams(kinds.size());
+  {
+    Query headers(connection);
+    headers.setTransaction(snapshot);
+    for (std::size_t k = 0; k < streams.size(); ++k) {
+      streams[k].kind = kinds[k].kind;
+      headers.setSql(kinds[k].headers);
+      streams[k].headers.read(headers);
+    }
+  }
+  for (std::size_t k = 0; k < streams.size(); ++k) {
+    streams[k].lines = std::make_unique<Query>(connection);
+    streams[k].lines->setTransaction(snapshot);
+    streams[k].lines->setSql(kinds[k].lines);
+    streams[k].lines->openStream();
+    streams[k].advance();
+  }
+  return streams;
+}
+
+// The stream whose line is dated first; null when every stream has ended.
+LineStream* earliest(std::vector<LineStream>& streams) {
+  LineStream* next = nullptr;
+  for (LineStream& s : streams)
+    if (s.header && (!next || s.header->at < next->header->at)) next = &s;
+  return next;
+}
+
+Line streamedLine(const Query& q, const Header& h, DateTime day) {
+  Line l;
+  l.at = h.at;
+  l.day = day;
+  l.isn = q.asInteger(kLineIsn);
+  l.quantity = q.asDouble(kLineQuantity);
+  l.quantityNull = q.isNull(kLineQuantity);
+  l.cost = q.asDouble(kLineCost);
+  l.costNull = q.isNull(kLineCost);
+  l.averaged = h.averaged;
+  return l;
+}
 
 // An issue line as a client-sale look-up reads it.
 ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
@@ -476,104 +499,72 @@ ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
 // Every kind's lines stream at once, merged by day, so the folded average can be replayed as the
 // days go by instead of holding ten years of movements.
 void MovementCache::loadAll() {
-  std::vector<LineStream> streams(std::size(kKindTables));
-  unsynced_ = unsynced_ || !snapshot_;
+  if (!snapshot_) readThrough_ = ReadThrough::Outside;
   sales_.clear();
   if (folding()) wantClientSales();
-  const bool gatherSales = sales_.wantsAny();
-  {
-    Query headers(connection_);
-    headers.setTransaction(snapshot_);
-    for (std::size_t k = 0; k < streams.size(); ++k) {
-      streams[k].kind = kKindTables[k].kind;
-      headers.setSql(kKindTables[k].headers);
-      streams[k].headers.read(headers);
-    }
-  }
-  for (std::size_t k = 0; k < streams.size(); ++k) {
-    streams[k].lines = std::make_unique<Query>(connection_);
-    streams[k].lines->setTransaction(snapshot_);
-    streams[k].lines->setSql(kKindTables[k].lines);
-    streams[k].lines->openStream();
-    streams[k].advance();
-  }
-  std::unordered_map<int, std::unique_ptr<Goods>> all;
-  std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
-  DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
-  for (;;) {
-    LineStream* next = nullptr;
-    for (LineStream& s : streams)
-      if (s.header && (!next || s.header->at < next->header->at)) next = &s;
-    if (!next) break;
-    const Query& q = *next->lines;
-    const Header& h = *next->header;
-    const int goodsKey = q.asInteger(kLineGoods);
-    const DateTime day = wholeDate(h.at);
-    if (day >= nextReplay && day < foldDay_) {
-      // Movements a window behind the stream are replayed; the window lets lines come a little
-      // out of day order.
-      for (auto& [key, g] : all)
-        for (auto& [dept, d] : g->departments) {
-          d.replayBefore(day - kReplayWindowDays);
-          d.trimLayers();
-        }
-      nextReplay = day + kReplayWindowDays / 2;
-    }
-    if (gatherSales && next->kind == MovementKind::Issue && h.other != kNullKey && sales_.wants(goodsKey, h.other)) {
-      ClientSaleBook::Sale sale = saleOf(q, h);
-      if (const double* own = ownCost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
-      sales_.add(goodsKey, h.other, sale);
-    }
-    if (!whole.contains(goodsKey)) {
-      Line l;
-      l.at = h.at;
-      l.day = day;
-      l.isn = q.asInteger(kLineIsn);
-      l.quantity = q.asDouble(kLineQuantity);
-      l.quantityNull = q.isNull(kLineQuantity);
-      l.cost = q.asDouble(kLineCost);
-      l.costNull = q.isNull(kLineCost);
-      l.averaged = h.averaged;
-      layOwnCost(next->kind, l);
-      auto& g = all[goodsKey];
-      if (!g) g = std::make_unique<Goods>();
-      if (!g->file(next->kind, l, h.dept, h.other, foldDay_)) {
-        whole.insert(goodsKey);
-        all.erase(goodsKey);
-      }
-    }
+  BulkRead read;
+  read.gatherSales = sales_.wantsAny();
+  std::vector<LineStream> streams = openStreams(connection_, snapshot_);
+  while (LineStream* next = earliest(streams)) {
+    const DateTime day = wholeDate(next->header->at);
+    if (day >= read.nextReplay && day < fold_.day) read.replayBehind(day);
+    takeLine(*next, day, read);
     next->advance();
   }
-  for (auto& [key, g] : all) {
+  keepRead(read);
+  sales_.finish();
+}
+
+void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& read) {
+  const Query& q = *stream.lines;
+  const Header& h = *stream.header;
+  const int goodsKey = q.asInteger(kLineGoods);
+  if (read.gatherSales && stream.kind == MovementKind::Issue && h.other != kNullKey &&
+      sales_.wants(goodsKey, h.other)) {
+    ClientSaleBook::Sale sale = saleOf(q, h);
+    if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
+    sales_.add(goodsKey, h.other, sale);
+  }
+  if (read.whole.contains(goodsKey)) return;
+  Line l = streamedLine(q, h, day);
+  layOwnCost(stream.kind, l);
+  auto& g = read.all[goodsKey];
+  if (!g) g = std::make_unique<Goods>();
+  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day)) {
+    read.whole.insert(goodsKey);
+    read.all.erase(goodsKey);
+  }
+}
+
+void MovementCache::keepRead(BulkRead& read) {
+  for (auto& [key, g] : read.all) {
     // A goods read on its own already holds the same lines and maybe the tool's writes since.
     if (goods_.contains(key)) continue;
     g->finish();
     Goods& held = *goods_.emplace(key, std::move(g)).first->second;
     index(key, held);
   }
-  whole_ = std::move(whole);
-  anyFolded_ = foldDay_ > -std::numeric_limits<DateTime>::infinity();
-  complete_ = true;
-  sales_.finish();
+  whole_ = std::move(read.whole);
+  coverage_ = Coverage::EveryGoods;
 }
 
 void MovementCache::wantClientSales() {
   Query wanted(connection_);
   wanted.setTransaction(snapshot_);
-  wanted.setSql(kClientSalesWantedSql);
-  wanted.setDateTime("DAT_NO", foldDay_);
+  wanted.setSql(cacheStatements().clientSalesWanted);
+  wanted.setDateTime("DAT_NO", fold_.day);
   for (wanted.openStream(); wanted.fetch();) sales_.want(wanted.asInteger(0), wanted.asInteger(1));
 }
 
 std::optional<ClientSaleAnswer> MovementCache::clientSale(const ClientSaleQuestion& question) {
-  if (suspect_) settle();
+  if (trust_ == Trust::Suspect) settle();
   return sales_.answer(question);
 }
 
 MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
-  if (suspect_) settle();
+  if (trust_ == Trust::Suspect) settle();
   auto found = goods_.find(goodsKey);
-  if (found != goods_.end() && found->second->folded && limit < foldDay_) {
+  if (found != goods_.end() && found->second->folded && limit < fold_.day) {
     // Asked about a day inside the fold: only the whole history answers.
     readWhole(goodsKey);
     found = goods_.find(goodsKey);
@@ -581,13 +572,14 @@ MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
   if (found != goods_.end()) return *found->second;
   // A run's pass keeps what it read, so a pass over the tables pays sooner.
   const int beforeBulk = folding() ? std::min(goodsBeforeBulk_, kGoodsBeforeBulkInRun) : goodsBeforeBulk_;
-  if (!complete_ && !bulkTried_ && readOneByOne_ >= beforeBulk) {
-    bulkTried_ = true;
+  if (coverage_ == Coverage::SomeGoods && readOneByOne_ >= beforeBulk) {
+    // Should the pass fail, goods are read one by one until the cache empties.
+    coverage_ = Coverage::SomeGoodsForGood;
     loadAll();
     return goods(goodsKey, limit);
   }
   // Every goods with a line is held once all were read, but for those to be read whole.
-  const bool readIt = !complete_ || whole_.contains(goodsKey);
+  const bool readIt = coverage_ != Coverage::EveryGoods || whole_.contains(goodsKey);
   std::unique_ptr<Goods> loaded = readIt ? load(goodsKey) : std::make_unique<Goods>();
   if (readIt) ++readOneByOne_;
   Goods& held = *goods_.emplace(goodsKey, std::move(loaded)).first->second;
@@ -597,9 +589,9 @@ MovementCache::Goods& MovementCache::goods(int goodsKey, DateTime limit) {
 
 void MovementCache::index(int goodsKey, Goods& loaded) {
   for (auto& [key, d] : loaded.departments) {
-    for (Line& l : d.lines[kTransfersIn]) costOwners_[0][l.isn] = {goodsKey, &l, &d};
-    for (Line& l : d.lines[kReturns]) costOwners_[1][l.isn] = {goodsKey, &l, &d};
-    for (Line& l : d.lines[kBalances]) costOwners_[2][l.isn] = {goodsKey, &l, &d};
+    for (const MovementKindRow& row : kMovementKindRows)
+      if (row.followedCost)
+        for (Line& l : d.lines[row.kind]) costOwners_[static_cast<int>(*row.followedCost)][l.isn] = {goodsKey, &l, &d};
   }
 }
 
@@ -607,9 +599,9 @@ void MovementCache::forget(int goodsKey) {
   const auto found = goods_.find(goodsKey);
   if (found == goods_.end()) return;
   for (auto& [key, d] : found->second->departments) {
-    for (const Line& l : d.lines[kTransfersIn]) costOwners_[0].erase(l.isn);
-    for (const Line& l : d.lines[kReturns]) costOwners_[1].erase(l.isn);
-    for (const Line& l : d.lines[kBalances]) costOwners_[2].erase(l.isn);
+    for (const MovementKindRow& row : kMovementKindRows)
+      if (row.followedCost)
+        for (const Line& l : d.lines[row.kind]) costOwners_[static_cast<int>(*row.followedCost)].erase(l.isn);
   }
   goods_.erase(found);
   whole_.insert(goodsKey);  // read on its own when next asked for
@@ -617,8 +609,6 @@ void MovementCache::forget(int goodsKey) {
 
 namespace {
 
-// The table a slot's lines come from.
-constexpr const char* kSlotTable[kSlots] = {"O_PRECE", "O_PARPRC", "O_ATGPRC", "O_PRATL_PRC", "O_PRCOUT", "O_PARPRC"};
 // Beyond this many goods to read again (or a quarter of those held), one pass over the tables is
 // cheaper.
 constexpr std::size_t kGoodsReadAgainAtMost = 200;
@@ -629,15 +619,15 @@ bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_
   if (changes.headerEditedOrRowGone()) return false;
   // The goods of every held line of a changed table, by key; a changed line not held may be folded.
   std::unordered_map<std::string, std::unordered_map<std::int32_t, int>> heldBy;
-  for (const char* table : kSlotTable)
-    if (changes.of(table)) heldBy.try_emplace(table);
+  for (const MovementKindRow& row : kMovementKindRows)
+    if (changes.of(row.lines)) heldBy.try_emplace(row.lines);
   if (heldBy.empty()) return true;
   for (const auto& [goodsKey, g] : goods_)
     for (const auto& [dept, d] : g->departments)
-      for (int slot = 0; slot < kSlots; ++slot) {
-        const auto held = heldBy.find(kSlotTable[slot]);
+      for (const MovementKindRow& row : kMovementKindRows) {
+        const auto held = heldBy.find(row.lines);
         if (held == heldBy.end()) continue;
-        for (const Line& l : d.lines[slot]) held->second.emplace(l.isn, goodsKey);
+        for (const Line& l : d.lines[row.kind]) held->second.emplace(l.isn, goodsKey);
       }
   for (auto& [table, held] : heldBy) {
     const auto goodsBefore = [&held = held](std::int32_t key) -> std::optional<std::int32_t> {
@@ -650,10 +640,10 @@ bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_
 }
 
 void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
-  suspect_ = false;
+  trust_ = Trust::Current;
   // The new snapshot sees every write of the passes before.
-  for (auto& costs : ownCosts_) costs.clear();
-  if (!changes.known || unsynced_ || foldWanted_ != foldDay_) {
+  passWrites_.clear();
+  if (!changes.known || readThrough_ == ReadThrough::Outside || fold_.wanted != fold_.day) {
     settle();
     return;
   }
@@ -666,7 +656,8 @@ void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
     for (const int goodsKey : touched) {
       forget(goodsKey);
       sales_.drop(goodsKey);
-      if (complete_) whole_.insert(goodsKey);  // a goods new to the tables has nothing to forget
+      // A goods new to the tables has nothing to forget.
+      if (coverage_ == Coverage::EveryGoods) whole_.insert(goodsKey);
     }
   } catch (...) {
     settle();
@@ -705,7 +696,7 @@ double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
-  return finitePrice(sumQuantities(0.0, d->lines[kBalances], [limit](DateTime day) { return day == limit; }));
+  return finitePrice(sumQuantities(0.0, d->lines[Balance], [limit](DateTime day) { return day == limit; }));
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
@@ -723,7 +714,7 @@ double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartm
   return first == prices->end() ? 0.0 : finitePrice(first->price);
 }
 
-DateTime MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
+std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
   Department* d = department(goodsKey, dept, dayLimit(date));
   if (!d) return 0.0;
   std::optional<DateTime> first;
@@ -731,9 +722,9 @@ DateTime MovementCache::nextStockIn(int goodsKey, int dept, DateTime date) {
     for (const Line& l : lines)
       if (l.at > date && counts(l) && (!first || l.at < *first)) first = l.at;
   };
-  consider(d->lines[kReceipts], [](const Line&) { return true; });
-  consider(d->lines[kTransfersIn], [](const Line& l) { return l.pricedInflow(); });
-  consider(d->lines[kReturns], [](const Line& l) { return l.pricedInflow() && l.averaged; });
+  consider(d->lines[Receipt], [](const Line&) { return true; });
+  consider(d->lines[TransferIn], [](const Line& l) { return l.pricedInflow(); });
+  consider(d->lines[Return], [](const Line& l) { return l.pricedInflow() && l.averaged; });
   return first.value_or(0.0);
 }
 
@@ -747,16 +738,54 @@ double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
   return d->averages[static_cast<std::size_t>(end - d->averageDays.begin()) - 1];
 }
 
-void MovementCache::setFoldDay(DateTime day) noexcept {
-  foldWanted_ = day;
-  if (!suspect_ && day != foldDay_) settle();
+void MovementCache::runStarted() noexcept {
+  trust_ = Trust::Suspect;
+  fold_.wanted = -std::numeric_limits<DateTime>::infinity();
+}
+
+void MovementCache::stepStarted() noexcept {
+  if (!folding()) clear();
+}
+
+void MovementCache::periodExpected(DateTime first) noexcept {
+  const DateTime day = wholeDate(first);
+  fold_.wanted = day;
+  if (trust_ == Trust::Current && day != fold_.day) settle();
+}
+
+void MovementCache::passStarted(Transaction& snapshot, const DocumentChanges& changes) noexcept {
+  snapshot_ = &snapshot;
+  keepThrough(changes);
+}
+
+void MovementCache::passEnded() noexcept {
+  snapshot_ = nullptr;
+  runStarted();
+}
+
+// A walk that reaches the last of a cut history reads the goods whole and walks again.
+MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock,
+                                                 double quantity, double dayQuantity) {
+  LayerSpan view = layers(goodsKey, dept, date);
+  FifoTaking taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  if (view.cut && taking.taken.size() >= view.layers.size()) {
+    readWhole(goodsKey);
+    view = layers(goodsKey, dept, date);
+    taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
+  }
+  return {view.layers, std::move(taking)};
+}
+
+DateTime MovementCache::newestLayerDay(int goodsKey, int dept, DateTime date) {
+  const std::span<const Movement> held = layers(goodsKey, dept, date).layers;
+  return held.empty() ? 0 : held.front().day;
 }
 
 void MovementCache::settle() noexcept {
-  const DateTime day = foldWanted_;
+  const DateTime day = fold_.wanted;
   clear();
-  suspect_ = false;
-  foldDay_ = foldWanted_ = day;
+  trust_ = Trust::Current;
+  fold_.day = fold_.wanted = day;
 }
 
 void MovementCache::clear() noexcept {
@@ -766,10 +795,10 @@ void MovementCache::clear() noexcept {
 
 void MovementCache::clearMovements() noexcept {
   // Still suspect after: the fold day wanted is taken only when it settles.
-  unsynced_ = false;
+  readThrough_ = ReadThrough::Snapshots;
   goods_.clear();
   whole_.clear();
-  complete_ = bulkTried_ = anyFolded_ = false;
+  coverage_ = Coverage::SomeGoods;
   readOneByOne_ = 0;
   for (auto& owners : costOwners_) owners.clear();
 }
@@ -781,21 +810,11 @@ void MovementCache::readCommitted(bool keepClientSales) noexcept {
     clear();
   if (!snapshot_) return;
   snapshot_ = nullptr;
-  unsynced_ = true;
-}
-
-const double* MovementCache::ownCost(CostColumn column, std::int32_t isn) const {
-  const auto& costs = ownCosts_[static_cast<int>(column)];
-  const auto written = costs.find(isn);
-  return written == costs.end() ? nullptr : &written->second;
+  readThrough_ = ReadThrough::Outside;
 }
 
 void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
-  std::optional<CostColumn> column;
-  if (kind == MovementKind::TransferIn) column = CostColumn::TransferCena;
-  if (kind == MovementKind::Return) column = CostColumn::ReturnIepCena;
-  if (kind == MovementKind::Balance) column = CostColumn::BalanceIepCena;
-  const double* written = column ? ownCost(*column, line.isn) : nullptr;
+  const double* written = passWrites_.costOf(kind, line.isn);
   if (!written) return;
   line.cost = *written;
   line.costNull = false;
@@ -804,7 +823,7 @@ void MovementCache::layOwnCost(MovementKind kind, Line& line) const {
 void MovementCache::onData(DataEvent event, const Query* query) noexcept {
   if (event != DataEvent::Written || !query) {
     // A rollback takes the pass's own writes back with it.
-    for (auto& costs : ownCosts_) costs.clear();
+    passWrites_.clear();
     clear();
     return;
   }
@@ -844,13 +863,13 @@ void MovementCache::applyCost(const WriteStatement& write, const Query& query) {
   }
   const double written = write.valueParam.empty() ? 0.0 : query.paramDouble(write.valueParam);
   // A NULL or text reads as 0.0, which every answer treats as a NULL cost.
-  if (snapshot_) ownCosts_[static_cast<int>(write.column)][isn] = std::isfinite(written) ? written : 0.0;
+  if (snapshot_) passWrites_.record(write.column, isn, std::isfinite(written) ? written : 0.0);
   auto& owners = costOwners_[static_cast<int>(write.column)];
   const auto owner = owners.find(isn);
   if (owner == owners.end()) {
     // A line not held is of a goods not read yet, or one no answer depends on; unless some goods
     // hold only a fold of their old lines, which the line may be one of.
-    if (anyFolded_) clear();
+    if (coverage_ == Coverage::EveryGoods && folding()) clear();
     return;
   }
   const CostOwner held = owner->second;
@@ -878,7 +897,7 @@ void MovementCache::applyIssueCost(std::int32_t isn, const WriteStatement& write
     if (snapshot_) readCommitted();
     return;
   }
-  if (snapshot_) ownCosts_[static_cast<int>(CostColumn::IssueIepCena)][isn] = *written;
+  if (snapshot_) passWrites_.record(CostColumn::IssueIepCena, isn, *written);
   sales_.setCost(isn, *written);
 }
 

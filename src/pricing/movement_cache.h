@@ -10,15 +10,18 @@
 // layers and replays use the same orders.
 // The cache follows the connection's own work through its DataObserver: single-line cost
 // updates are applied in place; a write it cannot follow, a rollback or a disconnect empties it.
-// Other users' work is seen only after clear(), which the library calls at the start of every
-// run and step.
+// Other users' work is seen only after it empties, at the start of every run and, in a run that
+// did not name its period, every step (kept_movements.h).
 // A run's pass over the tables also gathers the issue lines its client-sale look-ups will walk:
 // those of each goods and client that a negative issue line or a return from the fold day on names.
 #include "data/connection.h"
 #include "data/document_changes.h"
 #include "data/query.h"
 #include "pricing/client_sale_book.h"
+#include "pricing/kept_movements.h"
 #include "pricing/movement.h"
+#include "pricing/movement_source.h"
+#include "pricing/pass_writes.h"
 #include "pricing/write_statement.h"
 
 #include <cstdint>
@@ -32,18 +35,55 @@
 
 namespace talvix::pricing {
 
-class MovementCache {
+class MovementCache : public MovementSource, public KeptMovements {
  public:
   // Goods are read one by one until goodsBeforeBulk were, then all at once (one pass over each
   // table is cheaper than reading most goods one by one); 0 reads all at the first question.
   // connection must outlive the cache; the caller forwards the connection's events to onData().
   MovementCache(Connection& connection, int goodsBeforeBulk);
-  ~MovementCache();
+  ~MovementCache() override;
 
-  // Lines dated before day are folded from the next pass over the tables on; a day of -infinity
-  // (the default) folds nothing. Changing it empties the cache (while suspect, when it settles).
-  void setFoldDay(DateTime day) noexcept;
-  bool folding() const { return foldDay_ > -std::numeric_limits<DateTime>::infinity(); }
+  // What is held may be out of date: the next question empties the cache, and folds nothing unless
+  // periodExpected() comes first; passStarted() may keep it instead.
+  void runStarted() noexcept override;
+  // Empties the cache, unless the run named its period: then it keeps what it read for the whole
+  // pass, as ten years are read once per pass.
+  void stepStarted() noexcept override;
+  // Lines dated before day(first) are folded from the next pass over the tables on; until then
+  // nothing is folded. Changing it empties the cache (while suspect, when it settles).
+  void periodExpected(DateTime first) noexcept override;
+  // Reads go through snapshot until passEnded(). Keeps what was read through the last pass's
+  // snapshot, but the goods whose lines changed since (read again when asked for); empties the
+  // cache when changes are unknown, touch a header or the count of a table, or change a line not held.
+  void passStarted(Transaction& snapshot, const DocumentChanges& changes) noexcept override;
+  void passEnded() noexcept override;
+
+  FifoWalk fifoWalk(int goods, int dept, DateTime date, double stock, double quantity, double dayQuantity) override;
+  DateTime newestLayerDay(int goods, int dept, DateTime date) override;
+
+  double stockBeforeOutflows(int goods, int dept, DateTime date) override;
+  double balanceOnDay(int goods, int dept, DateTime date) override;
+  double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date) override;
+  std::optional<DateTime> nextStockIn(int goods, int dept, DateTime date) override;
+  // nullopt until a pass over the tables while folding.
+  std::optional<ClientSaleAnswer> clientSale(const ClientSaleQuestion& question) override;
+  double movingAverage(int goods, int dept, DateTime date) override;
+
+  // Never throws: whatever it cannot follow empties the cache.
+  void onData(DataEvent event, const Query* query) noexcept;
+
+  struct Line;
+  struct Department;
+  struct Goods;
+  struct LineStream;
+
+ private:
+  // Where a cost the tool may update lives.
+  struct CostOwner {
+    int goods;
+    Line* line;
+    Department* department;
+  };
 
   // StockMovements::layers, newest first; when cut, older layers exist beyond the last one given,
   // and a walk that reaches it must readWhole(goods) and ask again. Valid until the next call.
@@ -54,51 +94,17 @@ class MovementCache {
   LayerSpan layers(int goods, int dept, DateTime date);
   void readWhole(int goods);
 
-  // The same answers as StockMovements' namesakes.
-  double stockBeforeOutflows(int goods, int dept, DateTime date);
-  double balanceOnDay(int goods, int dept, DateTime date);
-  double lastReceiptPrice(int goods, int dept, bool everyDepartment, DateTime date);
-  // PricingLibrary::NextStockIn.
-  DateTime nextStockIn(int goods, int dept, DateTime date);
-  // PricingLibrary::ClientSaleFromHistory; nullopt until a pass over the tables while folding.
-  std::optional<ClientSaleAnswer> clientSale(const ClientSaleQuestion& question);
-  // movingAverageCost(averageMovements(goods, dept, date)).
-  double movingAverage(int goods, int dept, DateTime date);
-
-  // A continuous pass: reads go through snapshot (null: the connection's default transaction).
-  void setSnapshot(Transaction* snapshot) noexcept { snapshot_ = snapshot; }
-  // What is held may be out of date: the next question empties the cache, and folds nothing unless
-  // setFoldDay() comes first; keepThrough() may keep it instead.
-  void suspect() noexcept {
-    suspect_ = true;
-    foldWanted_ = -std::numeric_limits<DateTime>::infinity();
-  }
-  // At a pass's start, after setSnapshot(): keeps what was read through the last pass's snapshot,
-  // but the goods whose lines changed since (read again when asked for); empties the cache when
-  // changes are unknown, touch a header or the count of a table, or change a line not held.
-  void keepThrough(const DocumentChanges& changes) noexcept;
-
-  void clear() noexcept;
-  // Never throws: whatever it cannot follow empties the cache.
-  void onData(DataEvent event, const Query* query) noexcept;
-
-  struct Line;
-  struct Department;
-  struct Goods;
-
- private:
-  // Where a cost the tool may update lives.
-  struct CostOwner {
-    int goods;
-    Line* line;
-    Department* department;
-  };
-
   // limit: the last day the question reads.
   Goods& goods(int goods, DateTime limit);
   Department* department(int goods, int dept, DateTime limit);
+  bool folding() const { return fold_.day > -std::numeric_limits<DateTime>::infinity(); }
+  void keepThrough(const DocumentChanges& changes) noexcept;
+  void clear() noexcept;
   std::unique_ptr<Goods> load(int goods);
+  struct BulkRead;
   void loadAll();
+  void takeLine(const LineStream& stream, DateTime day, BulkRead& read);
+  void keepRead(BulkRead& read);
   void index(int goodsKey, Goods& loaded);
   void forget(int goodsKey);
   // Empties the cache and takes the fold day wanted.
@@ -114,28 +120,43 @@ class MovementCache {
   // keepClientSales: the write left every issue line and header as it was.
   void readCommitted(bool keepClientSales = false) noexcept;
   void clearMovements() noexcept;
-  // The cost this pass wrote to the line, which its snapshot cannot see; null when none.
-  const double* ownCost(CostColumn column, std::int32_t isn) const;
+  // Lays the cost this pass wrote to the line, if any, over what was read.
   void layOwnCost(MovementKind kind, Line& line) const;
+
+  // Suspect: what is held may be out of date; the next question empties it, unless a pass's start
+  // keeps it.
+  enum class Trust : std::uint8_t { Current, Suspect };
+  // Where what is held was read: only through passes' snapshots, or some of it outside one, which
+  // the next pass cannot keep.
+  enum class ReadThrough : std::uint8_t { Snapshots, Outside };
+  // How much of the tables is held since the cache was last emptied.
+  enum class Coverage : std::uint8_t {
+    SomeGoods,         // goods read one by one as asked for, readOneByOne_ of them so far
+    SomeGoodsForGood,  // the pass over the tables was tried: one by one until emptied
+    EveryGoods,        // every goods with a line, from one pass over the tables (folded when folding()),
+                       // but those in whole_, read one by one
+  };
+  // Lines dated before day are folded; wanted takes over when the cache next settles. -infinity
+  // folds nothing.
+  struct Fold {
+    DateTime day = -std::numeric_limits<DateTime>::infinity();
+    DateTime wanted = -std::numeric_limits<DateTime>::infinity();
+  };
 
   Connection& connection_;
   Transaction* snapshot_ = nullptr;
-  bool suspect_ = false;
-  bool unsynced_ = false;  // something held was read outside a pass's snapshot
+  Trust trust_ = Trust::Current;
+  ReadThrough readThrough_ = ReadThrough::Snapshots;
+  Coverage coverage_ = Coverage::SomeGoods;
+  Fold fold_;
   Query load_;
   const int goodsBeforeBulk_;
-  int readOneByOne_ = 0;    // since the last clear
-  bool bulkTried_ = false;  // since the last clear
-  bool complete_ = false;   // every goods with a line is held, but those in whole_
-  bool anyFolded_ = false;
-  std::unordered_set<int> whole_;  // goods read one by one, whatever complete_ says
-  DateTime foldDay_ = -std::numeric_limits<DateTime>::infinity();
-  DateTime foldWanted_ = -std::numeric_limits<DateTime>::infinity();  // from the next settling on
+  int readOneByOne_ = 0;
+  std::unordered_set<int> whole_;
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
-  // Per CostColumn: line key -> the line held.
-  std::unordered_map<std::int32_t, CostOwner> costOwners_[3];
-  // Per CostColumn: the costs this pass wrote, which its snapshot cannot see; laid over what is read.
-  std::unordered_map<std::int32_t, double> ownCosts_[kCostColumns];
+  // Per CostColumn: line key -> the line held (none for issue costs, which only sales_ follows).
+  std::unordered_map<std::int32_t, CostOwner> costOwners_[kCostColumns];
+  PassWrites passWrites_;
   ClientSaleBook sales_;
   std::unordered_map<std::string, WriteStatement> statements_;
 };

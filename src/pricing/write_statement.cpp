@@ -10,46 +10,15 @@
 namespace talvix::pricing {
 namespace {
 
-// The columns the movements are read from, per table.
-struct ReadTable {
-  std::string_view table;
-  std::array<std::string_view, 6> columns;
-};
-constexpr std::array<ReadTable, 10> kReadTables = {{
-    {"O_PRECE", {"ISN", "ISPAVADZ", "ISPRECE", "DAUDZUMS", "CENA", "ATLAIDE"}},
-    {"O_PAVADZ", {"ISN", "DAT_SANEM", "ISNODALA"}},
-    {"O_PARPRC", {"ISN", "ISPARVPAV", "ISPRECE", "DAUDZUMS", "CENA"}},
-    {"O_PARPAV", {"ISN", "DATUMS", "ISNODALANO", "ISNODALAUZ"}},
-    {"O_ATGPRC", {"ISN", "ISATGPAV", "ISPRECE", "DAUDZUMS", "IEP_CENA"}},
-    {"O_ATGPAV", {"ISN", "DATUMS", "ISNODALA", "FROM_WHAT"}},
-    {"O_PRCOUT", {"ISN", "ISPAVOUT", "ISPRECE", "DAUDZUMS"}},
-    {"O_PAVOUT", {"ISN", "DATUMS", "ISNODALA"}},
-    {"O_PRATL_PRC", {"ISN", "ISPRATLPAV", "ISPRECE", "DAUDZUMS", "IEP_CENA"}},
-    {"O_PRATL_PAV", {"ISN", "DATUMS", "ISNODALA", "NEAPSTIPR"}},
-}};
-
-// What the client-sale look-ups read besides the movements' columns.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kClientSaleColumns = {{
-    {"O_PRCOUT", "IEP_CENA"},
-    {"O_PRCOUT", "CENA"},
-    {"O_PRCOUT", "PIECENOJ"},
-    {"O_PAVOUT", "ISKLIENT"},
-}};
-
-struct CostTarget {
-  std::string_view table, column;
-  CostColumn cost;
-};
-constexpr std::array<CostTarget, 4> kCostTargets = {{
-    {"O_PARPRC", "CENA", CostColumn::TransferCena},
-    {"O_ATGPRC", "IEP_CENA", CostColumn::ReturnIepCena},
-    {"O_PRATL_PRC", "IEP_CENA", CostColumn::BalanceIepCena},
-    {"O_PRCOUT", "IEP_CENA", CostColumn::IssueIepCena},
-}};
-
 const ReadTable* readTable(std::string_view name) {
-  for (const ReadTable& t : kReadTables)
+  for (const ReadTable& t : readTables())
     if (t.table == name) return &t;
+  return nullptr;
+}
+
+const CostTarget* costTarget(std::string_view table, std::string_view column) {
+  for (const CostTarget& c : costTargets())
+    if (c.table == table && c.column == column) return &c;
   return nullptr;
 }
 
@@ -58,13 +27,13 @@ bool readsColumn(const ReadTable& table, std::string_view column) {
 }
 
 bool clientSalesReadFrom(std::string_view table) {
-  return std::any_of(kClientSaleColumns.begin(), kClientSaleColumns.end(),
-                     [table](const auto& read) { return read.first == table; });
+  const auto read = clientSaleColumns();
+  return std::any_of(read.begin(), read.end(), [table](const auto& column) { return column.first == table; });
 }
 
 bool clientSalesRead(std::string_view table, std::string_view column) {
-  return std::find(kClientSaleColumns.begin(), kClientSaleColumns.end(), std::pair(table, column)) !=
-         kClientSaleColumns.end();
+  const auto read = clientSaleColumns();
+  return std::find(read.begin(), read.end(), std::pair(table, column)) != read.end();
 }
 
 enum class TokenKind { Word, Param, Number, Symbol, End };
@@ -89,7 +58,7 @@ class Lexer {
     const char c = sql_[pos_];
     if (identStart(c)) {
       t.kind = TokenKind::Word;
-      // A qualified name stays one word: O_PARPRC.CENA.
+      // A qualified name stays one word: TABLE.COLUMN.
       while (pos_ < sql_.size() && (identChar(sql_[pos_]) || (sql_[pos_] == '.' && pos_ + 1 < sql_.size() &&
                                                                identStart(sql_[pos_ + 1]))))
         t.text.push_back(upper(sql_[pos_++]));
@@ -166,9 +135,8 @@ WriteStatement classifyUpdate(Lexer& lex, const std::string& table) {
     notFollowed = withEffect(WriteStatement::Effect::ClientSalesOnly);
   }
 
-  const auto cost = std::find_if(kCostTargets.begin(), kCostTargets.end(),
-                                 [&](const CostTarget& c) { return c.table == table && c.column == column; });
-  if (cost == kCostTargets.end() || after.kind == TokenKind::End) return notFollowed;
+  const CostTarget* cost = costTarget(table, column);
+  if (!cost || after.kind == TokenKind::End) return notFollowed;
   if (value.kind == TokenKind::Number && !isZeroLiteral(value)) return notFollowed;
   const Token key = lex.next();
   if (key.kind != TokenKind::Word || columnOf(key.text, table) != "ISN" || !isSymbol(lex.next(), '='))

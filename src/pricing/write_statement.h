@@ -2,14 +2,11 @@
 // What a statement the tool ran may have changed among the movements the pricing library reads,
 // judged from its SQL text alone. Only shapes known to be harmless or exactly followable are
 // recognised; anything else is Unknown and the caller must assume every movement changed.
+#include "pricing/movement_kinds.h"
+
 #include <string>
 
 namespace talvix::pricing {
-
-// The cost columns the tool writes one line at a time: the movements' and, for client-sale
-// look-ups only, the issue lines'.
-enum class CostColumn { TransferCena, ReturnIepCena, BalanceIepCena, IssueIepCena };
-inline constexpr int kCostColumns = 4;
 
 struct WriteStatement {
   enum class Effect {

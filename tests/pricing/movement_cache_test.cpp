@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -117,6 +118,23 @@ class RandomHistory {
     for (int i = 0; i < count; ++i) document();
   }
 
+  // Documents dated from day first to before day end, written in date order, so that each table
+  // holds its lines in the order of their days.
+  void documentsInDayOrder(int count, int first, int end) {
+    for (int i = 0; i < count; ++i) dates_.push_back(day(first) + uniform(0, end - first));
+    std::sort(dates_.begin(), dates_.end());
+    documents(count);
+  }
+
+  // A goods-balance line and an issue line of every goods in every department, dated day.
+  void balanceAndIssueOfEach(int d) {
+    for (int g : goods)
+      for (int dept = 1; dept <= kDepartments; ++dept) {
+        db_.balance({.date = day(d) + 0.25, .dept = dept, .goods = g, .qty = 1.5 + dept, .cost = 2.0 + g % 7});
+        db_.issue({.date = day(d) + 0.75, .dept = dept, .goods = g, .qty = 0.7 * dept});
+      }
+  }
+
   // Some lines go, so that new ones may take their place in the table.
   void deleteSome() {
     for (const char* table : {"O_PRECE", "O_PARPRC", "O_PRCOUT", "O_ATGPRC", "O_PRATL_PRC"})
@@ -183,7 +201,13 @@ class RandomHistory {
     Query q(db_.connection());
     const int header = key();
     const int kind = pick(5);
-    const std::optional<DateTime> when = date();
+    std::optional<DateTime> when;
+    if (dates_.empty()) {
+      when = date();
+    } else {
+      when = dates_.front();
+      dates_.pop_front();
+    }
     switch (kind) {
       case 0: q.setSql("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :D, :DEPT)"); break;
       case 1:
@@ -254,6 +278,7 @@ class RandomHistory {
   test::TestDatabase& db_;
   std::mt19937 rng_;
   std::vector<int> keys_;
+  std::deque<DateTime> dates_;  // the dates the next documents take, when drawn beforehand
 };
 
 std::string bits(double value) {
@@ -309,11 +334,13 @@ TEST_F(PricingTest, ClientSaleTiesAnswerAsTheStatementsDo) {
 
 // Seed, and goods the cache reads one by one before it reads all: 100 (never here), 2 (both
 // ways), 0 (all at once from the first question); the day before which a run's history is folded
-// (-1: none).
+// (-1: none); whether the history is written in date order, so that every goods folds, with a
+// balance and an issue of each goods in each department on the fold day.
 struct Variant {
   unsigned seed;
   int goodsReadOneByOne;
   int foldDay = -1;
+  bool dayOrder = false;
 };
 
 // The cached library against one that reads the database on every call, both on the same file.
@@ -413,10 +440,11 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
   }
 
   void compareEverywhere() {
-    for (int g : goodsKeys)
-      for (int d = 0; d <= kDepartments + 1; ++d)
-        // Latest first, so that a folded goods answers before a day inside its fold reads it whole.
-        for (int day = kDays; day >= -1; --day) compareAt({g, d, RandomHistory::day(day) + 0.5});
+    // Latest first, and every goods and department on a day before the next, so that every folded
+    // goods answers on the fold day before a day inside its fold reads it whole.
+    for (int day = kDays; day >= -1; --day)
+      for (int g : goodsKeys)
+        for (int d = 0; d <= kDepartments + 1; ++d) compareAt({g, d, RandomHistory::day(day) + 0.5});
   }
 
   void compareSample(int points) {
@@ -494,9 +522,15 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
 };
 
 TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites) {
-  history.documents(120);
-  history.deleteSome();
-  history.documents(60);
+  if (GetParam().dayOrder) {
+    history.documentsInDayOrder(120, 0, GetParam().foldDay);
+    history.balanceAndIssueOfEach(GetParam().foldDay);
+    history.documentsInDayOrder(60, GetParam().foldDay, kDays);
+  } else {
+    history.documents(120);
+    history.deleteSome();
+    history.documents(60);
+  }
   compareEverywhere();
   ASSERT_EQ(mismatches, 0) << "the cache differs on the history as written";
 
@@ -554,11 +588,13 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, MovementCacheEquivalence,
                          ::testing::Values(Variant{11, 100}, Variant{12, 2}, Variant{13, 0}, Variant{14, 2},
-                                           Variant{15, 0, kDays / 2}, Variant{16, 2, kDays / 3}),
+                                           Variant{15, 0, kDays / 2}, Variant{16, 2, kDays / 3},
+                                           Variant{17, 0, kDays / 2, true}, Variant{18, 2, kDays / 3, true}),
                          [](const auto& info) {
                            return "seed" + std::to_string(info.param.seed) + "_oneByOne" +
                                   std::to_string(info.param.goodsReadOneByOne) +
-                                  (info.param.foldDay >= 0 ? "_fold" + std::to_string(info.param.foldDay) : "");
+                                  (info.param.foldDay >= 0 ? "_fold" + std::to_string(info.param.foldDay) : "") +
+                                  (info.param.dayOrder ? "_dayOrder" : "");
                          });
 
 }  // namespace
