@@ -399,8 +399,3 @@ template <typename T>
 using PerKind = std::array<T, kKindCount>;
 
 }  // namespace talvix
-
-// The lines of one goods (:ISPRECE) of a kind, joined to their headers as L and H, for the pricing
-// library's movement statements.
-#define TALVIX_GOODS_LINES(lines, headers, headerKey) \
-  " FROM " lines " L JOIN " headers " H ON H.ISN = L." headerKey " WHERE L.ISPRECE = :ISPRECE"
