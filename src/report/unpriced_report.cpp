@@ -83,7 +83,7 @@ class Explainer {
     if (kind == DocumentKind::Return) return explainReturn(decider, row);
     const PriceRule rule = decider.rule(row);
     // The FIFO cost's reason is the newest costed layer, not the price itself.
-    if (rule == PriceRule::Fifo) return {rule, fifoReason(row)};
+    if (rule == PriceRule::Fifo) return {rule, inflowReason(row, true)};
     const PriceDecision decision = decider.decide(row, rule);
     return {decision.rule, decision.price != 0.0 ? notYet(decision.price) : zeroReason(decision, row)};
   }
@@ -105,7 +105,7 @@ class Explainer {
         return {"no purchase with a price on or before " + day + " in any department",
                 "nevienā nodaļā nav iepirkuma ar cenu līdz " + day + " ieskaitot"};
       case PriceRule::ClientSale: return clientSaleReason(decision.facts.clientSale.sale, day);
-      default: return averageReason(row);
+      default: return inflowReason(row, false);
     }
   }
 
@@ -119,27 +119,19 @@ class Explainer {
             "nav agrākas pārdošanas šim klientam par šo cenu un nav preču atlikuma pašizmaksas pirms " + day};
   }
 
-  Reason fifoReason(const Row& row) {
-    const DateTime layer = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
-    if (layer == 0) {
-      const std::string day = reportDate(row.date);
-      return {"no stock layer with a cost on or before " + day + " in this department",
-              "šajā nodaļā līdz " + day + " ieskaitot nav krājuma slāņa ar pašizmaksu"};
-    }
-    return {"not priced yet: a stock layer with a cost from " + reportDate(layer) + " stands",
-            "vēl bez pašizmaksas: ir krājuma slānis ar pašizmaksu no " + reportDate(layer)};
-  }
-
-  Reason averageReason(const Row& row) {
-    const DateTime inflow = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
-    if (inflow == 0) {
-      const std::string day = reportDate(row.date);
-      return {"no costed inflow on or before " + day + " in this department",
-              "šajā nodaļā līdz " + day + " ieskaitot nav ienākuma ar pašizmaksu"};
-    }
-    const std::string latest = reportDate(inflow);
-    return {"the moving average comes to 0.00 although costed inflows stand (the latest on " + latest + ")",
-            "vidējā svērtā cena sanāk 0.00, lai gan ir ienākumi ar pašizmaksu (pēdējais " + latest + ")"};
+  // FIFO: the newest stock layer with a cost; the moving average: the newest costed inflow.
+  Reason inflowReason(const Row& row, bool fifo) {
+    const DateTime latest = ctx_.pricing.LastCostedInflowDay(row.goods, row.dept, row.date);
+    const std::string day = reportDate(latest == 0 ? row.date : latest);
+    if (latest == 0)
+      return fifo ? Reason{"no stock layer with a cost on or before " + day + " in this department",
+                           "šajā nodaļā līdz " + day + " ieskaitot nav krājuma slāņa ar pašizmaksu"}
+                  : Reason{"no costed inflow on or before " + day + " in this department",
+                           "šajā nodaļā līdz " + day + " ieskaitot nav ienākuma ar pašizmaksu"};
+    return fifo ? Reason{"not priced yet: a stock layer with a cost from " + day + " stands",
+                         "vēl bez pašizmaksas: ir krājuma slānis ar pašizmaksu no " + day}
+                : Reason{"the moving average comes to 0.00 although costed inflows stand (the latest on " + day + ")",
+                         "vidējā svērtā cena sanāk 0.00, lai gan ir ienākumi ar pašizmaksu (pēdējais " + day + ")"};
   }
 
   Answer explainReturn(PriceDecider& decider, const Row& row) {
