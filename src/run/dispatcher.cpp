@@ -70,7 +70,9 @@ void recover(RunContext& ctx, const std::string& error) {
 
 void fifoLoop(RunContext& ctx) {
   MonitoredRecordOperations monitored(ctx.db());
-  IdleRest idle(ctx, ctx.recordOperations ? *ctx.recordOperations : monitored);
+  // A test's made-up counts stand alone; a real run also watches the documents' windows.
+  IdleRest idle(ctx, ctx.recordOperations ? *ctx.recordOperations : monitored,
+                ctx.recordOperations ? nullptr : &ctx.state.watch);
   for (;;) {
     stopPoint();
     try {
