@@ -124,8 +124,13 @@ DocumentWatch::Read DocumentWatch::howToRead(const std::string& table, const std
 DocumentChanges DocumentChanges::othersOnly() const {
   DocumentChanges others;
   others.known = known;
-  for (const auto& [name, changed] : tables)
-    if (!ownOnly.contains(name)) others.tables.emplace(name, changed);
+  for (const auto& [name, changed] : tables) {
+    if (ownOnly.contains(name)) continue;
+    TableChanges theirs{{}, changed.rowsGone};
+    for (const ChangedRow& row : changed.rows)
+      if (!row.own) theirs.rows.push_back(row);
+    if (!theirs.rows.empty() || theirs.rowsGone != 0) others.tables.emplace(name, std::move(theirs));
+  }
   return others;
 }
 
@@ -161,6 +166,7 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   since_ = at.oldestActive;
   counted_ = before_.has_value();
   keepBase(counted, std::move(base));
+  forgetOldOwn();
   readPrint(query);
   return changes;
 }
@@ -177,8 +183,9 @@ DocumentWatch::Read DocumentWatch::lookAt(Query& query, const WatchedTable& tabl
   if (read == Read::Keep) after = std::move(*before);
   // The counts proved the whole table, depth included, unless a look since its last whole read did not.
   if ((read == Read::Keep || read == Read::NewRows) && !after.deepUnread) after.deepSince = at.oldestActive;
-  if (read == Read::Window) readWindow(query, table, at, *before, after, found);
-  if (read == Read::Scan) scan(query, table, at, before, after, found);
+  const bool owned = !baseFor(table.name, counted);
+  if (read == Read::Window) readWindow(query, table, at, owned, *before, after, found);
+  if (read == Read::Scan) scan(query, table, at, owned, before, after, found);
   ++(read == Read::Keep      ? reads_.kept
      : read == Read::NewRows ? reads_.newRows
      : read == Read::Window  ? reads_.window
@@ -218,8 +225,8 @@ bool DocumentWatch::readNewRows(Query& query, const WatchedTable& table, std::in
 }
 
 // Rows of the window written since the last look; the depth stays as the last whole read left it.
-void DocumentWatch::readWindow(Query& query, const WatchedTable& table, const Moment& at, Seen& before, Seen& after,
-                               TableChanges& found) const {
+void DocumentWatch::readWindow(Query& query, const WatchedTable& table, const Moment& at, bool owned, Seen& before,
+                               Seen& after, TableChanges& found) const {
   query.setSql(windowSql(table));
   query.setDouble("SINCE", static_cast<double>(std::min(since_, at.oldestActive)));
   query.setDouble("FLOOR", static_cast<double>(before.floor));
@@ -234,7 +241,7 @@ void DocumentWatch::readWindow(Query& query, const WatchedTable& table, const Mo
     if (row.version < since_ || (old != after.recent.end() && old->second == row.version)) continue;
     const bool newKey = row.key > after.maxKey;
     newKeys += newKey;
-    found.rows.push_back({row.key, row.goods, newKey});
+    found.rows.push_back({row.key, row.goods, newKey, ownVersion(row.version, owned)});
   }
   std::erase_if(after.recent, [&](const auto& entry) { return entry.first > after.floor; });
   for (const Written& row : written) {
@@ -247,8 +254,8 @@ void DocumentWatch::readWindow(Query& query, const WatchedTable& table, const Mo
   after.deepUnread = true;
 }
 
-void DocumentWatch::scan(Query& query, const WatchedTable& table, const Moment& at, const Seen* before, Seen& after,
-                         TableChanges& found) const {
+void DocumentWatch::scan(Query& query, const WatchedTable& table, const Moment& at, bool owned, const Seen* before,
+                         Seen& after, TableChanges& found) const {
   // The depth changed since it was last read whole, the window since the last look.
   const std::int64_t since = before ? std::min({before->deepSince, since_, at.oldestActive}) : at.oldestActive;
   query.setSql(scanSql(table, !before));
@@ -269,7 +276,7 @@ void DocumentWatch::scan(Query& query, const WatchedTable& table, const Moment& 
     if (old != before->recent.end() && old->second == row.version) continue;
     const bool newKey = row.key > before->maxKey;
     newKeys += newKey;
-    found.rows.push_back({row.key, row.goods, newKey});
+    found.rows.push_back({row.key, row.goods, newKey, ownVersion(row.version, owned)});
   }
   if (before) found.rowsGone = before->rows + newKeys - after.rows;
   after.floor = floorUnder(after.maxKey, windowKeys_);
@@ -280,6 +287,13 @@ void DocumentWatch::scan(Query& query, const WatchedTable& table, const Moment& 
   query.open();
   after.windowRows = static_cast<std::int64_t>(query.asDouble(0));
   query.close();
+}
+
+// A number under every look's since marks no row a look will list again.
+void DocumentWatch::forgetOldOwn() {
+  std::int64_t oldest = since_;
+  for (const auto& [name, seen] : seen_) oldest = std::min(oldest, seen.deepSince);
+  std::erase_if(own_, [&](std::int64_t number) { return number < oldest; });
 }
 
 void DocumentWatch::readPrint(Query& query) {

@@ -57,6 +57,9 @@ struct ChangedRow {
   std::int32_t key;
   std::int32_t goods;  // as the row is now; kNoGoods where the table has none or it is NULL
   bool newKey;         // above every key the table had: the row did not exist before
+  // Written under one of the reader's own transactions (DocumentWatch::ownTransactions), so its
+  // latest version is the reader's own work; only where no write counts tell own work from others'.
+  bool own = false;
 };
 
 struct TableChanges {
@@ -74,7 +77,8 @@ struct DocumentChanges {
   // updates): by the write counts, no other attachment wrote them.
   std::unordered_set<std::string> ownOnly;
 
-  // Without the tables only the reader's connection changed, for a reader that followed its own writes.
+  // Without the tables only the reader's connection changed, nor the rows its own transactions wrote
+  // last, for a reader that followed its own writes.
   DocumentChanges othersOnly() const;
 
   bool none() const { return known && tables.empty(); }
@@ -131,8 +135,12 @@ class DocumentWatch {
 
   void beforeSnapshot(Connection& connection) { before_ = readWriteCounts(connection); }
   DocumentChanges look(Connection& connection, Transaction& snapshot);
+  // The numbers of the transactions this run wrote cost under: where no counts tell the run's own
+  // writes from others', the rows carrying one of them are the run's own (ChangedRow::own).
+  void ownTransactions(const std::unordered_set<std::int64_t>& numbers) { own_.insert(numbers.begin(), numbers.end()); }
   // After a failure: the next look knows nothing.
   void forget() noexcept {
+    own_.clear();
     seen_.clear();
     base_.clear();
     before_.reset();
@@ -184,13 +192,16 @@ class DocumentWatch {
   bool onlyOwnWrites(const std::string& table, const std::optional<WriteCounts>& now) const;
   Read lookAt(Query& query, const WatchedTable& table, const std::optional<WriteCounts>& counted, const Moment& at,
               Seen& after, TableChanges& found);
+  // Where no base tells own writes: a row whose version is one of the run's own transactions.
+  bool ownVersion(std::int64_t version, bool owned) const { return owned && own_.contains(version); }
+  void forgetOldOwn();
   void keepBase(const std::optional<WriteCounts>& counted, std::unordered_map<std::string, Base> base);
   // False, reading nothing into after, when the rows found do not account for every insert.
   static bool readNewRows(Query& query, const WatchedTable& table, std::int64_t inserts, Seen& before, Seen& after,
                           TableChanges& found);
-  void readWindow(Query& query, const WatchedTable& table, const Moment& at, Seen& before, Seen& after,
+  void readWindow(Query& query, const WatchedTable& table, const Moment& at, bool owned, Seen& before, Seen& after,
                   TableChanges& found) const;
-  void scan(Query& query, const WatchedTable& table, const Moment& at, const Seen* before, Seen& after,
+  void scan(Query& query, const WatchedTable& table, const Moment& at, bool owned, const Seen* before, Seen& after,
             TableChanges& found) const;
   void readPrint(Query& query);
 
@@ -205,6 +216,7 @@ class DocumentWatch {
   std::int32_t windowKeys_;
   std::string printSql_;            // every table's window: count, version sum, key sum
   std::vector<std::string> print_;  // as the last look's snapshot held them
+  std::unordered_set<std::int64_t> own_;
 };
 
 }  // namespace talvix

@@ -81,6 +81,7 @@ void fifoLoop(RunContext& ctx) {
       const PassWrites writes(ctx.db());
       reportActivity(Activity::PassStarted);
       FifoRun(ctx);
+      ctx.state.watch.ownTransactions(writes.numbers());
       turn.reset();  // others price while this run rests
       reportActivity(Activity::PassEnded, writes.costs());
       if (ctx.settings.anyAllAnew()) {

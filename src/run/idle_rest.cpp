@@ -14,7 +14,14 @@ PassWrites::PassWrites(Connection& connection)
       observer_(connection.addDataObserver([this](DataEvent event, const Query* query) {
         if (event != DataEvent::Written || !query) return;
         ++all_;
-        if (query->onDefaultTransaction()) ++costs_;
+        if (!query->onDefaultTransaction()) return;
+        ++costs_;
+        try {
+          if (numbered_) numbers_.insert(connection_.defaultTransaction().number());
+        } catch (const std::exception&) {
+          numbered_ = false;  // no number for a write: none of them may pass for the run's own
+          numbers_.clear();
+        }
       })) {}
 
 PassWrites::~PassWrites() { connection_.removeDataObserver(observer_); }

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_set>
 
 namespace talvix {
 
@@ -34,12 +35,16 @@ class PassWrites {
 
   int costs() const { return costs_; }
   int all() const { return all_; }
+  // The transactions the costs were written under (empty when a number could not be asked).
+  const std::unordered_set<std::int64_t>& numbers() const { return numbers_; }
 
  private:
   Connection& connection_;
   int observer_;
   int costs_ = 0;
   int all_ = 0;
+  std::unordered_set<std::int64_t> numbers_;
+  bool numbered_ = true;
 };
 
 class IdleRest {

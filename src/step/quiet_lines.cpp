@@ -35,7 +35,11 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
       return line == written.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
     };
     if (!changes.ownOnly.contains(table)) {
-      if (!addTouchedGoods(changed, writtenBefore, touched_)) return false;
+      // A row the tool's own transaction wrote last is one of its cost writes, placed by their time.
+      TableChanges others{{}, changed.rowsGone};
+      for (const ChangedRow& row : changed.rows)
+        if (!row.own) others.rows.push_back(row);
+      if (!addTouchedGoods(others, writtenBefore, touched_)) return false;
       continue;
     }
     // The tool's own writes, placed by their time; any other row of such a table is unknown.
