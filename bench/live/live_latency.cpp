@@ -63,7 +63,6 @@ constexpr char kUsage[] =
     "                    [--gap-seconds N] [--idle-seconds N] [--host PATH] [--single-pass]\n"
     "  LIST: conditions separated by commas, of sysdba, clerk, plain, classic, plain-classic (all)\n";
 constexpr char kPassDone[] = "FIFO piešķiršana pabeigta ";
-constexpr char kPassStart[] = "Sāku FIFO ...";
 // A pass end with no pass start this long after it: the run rests.
 constexpr auto kRestSign = std::chrono::seconds(3);
 constexpr char kFailurePrefix[] = "Kļūda";
@@ -402,23 +401,25 @@ void timeSales(std::vector<Sale>& sales, SaleWriter& writer, HostRun& host, std:
   }
 }
 
-// Returns once the run rests: a pass ended and no other started within kRestSign. Where the run
-// cannot tell its own cost writes from others' (a plain user, a Classic server), the pass after the
-// first reads the history again, so the sales are timed from this steady state on.
+double cpuSeconds(pid_t pid, bool children = false);
+
+// Returns once the run rests: it used under 3 % of a core for kRestSign. Where the run cannot tell
+// its own cost writes from others' (a plain user, a Classic server) by the write counts, the pass
+// after the first looks at what the first wrote, so the sales are timed from this steady state on.
+// (The log cannot show it: a pass's last line is echoed only once the next line comes.)
 void waitForRest(HostRun& live, std::chrono::seconds limit) {
-  std::size_t from = 0;
+  const auto start = Clock::now();
   for (;;) {
-    const std::optional<std::size_t> end = live.waitForText(kPassDone, limit, from);
-    if (!end) throw std::runtime_error("the continuous run did not come to rest\n" + lastEntries(live));
+    const double before = cpuSeconds(live.pid());
     std::this_thread::sleep_for(kRestSign);
-    const std::vector<std::string> log = live.texts();
-    if (std::find(log.begin() + static_cast<std::ptrdiff_t>(*end), log.end(), kPassStart) == log.end()) return;
-    from = *end + 1;
+    if (cpuSeconds(live.pid()) - before < 0.03 * std::chrono::duration<double>(kRestSign).count()) return;
+    if (Clock::now() - start > limit)
+      throw std::runtime_error("the continuous run did not come to rest\n" + lastEntries(live));
   }
 }
 
 // utime + stime of a process, in seconds; with its ended children's (cutime + cstime) when asked.
-double cpuSeconds(pid_t pid, bool children = false) {
+double cpuSeconds(pid_t pid, bool children) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::size_t name = text.rfind(')');  // the command name may hold blanks and parentheses

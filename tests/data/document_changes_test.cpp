@@ -202,6 +202,29 @@ TEST_F(DocumentWatchTest, WithoutCountsTheWindowShowsDeletesAndLateRows) {
             (Changes{{"O_PRCOUT", {{{kIssueLine, kFlour, false}}, -1}}, {"O_PAVOUT", {{{kIssue, kNoGoods, false}}, -1}}}));
 }
 
+// Without the counts the run's own writes are told by the number of the transaction that wrote them:
+// reported (a kind's selection must be read again) but not to a reader that followed them.
+TEST_F(DocumentWatchTest, WithoutCountsTellsTheRunsOwnWritesByTheirTransaction) {
+  watch.setWholeLook(std::chrono::hours(1), 2);
+  lookWithoutCounts();
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 2 WHERE ISN = 1005"}, &db.connection());
+  watch.ownTransactions({db.connection().defaultTransaction().number()});
+  db.connection().defaultTransaction().commitRetaining();
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 3 WHERE ISN = 1005"}, &db.connection());
+  write({"UPDATE N_KLPREC SET CENA1 = 9 WHERE ISN = 2"}, &db.connection());
+  watch.ownTransactions({db.connection().defaultTransaction().number()});
+  DocumentChanges changes = lookWithoutCounts();
+  ASSERT_NE(changes.of("O_PRCOUT"), nullptr);
+  EXPECT_TRUE(changes.of("O_PRCOUT")->rows.at(0).own);
+  EXPECT_EQ(asMap(changes.othersOnly()), Changes{}) << "own writes only";
+
+  write({"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"});
+  other.defaultTransaction().commit();
+  changes = lookWithoutCounts();
+  EXPECT_FALSE(changes.of("O_PRCOUT")->rows.at(0).own) << "another program wrote it last";
+  EXPECT_EQ(asMap(changes.othersOnly()), (Changes{{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}));
+}
+
 // Between passes the windows tell a commit from nothing: an open transaction's rows show once it
 // commits, and a look takes the new state as its base.
 TEST_F(DocumentWatchTest, TheWindowsMoveWithACommitAndNotBefore) {
