@@ -525,13 +525,35 @@ Served serve(const Options& o, const std::string& master, Condition condition) {
   return s;
 }
 
-Row measure(const Options& o, const std::string& master, Condition condition) {
-  std::printf("\n== %s: %s\n", conditionName(condition), conditionText(condition));
-  Served s = serve(o, master, condition);
+talvix::test::HostOptions hostFor(const Options& o, Condition condition) {
   talvix::test::HostOptions host;
   host.verbose = false;
   host.program = o.host;
   host.environment = hostCredentials(condition);
+  return host;
+}
+
+// Commits and times the sales, then reads the idle shares; fills the row's figures.
+void timeAndIdle(const Options& o, Served& s, HostRun& live, Row& row) {
+  std::vector<Sale> sales;
+  Connection c;
+  open(c, s.database);
+  sales = plannedSales(c, s.period, o.sales);
+  SaleWriter writer(c, s.period.to);
+  timeSales(sales, writer, live, std::chrono::seconds(o.gapSeconds), std::chrono::seconds(60));
+  c.close();
+  row.idle = idleShare(live.pid(), s.server->pid(), o.idleSeconds);
+  std::vector<double> latencies;
+  for (const Sale& sale : sales) latencies.push_back(*sale.latency);
+  printSales(sales);
+  row.median = median(latencies);
+  row.worst = *std::max_element(latencies.begin(), latencies.end());
+}
+
+Row measure(const Options& o, const std::string& master, Condition condition) {
+  std::printf("\n== %s: %s\n", conditionName(condition), conditionText(condition));
+  Served s = serve(o, master, condition);
+  const talvix::test::HostOptions host = hostFor(o, condition);
   std::printf("Server %s (forced writes %s), master %s, period %s .. %s\n", s.database.c_str(),
               s.period.forcedWrites ? "on" : "off", master.c_str(), formatIsoDate(s.period.from).c_str(),
               formatIsoDate(s.period.to).c_str());
@@ -539,14 +561,10 @@ Row measure(const Options& o, const std::string& master, Condition condition) {
   // Opened before the run starts, as a clerk's document would be; department 1, the last day.
   std::optional<talvix::test::ClerkDocument> clerk;
   if (clerkOpen(condition)) clerk.emplace(s.database, s.period.to, 1);
-
-  double passSeconds = 0;
-  if (o.singlePass) {
-    passSeconds = singlePass(s.registry, host);
-    std::printf("  one pass (--passes 1): %.2f s\n", passSeconds);
-  }
+  const double passSeconds = o.singlePass ? singlePass(s.registry, host) : 0;
+  if (o.singlePass) std::printf("  one pass (--passes 1): %.2f s\n", passSeconds);
   // Anything slower than a few passes is a hang, not a measurement.
-  const auto limit = std::chrono::seconds(static_cast<long>(4 * passSeconds) + 600);
+  const auto limit = std::chrono::seconds(static_cast<long>(4 * passSeconds) + 900);
 
   const auto liveStart = Clock::now();
   HostRun live(s.registry, {}, host);
@@ -561,17 +579,7 @@ Row measure(const Options& o, const std::string& master, Condition condition) {
   row.resting = secondsSince(liveStart) - std::chrono::duration<double>(kRestSign).count();
   std::printf("  resting after %.2f s\n", row.resting);
   std::fflush(stdout);
-
-  std::vector<Sale> sales;
-  {
-    Connection c;
-    open(c, s.database);
-    sales = plannedSales(c, s.period, o.sales);
-    SaleWriter writer(c, s.period.to);
-    timeSales(sales, writer, live, std::chrono::seconds(o.gapSeconds), std::chrono::seconds(60));
-    c.close();
-    row.idle = idleShare(live.pid(), s.server->pid(), o.idleSeconds);
-  }
+  timeAndIdle(o, s, live, row);
   requireNoFailure(live, "the continuous run");
   live.signal(SIGTERM);
   const std::optional<int> stopped = live.waitExit(kStopLimit);
@@ -579,12 +587,6 @@ Row measure(const Options& o, const std::string& master, Condition condition) {
     throw std::runtime_error("autoiepcensad-run did not exit 0 on SIGTERM\n" + lastEntries(live));
   clerk.reset();
   s.server->stop();
-
-  std::vector<double> latencies;
-  for (const Sale& sale : sales) latencies.push_back(*sale.latency);
-  printSales(sales);
-  row.median = median(latencies);
-  row.worst = *std::max_element(latencies.begin(), latencies.end());
   return row;
 }
 
@@ -593,7 +595,15 @@ int run(const Options& o) {
   if (access(o.host.c_str(), X_OK) != 0) throw std::runtime_error("--host " + o.host + ": not an executable program");
   const std::string master = ensureMaster(o);
   std::vector<Row> rows;
-  for (const Condition condition : o.conditions) rows.push_back(measure(o, master, condition));
+  std::vector<std::string> failures;
+  for (const Condition condition : o.conditions) {
+    try {
+      rows.push_back(measure(o, master, condition));
+    } catch (const std::exception& error) {
+      failures.push_back(std::string(conditionName(condition)) + ": " + error.what());
+      std::fprintf(stderr, "%s: FAILED in condition %s: %s\n", kProgram, conditionName(condition), error.what());
+    }
+  }
 
   std::printf("\n%d sales %d s apart per condition; idle %d s, CPU %% of one core (server: every process)\n",
               o.sales, o.gapSeconds, o.idleSeconds);
@@ -603,7 +613,8 @@ int run(const Options& o) {
     std::printf("%-14s %-42s %10.2f %9.2f %9.2f %8.2f %7.1f %8.1f %7.1f\n", conditionName(r.condition),
                 conditionText(r.condition), r.firstPass, r.resting, r.median, r.worst, r.idle.host, r.idle.server,
                 r.idle.host + r.idle.server);
-  return 0;
+  for (const std::string& failure : failures) std::printf("FAILED %s\n", failure.c_str());
+  return failures.empty() ? 0 : 1;
 }
 
 }  // namespace
