@@ -59,6 +59,10 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     clear();
     return;
   }
+  // A kind whose lines the last pass wrote holds other costs now, whether or not the look saw the
+  // writes (one under a table's window is seen only by its whole look).
+  for (const DocumentTables& tables : kDocumentTables)
+    if (!lastWritten_[indexOf(tables.kind)].empty()) selections_[indexOf(tables.kind)].reset();
   // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
   for (const DocumentTables& tables : kDocumentTables)
     if (changes.of(tables.header) || changes.of(tables.lines))
