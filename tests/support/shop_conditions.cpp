@@ -21,6 +21,13 @@ constexpr Named kNames[] = {
     {Condition::PlainUserClassic, "plain-classic", "Classic server, as a plain user"},
 };
 
+constexpr char kUserTablesSql[] =
+    "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS NULL";
+constexpr char kGeneratorsSql[] = "SELECT TRIM(RDB$GENERATOR_NAME) FROM RDB$GENERATORS WHERE RDB$SYSTEM_FLAG = 0";
+constexpr char kOperationLog[] = "S_OPERACIJAS";
+// Above every line key the history holds, so no sale the tests commit takes it.
+constexpr int kClerkKeyGap = 1000;
+
 const Named& named(Condition condition) {
   for (const Named& n : kNames)
     if (n.condition == condition) return n;
@@ -53,16 +60,14 @@ void grantPlainUser(const std::string& database) {
   c.executeImmediate(std::string("CREATE OR ALTER USER ") + kPlainUser + " PASSWORD '" + kPlainPassword +
                      "' USING PLUGIN Srp");
   c.defaultTransaction().commit();
-  for (const std::string& table :
-       names(c, "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS NULL"))
+  for (const std::string& table : names(c, kUserTablesSql))
     c.executeImmediate("GRANT SELECT ON " + table + " TO USER " + kPlainUser);
   for (const DocumentKind kind : kAllKinds) {
     const DocumentTables& t = tablesOf(kind);
     c.executeImmediate(std::string("GRANT UPDATE (") + t.cost + ") ON " + t.lines + " TO USER " + kPlainUser);
   }
-  c.executeImmediate(std::string("GRANT INSERT ON S_OPERACIJAS TO USER ") + kPlainUser);
-  for (const std::string& generator :
-       names(c, "SELECT TRIM(RDB$GENERATOR_NAME) FROM RDB$GENERATORS WHERE RDB$SYSTEM_FLAG = 0"))
+  c.executeImmediate(std::string("GRANT INSERT ON ") + kOperationLog + " TO USER " + kPlainUser);
+  for (const std::string& generator : names(c, kGeneratorsSql))
     c.executeImmediate("GRANT USAGE ON GENERATOR " + generator + " TO USER " + kPlainUser);
   c.defaultTransaction().commit();
   c.close();
@@ -80,7 +85,7 @@ ClerkDocument::ClerkDocument(const std::string& database, DateTime day, int dept
   Query key(connection_);
   key.setSql(std::string("SELECT MAX(ISN) FROM ") + t.lines);
   key.open();
-  const int header = key.asInteger(0) + 1000;
+  const int header = key.asInteger(0) + kClerkKeyGap;
   key.close();
   Query q(connection_);
   q.setSql(std::string("INSERT INTO ") + t.header + " (ISN, " + t.date + ", " + t.dept + ") VALUES (:ISN, :DAY, :DEPT)");
