@@ -1,11 +1,14 @@
 // live_latency: how soon a continuous FIFO run through a Firebird server prices a sale that another
-// program has just committed, and what the run costs while there is nothing to price. Starts a
-// private server on loopback, copies the demo history into it (made once in --dir and kept there),
-// times one pass of autoiepcensad-run over the last month, then runs it without a pass limit,
-// commits sales --gap-seconds apart from a second attachment, times each from its commit to its
-// cost, and reads the CPU time the host and the server take in --idle-seconds of rest.
-//   live_latency --dir DIR [--master FILE] [--years N] [--sales N] [--gap-seconds N]
-//                [--idle-seconds N] [--host PATH]
+// program has just committed, and what the run costs while there is nothing to price, in each of a
+// shop's conditions (support/shop_conditions.h). For each: starts a private server on loopback (in
+// Classic mode where the condition says), copies the demo history into it (made once in --dir and
+// kept there), grants the plain user or opens the clerk's document where the condition says,
+// optionally times one pass of autoiepcensad-run over the last month, then runs it without a pass
+// limit, commits sales --gap-seconds apart from a second attachment, times each from its commit to
+// its cost, and reads the CPU time the host and every server process take in --idle-seconds of
+// rest. Prints one row per condition.
+//   live_latency --dir DIR [--conditions LIST] [--master FILE] [--years N] [--sales N]
+//                [--gap-seconds N] [--idle-seconds N] [--host PATH] [--single-pass]
 #include "data/connection.h"
 #include "data/document_tables.h"
 #include "data/query.h"
@@ -13,8 +16,10 @@
 #include "support/firebird_server.h"
 #include "support/host_registry.h"
 #include "support/host_run.h"
+#include "support/shop_conditions.h"
 #include "tools/demo/demo_history.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -39,14 +44,27 @@ using namespace talvix;
 using talvix::test::Clock;
 using talvix::test::FirebirdServer;
 using talvix::test::HostRun;
+using talvix::test::Condition;
+using talvix::test::kAllConditions;
+using talvix::test::conditionName;
+using talvix::test::conditionNamed;
+using talvix::test::conditionText;
+using talvix::test::serverMode;
+using talvix::test::asPlainUser;
+using talvix::test::clerkOpen;
+using talvix::test::grantPlainUser;
+using talvix::test::hostCredentials;
 
 namespace {
 
 constexpr char kProgram[] = "live_latency";
 constexpr char kUsage[] =
-    "usage: live_latency --dir DIR [--master FILE] [--years N] [--sales N] [--gap-seconds N]\n"
-    "                    [--idle-seconds N] [--host PATH]\n";
+    "usage: live_latency --dir DIR [--conditions LIST] [--master FILE] [--years N] [--sales N]\n"
+    "                    [--gap-seconds N] [--idle-seconds N] [--host PATH] [--single-pass]\n"
+    "  LIST: conditions separated by commas, of sysdba, clerk, plain, classic, plain-classic (all)\n";
 constexpr char kPassDone[] = "FIFO piešķiršana pabeigta ";
+// A pass end with no pass start this long after it: the run rests.
+constexpr auto kRestSign = std::chrono::seconds(3);
 constexpr char kFailurePrefix[] = "Kļūda";
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr auto kSinglePassLimit = std::chrono::hours(2);
@@ -61,7 +79,21 @@ struct Options {
   int sales = 5;
   int gapSeconds = 5;
   int idleSeconds = 30;
+  bool singlePass = false;
+  std::vector<Condition> conditions{std::begin(kAllConditions), std::end(kAllConditions)};
 };
+
+std::vector<Condition> conditionList(const std::string& text) {
+  std::vector<Condition> list;
+  std::istringstream in(text);
+  for (std::string name; std::getline(in, name, ',');) {
+    const std::optional<Condition> condition = conditionNamed(name);
+    if (!condition) throw std::invalid_argument("--conditions: unknown condition \"" + name + "\"");
+    list.push_back(*condition);
+  }
+  if (list.empty()) throw std::invalid_argument("--conditions names no condition");
+  return list;
+}
 
 int positive(const std::string& option, const char* text) {
   std::size_t used = 0;
@@ -81,6 +113,10 @@ Options parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") throw std::invalid_argument("");
+    if (arg == "--single-pass") {
+      o.singlePass = true;
+      continue;
+    }
     if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + arg);
     const char* value = argv[++i];
     if (arg == "--dir") o.dir = value;
@@ -90,6 +126,7 @@ Options parseOptions(int argc, char** argv) {
     else if (arg == "--sales") o.sales = positive(arg, value);
     else if (arg == "--gap-seconds") o.gapSeconds = positive(arg, value);
     else if (arg == "--idle-seconds") o.idleSeconds = positive(arg, value);
+    else if (arg == "--conditions") o.conditions = conditionList(value);
     else throw std::invalid_argument("unknown option: " + arg);
   }
   if (o.dir.empty()) throw std::invalid_argument("--dir is required");
@@ -159,9 +196,9 @@ class ScopedEnvironment {
 };
 
 // The server's directory, which receives the database copy, goes under DIR: the copy is large.
-std::unique_ptr<FirebirdServer> startServer(const std::string& dir) {
+std::unique_ptr<FirebirdServer> startServer(const std::string& dir, FirebirdServer::Mode mode) {
   const ScopedEnvironment temp("TMPDIR", dir);
-  return std::make_unique<FirebirdServer>();
+  return std::make_unique<FirebirdServer>(mode);
 }
 
 Connection& open(Connection& c, const std::string& database) {
@@ -364,8 +401,25 @@ void timeSales(std::vector<Sale>& sales, SaleWriter& writer, HostRun& host, std:
   }
 }
 
-// utime + stime of a process, in seconds.
-double cpuSeconds(pid_t pid) {
+double cpuSeconds(pid_t pid, bool children = false);
+
+// Returns once the run rests: it used under 3 % of a core for kRestSign. Where the run cannot tell
+// its own cost writes from others' (a plain user, a Classic server) by the write counts, the pass
+// after the first looks at what the first wrote, so the sales are timed from this steady state on.
+// (The log cannot show it: a pass's last line is echoed only once the next line comes.)
+void waitForRest(HostRun& live, std::chrono::seconds limit) {
+  const auto start = Clock::now();
+  for (;;) {
+    const double before = cpuSeconds(live.pid());
+    std::this_thread::sleep_for(kRestSign);
+    if (cpuSeconds(live.pid()) - before < 0.03 * std::chrono::duration<double>(kRestSign).count()) return;
+    if (Clock::now() - start > limit)
+      throw std::runtime_error("the continuous run did not come to rest\n" + lastEntries(live));
+  }
+}
+
+// utime + stime of a process, in seconds; with its ended children's (cutime + cstime) when asked.
+double cpuSeconds(pid_t pid, bool children) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::size_t name = text.rfind(')');  // the command name may hold blanks and parentheses
@@ -374,9 +428,43 @@ double cpuSeconds(pid_t pid) {
   std::string field;
   // Fields 3 to 13 come before utime (14) and stime (15).
   for (int i = 3; i <= 13; ++i) fields >> field;
-  unsigned long long user = 0, system = 0;
-  if (!(fields >> user >> system)) throw std::runtime_error("cannot read /proc/" + std::to_string(pid) + "/stat");
-  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  unsigned long long user = 0, system = 0, childUser = 0, childSystem = 0;
+  if (!(fields >> user >> system >> childUser >> childSystem))
+    throw std::runtime_error("cannot read /proc/" + std::to_string(pid) + "/stat");
+  const unsigned long long ticks = user + system + (children ? childUser + childSystem : 0);
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The parent of a process, or 0 when it is gone.
+pid_t parentOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t name = text.rfind(')');
+  if (name == std::string::npos) return 0;
+  std::istringstream fields(text.substr(name + 2));
+  std::string state;
+  pid_t parent = 0;
+  fields >> state >> parent;
+  return parent;
+}
+
+// The server's processes: itself and, in Classic mode, one child per attachment. The ended
+// children's time is counted in the server's own once it has reaped them.
+double serverCpuSeconds(pid_t server) {
+  double seconds = cpuSeconds(server, true);
+  DIR* proc = opendir("/proc");
+  if (!proc) return seconds;
+  while (const dirent* entry = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+    if (pid <= 0 || parentOf(pid) != server) continue;
+    try {
+      seconds += cpuSeconds(pid);
+    } catch (const std::runtime_error&) {
+      // ended meanwhile: its time went to the server's count of ended children
+    }
+  }
+  closedir(proc);
+  return seconds;
 }
 
 struct IdleShare {
@@ -384,10 +472,10 @@ struct IdleShare {
 };
 
 IdleShare idleShare(pid_t host, pid_t server, int seconds) {
-  const double hostBefore = cpuSeconds(host), serverBefore = cpuSeconds(server);
+  const double hostBefore = cpuSeconds(host), serverBefore = serverCpuSeconds(server);
   const auto start = Clock::now();
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  const double hostAfter = cpuSeconds(host), serverAfter = cpuSeconds(server);
+  const double hostAfter = cpuSeconds(host), serverAfter = serverCpuSeconds(server);
   const double wall = secondsSince(start);
   return {100 * (hostAfter - hostBefore) / wall, 100 * (serverAfter - serverBefore) / wall};
 }
@@ -398,82 +486,135 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+struct Row {
+  Condition condition;
+  double firstPass = 0;
+  double resting = 0;  // from the start until the run first rests
+  double median = 0, worst = 0;
+  IdleShare idle;
+};
+
+void printSales(const std::vector<Sale>& sales) {
+  std::printf("  %-6s %8s %6s %8s %10s %10s\n", "sale", "goods", "dept", "line", "cost", "latency s");
+  for (std::size_t i = 0; i < sales.size(); ++i) {
+    const Sale& s = sales[i];
+    std::printf("  %-6zu %8d %6d %8d %10.4f %10.2f\n", i + 1, s.goods, s.dept, s.line, s.cost, *s.latency);
+  }
+}
+
+// The copy on a fresh server of the condition's mode, its period, and the registry file for it.
+struct Served {
+  std::unique_ptr<FirebirdServer> server;
+  std::string database;
+  Period period;
+  std::string registry;
+};
+
+Served serve(const Options& o, const std::string& master, Condition condition) {
+  Served s;
+  s.server = startServer(fs::absolute(o.dir).string(), serverMode(condition));
+  FirebirdServer::useCredentials();  // this program's own attachments are SYSDBA's
+  const std::string copy = s.server->file("live.fdb");
+  fs::copy_file(master, copy);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+  s.database = s.server->connectionString(copy);
+  s.period = preparePeriod(s.database);
+  if (asPlainUser(condition)) grantPlainUser(s.database);
+  s.registry = s.server->file("live.reg");
+  talvix::test::writeHostRegistry(s.registry, s.database, s.period.from, s.period.to, onlyWithoutCost());
+  return s;
+}
+
+talvix::test::HostOptions hostFor(const Options& o, Condition condition) {
+  talvix::test::HostOptions host;
+  host.verbose = false;
+  host.program = o.host;
+  host.environment = hostCredentials(condition);
+  return host;
+}
+
+// Commits and times the sales, then reads the idle shares; fills the row's figures.
+void timeAndIdle(const Options& o, Served& s, HostRun& live, Row& row) {
+  std::vector<Sale> sales;
+  Connection c;
+  open(c, s.database);
+  sales = plannedSales(c, s.period, o.sales);
+  SaleWriter writer(c, s.period.to);
+  timeSales(sales, writer, live, std::chrono::seconds(o.gapSeconds), std::chrono::seconds(60));
+  c.close();
+  row.idle = idleShare(live.pid(), s.server->pid(), o.idleSeconds);
+  std::vector<double> latencies;
+  for (const Sale& sale : sales) latencies.push_back(*sale.latency);
+  printSales(sales);
+  row.median = median(latencies);
+  row.worst = *std::max_element(latencies.begin(), latencies.end());
+}
+
+Row measure(const Options& o, const std::string& master, Condition condition) {
+  std::printf("\n== %s: %s\n", conditionName(condition), conditionText(condition));
+  Served s = serve(o, master, condition);
+  const talvix::test::HostOptions host = hostFor(o, condition);
+  std::printf("Server %s (forced writes %s), master %s, period %s .. %s\n", s.database.c_str(),
+              s.period.forcedWrites ? "on" : "off", master.c_str(), formatIsoDate(s.period.from).c_str(),
+              formatIsoDate(s.period.to).c_str());
+  std::fflush(stdout);
+  // Opened before the run starts, as a clerk's document would be; department 1, the last day.
+  std::optional<talvix::test::ClerkDocument> clerk;
+  if (clerkOpen(condition)) clerk.emplace(s.database, s.period.to, 1);
+  const double passSeconds = o.singlePass ? singlePass(s.registry, host) : 0;
+  if (o.singlePass) std::printf("  one pass (--passes 1): %.2f s\n", passSeconds);
+  // Anything slower than a few passes is a hang, not a measurement.
+  const auto limit = std::chrono::seconds(static_cast<long>(4 * passSeconds) + 900);
+
+  const auto liveStart = Clock::now();
+  HostRun live(s.registry, {}, host);
+  if (!live.waitForText(kPassDone, limit))
+    throw std::runtime_error("the continuous run completed no pass within " + std::to_string(limit.count()) + " s\n" +
+                             lastEntries(live));
+  Row row{condition};
+  row.firstPass = secondsSince(liveStart);
+  std::printf("  continuous run: first pass complete after %.2f s\n", row.firstPass);
+  std::fflush(stdout);
+  waitForRest(live, limit);
+  row.resting = secondsSince(liveStart) - std::chrono::duration<double>(kRestSign).count();
+  std::printf("  resting after %.2f s\n", row.resting);
+  std::fflush(stdout);
+  timeAndIdle(o, s, live, row);
+  requireNoFailure(live, "the continuous run");
+  live.signal(SIGTERM);
+  const std::optional<int> stopped = live.waitExit(kStopLimit);
+  if (!stopped || *stopped != 0)
+    throw std::runtime_error("autoiepcensad-run did not exit 0 on SIGTERM\n" + lastEntries(live));
+  clerk.reset();
+  s.server->stop();
+  return row;
+}
+
 int run(const Options& o) {
   fs::create_directories(o.dir);
   if (access(o.host.c_str(), X_OK) != 0) throw std::runtime_error("--host " + o.host + ": not an executable program");
   const std::string master = ensureMaster(o);
-
-  std::unique_ptr<FirebirdServer> server = startServer(fs::absolute(o.dir).string());
-  FirebirdServer::useCredentials();
-  const std::string copy = server->file("live.fdb");
-  fs::copy_file(master, copy);
-  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-  const std::string database = server->connectionString(copy);
-  const Period period = preparePeriod(database);
-  const std::string registry = server->file("live.reg");
-  talvix::test::writeHostRegistry(registry, database, period.from, period.to, onlyWithoutCost());
-  talvix::test::HostOptions host;
-  host.verbose = false;
-  host.program = o.host;
-  std::printf("Server %s (forced writes %s), master %s, period %s .. %s\n", database.c_str(),
-              period.forcedWrites ? "on" : "off", master.c_str(), formatIsoDate(period.from).c_str(),
-              formatIsoDate(period.to).c_str());
-  std::fflush(stdout);
-
-  const double passSeconds = singlePass(registry, host);
-  std::printf("  one pass (--passes 1): %.2f s\n", passSeconds);
-  std::fflush(stdout);
-  // Anything slower than a few passes is a hang, not a measurement.
-  const auto limit = std::chrono::seconds(static_cast<long>(4 * passSeconds) + 120);
-
-  const auto liveStart = Clock::now();
-  HostRun live(registry, {}, host);
-  if (!live.waitForText(kPassDone, limit))
-    throw std::runtime_error("the continuous run completed no pass within " + std::to_string(limit.count()) + " s\n" +
-                             lastEntries(live));
-  const double firstPass = secondsSince(liveStart);
-  std::printf("  continuous run: first pass complete after %.2f s\n", firstPass);
-  std::fflush(stdout);
-
-  std::vector<Sale> sales;
-  IdleShare idle;
-  {
-    Connection c;
-    open(c, database);
-    sales = plannedSales(c, period, o.sales);
-    SaleWriter writer(c, period.to);
-    timeSales(sales, writer, live, std::chrono::seconds(o.gapSeconds), limit);
-    c.close();
-    idle = idleShare(live.pid(), server->pid(), o.idleSeconds);
+  std::vector<Row> rows;
+  std::vector<std::string> failures;
+  for (const Condition condition : o.conditions) {
+    try {
+      rows.push_back(measure(o, master, condition));
+    } catch (const std::exception& error) {
+      failures.push_back(std::string(conditionName(condition)) + ": " + error.what());
+      std::fprintf(stderr, "%s: FAILED in condition %s: %s\n", kProgram, conditionName(condition), error.what());
+    }
   }
-  requireNoFailure(live, "the continuous run");
 
-  live.signal(SIGTERM);
-  const std::optional<int> stopped = live.waitExit(kStopLimit);
-  if (!stopped)
-    throw std::runtime_error("autoiepcensad-run still runs " + std::to_string(kStopLimit.count()) + " s after SIGTERM");
-  if (*stopped != 0)
-    throw std::runtime_error("autoiepcensad-run exited " + std::to_string(*stopped) + " on SIGTERM\n" +
-                             lastEntries(live));
-  server->stop();
-
-  std::vector<double> latencies;
-  std::printf("\n%-6s %8s %6s %8s %10s %10s\n", "sale", "goods", "dept", "line", "cost", "latency s");
-  for (std::size_t i = 0; i < sales.size(); ++i) {
-    const Sale& s = sales[i];
-    latencies.push_back(*s.latency);
-    std::printf("%-6zu %8d %6d %8d %10.4f %10.2f\n", i + 1, s.goods, s.dept, s.line, s.cost, *s.latency);
-  }
-  std::printf("\n%-44s %10.2f\n", "one pass, --passes 1 (s)", passSeconds);
-  std::printf("%-44s %10.2f\n", "continuous run, first pass complete (s)", firstPass);
-  std::printf("%-44s %10.2f\n", "latency, median (s)", median(latencies));
-  std::printf("%-44s %10.2f\n", "latency, worst (s)", *std::max_element(latencies.begin(), latencies.end()));
-  const std::string idleTitle = "idle " + std::to_string(o.idleSeconds) + " s, CPU % of one core: ";
-  std::printf("%-44s %10.1f\n", (idleTitle + "host").c_str(), idle.host);
-  std::printf("%-44s %10.1f\n", (idleTitle + "server").c_str(), idle.server);
-  std::printf("%-44s %10.1f\n", (idleTitle + "total").c_str(), idle.host + idle.server);
-  std::printf("%-44s %10d\n", "host exit status on SIGTERM", *stopped);
-  return 0;
+  std::printf("\n%d sales %d s apart per condition; idle %d s, CPU %% of one core (server: every process)\n",
+              o.sales, o.gapSeconds, o.idleSeconds);
+  std::printf("%-14s %-42s %10s %9s %9s %8s %7s %8s %7s\n", "condition", "", "1st pass s", "rests s", "median s",
+              "worst s", "host %", "server %", "total %");
+  for (const Row& r : rows)
+    std::printf("%-14s %-42s %10.2f %9.2f %9.2f %8.2f %7.1f %8.1f %7.1f\n", conditionName(r.condition),
+                conditionText(r.condition), r.firstPass, r.resting, r.median, r.worst, r.idle.host, r.idle.server,
+                r.idle.host + r.idle.server);
+  for (const std::string& failure : failures) std::printf("FAILED %s\n", failure.c_str());
+  return failures.empty() ? 0 : 1;
 }
 
 }  // namespace

@@ -46,29 +46,43 @@ Firebird::ITransaction* Transaction::handle() {
       connection_.attachment()->startTransaction(&status, length, buffer);
   status.check();
   handle_.reset(started);
+  number_ = 0;
   return started;
 }
 
-std::int64_t Transaction::oldestActiveAtStart() {
-  Firebird::ITransaction* running = handle();
-  const unsigned char items[] = {isc_info_tra_oldest_active, isc_info_end};
+namespace {
+
+// One transaction information item that is a number.
+std::int64_t numberInfo(Firebird::ITransaction* running, unsigned char item) {
+  const unsigned char items[] = {item, isc_info_end};
   unsigned char buffer[32] = {};
   fb::Status status;
   running->getInfo(&status, sizeof items, items, sizeof buffer, buffer);
   status.check();
   // item, a two-byte length, then the value, all little-endian
-  if (buffer[0] != isc_info_tra_oldest_active) throw DbError("the server did not say which transaction is oldest");
+  if (buffer[0] != item) throw DbError("the server did not give the transaction's number asked for");
   const unsigned length = buffer[1] | (buffer[2] << 8);
-  if (length == 0 || length > 8) throw DbError("the server gave the oldest transaction in an unknown form");
+  if (length == 0 || length > 8) throw DbError("the server gave a transaction's number in an unknown form");
   std::uint64_t value = 0;
   for (unsigned i = 0; i < length; ++i) value |= static_cast<std::uint64_t>(buffer[3 + i]) << (8 * i);
   return static_cast<std::int64_t>(value);
+}
+
+}  // namespace
+
+std::int64_t Transaction::oldestActiveAtStart() { return numberInfo(handle(), isc_info_tra_oldest_active); }
+
+std::int64_t Transaction::number() {
+  Firebird::ITransaction* running = handle();
+  if (number_ == 0) number_ = numberInfo(running, isc_info_tra_id);
+  return number_;
 }
 
 void Transaction::commitRetaining() {
   if (!handle_ || kind_ == Kind::HeldSnapshot) return;
   fb::Status status;
   handle_->commitRetaining(&status);
+  number_ = 0;
   status.check();
 }
 

@@ -38,6 +38,9 @@ class Transaction {
   // The oldest transaction still active when this one started (starting it if need be): every
   // transaction this one cannot see, and every later one, has a number at least this.
   std::int64_t oldestActiveAtStart();
+  // The running transaction's number (starting it if need be), asked once per transaction: a
+  // retaining commit goes on under a new number. A row it writes carries it as RDB$RECORD_VERSION.
+  std::int64_t number();
   // Drops the handle without asking the server: for a connection that is going away.
   void forget() noexcept;
 
@@ -51,6 +54,7 @@ class Transaction {
   Kind kind_;
   fb::Handle<Firebird::ITransaction> handle_;
   int lockTimeoutSeconds_ = kDefaultLockTimeoutSeconds;
+  std::int64_t number_ = 0;  // 0: not asked since the transaction (re)started
 };
 
 }  // namespace talvix

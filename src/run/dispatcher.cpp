@@ -70,7 +70,9 @@ void recover(RunContext& ctx, const std::string& error) {
 
 void fifoLoop(RunContext& ctx) {
   MonitoredRecordOperations monitored(ctx.db());
-  IdleRest idle(ctx, ctx.recordOperations ? *ctx.recordOperations : monitored);
+  // A test's made-up counts stand alone; a real run also watches the documents' windows.
+  IdleRest idle(ctx, ctx.recordOperations ? *ctx.recordOperations : monitored,
+                ctx.recordOperations ? nullptr : &ctx.state.watch);
   for (;;) {
     stopPoint();
     try {
@@ -79,6 +81,7 @@ void fifoLoop(RunContext& ctx) {
       const PassWrites writes(ctx.db());
       reportActivity(Activity::PassStarted);
       FifoRun(ctx);
+      ctx.state.watch.ownTransactions(writes.numbers());
       turn.reset();  // others price while this run rests
       reportActivity(Activity::PassEnded, writes.costs());
       if (ctx.settings.anyAllAnew()) {

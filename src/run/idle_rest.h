@@ -7,11 +7,20 @@
 // can be seen, that change shows too (an open transaction that wrote ends), so the limit is a long
 // safety net instead. A pass that wrote starts the next at once. A stop request ends a rest at
 // once; a rest writes no log line.
+//
+// Given the document watch, a rest also compares every table's window with what the pass's snapshot
+// held (document_changes.h), every 250 ms: a document committed by any user on any server shows
+// there, whatever the monitoring tables let this user see, so the rest may last up to 30 s, ending
+// earlier when the watch's whole look of a table is due. The monitoring tables are then read only
+// where the last look could read the write counts (as SYSDBA, owner or RDB$ADMIN on a server that
+// keeps them): elsewhere they say nothing of others' work and cost the server a snapshot each time.
+#include "data/document_changes.h"
 #include "data/record_operations.h"
 #include "step/run_context.h"
 
 #include <cstdint>
 #include <optional>
+#include <unordered_set>
 
 namespace talvix {
 
@@ -26,12 +35,16 @@ class PassWrites {
 
   int costs() const { return costs_; }
   int all() const { return all_; }
+  // The transactions the costs were written under (empty when a number could not be asked).
+  const std::unordered_set<std::int64_t>& numbers() const { return numbers_; }
 
  private:
   Connection& connection_;
   int observer_;
   int costs_ = 0;
   int all_ = 0;
+  std::unordered_set<std::int64_t> numbers_;
+  bool numbered_ = true;
 };
 
 class IdleRest {
@@ -42,7 +55,8 @@ class IdleRest {
   static constexpr int kLongestLimitMilliseconds = 2500;
   static constexpr int kWatchedLimitMilliseconds = 30000;
 
-  IdleRest(RunContext& ctx, RecordOperations& operations) : ctx_(ctx), operations_(operations) {}
+  IdleRest(RunContext& ctx, RecordOperations& operations, const DocumentWatch* watch = nullptr)
+      : ctx_(ctx), operations_(operations), watch_(watch) {}
 
   // Right before a pass takes its snapshot.
   void passStarts();
@@ -50,10 +64,17 @@ class IdleRest {
   void passEnded(const PassWrites& writes);
 
  private:
-  void rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers);
+  void rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers, bool windows);
+  // The monitoring tables can tell this run of others' work.
+  bool countsTell() const { return !watch_ || !watch_->looked() || watch_->lastLookCounted(); }
+  int limitFor(bool watched) const;
+  // The rest should end: the count or the open writers moved, or a window did (or can no longer be read).
+  bool moved(std::optional<std::int64_t> seen, const std::optional<OpenWriters>& writers, bool windows);
 
   RunContext& ctx_;
   RecordOperations& operations_;
+  const DocumentWatch* watch_;
+  bool countedAtPassStart_ = true;
   std::optional<std::int64_t> atPassStart_;
   std::optional<OpenWriters> writersAtPassStart_;
   int limit_ = kFirstLimitMilliseconds;

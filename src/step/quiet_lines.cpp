@@ -33,7 +33,11 @@ bool QuietLines::touchedGoods(const DocumentChanges& changes) {
       return line == written.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
     };
     if (!changes.ownOnly.contains(table)) {
-      if (!addTouchedGoods(changed, writtenBefore, touched_)) return false;
+      // A row the tool's own transaction wrote last is one of its cost writes, placed by their time.
+      TableChanges others{{}, changed.rowsGone};
+      for (const ChangedRow& row : changed.rows)
+        if (!row.own) others.rows.push_back(row);
+      if (!addTouchedGoods(others, writtenBefore, touched_)) return false;
       continue;
     }
     // The tool's own writes, placed by their time; any other row of such a table is unknown.
@@ -53,6 +57,10 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     clear();
     return;
   }
+  // A kind whose lines the last pass wrote holds other costs now, whether or not the look saw the
+  // writes (one under a table's window is seen only by its whole look).
+  for (const DocumentTables& tables : kDocumentTables)
+    if (!lastWritten_[indexOf(tables.kind)].empty()) selections_[indexOf(tables.kind)].reset();
   // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
   for (const DocumentKindRow& row : kDocumentKinds)
     if (changes.of(row.tables.header) || changes.of(row.tables.lines)) selections_[kindIndex(row.kind)].reset();

@@ -54,6 +54,7 @@ struct Case {
   Changes expected;
   int scanned;  // tables the look after the change must read whole; the others' counts prove them
   Before before = Before::Nothing;
+  int window = 0;  // tables read only by their window: an open writer at the first look left no base
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -92,12 +93,12 @@ const Case kCases[] = {
      {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}}, 1},
     {"CommittedLongAfterItWrote",
      {"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"},
-     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 1,
-     Before::Written},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 0,
+     Before::Written, 1},
     {"WrittenAgainByAWriterThatCommittedRetainingBeforeTheFirstLook",
      {"UPDATE O_PRECE SET CENA = CENA + 1 WHERE ISN = 1003"},
-     {{"O_PRECE", {{{kLineB, kFlour, false}}}}}, 1,
-     Before::WrittenAndCommittedRetaining},
+     {{"O_PRECE", {{{kLineB, kFlour, false}}}}}, 0,
+     Before::WrittenAndCommittedRetaining, 1},
 };
 
 class DocumentWatchTest : public ::testing::Test {
@@ -117,6 +118,15 @@ class DocumentWatchTest : public ::testing::Test {
   DocumentChanges look() {
     db.connection().defaultTransaction().commit();
     watch.beforeSnapshot(db.connection());
+    Transaction snapshot(db.connection(), Transaction::Kind::ReadOnlySnapshot);
+    DocumentChanges changes = watch.look(db.connection(), snapshot);
+    snapshot.commit();
+    return changes;
+  }
+
+  // One pass as a user who cannot read the write counts makes it.
+  DocumentChanges lookWithoutCounts() {
+    db.connection().defaultTransaction().commit();
     Transaction snapshot(db.connection(), Transaction::Kind::ReadOnlySnapshot);
     DocumentChanges changes = watch.look(db.connection(), snapshot);
     snapshot.commit();
@@ -156,6 +166,88 @@ TEST_F(DocumentWatchTest, TellsTheConnectionsOwnWritesFromOthers) {
   EXPECT_EQ(changes.tables.size(), 2u);
 }
 
+// Without the counts a look reads each table's window (here the two highest keys of each table);
+// an edit under it is reported once the depth is due to be read whole, and only then.
+TEST_F(DocumentWatchTest, WithoutCountsReadsTheWindowAtOnceAndTheDepthWhenDue) {
+  watch.setWholeLook(std::chrono::hours(1), 2);
+  EXPECT_FALSE(lookWithoutCounts().known);
+  EXPECT_EQ(watch.lastReads().scanned, static_cast<int>(std::size(kWatchedTables)));
+  EXPECT_FALSE(watch.wholeLookDue());
+  write({"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001", "UPDATE O_PRCOUT SET CENA = 4 WHERE ISN = 1005"});
+  other.defaultTransaction().commit();
+
+  EXPECT_EQ(asMap(lookWithoutCounts()), (Changes{{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}));
+  EXPECT_EQ(watch.lastReads().window, static_cast<int>(std::size(kWatchedTables)));
+  ASSERT_TRUE(watch.wholeLookDue());
+  EXPECT_GT(*watch.wholeLookDue(), DocumentWatch::Clock::now() + std::chrono::minutes(59));
+  EXPECT_TRUE(lookWithoutCounts().none()) << "the depth is not due yet";
+
+  watch.setWholeLook(std::chrono::seconds(0), 2);
+  EXPECT_EQ(asMap(lookWithoutCounts()), (Changes{{"O_PRECE", {{{kLineA, kFlour, false}}}}}));
+  EXPECT_EQ(watch.lastReads().scanned, static_cast<int>(std::size(kWatchedTables)));
+  EXPECT_TRUE(lookWithoutCounts().none()) << "a change was reported twice";
+}
+
+// A deleted row and a row committed late under the highest key, in the window, are seen at once.
+TEST_F(DocumentWatchTest, WithoutCountsTheWindowShowsDeletesAndLateRows) {
+  watch.setWholeLook(std::chrono::hours(1), 3);
+  lookWithoutCounts();
+  write({"DELETE FROM O_PRCOUT WHERE ISN = 1005", "DELETE FROM O_PAVOUT WHERE ISN = 1004"});
+  other.defaultTransaction().commit();
+  EXPECT_EQ(asMap(lookWithoutCounts()), (Changes{{"O_PRCOUT", {{}, 1}}, {"O_PAVOUT", {{}, 1}}}));
+  write({"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (1004, '2026-03-04', 1)",
+         "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (1005, 1004, 1, 1)"});
+  other.defaultTransaction().commit();
+  EXPECT_EQ(asMap(lookWithoutCounts()),
+            (Changes{{"O_PRCOUT", {{{kIssueLine, kFlour, false}}, -1}}, {"O_PAVOUT", {{{kIssue, kNoGoods, false}}, -1}}}));
+}
+
+// Without the counts the run's own writes are told by the number of the transaction that wrote them:
+// reported (a kind's selection must be read again) but not to a reader that followed them.
+TEST_F(DocumentWatchTest, WithoutCountsTellsTheRunsOwnWritesByTheirTransaction) {
+  watch.setWholeLook(std::chrono::hours(1), 2);
+  lookWithoutCounts();
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 2 WHERE ISN = 1005"}, &db.connection());
+  watch.ownTransactions({db.connection().defaultTransaction().number()});
+  db.connection().defaultTransaction().commitRetaining();
+  write({"UPDATE O_PRCOUT SET IEP_CENA = 3 WHERE ISN = 1005"}, &db.connection());
+  write({"UPDATE N_KLPREC SET CENA1 = 9 WHERE ISN = 2"}, &db.connection());
+  watch.ownTransactions({db.connection().defaultTransaction().number()});
+  DocumentChanges changes = lookWithoutCounts();
+  ASSERT_NE(changes.of("O_PRCOUT"), nullptr);
+  EXPECT_TRUE(changes.of("O_PRCOUT")->rows.at(0).own);
+  EXPECT_EQ(asMap(changes.othersOnly()), Changes{}) << "own writes only";
+
+  write({"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"});
+  other.defaultTransaction().commit();
+  changes = lookWithoutCounts();
+  EXPECT_FALSE(changes.of("O_PRCOUT")->rows.at(0).own) << "another program wrote it last";
+  EXPECT_EQ(asMap(changes.othersOnly()), (Changes{{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}));
+}
+
+// Between passes the windows tell a commit from nothing: an open transaction's rows show once it
+// commits, and a look takes the new state as its base.
+TEST_F(DocumentWatchTest, TheWindowsMoveWithACommitAndNotBefore) {
+  watch.setWholeLook(std::chrono::hours(1), 2);
+  EXPECT_FALSE(watch.windowMoved(db.connection()));
+  look();
+  EXPECT_EQ(watch.windowMoved(db.connection()), false);
+  write({"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (2000, '2026-03-04', 1)",
+         "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CENA) VALUES (2001, 2000, 2, 1, 3)"});
+  EXPECT_EQ(watch.windowMoved(db.connection()), false) << "not committed yet";
+  other.defaultTransaction().commit();
+  EXPECT_EQ(watch.windowMoved(db.connection()), true);
+  look();
+  EXPECT_EQ(watch.windowMoved(db.connection()), false);
+  write({"UPDATE O_PRCOUT SET DAUDZUMS = 2 WHERE ISN = 2001"});
+  other.defaultTransaction().commit();
+  EXPECT_EQ(watch.windowMoved(db.connection()), true) << "an edit in the window";
+  look();
+  write({"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"});
+  other.defaultTransaction().commit();
+  EXPECT_EQ(watch.windowMoved(db.connection()), false) << "the depth is not watched between passes";
+}
+
 TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {
   const Case& c = GetParam();
   if (c.before != Before::Nothing) write(c.change);
@@ -168,6 +260,7 @@ TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {
   EXPECT_TRUE(second.known);
   EXPECT_EQ(asMap(second), c.expected);
   EXPECT_EQ(watch.lastReads().scanned, c.scanned);
+  EXPECT_EQ(watch.lastReads().window, c.window);
 
   EXPECT_TRUE(look().none()) << "a change was reported twice";
   EXPECT_EQ(watch.lastReads().kept, static_cast<int>(std::size(kWatchedTables))) << "nothing moved the counts";

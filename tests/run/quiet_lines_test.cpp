@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <memory>
 #include <vector>
 
 namespace talvix {
@@ -38,6 +40,11 @@ const Case kCases[] = {
     {"AnOwnWriteNotSeenByTheLines", {{false, kLine, kGoods}}, {{9, kGoods, false}}, true, {}, false},
     {"ItsGoodsWrittenEarlierThisPass", {{false, kLine, kGoods}}, {}, false, {{true, kNeighbour, kGoods}}, false},
     {"NothingChanged", {{false, kLine, kGoods}}, {}, false, {}, true},
+    // Without counts: an own write flagged by its transaction, and another program's beside it.
+    {"AnOwnWriteOfAnotherGoodsFlaggedByItsTransaction", {{false, kLine, kGoods}, {true, kNeighbour, kOtherGoods}},
+     {{kNeighbour, kOtherGoods, false, true}}, false, {}, true},
+    {"AnotherProgramsEditBesideAnOwnWrite", {{false, kLine, kGoods}, {true, kNeighbour, kOtherGoods}},
+     {{kNeighbour, kOtherGoods, false, true}, {3, kGoods, true}}, false, {}, false},
 };
 
 class QuietLinesCase : public ::testing::TestWithParam<Case> {};
@@ -59,6 +66,26 @@ TEST_P(QuietLinesCase, SkipsALineOnlyWhenNothingItsPriceReadChangedSinceItWasPri
   lines.passStarts(changes);
   act(c.thisPass);
   EXPECT_EQ(lines.quiet(DocumentKind::Issue, kLine, kGoods), c.quiet);
+}
+
+// A kind's kept selection holds the costs its lines had: once the pass before wrote one of them, it
+// is read again, also where the look did not see the write (under a table's window).
+TEST(QuietLines, AKindsSelectionIsReadAgainAfterThePassBeforeWroteItsLines) {
+  QuietLines lines;
+  DocumentChanges none;
+  none.known = true;
+  lines.passStarts(none);
+  auto selection = std::make_shared<const std::deque<QuietLines::Selected>>();
+  lines.selected(DocumentKind::Issue, "issues", selection);
+  lines.selected(DocumentKind::Transfer, "transfers", selection);
+  lines.wrote(DocumentKind::Issue, kLine, kGoods);
+  lines.passStarts(none);
+  EXPECT_EQ(lines.selection(DocumentKind::Issue, "issues"), nullptr);
+  EXPECT_EQ(lines.selection(DocumentKind::Transfer, "transfers"), selection);
+  lines.passStarts(none);
+  lines.selected(DocumentKind::Issue, "issues", selection);
+  lines.passStarts(none);
+  EXPECT_EQ(lines.selection(DocumentKind::Issue, "issues"), selection) << "a pass that wrote nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(Passes, QuietLinesCase, ::testing::ValuesIn(kCases),

@@ -69,7 +69,7 @@ std::string countdownLine(int seconds) { return "Gaidu " + std::to_string(second
 
 bool isPriced(const std::optional<double>& cost) { return cost && *cost != 0.0; }
 
-ServerRunTest::ServerRunTest() { FirebirdServer::useCredentials(); }
+ServerRunTest::ServerRunTest(FirebirdServer::Mode mode) : server(mode) { FirebirdServer::useCredentials(); }
 
 DateTime ServerRunTest::lastDay() const { return demoShape().lastDay; }
 DateTime ServerRunTest::firstDay() const { return lastDay() - demoShape().days + 1 + kBlockedDays; }

@@ -41,7 +41,7 @@ std::string countdownLine(int seconds);
 
 class ServerRunTest : public ::testing::Test {
  protected:
-  ServerRunTest();
+  explicit ServerRunTest(FirebirdServer::Mode mode = FirebirdServer::Mode::Super);
 
   // A demo database of about 2 800 lines on the server (or of the shape given); its connection string.
   std::string makeDemo(const std::string& fileName);

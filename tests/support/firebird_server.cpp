@@ -150,7 +150,7 @@ std::string readWhole(const std::string& path) {
 
 }  // namespace
 
-FirebirdServer::FirebirdServer() {
+FirebirdServer::FirebirdServer(Mode mode) : mode_(mode) {
   requireProgram(kServerProgram, "firebird3.0-server");
   requireProgram(kIsqlProgram, "firebird3.0-utils");
   port_ = freeLoopbackPort();
@@ -176,7 +176,8 @@ void FirebirdServer::writeConfiguration() const {
                                         << "AuthServer = Srp\n"
                                         << "AuthClient = Srp\n"
                                         << "UserManager = Srp\n"
-                                        << "ServerMode = Super\n"
+                                        << "ServerMode = " << (mode_ == Mode::Classic ? "Classic" : "Super")
+                                        << "\n"
                                         << "WireCrypt = Enabled\n";
   std::ofstream(dir + "/databases.conf") << "\n";
   fs::copy_file(lib + "/plugins.conf", dir + "/plugins.conf");

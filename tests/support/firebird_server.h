@@ -20,9 +20,12 @@ class FirebirdServer {
   static constexpr char kUser[] = "SYSDBA";
   static constexpr char kPassword[] = "talvix-srv";
 
+  // Super: one process serves every attachment. Classic: one process per attachment.
+  enum class Mode { Super, Classic };
+
   // Prepares the directory and the security database and starts the server; throws
   // std::runtime_error with the server's or isql's own output when that fails.
-  FirebirdServer();
+  explicit FirebirdServer(Mode mode = Mode::Super);
   FirebirdServer(const FirebirdServer&) = delete;
   FirebirdServer& operator=(const FirebirdServer&) = delete;
   ~FirebirdServer();  // stops a running server
@@ -53,6 +56,7 @@ class FirebirdServer {
   std::string serverLog() const;
 
   TempDir dir_;
+  Mode mode_;
   int port_ = 0;
   pid_t pid_ = -1;
 };
