@@ -22,10 +22,12 @@
 // not at once. Between passes, windowMoved() tells whether any window differs from what the last
 // look's snapshot held, in a few milliseconds, for a rest to watch.
 #include "data/connection.h"
+#include "data/document_tables.h"
 #include "data/query.h"
 #include "data/record_operations.h"
 #include "data/transaction.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -41,15 +43,22 @@ namespace talvix {
 // goods register.
 enum class TableRole { Header, Lines, Register };
 struct WatchedTable {
-  const char* name;
-  TableRole role;
+  const char* name = nullptr;
+  TableRole role = TableRole::Header;
 };
-inline constexpr WatchedTable kWatchedTables[] = {
-    {"O_PAVADZ", TableRole::Header},    {"O_PRECE", TableRole::Lines},     {"O_PARPAV", TableRole::Header},
-    {"O_PARPRC", TableRole::Lines},     {"O_ATGPAV", TableRole::Header},   {"O_ATGPRC", TableRole::Lines},
-    {"O_PRATL_PAV", TableRole::Header}, {"O_PRATL_PRC", TableRole::Lines}, {"O_PAVOUT", TableRole::Header},
-    {"O_PRCOUT", TableRole::Lines},     {"N_KLPREC", TableRole::Register},
-};
+// Receipts, every kind's headers and lines, then the register.
+inline constexpr auto kWatchedTables = [] {
+  std::array<WatchedTable, 2 * kKindCount + 3> tables{};
+  std::size_t i = 0;
+  tables[i++] = {kReceiptHeaderTable, TableRole::Header};
+  tables[i++] = {kReceiptLinesTable, TableRole::Lines};
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    tables[i++] = {row.tables.header, TableRole::Header};
+    tables[i++] = {row.tables.lines, TableRole::Lines};
+  }
+  tables[i++] = {kGoodsRegisterTable, TableRole::Register};
+  return tables;
+}();
 
 inline constexpr std::int32_t kNoGoods = std::numeric_limits<std::int32_t>::min();
 

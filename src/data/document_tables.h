@@ -394,6 +394,12 @@ static_assert(rowsInKindOrder(), "the rows stand in DocumentKind's order");
 constexpr const DocumentKindRow& kindRow(DocumentKind kind) { return kDocumentKinds[kindIndex(kind)]; }
 constexpr const DocumentTables& tablesOf(DocumentKind kind) { return kindRow(kind).tables; }
 
+// Receipts are no document kind of the tool: it only reads them, for the stock they bring in.
+inline constexpr const char* kReceiptHeaderTable = "O_PAVADZ";
+inline constexpr const char* kReceiptLinesTable = "O_PRECE";
+// The goods register every line's goods is joined to.
+inline constexpr const char* kGoodsRegisterTable = "N_KLPREC";
+
 // Something kept for every kind, found by the kind.
 template <typename T>
 using PerKind = std::array<T, kKindCount>;

@@ -22,7 +22,7 @@ constexpr Tables of(DocumentKind kind) {
   return {t.header, t.lines, t.headerKey, t.date, t.dept, t.cost};
 }
 // Receipts are no document kind of the tool: it only reads them.
-constexpr Tables kReceipts{"O_PAVADZ", "O_PRECE", "ISPAVADZ", "DAT_SANEM", "ISNODALA", "CENA"};
+constexpr Tables kReceipts{kReceiptHeaderTable, kReceiptLinesTable, "ISPAVADZ", "DAT_SANEM", "ISNODALA", "CENA"};
 constexpr Tables kTransfers = of(DocumentKind::Transfer);
 constexpr Tables kIssues = of(DocumentKind::Issue);
 constexpr Tables kReturns = of(DocumentKind::Return);

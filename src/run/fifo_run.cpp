@@ -35,7 +35,7 @@ void startPassSnapshot(RunContext& ctx) {
   ctx.state.passSnapshot->handle();
 }
 
-constexpr const char* kGoodsRegister = "N_KLPREC";
+constexpr const char* kGoodsRegister = kGoodsRegisterTable;
 
 // The day quantities are summed from the kinds that have them, joined to the goods register.
 bool dayQuantitiesUnchanged(const DocumentChanges& changes) {

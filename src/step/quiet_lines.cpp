@@ -5,7 +5,7 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kGoodsRegister = "N_KLPREC";
+constexpr const char* kGoodsRegister = kGoodsRegisterTable;
 
 }  // namespace
 
@@ -59,11 +59,12 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
   }
   // A kind whose lines the last pass wrote holds other costs now, whether or not the look saw the
   // writes (one under a table's window is seen only by its whole look).
-  for (const DocumentTables& tables : kDocumentTables)
-    if (!lastWritten_[indexOf(tables.kind)].empty()) selections_[indexOf(tables.kind)].reset();
   // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
-  for (const DocumentKindRow& row : kDocumentKinds)
-    if (changes.of(row.tables.header) || changes.of(row.tables.lines)) selections_[kindIndex(row.kind)].reset();
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    const std::size_t k = kindIndex(row.kind);
+    if (!lastWritten_[k].empty() || changes.of(row.tables.header) || changes.of(row.tables.lines))
+      selections_[k].reset();
+  }
 }
 
 QuietLines::Lines QuietLines::selection(DocumentKind kind, const std::string& key) const {
