@@ -11,5 +11,6 @@ enum class StockMethod { Fifo, WeightedAverage };
 // The order both runs take the kinds in.
 inline constexpr DocumentKind kKindsInRunOrder[] = {DocumentKind::Balance, DocumentKind::Transfer,
                                                     DocumentKind::Issue, DocumentKind::Return};
+static_assert(std::size(kKindsInRunOrder) == kKindCount, "every kind has its place in the runs' order");
 
 }  // namespace talvix
