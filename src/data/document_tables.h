@@ -137,6 +137,8 @@ struct DocumentKindRow {
   const char* sideSelect;
   // Goods balances: the confirmed documents of a day, department and goods, which state the stock.
   const char* confirmedOnDay = nullptr;
+  // Its place in the order both runs take the kinds in (kKindsInRunOrder).
+  std::size_t runOrder = 0;
 };
 
 inline constexpr DocumentKindRow kDocumentKinds[] = {
@@ -205,7 +207,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      // The departments the lines go to; the selects name only the sender.
      .sideSelect =
          "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
-         "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
+         "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+     .runOrder = 1},
     {.kind = DocumentKind::Issue,
      .tables = {DocumentKind::Issue, "O_PAVOUT", "O_PRCOUT", "ISPAVOUT", "DATUMS", "ISNODALA", "IEP_CENA", "NODOKLIS",
                 "ISKLIENT", "CENA", "PIECENOJ", nullptr},
@@ -275,7 +278,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      // The client and sale price; the weighted-average selects name neither.
      .sideSelect =
          "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
-         "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ"},
+         "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+     .runOrder = 2},
     {.kind = DocumentKind::Return,
      .tables = {DocumentKind::Return, "O_ATGPAV", "O_ATGPRC", "ISATGPAV", "DATUMS", "ISNODALA", "IEP_CENA", nullptr,
                 "ISKLIENT", "CENA", "PIECENOJ", "FROM_WHAT"},
@@ -313,7 +317,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
                     .reset = {DocumentKind::Return, nullptr, false, 0, false, false}},
      .joint = {nullptr, nullptr, nullptr},
      .dayQuantity = nullptr,
-     .sideSelect = nullptr},
+     .sideSelect = nullptr,
+     .runOrder = 3},
     {.kind = DocumentKind::Balance,
      .tables = {DocumentKind::Balance, "O_PRATL_PAV", "O_PRATL_PRC", "ISPRATLPAV", "DATUMS", "ISNODALA", "IEP_CENA",
                 nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -377,7 +382,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      .confirmedOnDay =
          "SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
          "O_PRATL_PAV.DATUMS=:DATUMS AND O_PRATL_PAV.ISNODALA = :ISDEPART AND O_PRATL_PRC.ISPRECE = :ISPRECE AND "
-         "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')"},
+         "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')",
+     .runOrder = 0},
 };
 inline constexpr std::size_t kKindCount = std::size(kDocumentKinds);
 static_assert(kKindCount == std::size(kAllKinds), "every kind has its row");

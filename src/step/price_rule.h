@@ -8,9 +8,19 @@ namespace talvix {
 
 enum class StockMethod { Fifo, WeightedAverage };
 
-// The order both runs take the kinds in.
-inline constexpr DocumentKind kKindsInRunOrder[] = {DocumentKind::Balance, DocumentKind::Transfer,
-                                                    DocumentKind::Issue, DocumentKind::Return};
-static_assert(std::size(kKindsInRunOrder) == kKindCount, "every kind has its place in the runs' order");
+// The order both runs take the kinds in, from the rows.
+inline constexpr PerKind<DocumentKind> kKindsInRunOrder = [] {
+  PerKind<DocumentKind> order{};
+  for (const DocumentKindRow& row : kDocumentKinds) order.at(row.runOrder) = row.kind;
+  return order;
+}();
+constexpr bool everyKindInRunOrder() {
+  PerKind<bool> placed{};
+  for (const DocumentKindRow& row : kDocumentKinds) placed.at(row.runOrder) = true;
+  for (const bool each : placed)
+    if (!each) return false;
+  return true;
+}
+static_assert(everyKindInRunOrder(), "every kind has its own place in the runs' order");
 
 }  // namespace talvix
