@@ -234,7 +234,7 @@ TEST_P(UnpricedHostTest, AReportThatCannotBeWrittenFailsWithExitThreeAndLeavesNo
   const std::string file = db.dir().file("missing-folder/unpriced.csv");
   const Output result = run({"--unpriced-only", file});
   EXPECT_EQ(result.exitCode, 3);
-  EXPECT_NE(result.err.find("Cannot write the report to " + file), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find(kCannotWriteReport + file), std::string::npos) << result.err;
   EXPECT_TRUE(readFile(file).empty());
   for (const std::string& line : result.out) EXPECT_EQ(line.rfind("Still without cost", 0), std::string::npos);
 }
