@@ -27,6 +27,7 @@ const std::map<std::string, int> kIssuesOnly = {{"ParvietosanaChk", 0}, {"Izraks
 class IdleWindowTest : public ShellTest {
  protected:
   IdleWindowTest() {
+    db.setFifo(1);
     const int g = db.goods("Siers");
     db.receipt({.date = mar(2), .goods = g, .qty = 10, .price = 2});
     db.issue({.date = mar(12), .goods = g, .qty = 2});

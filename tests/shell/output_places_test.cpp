@@ -198,7 +198,9 @@ TEST(OutputPlacesTest, APlaceThatCannotBeWrittenGivesTheSystemsReasonInLatvian) 
       EXPECT_NE(failure.find(row.reason), std::string::npos) << failure;
       EXPECT_EQ(failure.find(row.notReason), std::string::npos) << failure;
       EXPECT_EQ(listing(dir.path()), before);
-      if (row.made == RefusedRow::Socket) EXPECT_TRUE(std::filesystem::is_socket(placeFor(writer, path)));
+      if (row.made == RefusedRow::Socket) {
+        EXPECT_TRUE(std::filesystem::is_socket(placeFor(writer, path)));
+      }
     }
 }
 

@@ -62,8 +62,8 @@ class NotifySocket {
     return messages_;
   }
   // Index of the first message from `from` on that matches; nullopt when the limit passes first.
-  std::optional<std::size_t> waitFor(const std::function<bool(const std::string&)>& match,
-                                     std::chrono::seconds limit, std::size_t from = 0) const {
+  std::optional<std::size_t> waitFor(const std::function<bool(const std::string&)>& match, std::chrono::seconds limit,
+                                     std::size_t from = 0) const {
     for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
       const auto seen = messages();
       for (std::size_t i = from; i < seen.size(); ++i)
@@ -102,7 +102,8 @@ class ServiceTest : public ::testing::Test {
   void listDatabaseOnly() {
     std::ofstream(registryPath) << "Windows Registry Editor Version 5.00\n\n"
                                    "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
-                                   "\"Demo\"=\"" << db.path() << "\"\n";
+                                   "\"Demo\"=\""
+                                << db.path() << "\"\n";
   }
 
   std::unique_ptr<HostRun> serviceRun(const std::vector<std::string>& arguments) {
@@ -209,7 +210,9 @@ TEST_F(ServiceTest, SettingsGivenOnTheCommandLineAreSavedAsTheWindowSavesThemAnd
       {{"--period", "2026-02-01..2026-02-28"}, "period", "2026-02-01..2026-02-28", "PedejaCena", 0},
   };
   const auto defaults = shownSettings({});
-  ASSERT_EQ(defaults.size(), 10u);
+  ASSERT_EQ(defaults.size(), 12u);
+  EXPECT_EQ(defaults.at("database"), "Demo") << "the database is named";
+  EXPECT_EQ(defaults.at("database-path"), db.path());
   EXPECT_EQ(defaults.at("method"), "FIFO");
   EXPECT_EQ(defaults.at("issues"), "0 Nepiešķirt");
   EXPECT_EQ(defaults.at("last-price"), "off");
