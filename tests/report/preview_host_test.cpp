@@ -15,15 +15,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <ostream>
 #include <regex>
+#include <algorithm>
+#include <cmath>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -288,7 +288,8 @@ TEST_P(PreviewSeededTest, AWorkbookAddsASheetOfTheMoneyByKindAndMonthWithTheLarg
   }
   EXPECT_EQ(cells.count("G" + std::to_string(largest + static_cast<int>(kLargestLines))), 0u) << "only 20 lines";
   const std::string kindChart = workbookPart(workbook, "xl/charts/chart1.xml");
-  EXPECT_NE(kindChart.find("Kopsavilkums!$C$2:$C$" + std::to_string(rowOf.at("Kopā") - 1)), std::string::npos)
+  EXPECT_NE(kindChart.find("Kopsavilkums!$C$2:$C$" + std::to_string(rowOf.at("Kopā") - 1)),
+            std::string::npos)
       << kindChart.substr(0, 2000);
   EXPECT_NE(workbookPart(workbook, "xl/charts/chart2.xml").find("Kopsavilkums!$A$"), std::string::npos);
 

@@ -64,8 +64,9 @@ Written fifoHistory(TestDatabase& db) {
   db.receipt({.date = mar(20), .dept = 2, .goods = g, .qty = 10, .price = 3});  // after every line
   const int sale = db.issue({.date = feb(20), .goods = g, .price = 5, .client = 7});
   w.listed[db.issue({.date = mar(12), .goods = service})] = {"not processed",
-                                                             "service, left out by the services option"};
-  w.listed[db.issue({.date = mar(12), .goods = g, .serial = 123})] = {"serial", "no receipt carries serial record 123"};
+                                                              "service, left out by the services option"};
+  w.listed[db.issue({.date = mar(12), .goods = g, .serial = 123})] = {"serial",
+                                                                      "no receipt carries serial record 123"};
   w.listed[db.issue({.date = mar(12), .goods = g, .qty = -1, .price = 5, .client = 7})] = {
       "client sale",
       "the earlier sale to this client at this price (line " + std::to_string(sale) + ") has no cost yet"};
@@ -76,10 +77,8 @@ Written fifoHistory(TestDatabase& db) {
   w.listed[db.returned({.date = mar(12), .goods = g, .fromWhat = 1})] = {"not processed",
                                                                          "a return of origin 1 is never priced here"};
   w.listed[db.returned({.date = mar(12), .goods = g, .client = 9})] = {
-      "goods-balance stage",
-      "no sale of the goods to this client on or before 12.03.2026, and no goods-balance "
-      "cost or purchase price before " +
-          kBefore12};
+      "goods-balance stage", "no sale of the goods to this client on or before 12.03.2026, and no goods-balance "
+                             "cost or purchase price before " + kBefore12};
   w.listed[db.returned({.date = mar(12), .goods = g, .price = 5, .client = 7})] = {
       "client sale", "the earlier sale to this client at this price has no cost yet"};
   w.listed[db.balance({.date = mar(12), .dept = 3, .goods = g})] = {
@@ -104,7 +103,7 @@ Written averageHistory(TestDatabase& db) {
   w.listed[db.transfer({.date = mar(12), .from = 2, .goods = g})] = {
       "weighted average", "no costed inflow on or before 12.03.2026 in this department"};
   w.listed[db.balance({.date = mar(12), .dept = 1, .goods = g})] = {"weighted average",
-                                                                    "not priced yet: the next run gives it 2.50"};
+                                                                     "not priced yet: the next run gives it 2.50"};
   w.listed[db.returned({.date = mar(12), .goods = g, .fromWhat = 1})] = {"not processed",
                                                                          "a return of origin 1 is never priced here"};
   w.neverListed = {db.issue({.date = mar(12), .goods = g}),  // issues in mode 0
@@ -112,14 +111,12 @@ Written averageHistory(TestDatabase& db) {
   return w;
 }
 
-const std::map<std::string, int> kFifoSettings = {{"ParvietosanaChk", 0}, {"IzrakstisanaChk", 1},
-                                                  {"AtgriesanaChk", 1},   {"AtlikumiChk", 1},
-                                                  {"PakalpojumusNe", 1},  {"IMEI", 1},
-                                                  {"PedejaCena", 0},      {"ParvIzrakst1PardCena", 0}};
-const std::map<std::string, int> kAverageSettings = {{"ParvietosanaChk", 1}, {"IzrakstisanaChk", 0},
-                                                     {"AtgriesanaChk", 1},   {"AtlikumiChk", 2},
-                                                     {"PakalpojumusNe", 1},  {"IMEI", 0},
-                                                     {"PedejaCena", 0},      {"ParvIzrakst1PardCena", 0}};
+const std::map<std::string, int> kFifoSettings = {
+    {"ParvietosanaChk", 0}, {"IzrakstisanaChk", 1}, {"AtgriesanaChk", 1}, {"AtlikumiChk", 1},
+    {"PakalpojumusNe", 1},  {"IMEI", 1},            {"PedejaCena", 0},    {"ParvIzrakst1PardCena", 0}};
+const std::map<std::string, int> kAverageSettings = {
+    {"ParvietosanaChk", 1}, {"IzrakstisanaChk", 0}, {"AtgriesanaChk", 1}, {"AtlikumiChk", 2},
+    {"PakalpojumusNe", 1},  {"IMEI", 0},            {"PedejaCena", 0},    {"ParvIzrakst1PardCena", 0}};
 
 const HostRow kRows[] = {
     {"Fifo", 1, kFifoSettings, fifoHistory, "Still without cost: goods balances 1, issues 6, returns 3",
@@ -161,7 +158,7 @@ class UnpricedHostTest : public ::testing::TestWithParam<HostRow> {
     std::map<int, std::vector<std::string>> byLine;
     if (parsed.empty()) return byLine;
     EXPECT_EQ(parsed[0], (std::vector<std::string>{"kind", "date", "department", "goods", "name", "quantity", "line",
-                                                   "rule", "reason", "rule_lv", "reason_lv"}));
+                                                    "rule", "reason", "rule_lv", "reason_lv"}));
     for (std::size_t i = 1; i < parsed.size(); ++i) {
       EXPECT_EQ(parsed[i].size(), 11u) << "record " << i;
       if (parsed[i].size() != 11) continue;

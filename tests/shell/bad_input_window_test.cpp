@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+
 namespace talvix::test {
 namespace {
 
@@ -60,11 +61,9 @@ TEST_F(BadInputWindowTest, ADatabaseWithoutTheStockTablesShowsTheErrorAndTheWind
 }
 
 TEST_F(BadInputWindowTest, ARegistryFileThatCannotBeParsedIsNamedAndNotTouchedWhenTheWindowCloses) {
-  const std::string bytes =
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
-      "\"Noliktava\"=\"" +
-      dir.file("stock.fdb") + "\n";
+  const std::string bytes = "Windows Registry Editor Version 5.00\n\n"
+                            "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
+                            "\"Noliktava\"=\"" + dir.file("stock.fdb") + "\n";
   std::ofstream(registryPath, std::ios::binary) << bytes;
   {
     TAutoIepCenSad window;

@@ -16,16 +16,16 @@
 #include <QTest>
 #include <QTranslator>
 
-#include <fcntl.h>
-#include <sys/inotify.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sys/resource.h>
 
 namespace talvix::test {
 namespace {
@@ -134,11 +134,12 @@ TEST_F(LogHeadingTest, TheWholeLogStartsWithTheDayDatabasePeriodAndMethod) {
   window.typePeriod(QDate(2026, 3, 1), QDate(2026, 3, 31));
   window.AddProcessLine("Process pabeigts", false);
   const QString format = window.DatumsNo->displayFormat();
-  const QStringList heading{QStringLiteral("Datums: ") + QDate::currentDate().toString(format),
-                            QStringLiteral("Datu bāze: Veikals (") + QString::fromStdString(db.path()) + u')',
-                            QStringLiteral("Periods: ") + QDate(2026, 3, 1).toString(format) + QStringLiteral(" – ") +
-                                QDate(2026, 3, 31).toString(format),
-                            QStringLiteral("Metode: vidējā svērtā cena")};
+  const QStringList heading{
+      QStringLiteral("Datums: ") + QDate::currentDate().toString(format),
+      QStringLiteral("Datu bāze: Veikals (") + QString::fromStdString(db.path()) + u')',
+      QStringLiteral("Periods: ") + QDate(2026, 3, 1).toString(format) + QStringLiteral(" – ") +
+          QDate(2026, 3, 31).toString(format),
+      QStringLiteral("Metode: vidējā svērtā cena")};
   window.copyWholeLog();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), (heading + window.lstProcess->lines()).join(u'\n'));
 }
@@ -169,10 +170,10 @@ TEST_F(LogMenuTest, SaveWritesTheWholeLogAsUtf8AndAFailedSaveSaysWhyAndLeavesThe
   const std::string before = "the file that stood here\n";
   const struct {
     const char* place;
-    const char* target;    // in the test's folder
-    const char* standing;  // a file already there, or nullptr
-    const char* cause;     // of a failure, or nullptr
-    rlim_t sizeLimit;      // 0: none
+    const char* target;      // in the test's folder
+    const char* standing;    // a file already there, or nullptr
+    const char* cause;       // of a failure, or nullptr
+    rlim_t sizeLimit;        // 0: none
   } rows[] = {
       {"a new file", "new.txt", nullptr, nullptr, 0},
       {"over a file, once the person agrees", "old.txt", "old.txt", nullptr, 0},
@@ -262,8 +263,8 @@ TEST_F(LogMenuTest, QtsOwnDialogsLoadTheLatvianTranslations) {
   QFileDialog files(&window);
   shell::setUpFileDialog(files);
   files.setAcceptMode(QFileDialog::AcceptSave);
-  const QString cancel =
-      files.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->text();
+  const QString cancel = files.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
+                             ->button(QDialogButtonBox::Cancel)->text();
   const QString lookIn = files.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
   for (QTranslator* loaded : QCoreApplication::instance()->findChildren<QTranslator*>())
     delete loaded;  // out of the application, for the tests after this one

@@ -1,8 +1,8 @@
 // The settings in a real registry file: what is loaded, what is kept at its default, and what is
 // written back.
-#include "shell/settings_store.h"
 #include "shell/date_picker.h"
 #include "shell/radio_group.h"
+#include "shell/settings_store.h"
 #include "shell_fixture.h"
 
 #include <QCheckBox>
@@ -82,9 +82,9 @@ TEST_F(SettingsStoreTest, SaveWritesTheTenValuesInOrderWithBooleansAsOneOrZero) 
   saveSettings(registry, settings);
   auto key = settingsKey();
   ASSERT_NE(key, nullptr);
-  const std::vector<std::string> order{
-      "DatumsNo",        "DatumsLidz",    "PedejaCena",  "ParvIzrakst1PardCena", "ParvietosanaChk",
-      "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk", "PakalpojumusNe",       "IMEI"};
+  const std::vector<std::string> order{"DatumsNo",        "DatumsLidz",    "PedejaCena",  "ParvIzrakst1PardCena",
+                                       "ParvietosanaChk", "IzrakstisanaChk", "AtgriesanaChk", "AtlikumiChk",
+                                       "PakalpojumusNe",  "IMEI"};
   EXPECT_EQ(key->valueNames(), order);
   EXPECT_EQ(key->readInteger(kPedejaCena), 1);
   EXPECT_EQ(key->readInteger(kIMEI), 0);
@@ -126,7 +126,8 @@ struct MissingRow {
 TEST_F(SettingsStoreTest, AMissingValueStopsLoadingOnlyAmongTheFirstSix) {
   const std::string from = "from=2026-03-01 09:30:00", to = " to=2026-03-31 17:45:15";
   const MissingRow rows[] = {
-      {kDatumsNo, true, "from=2026-06-01 to=2026-06-30 pedeja=0 parv=0 izr=0 atgr=0 atlik=0 pard=0 pakalp=0 imei=0"},
+      {kDatumsNo, true,
+       "from=2026-06-01 to=2026-06-30 pedeja=0 parv=0 izr=0 atgr=0 atlik=0 pard=0 pakalp=0 imei=0"},
       {kDatumsLidz, true, from + " to=2026-06-30 pedeja=0 parv=0 izr=0 atgr=0 atlik=0 pard=0 pakalp=0 imei=0"},
       {kPedejaCena, true, from + to + " pedeja=0 parv=0 izr=0 atgr=0 atlik=0 pard=0 pakalp=0 imei=0"},
       {kParvietosanaChk, true, from + to + " pedeja=1 parv=0 izr=0 atgr=0 atlik=0 pard=0 pakalp=0 imei=0"},

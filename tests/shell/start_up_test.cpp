@@ -68,8 +68,7 @@ TEST_F(StartUpTest, TheIndexPicksTheDatabaseOrTheKeysDefaultValue) {
     bazes += "\"a\"=\"" + missing() + "\"\n\"B\"=\"" + db.path() + "\"\n\n";
     const std::string password = row.index.empty() ? std::string()
                                                    : "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Password]\n"
-                                                     "\"LastDBIndex\"=" +
-                                                         row.index + "\n";
+                                                     "\"LastDBIndex\"=" + row.index + "\n";
     writeRegistry(bazes + password);
     TAutoIepCenSad window;
     window.FormCreate();

@@ -3,10 +3,10 @@
 #include "support/test_database.h"
 
 #include <signal.h>
+#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <cstring>
 
 extern char** environ;
 

@@ -70,26 +70,12 @@ struct MethodRow {
 };
 
 const MethodRow kMethods[] = {
-    {"FIFO",
-     1,
-     {{"ParvietosanaChk", 0},
-      {"IzrakstisanaChk", 1},
-      {"AtgriesanaChk", 1},
-      {"AtlikumiChk", 2},
-      {"PakalpojumusNe", 1},
-      {"IMEI", 1},
-      {"PedejaCena", 0},
-      {"ParvIzrakst1PardCena", 0}}},
-    {"weighted average",
-     0,
-     {{"ParvietosanaChk", 1},
-      {"IzrakstisanaChk", 1},
-      {"AtgriesanaChk", 0},
-      {"AtlikumiChk", 1},
-      {"PakalpojumusNe", 0},
-      {"IMEI", 0},
-      {"PedejaCena", 0},
-      {"ParvIzrakst1PardCena", 0}}},
+    {"FIFO", 1,
+     {{"ParvietosanaChk", 0}, {"IzrakstisanaChk", 1}, {"AtgriesanaChk", 1}, {"AtlikumiChk", 2},
+      {"PakalpojumusNe", 1}, {"IMEI", 1}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}}},
+    {"weighted average", 0,
+     {{"ParvietosanaChk", 1}, {"IzrakstisanaChk", 1}, {"AtgriesanaChk", 0}, {"AtlikumiChk", 1},
+      {"PakalpojumusNe", 0}, {"IMEI", 0}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}}},
 };
 
 // The rows of a model as text, the report's column order.
@@ -157,9 +143,7 @@ class UnpricedDialogTest : public ShellTest {
   static bool sortsByValue(QTableView& view) {
     const std::vector<std::pair<int, std::function<double(const QString&)>>> columns = {
         {shell::kDateColumn,
-         [](const QString& text) {
-           return double(QDate::fromString(text, QStringLiteral("dd.MM.yyyy")).toJulianDay());
-         }},
+         [](const QString& text) { return double(QDate::fromString(text, QStringLiteral("dd.MM.yyyy")).toJulianDay()); }},
         {shell::kQuantityColumn, [](const QString& text) { return text.toDouble(); }},
         {shell::kLineColumn, [](const QString& text) { return text.toDouble(); }},
     };

@@ -148,10 +148,10 @@ TEST_F(WindowControlsTest, TabVisitsTheControlsInOrderAndARadioGroupOnce) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   window.DatumsNo->setFocus(Qt::TabFocusReason);
 
-  const QStringList expected{"DatumsNo",         "DatumsLidz",   "shParveitosana[0]", "shIzrakstisana[2]",
-                             "shAtgriezsana[0]", "BtClose",      "btPieskirs",        "chkPedejaCena",
-                             "shAtlikumi[0]",    "chk1PardCena", "chkPakalpojumusNe", "chkIMEI",
-                             "lstProcess",       "DatumsNo"};
+  const QStringList expected{"DatumsNo",          "DatumsLidz", "shParveitosana[0]", "shIzrakstisana[2]",
+                             "shAtgriezsana[0]",  "BtClose",    "btPieskirs",        "chkPedejaCena",
+                             "shAtlikumi[0]",     "chk1PardCena", "chkPakalpojumusNe", "chkIMEI",
+                             "lstProcess",        "DatumsNo"};
   QStringList visited{stopName(QApplication::focusWidget())};
   for (int step = 1; step < expected.size(); ++step) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -214,7 +214,8 @@ TEST(DatePickerTest, ShortDateFormatShowsTheWholeYear) {
     const char* format;
   } rows[] = {{"lv_LV", "dd.MM.yyyy"}, {"en_US", "M/d/yyyy"}, {"de_DE", "dd.MM.yyyy"}};
   for (const auto& row : rows)
-    EXPECT_EQ(shell::shortDateFormat(QLocale(QString::fromLatin1(row.locale))).toStdString(), row.format) << row.locale;
+    EXPECT_EQ(shell::shortDateFormat(QLocale(QString::fromLatin1(row.locale))).toStdString(), row.format)
+        << row.locale;
 }
 
 }  // namespace

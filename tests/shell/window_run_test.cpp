@@ -2,10 +2,10 @@
 // window's list, and whatever leaves it ends in the right place.
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
+#include "step/stop_request.h"
 #include "shell/progress_list.h"
 #include "shell/radio_group.h"
 #include "shell_fixture.h"
-#include "step/stop_request.h"
 #include "support/test_database.h"
 
 #include <QCheckBox>

@@ -62,8 +62,8 @@ class NotifySocket {
     return messages_;
   }
   // Index of the first message from `from` on that matches; nullopt when the limit passes first.
-  std::optional<std::size_t> waitFor(const std::function<bool(const std::string&)>& match, std::chrono::seconds limit,
-                                     std::size_t from = 0) const {
+  std::optional<std::size_t> waitFor(const std::function<bool(const std::string&)>& match,
+                                     std::chrono::seconds limit, std::size_t from = 0) const {
     for (const auto deadline = Clock::now() + limit; Clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
       const auto seen = messages();
       for (std::size_t i = from; i < seen.size(); ++i)
@@ -102,8 +102,7 @@ class ServiceTest : public ::testing::Test {
   void listDatabaseOnly() {
     std::ofstream(registryPath) << "Windows Registry Editor Version 5.00\n\n"
                                    "[HKEY_CURRENT_USER\\Software\\ORMANTA\\Talvix\\Bazes]\n"
-                                   "\"Demo\"=\""
-                                << db.path() << "\"\n";
+                                   "\"Demo\"=\"" << db.path() << "\"\n";
   }
 
   std::unique_ptr<HostRun> serviceRun(const std::vector<std::string>& arguments) {
