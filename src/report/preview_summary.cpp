@@ -17,7 +17,7 @@ constexpr const char* kByMonth = "Pēc mēneša";
 constexpr const char* kLinesHeader = "Rindas";
 constexpr const char* kMoneyHeader = "Naudas izmaiņa";
 constexpr const char* kTotal = "Kopā";
-constexpr const char* kLargestTitle = "Rindas, kas mainās visvairāk";
+constexpr const char* kLargestTitle = "rindas, kas mainās visvairāk";
 constexpr const char* kLargestHeaders[] = {"Veids",          "Datums",        "Nodaļa", "Prece",
                                            "Nosaukums",      "Daudzums",      "Rinda",  "Pašizmaksa tagad",
                                            "Pašizmaksa pēc", "Naudas izmaiņa"};
@@ -27,8 +27,9 @@ constexpr const char* kMonthChart = "Naudas izmaiņa pēc mēneša";
 constexpr const char* kSummaryStart = "Mainītu:";
 constexpr const char* kMonthsStart = "Pa mēnešiem:";
 constexpr const char* kTotalWord = "kopā ";
-constexpr std::size_t kChartColumn = 11;  // right of the largest lines' ten columns
-constexpr std::size_t kChartHeight = 22;  // rows a chart covers, at its scale
+constexpr std::size_t kChartColumn = 4;  // right of the sums' three columns
+constexpr int kChartWidth = 500;         // pixels, with a gap: the second chart stands beside the first
+constexpr std::size_t kChartRows = 16;   // rows a chart covers: the largest lines start below
 
 // Latvian counts: 1, 21, 31 ... rinda; else rindas.
 std::string lines(long count) {
@@ -36,7 +37,7 @@ std::string lines(long count) {
 }
 
 std::vector<SheetCell> sumRow(const MoneyMoved& sum) {
-  return {textCell(sum.label), numberCell(static_cast<double>(sum.lines)), numberCell(sum.value)};
+  return {textCell(sum.label), numberCell(static_cast<double>(sum.lines)), moneyCell(sum.value)};
 }
 
 // A section: its bold header, a row per sum and the total; returns the rows its sums took.
@@ -54,6 +55,7 @@ std::pair<std::size_t, std::size_t> addSums(Sheet& sheet, const char* title, con
 }
 
 void addLargest(Sheet& sheet, const std::vector<const CostChange*>& largest) {
+  while (sheet.rows.size() < kChartRows) sheet.rows.push_back({});
   sheet.boldRows.push_back(sheet.rows.size());
   sheet.rows.push_back({textCell(std::to_string(largest.size()) + " " + kLargestTitle)});
   sheet.boldRows.push_back(sheet.rows.size());
@@ -63,7 +65,7 @@ void addLargest(Sheet& sheet, const std::vector<const CostChange*>& largest) {
   for (const CostChange* c : largest)
     sheet.rows.push_back({textCell(latvianKindName(c->kind)), dateCell(c->date), numberCell(c->dept),
                           numberCell(c->goods), textCell(c->goodsName), numberCell(c->quantity), numberCell(c->isn),
-                          numberCell(c->costNow), numberCell(c->costAfter), numberCell(c->valueChange())});
+                          numberCell(c->costNow), numberCell(c->costAfter), moneyCell(c->valueChange())});
   sheet.rows.push_back({});
   sheet.rows.push_back({textCell(kNote)});
 }
@@ -116,9 +118,9 @@ Sheet previewSummarySheet(const PreviewSums& sums) {
   const auto [monthFirst, monthLast] = addSums(sheet, kByMonth, sums.byMonth, sums.total);
   addLargest(sheet, sums.largest);
   if (!sums.byKind.empty())
-    sheet.charts.push_back({kKindChart, kMoneyHeader, kindFirst, kindLast, 0, 2, 0, kChartColumn});
+    sheet.charts.push_back({kKindChart, kMoneyHeader, kindFirst, kindLast, 0, 2, 0, kChartColumn, 0});
   if (!sums.byMonth.empty())
-    sheet.charts.push_back({kMonthChart, kMoneyHeader, monthFirst, monthLast, 0, 2, kChartHeight, kChartColumn});
+    sheet.charts.push_back({kMonthChart, kMoneyHeader, monthFirst, monthLast, 0, 2, 0, kChartColumn, kChartWidth});
   return sheet;
 }
 

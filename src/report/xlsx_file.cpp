@@ -27,7 +27,7 @@ constexpr const char* kCannotMake = "Nevaru izveidot darbgrāmatu: ";
 constexpr double kWidestColumn = 80;
 constexpr double kNarrowestColumn = 8;
 constexpr std::size_t kNumberWidth = 12;  // a date, or a cost as a spreadsheet shows it
-constexpr double kChartScale = 1.4;
+constexpr double kChartScale = 1.0;
 
 [[noreturn]] void cannotMake(const std::string& cause) { throw std::runtime_error(kCannotMake + cause); }
 
@@ -49,7 +49,13 @@ std::size_t columnCount(const Sheet& sheet) {
 struct Formats {
   lxw_format* bold;
   lxw_format* date;
+  lxw_format* money;
 };
+
+lxw_format* numberFormat(const SheetCell& cell, const Formats& formats) {
+  if (cell.kind == SheetCell::Date) return formats.date;
+  return cell.kind == SheetCell::Money ? formats.money : nullptr;
+}
 
 void addChart(lxw_workbook* workbook, lxw_worksheet* worksheet, const Sheet& sheet, const SheetChart& spec) {
   lxw_chart* chart = workbook_add_chart(workbook, LXW_CHART_COLUMN);
@@ -64,6 +70,7 @@ void addChart(lxw_workbook* workbook, lxw_worksheet* worksheet, const Sheet& she
   chart_title_set_name(chart, spec.title.c_str());
   chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
   lxw_chart_options place{};
+  place.x_offset = spec.rightOffset;
   place.x_scale = kChartScale;
   place.y_scale = kChartScale;
   worksheet_insert_chart_opt(worksheet, static_cast<lxw_row_t>(spec.atRow), static_cast<lxw_col_t>(spec.atColumn),
@@ -88,11 +95,15 @@ void addSheet(lxw_workbook* workbook, const Sheet& sheet, const Formats& formats
       if (cell.kind == SheetCell::Text)
         worksheet_write_string(worksheet, line, at, cell.text.c_str(), bold ? formats.bold : nullptr);
       else if (cell.kind != SheetCell::Empty)
-        worksheet_write_number(worksheet, line, at, cell.value, cell.kind == SheetCell::Date ? formats.date : nullptr);
+        worksheet_write_number(worksheet, line, at, cell.value, numberFormat(cell, formats));
     }
   }
   if (offset) worksheet_freeze_panes(worksheet, 1, 0);
   for (const SheetChart& chart : sheet.charts) addChart(workbook, worksheet, sheet, chart);
+  if (!sheet.charts.empty()) {
+    worksheet_set_landscape(worksheet);
+    worksheet_fit_to_pages(worksheet, 1, 0);
+  }
 }
 
 std::string scratchFolder() {
@@ -109,6 +120,7 @@ SheetCell numberCell(double value) { return {SheetCell::Number, {}, value}; }
 // The workbook counts days from 30.12.1899 as DateTime does (from March 1900 on, the days any
 // report holds).
 SheetCell dateCell(DateTime date) { return {SheetCell::Date, {}, wholeDate(date)}; }
+SheetCell moneyCell(double value) { return {SheetCell::Money, {}, value}; }
 SheetCell emptyCell() { return {SheetCell::Empty, {}, 0}; }
 
 bool isXlsxPath(const std::string& path) {
@@ -127,9 +139,10 @@ std::string xlsxBytes(const std::vector<Sheet>& sheets) {
     ::rmdir(folder.c_str());
     cannotMake(latvianFileCause(ENOMEM));
   }
-  Formats formats{workbook_add_format(workbook), workbook_add_format(workbook)};
+  Formats formats{workbook_add_format(workbook), workbook_add_format(workbook), workbook_add_format(workbook)};
   format_set_bold(formats.bold);
   format_set_num_format(formats.date, kDateFormat);
+  format_set_num_format(formats.money, kMoneyFormat);
   for (const Sheet& sheet : sheets) addSheet(workbook, sheet, formats);
   const lxw_error closed = workbook_close(workbook);
   std::ifstream in(file, std::ios::binary);

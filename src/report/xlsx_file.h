@@ -11,17 +11,19 @@
 namespace talvix {
 
 struct SheetCell {
-  enum Kind { Text, Number, Date, Empty } kind;
+  enum Kind { Text, Number, Date, Money, Empty } kind;
   std::string text;  // Text
-  double value = 0;  // Number, or Date as a date-time
+  double value = 0;  // Number, Money (every bit kept, shown to the cent), or Date as a date-time
 };
 
 // A column chart: categories and values are one column each over rows [firstRow, lastRow]
-// (0-based, the header row 0), drawn with its top left corner at (atRow, atColumn).
+// (0-based, the header row 0), drawn with its top left corner at (atRow, atColumn), rightOffset
+// pixels further right. A sheet with charts prints landscape, one page wide.
 struct SheetChart {
   std::string title;
   std::string seriesName;
   std::size_t firstRow, lastRow, categoryColumn, valueColumn, atRow, atColumn;
+  int rightOffset;
 };
 
 struct Sheet {
@@ -35,6 +37,7 @@ struct Sheet {
 SheetCell textCell(std::string text);
 SheetCell numberCell(double value);
 SheetCell dateCell(DateTime date);
+SheetCell moneyCell(double value);
 SheetCell emptyCell();
 
 // Whether the file name asks for a workbook: it ends in ".xlsx", in any case.
