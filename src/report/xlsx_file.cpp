@@ -31,11 +31,12 @@ constexpr double kChartScale = 1.0;
 
 [[noreturn]] void cannotMake(const std::string& cause) { throw std::runtime_error(kCannotMake + cause); }
 
-// Wide enough for the longest text in the column, in characters.
+// Wide enough for the longest text in the column, in characters. A row of one cell (a title, a
+// note) runs over the empty cells beside it and widens nothing.
 double columnWidth(const Sheet& sheet, std::size_t column) {
   std::size_t widest = column < sheet.header.size() ? sheet.header[column].size() : 0;
   for (const auto& row : sheet.rows)
-    if (column < row.size() && row[column].kind != SheetCell::Empty)
+    if (row.size() > 1 && column < row.size() && row[column].kind != SheetCell::Empty)
       widest = std::max(widest, row[column].kind == SheetCell::Text ? row[column].text.size() : kNumberWidth);
   return std::clamp(static_cast<double>(widest) + 2, kNarrowestColumn, kWidestColumn);
 }
