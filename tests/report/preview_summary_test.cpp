@@ -52,8 +52,9 @@ TEST(PreviewSummaryTest, SumsByKindAndMonthAndPicksTheLargestMoneyEitherWay) {
   EXPECT_EQ(sums.largest.back()->isn, 100 + 7) << "issues 25 down to 7";
 
   const std::string text = latvianPreviewSummary(sums);
-  EXPECT_EQ(text, "Mainītu: Pārvietošana 1 rinda -1,000.00, Izrakstīšana 25 rindas +325.00, Atgriezšana 1 rinda "
-                  "+3.00, kopā -672.00\nPa mēnešiem:\n  02.2026: 10 rindas +55.00\n  03.2026: 17 rindas -727.00");
+  EXPECT_EQ(text,
+            "Mainītu: Pārvietošana 1 rinda -1,000.00, Izrakstīšana 25 rindas +325.00, Atgriezšana 1 rinda "
+            "+3.00, kopā -672.00\nPa mēnešiem:\n  02.2026: 10 rindas +55.00\n  03.2026: 17 rindas -727.00");
 }
 
 }  // namespace
