@@ -25,7 +25,7 @@ namespace {
 using namespace talvix::tools;
 
 constexpr char kProgram[] = "autoiepcensad-run";
-constexpr int kSummarySize = 1024;
+constexpr int kSummarySize = 16384;
 
 void writeOut(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -142,7 +142,10 @@ int showSettings(const HostOptions& options, const HostLibrary& library) {
   const bool saved = (!options.period && !options.settings.any()) || library.saveSettings() == 0;
   AutoIepCenSadSettings settings{};
   library.getSettings(&settings);
-  std::fputs(settingsRows(settings, library.fifoCosting()).c_str(), stdout);
+  char name[kSummarySize] = {};
+  char connection[kSummarySize] = {};
+  library.database(name, kSummarySize, connection, kSummarySize);
+  std::fputs((databaseRows(name, connection) + settingsRows(settings, library.fifoCosting())).c_str(), stdout);
   std::fflush(stdout);
   library.free();
   return saved ? kExitDone : kExitErrorBox;

@@ -61,6 +61,7 @@ bool loadHostLibrary(HostLibrary& library, std::string& error) {
          find(handle, "AutoIepCenSadSetSettings", library.setSettings, error) &&
          find(handle, "AutoIepCenSadSaveSettings", library.saveSettings, error) &&
          find(handle, "AutoIepCenSadFifoCosting", library.fifoCosting, error) &&
+         find(handle, "AutoIepCenSadDatabase", library.database, error) &&
          find(handle, "AutoIepCenSadSetActivityObserver", library.setActivityObserver, error) &&
          find(handle, "AutoIepCenSadProgressBeats", library.progressBeats, error);
 }

@@ -25,6 +25,7 @@ struct HostLibrary {
   AutoIepCenSadSetSettingsFn setSettings;
   AutoIepCenSadSaveSettingsFn saveSettings;
   AutoIepCenSadFifoCostingFn fifoCosting;
+  AutoIepCenSadDatabaseFn database;
   AutoIepCenSadSetActivityObserverFn setActivityObserver;
   AutoIepCenSadProgressBeatsFn progressBeats;
 };

@@ -68,6 +68,10 @@ bool pricesNothing(const AutoIepCenSadSettings& settings) {
   return true;
 }
 
+std::string databaseRows(const std::string& name, const std::string& connection) {
+  return row("database", name) + row("database-path", connection);
+}
+
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo) {
   std::string rows = row("method", fifo == 1 ? "FIFO" : fifo == 0 ? "weighted average" : "unknown");
   rows += row("period", day(settings.fromYear, settings.fromMonth, settings.fromDay) + ".." +

@@ -18,5 +18,7 @@ bool pricesNothing(const AutoIepCenSadSettings& settings);
 
 // fifo as AutoIepCenSadFifoCosting gives it.
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo);
+// "database NAME" and "database-path PATH", the rows that name what the settings apply to.
+std::string databaseRows(const std::string& name, const std::string& connection);
 
 }  // namespace talvix::tools

@@ -13,7 +13,7 @@ namespace {
 
 constexpr char kAfterRun[] = "--unpriced";
 constexpr char kInsteadOfRun[] = "--unpriced-only";
-constexpr int kSummarySize = 512;
+constexpr int kSummarySize = 16384;
 constexpr char kTwice[] = "--unpriced or --unpriced-only may be given once";
 constexpr char kNoFile[] = "--unpriced needs a FILE (- for standard output)";
 

@@ -19,7 +19,7 @@ constexpr char kDefaultFolder[] = "/tmp/firebird";
 constexpr char kSharedGroup[] = "firebird";
 
 std::optional<LockFolderEntry> statEntry(const std::string& path) {
-  struct stat status{};
+  struct stat status {};
   if (stat(path.c_str(), &status) != 0) return std::nullopt;
   return LockFolderEntry{path, status.st_uid, status.st_gid, status.st_mode};
 }
@@ -55,8 +55,8 @@ std::string describe(const LockFolderEntry& entry) {
   const passwd* owner = getpwuid(entry.owner);
   char mode[8];
   std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(entry.mode & 07777));
-  return entry.path + " (owner " + (owner ? owner->pw_name : std::to_string(entry.owner)) + ", group " +
-         groupName(entry.group) + ", mode " + mode + ")";
+  return entry.path + " (īpašnieks " + (owner ? owner->pw_name : std::to_string(entry.owner)) + ", grupa " +
+         groupName(entry.group) + ", tiesības " + mode + ")";
 }
 
 // The folder first, then what the engine keeps in it.
@@ -87,20 +87,20 @@ bool lockEntryUsable(const LockFolderEntry& entry, const LockFolderUser& user) {
   return (granted & needed) == needed;
 }
 
-std::string lockFolderAdvice(const LockFolderEntry& blocked, const LockFolderUser& user,
-                             const std::string& group, bool listedInGroup) {
-  const std::string head = "The embedded database engine cannot use its lock folder: " + describe(blocked) + ". ";
+std::string lockFolderAdvice(const LockFolderEntry& blocked, const LockFolderUser& user, const std::string& group,
+                             bool listedInGroup) {
+  const std::string head = kLockFolderHead + describe(blocked) + ". ";
   if (group != kSharedGroup) {
     const std::string folder = lockFolderPath();
-    return head + "Every local user of Firebird shares that folder through the group " + kSharedGroup +
-           ": sudo chgrp -R " + kSharedGroup + " " + folder + " && sudo chmod -R g+rwX " + folder +
-           ", and sudo adduser " + user.name + " " + kSharedGroup + " (then log in again).";
+    return head + "Visi šī datora Firebird lietotāji to lieto kopā caur grupu " + kSharedGroup + ": sudo chgrp -R " +
+           kSharedGroup + " " + folder + " && sudo chmod -R g+rwX " + folder + ", un sudo adduser " + user.name + " " +
+           kSharedGroup + " (tad piesakieties no jauna).";
   }
   if (listedInGroup)
-    return head + user.name + " is in the group " + group +
-           ", but this session began before that: log in again, or run newgrp " + group + ".";
-  return head + "Add " + user.name + " to the group " + group + ": sudo adduser " + user.name + " " + group +
-         ", then log in again.";
+    return head + user.name + " ir grupā " + group +
+           ", bet šī sesija sākās pirms tam: piesakieties no jauna vai palaidiet newgrp " + group + ".";
+  return head + "Pievienojiet " + user.name + " grupai " + group + ": sudo adduser " + user.name + " " + group +
+         ", tad piesakieties no jauna.";
 }
 
 bool opensEmbedded(const std::string& databaseName) { return databaseName.find(':') == std::string::npos; }

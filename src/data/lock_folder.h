@@ -25,6 +25,9 @@ struct LockFolderEntry {
   mode_t mode = 0;  // permission bits and type
 };
 
+// The start of the advice, in Latvian.
+inline constexpr const char* kLockFolderHead = "Iegultais datu bāzes dzinējs nevar izmantot savu slēdzeņu mapi: ";
+
 // Whether the user may read and write the entry (and enter it, when a folder).
 bool lockEntryUsable(const LockFolderEntry& entry, const LockFolderUser& user);
 

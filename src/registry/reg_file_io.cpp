@@ -19,6 +19,7 @@ namespace {
 constexpr mode_t kNewFileMode = 0600;
 constexpr mode_t kNewDirectoryMode = 0700;
 constexpr auto kLockPoll = std::chrono::milliseconds(20);
+constexpr int kMostLinks = 40;  // the kernel's own limit on links followed in one path
 
 [[noreturn]] void failErrno(const std::string& what, const std::string& path, int error = errno) {
   throw RegistryError("cannot " + what + " " + path + ": " + std::strerror(error));
@@ -78,8 +79,9 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes) {
   Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) failErrno("create a temporary file beside", path);
   try {
-    struct stat old{};
-    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) failErrno("set the mode of", temp);
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0)
+      failErrno("set the mode of", temp);
     writeAll(fd.get(), bytes, temp);
     if (::fsync(fd.get()) != 0) failErrno("flush", temp);
     if (::close(fd.release()) != 0) failErrno("close", temp);
@@ -95,15 +97,25 @@ void createParentDirectories(const std::string& path) {
   std::filesystem::path dir;
   for (const auto& part : std::filesystem::path(path).parent_path()) {
     dir /= part;
-    if (::mkdir(dir.c_str(), kNewDirectoryMode) != 0 && errno != EEXIST) failErrno("create the directory", dir.string());
+    if (::mkdir(dir.c_str(), kNewDirectoryMode) != 0 && errno != EEXIST)
+      failErrno("create the directory", dir.string());
   }
 }
 
+// Link by link: a link to a name not yet taken resolves to that name (weakly_canonical alone would
+// stop at the link and the write would replace it).
 std::string resolveFileLink(const std::string& path) {
+  namespace fs = std::filesystem;
   std::error_code error;
-  if (!std::filesystem::is_symlink(path, error)) return path;
-  const auto target = std::filesystem::weakly_canonical(path, error);
-  return error ? path : target.string();
+  fs::path at = path;
+  for (int hops = 0; hops < kMostLinks && fs::is_symlink(at, error); ++hops) {
+    const fs::path target = fs::read_symlink(at, error);
+    if (error) return path;
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  if (at == fs::path(path)) return path;
+  const auto target = fs::weakly_canonical(at, error);
+  return error ? at.string() : target.string();
 }
 
 // Polled rather than blocking: a blocking flock outlasts any signal and a holder that hangs.
@@ -121,8 +133,8 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait) {
     }
     ::close(fd_);
     if (error == EWOULDBLOCK)
-      throw RegistryError("cannot lock " + lockPath + ": another program held it for " +
-                          std::to_string(wait.count()) + " ms");
+      throw RegistryError("cannot lock " + lockPath + ": another program held it for " + std::to_string(wait.count()) +
+                          " ms");
     failErrno("lock", lockPath, error);
   }
 }

@@ -37,8 +37,12 @@ std::string previewCsv(const CostChanges& changes) {
 }
 
 Sheet previewSheet(const CostChanges& changes) {
-  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "cost_now", "cost_after",
-                           "value_change"}, {}};
+  Sheet sheet{
+      kSheetName,
+      {"kind", "date", "department", "goods", "name", "quantity", "line", "cost_now", "cost_after", "value_change"},
+      {},
+      {},
+      {}};
   for (const CostChange& c : changes)
     sheet.rows.push_back({textCell(kindName(c.kind)), dateCell(c.date), numberCell(c.dept), numberCell(c.goods),
                           textCell(c.goodsName), numberCell(c.quantity), numberCell(c.isn), numberCell(c.costNow),

@@ -1,5 +1,7 @@
 #include "report/unpriced_csv.h"
 
+#include "report/output_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -13,10 +15,12 @@ namespace {
 
 constexpr const char* kHeader = "kind,date,department,goods,name,quantity,line,rule,reason,rule_lv,reason_lv\n";
 constexpr const char* kSheetName = "unpriced";
+constexpr const char* kLatvianSheetName = "Rindas bez pašizmaksas";
 constexpr const char* kSummaryStart = "Still without cost:";
 constexpr const char* kNoKind = " no kind is priced";
+constexpr const char* kLatvianSummaryStart = "Vēl bez pašizmaksas:";
+constexpr const char* kLatvianNoKind = " neviens veids netiek apstrādāts";
 constexpr const char* kStandardOutput = "-";
-constexpr const char* kPartSuffix = ".part";
 constexpr double kSmallestPlain = 1e-4;
 constexpr double kLargestPlain = 1e15;
 constexpr int kReadableDigits = 15;
@@ -61,6 +65,16 @@ std::string csvNumber(double value) {
 std::string pluralName(DocumentKind kind) { return kindRow(kind).names.reportMany; }
 
 std::string kindName(DocumentKind kind) { return kindRow(kind).names.reportOne; }
+
+std::string latvianKindName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::Transfer: return "Pārvietošana";
+    case DocumentKind::Issue: return "Izrakstīšana";
+    case DocumentKind::Return: return "Atgriezšana";
+    case DocumentKind::Balance: return "Preču atlikumi";
+  }
+  return "";
+}
 
 std::string ruleName(PriceRule rule) {
   switch (rule) {
@@ -110,12 +124,25 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
 }
 
 Sheet unpricedSheet(const std::vector<UnpricedLine>& lines) {
-  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason",
-                           "rule_lv", "reason_lv"}, {}};
+  Sheet sheet{
+      kSheetName,
+      {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason", "rule_lv", "reason_lv"},
+      {},
+      {},
+      {}};
   for (const UnpricedLine& l : lines)
     sheet.rows.push_back({textCell(kindName(l.kind)), dateCell(l.date), numberCell(l.dept), numberCell(l.goods),
                           textCell(l.goodsName), numberCell(l.quantity), numberCell(l.isn), textCell(ruleName(l.rule)),
                           textCell(l.reason), textCell(latvianRuleName(l.rule)), textCell(l.latvianReason)});
+  return sheet;
+}
+
+Sheet latvianUnpricedSheet(const std::vector<UnpricedLine>& lines) {
+  Sheet sheet{kLatvianSheetName, {std::begin(kLatvianUnpricedHeaders), std::end(kLatvianUnpricedHeaders)}, {}, {}, {}};
+  for (const UnpricedLine& l : lines)
+    sheet.rows.push_back({textCell(latvianKindName(l.kind)), dateCell(l.date), numberCell(l.dept), numberCell(l.goods),
+                          textCell(l.goodsName), numberCell(l.quantity), numberCell(l.isn),
+                          textCell(latvianRuleName(l.rule)), textCell(l.latvianReason)});
   return sheet;
 }
 
@@ -140,37 +167,44 @@ std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSet
   return first ? summary + kNoKind : summary;
 }
 
+std::string latvianUnpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings) {
+  std::string summary = kLatvianSummaryStart;
+  bool first = true;
+  for (const KindCount& each : unpricedCounts(lines, settings)) {
+    summary += (first ? " " : ", ") + latvianKindName(each.kind) + " " + std::to_string(each.count);
+    first = false;
+  }
+  return first ? summary + kLatvianNoKind : summary;
+}
+
 namespace {
 
-[[noreturn]] void cannotWrite(const std::string& path, int error) {
-  throw std::runtime_error("Cannot write the report to " + path + ": " + std::strerror(error));
+[[noreturn]] void cannotWrite(const std::string& path, const std::string& cause) {
+  throw std::runtime_error(kCannotWriteReport + path + ": " + cause);
 }
 
 bool putAll(std::FILE* file, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
 }
 
+// The host's words for a report that was not written: the file's reason in Latvian.
+template <typename Write>
+void writeNamingFile(const std::string& path, Write write) {
+  try {
+    write();
+  } catch (const OutputFileError& failure) {
+    cannotWrite(path, failure.cause());
+  }
+}
+
 }  // namespace
 
 void writeReportFile(const std::string& path, const std::string& text) {
   if (path == kStandardOutput) {
-    if (!putAll(stdout, text)) cannotWrite(path, errno);
+    if (!putAll(stdout, text)) cannotWrite(path, latvianFileCause(errno));
     return;
   }
-  const std::string part = path + kPartSuffix;
-  std::FILE* file = std::fopen(part.c_str(), "wb");
-  if (!file) cannotWrite(path, errno);
-  const bool written = putAll(file, text);
-  const int writeError = errno;
-  if (std::fclose(file) != 0 || !written) {
-    std::remove(part.c_str());
-    cannotWrite(path, written ? errno : writeError);
-  }
-  if (std::rename(part.c_str(), path.c_str()) != 0) {
-    const int renameError = errno;
-    std::remove(part.c_str());
-    cannotWrite(path, renameError);
-  }
+  writeNamingFile(path, [&] { writeOutputFile(path, text); });
 }
 
 std::string withByteOrderMark(const std::string& csv) { return kUtf8Bom + csv; }
@@ -180,8 +214,12 @@ void writeCsvFile(const std::string& path, const std::string& csv) {
 }
 
 void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet) {
+  writeReport(path, csv, std::vector<Sheet>{sheet});
+}
+
+void writeReport(const std::string& path, const std::string& csv, const std::vector<Sheet>& sheets) {
   if (isXlsxPath(path))
-    writeXlsxFile(path, sheet);
+    writeNamingFile(path, [&] { writeXlsxFile(path, sheets); });
   else
     writeCsvFile(path, csv);
 }

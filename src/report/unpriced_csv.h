@@ -12,6 +12,8 @@
 namespace talvix {
 
 std::string kindName(DocumentKind kind);
+// "Pārvietošana", "Izrakstīšana", "Atgriezšana", "Preču atlikumi": the window's and the workbook's.
+std::string latvianKindName(DocumentKind kind);
 std::string pluralName(DocumentKind kind);
 // A CSV field, quoted when it holds a separator, a quote or a line break (quotes doubled).
 std::string csvField(const std::string& text);
@@ -28,6 +30,11 @@ std::string reportDate(DateTime date);
 std::string unpricedCsv(const std::vector<UnpricedLine>& lines);
 // The same columns and rows as a workbook's sheet (xlsx_file.h).
 Sheet unpricedSheet(const std::vector<UnpricedLine>& lines);
+// The window's columns, in Latvian: the workbook the window saves.
+inline constexpr std::size_t kLatvianUnpricedColumns = 9;
+inline constexpr const char* kLatvianUnpricedHeaders[kLatvianUnpricedColumns] = {
+    "Veids", "Datums", "Nodaļa", "Prece", "Nosaukums", "Daudzums", "Rinda", "Cenas avots", "Iemesls"};
+Sheet latvianUnpricedSheet(const std::vector<UnpricedLine>& lines);
 
 struct KindCount {
   DocumentKind kind;
@@ -39,10 +46,15 @@ std::vector<KindCount> unpricedCounts(const std::vector<UnpricedLine>& lines, co
 // "Still without cost: transfers 5, issues 1840, returns 436", naming every kind whose mode is
 // not 0.
 std::string unpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings);
+// The same in Latvian: "Vēl bez pašizmaksas: Pārvietošana 5, Izrakstīšana 1840, Atgriezšana 436".
+std::string latvianUnpricedSummary(const std::vector<UnpricedLine>& lines, const RunSettings& settings);
 
-// Writes text to path, "-" for standard output. A file is written beside its place and renamed
-// over it once whole, so a failed write leaves what stood there. Throws std::runtime_error naming
-// the file and the cause.
+// "Nevaru ierakstīt pārskatu failā ", the start of the host's message of a report not written.
+inline constexpr const char* kCannotWriteReport = "Nevaru ierakstīt pārskatu failā ";
+
+// Writes text to path, "-" for standard output, as output_file.h writes a file: what stood there
+// stays when the write fails. Throws std::runtime_error: kCannotWriteReport, the path, ": " and the
+// reason in Latvian.
 void writeReportFile(const std::string& path, const std::string& text);
 
 // The UTF-8 byte-order mark a CSV file starts with, so that a spreadsheet reads ē and ā as such.
@@ -53,5 +65,7 @@ std::string withByteOrderMark(const std::string& csv);
 void writeCsvFile(const std::string& path, const std::string& csv);
 // A workbook when the name ends in ".xlsx", else CSV.
 void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet);
+// The same, the workbook of several sheets.
+void writeReport(const std::string& path, const std::string& csv, const std::vector<Sheet>& sheets);
 
 }  // namespace talvix

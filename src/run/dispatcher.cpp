@@ -1,6 +1,7 @@
 #include "run/dispatcher.h"
 
 #include "data/db_error.h"
+#include "data/open_failure.h"
 #include "data/query.h"
 #include "run/fifo_run.h"
 #include "run/idle_rest.h"
@@ -28,7 +29,6 @@ constexpr const char* kWaitingPrefix = "Gaidu ";
 constexpr const char* kWaitingSuffix = " sekundes ...";
 constexpr const char* kReconnecting = "Pieslēdzās datu bāzei par jaunu...";
 constexpr const char* kReconnected = "Pieslēgšanās veiksmīga";
-constexpr const char* kCannotOpen = "Nevaru atvērt datu bāzi !!!";
 constexpr int kRecoverySeconds = 30;
 constexpr int kOneSecond = 1000;
 
@@ -64,7 +64,7 @@ void recover(RunContext& ctx, const std::string& error) {
     ctx.log.AddProcessLine(kReconnected, false);
   } catch (const std::exception& failure) {
     reportActivity(Activity::ReconnectFailed, 0, failure.what());
-    ctx.log.AddProcessLine(kCannotOpen + std::string(failure.what()), true);
+    ctx.log.AddProcessLine(openFailureText(failure.what()), true);
   }
 }
 

@@ -253,13 +253,16 @@ void TAutoIepCenSad::FormCreate() {
 
 // Where the database does not open the controls keep what they hold; an error loading the stored
 // settings leaves creation with what was read shown.
+// An idle window holds no attachment: another program may open an embedded database meanwhile.
 void TAutoIepCenSad::create() {
   try {
     session().create();
   } catch (...) {
+    session_.detachWhileIdle();
     showCreated();
     throw;
   }
+  session_.detachWhileIdle();
   showCreated();
 }
 

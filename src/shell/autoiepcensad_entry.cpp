@@ -4,6 +4,7 @@
 #include "data/progress_beat.h"
 #include "report/line_explain.h"
 #include "report/preview_csv.h"
+#include "report/preview_summary.h"
 #include "report/unpriced_csv.h"
 #include "shell/auto_iep_cen_sad.h"
 #include "shell/headless_front.h"
@@ -189,6 +190,14 @@ int AutoIepCenSadFifoCosting(void) {
   return fifo;
 }
 
+int AutoIepCenSadDatabase(char* name, int nameSize, char* connection, int connectionSize) {
+  EntryFront* entry = front();
+  if (!entry) return -1;
+  copyText(entry->session().databaseName(), name, nameSize);
+  copyText(entry->session().connectionString(), connection, connectionSize);
+  return 0;
+}
+
 void AutoIepCenSadSetActivityObserver(AutoIepCenSadActivityObserver observer, void* context) {
   if (!observer) {
     talvix::setActivityObserver({});
@@ -223,7 +232,10 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
     talvix::shell::RunSession& session = entry->session();
     const auto lines = session.unpricedLines();
     talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
-    copyText(talvix::unpricedSummary(lines, session.settings()), summary, summarySize);
+    // The Latvian line for the person, the English one last for the scripts that read it.
+    copyText(talvix::latvianUnpricedSummary(lines, session.settings()) + "\n" +
+                 talvix::unpricedSummary(lines, session.settings()),
+             summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
     entry->showError(error.what());
@@ -237,8 +249,12 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
   try {
     const auto changes = entry->previewChanges();
     if (!changes) return 1;
-    talvix::writeReport(path, talvix::previewCsv(*changes), talvix::previewSheet(*changes));
-    copyText(talvix::previewSummary(*changes, entry->session().settings().withRunModes()), summary, summarySize);
+    const talvix::RunSettings settings = entry->session().settings().withRunModes();
+    const talvix::PreviewSums sums = talvix::previewSums(*changes, settings);
+    talvix::writeReport(path, talvix::previewCsv(*changes),
+                        {talvix::previewSheet(*changes), talvix::previewSummarySheet(sums)});
+    copyText(talvix::latvianPreviewSummary(sums) + "\n" + talvix::previewSummary(*changes, settings), summary,
+             summarySize);
     return 0;
   } catch (const std::exception& error) {
     entry->showError(error.what());

@@ -53,6 +53,9 @@ AUTOIEPCENSAD_EXPORT int AutoIepCenSadSaveSettings(void);
 // The database's costing method: 1 FIFO, 0 weighted average, -1 when it cannot be read (the error
 // went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadFifoCosting(void);
+// The database the session opened: its name in the registry file and its connection string (each
+// cut to its size - 1 bytes). 0, or -1 before the session was made.
+AUTOIEPCENSAD_EXPORT int AutoIepCenSadDatabase(char* name, int nameSize, char* connection, int connectionSize);
 
 // Called on the run's thread with what the run does now: activity is a talvix::Activity
 // (step/run_activity.h), value and text as it describes. NULL stops the calls.
@@ -77,12 +80,14 @@ AUTOIEPCENSAD_EXPORT void AutoIepCenSadRequestStop(void);
 
 // Writes the report of the period's lines still without cost, under the window's settings, as CSV
 // to path ("-": standard output) and copies its closing count by kind into summary (cut to
-// summarySize - 1 bytes). Reads only. 0 when written; -1 when not (the error went to the error box).
+// summarySize - 1 bytes): a Latvian line, then the English line as its last. Reads only. 0 when written; -1 when not
+// (the error went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize);
 
 // Runs what the assign button would run under the window's settings without keeping anything (no
 // cost, operation-log entry, setting or stamp lasts) and writes the lines whose cost would change as
-// CSV to path ("-": standard output), copying the closing sums into summary. 0 when written; 1 when
+// CSV to path ("-": standard output; a workbook adds the sheet of sums), copying the closing sums
+// into summary: in Latvian by kind and by month, then the English line by kind as its last. 0 when written; 1 when
 // a check refused the run (its message went to the box handler, nothing written); -1 when not (the
 // error went to the error box).
 AUTOIEPCENSAD_EXPORT int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize);
@@ -134,6 +139,7 @@ typedef int (*AutoIepCenSadGetSettingsFn)(AutoIepCenSadSettings*);
 typedef int (*AutoIepCenSadSetSettingsFn)(const AutoIepCenSadSettings*);
 typedef int (*AutoIepCenSadSaveSettingsFn)(void);
 typedef int (*AutoIepCenSadFifoCostingFn)(void);
+typedef int (*AutoIepCenSadDatabaseFn)(char*, int, char*, int);
 typedef void (*AutoIepCenSadSetActivityObserverFn)(AutoIepCenSadActivityObserver, void*);
 typedef unsigned long long (*AutoIepCenSadProgressBeatsFn)(void);
 }

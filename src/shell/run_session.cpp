@@ -1,5 +1,6 @@
 #include "shell/run_session.h"
 
+#include "data/open_failure.h"
 #include "pricing/library.h"
 #include "report/line_explain.h"
 #include "run/dispatcher.h"
@@ -14,7 +15,6 @@
 namespace talvix::shell {
 namespace {
 
-constexpr char kCannotOpenDatabase[] = "Nevaru atvērt datu bāzi !!!";
 constexpr char kPreviewStopped[] = "the preview was stopped; nothing was written";
 constexpr char kFifoMethod[] = "FIFO";
 constexpr char kAverageMethod[] = "vidējā svērtā cena";
@@ -22,8 +22,8 @@ constexpr char kAverageMethod[] = "vidējā svērtā cena";
 std::string unknownDatabase(const std::string& name, const std::vector<std::string>& listed) {
   std::string names;
   for (const std::string& each : listed) names += (names.empty() ? "" : ", ") + each;
-  return "database \"" + name + "\" is not listed in HKEY_CURRENT_USER\\" + kDatabasesKey + " (listed: " +
-         (names.empty() ? "none" : names) + ")";
+  return "database \"" + name + "\" is not listed in HKEY_CURRENT_USER\\" + kDatabasesKey +
+         " (listed: " + (names.empty() ? "none" : names) + ")";
 }
 
 RunSettings newWindowSettings() {
@@ -44,8 +44,7 @@ RunSession::~RunSession() = default;
 
 void RunSession::create() {
   const bool named = !requestedDatabase_.empty();
-  const DatabaseChoice database =
-      named ? chooseDatabase(*registry_, requestedDatabase_) : chooseDatabase(*registry_);
+  const DatabaseChoice database = named ? chooseDatabase(*registry_, requestedDatabase_) : chooseDatabase(*registry_);
   databaseNames_ = database.sortedNames;
   if (named && database.name.empty()) {
     failOpen(unknownDatabase(requestedDatabase_, database.sortedNames));
@@ -60,6 +59,52 @@ void RunSession::create() {
   settings_.dateTo = pricing_->DatLidz(today);
   loadSettings(*registry_, settings_);
   state_.ServicesFilter.clear();
+  detachIfIdle();
+}
+
+void RunSession::detachWhileIdle() {
+  detachWhenIdle_ = true;
+  detachIfIdle();
+}
+
+void RunSession::attach() {
+  requireOpen();
+  MainFormDati& data = pricing_->mainFormDati();
+  if (data.PRECES_DB.connected()) return;
+  try {
+    data.connect();
+  } catch (const std::exception& failure) {
+    data.PRECES_DB.close();
+    throw std::runtime_error(openFailureText(failure.what()));
+  }
+}
+
+// Nothing read through the attachment outlives it.
+void RunSession::detachIfIdle() noexcept {
+  if (!detachWhenIdle_ || busy_ > 0 || !pricing_) return;
+  MainFormDati& data = pricing_->mainFormDati();
+  if (!data.PRECES_DB.connected()) return;
+  state_.endPassSnapshot();
+  try {
+    data.PRECES_DB.close();
+  } catch (const std::exception&) {
+    // close() has released the handles; the next use attaches afresh.
+  }
+}
+
+RunSession::Busy::Busy(RunSession& session) : session_(session) {
+  ++session_.busy_;
+  try {
+    session_.attach();
+  } catch (...) {
+    --session_.busy_;
+    throw;
+  }
+}
+
+RunSession::Busy::~Busy() {
+  --session_.busy_;
+  session_.detachIfIdle();
 }
 
 bool RunSession::openDatabase(const std::string& connectionString) {
@@ -91,7 +136,7 @@ void RunSession::readMethod() {
 }
 
 void RunSession::failOpen(const std::string& error) {
-  front_.showMessage(kCannotOpenDatabase + error);
+  front_.showMessage(openFailureText(error));
   terminateRequested_ = true;
 }
 
@@ -111,19 +156,19 @@ RunContext RunSession::context(const RunSettings& settings) {
 }
 
 void RunSession::runCosting() {
-  requireOpen();
+  const Busy busy(*this);
   RunContext run = context(settings_);
   talvix::runCosting(run);
 }
 
 std::vector<UnpricedLine> RunSession::unpricedLines() {
-  requireOpen();
+  const Busy busy(*this);
   RunContext run = context(settings_.withRunModes());
   return listUnpricedLines(run, fifoCosting(run));
 }
 
 std::optional<CostChanges> RunSession::previewChanges() {
-  requireOpen();
+  const Busy busy(*this);
   RunContext run = context(settings_);
   try {
     return previewRun(run);
@@ -133,14 +178,14 @@ std::optional<CostChanges> RunSession::previewChanges() {
 }
 
 std::string RunSession::explainLine(DocumentKind kind, int isn) {
-  requireOpen();
+  const Busy busy(*this);
   RunContext run = context(settings_.withRunModes());
   if (run.settings.mode(kind) == kSkip) run.settings.mode(kind) = kOnlyWithoutCost;
   return talvix::explainLine(run, fifoCosting(run), kind, isn);
 }
 
 bool RunSession::costsByFifo() {
-  requireOpen();
+  const Busy busy(*this);
   RunContext run = context(settings_);
   return fifoCosting(run);
 }

@@ -51,6 +51,10 @@ class RunSession : public DispatcherHost {
   void requestTerminate() { terminateRequested_ = true; }
   // Throws when the database is not open.
   void requireOpen() const;
+  // From now on the database is attached only while the session works (a run, a report, a check)
+  // and detached between, so another program's embedded engine can open the file meanwhile. Each
+  // work attaches again; a failure to is thrown with openFailureText's words.
+  void detachWhileIdle();
 
   const RunSettings& settings() const { return settings_; }
   // Taken as they are, as the controls take them (a mode outside 0..2 stays).
@@ -96,6 +100,20 @@ class RunSession : public DispatcherHost {
   void failOpen(const std::string& error);
   void readMethod();
 
+  // Attached for its lifetime (detachWhileIdle); nests.
+  class Busy {
+   public:
+    explicit Busy(RunSession& session);
+    ~Busy();
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    RunSession& session_;
+  };
+  void attach();
+  void detachIfIdle() noexcept;
+
   RunFront& front_;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<PricingLibrary> pricing_;
@@ -108,6 +126,8 @@ class RunSession : public DispatcherHost {
   std::optional<bool> fifoMethod_;
   bool databaseOpen_ = false;
   bool terminateRequested_ = false;
+  bool detachWhenIdle_ = false;
+  int busy_ = 0;
 };
 
 // "FIFO" or "vidējā svērtā cena", as the log names the method.

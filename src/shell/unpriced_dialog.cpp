@@ -5,12 +5,10 @@
 #include "shell/unpriced_table.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QStyle>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -27,7 +25,6 @@ constexpr char kClose[] = "Aizvērt";
 constexpr char kSaveTitle[] = "Saglabāt rindas bez pašizmaksas";
 constexpr char kSuggestedName[] = "rindas-bez-pasizmaksas.csv";
 constexpr char kReportFilter[] = "CSV faili (*.csv);;Excel darbgrāmatas (*.xlsx);;Visi faili (*)";
-constexpr char kWorkbookName[] = "rindas.xlsx";
 constexpr QSize kStartSize(900, 480);
 constexpr int kRowPadding = 6;
 
@@ -59,9 +56,8 @@ void fitToRows(QTableView& view) {
 
 }  // namespace
 
-UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings,
-                               QWidget* parent)
-    : QDialog(parent), csv_(withByteOrderMark(unpricedCsv(unpriced))), sheet_(unpricedSheet(unpriced)) {
+UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const RunSettings& settings, QWidget* parent)
+    : QDialog(parent), csv_(withByteOrderMark(unpricedCsv(unpriced))), sheet_(latvianUnpricedSheet(unpriced)) {
   setObjectName(QStringLiteral("unpricedDialog"));
   setWindowTitle(QString::fromUtf8(kTitle));
   counts = table(unpricedCountModel(unpricedCounts(unpriced, settings)), "unpricedCounts", this);
@@ -91,22 +87,17 @@ UnpricedDialog::UnpricedDialog(const std::vector<UnpricedLine>& unpriced, const 
 // Wide enough for every column of the lines; the window manager keeps a wider one on a small screen.
 QSize UnpricedDialog::startSize(int columnsWidth) const {
   const QMargins margins = layout()->contentsMargins();
-  const int width = columnsWidth + 2 * lines->frameWidth() +
-                    lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left() + margins.right();
+  const int width = columnsWidth + 2 * lines->frameWidth() + lines->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                    margins.left() + margins.right();
   return {std::max(width, kStartSize.width()), kStartSize.height()};
 }
 
-// A workbook is made in a scratch folder and then saved as any file is, whole or not at all.
+// The workbook in the window's words; the CSV file keeps the machine columns --unpriced writes.
 void UnpricedDialog::saveReport() {
   saveThroughDialog(this, QString::fromUtf8(kSaveTitle), QString::fromLatin1(kSuggestedName),
                     QString::fromUtf8(kReportFilter), [this](const QString& path) {
                       if (!isXlsxPath(path.toStdString())) return QByteArray::fromStdString(csv_);
-                      const QTemporaryDir scratch;
-                      const QString workbook = scratch.filePath(QString::fromLatin1(kWorkbookName));
-                      writeXlsxFile(workbook.toStdString(), sheet_);
-                      QFile file(workbook);
-                      if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error(workbook.toStdString());
-                      return file.readAll();
+                      return QByteArray::fromStdString(xlsxBytes({sheet_}));
                     });
 }
 

@@ -8,8 +8,8 @@ namespace talvix::shell {
 namespace {
 
 constexpr const char* kCountHeaders[] = {"Veids", "Rindas"};
-constexpr const char* kLineHeaders[kUnpricedColumns] = {"Veids", "Datums",  "Nodaļa",       "Prece",  "Nosaukums",
-                                                        "Daudzums", "Rinda", "Cenas avots", "Iemesls"};
+const char* const* kLineHeaders = kLatvianUnpricedHeaders;
+static_assert(kLatvianUnpricedColumns == kUnpricedColumns);
 
 // Shown as text, sorted by value.
 QStandardItem* cell(const QString& text, const QVariant& value) {
@@ -51,15 +51,7 @@ std::unique_ptr<QStandardItemModel> emptyModel(const char* const* headers, int c
 
 }  // namespace
 
-QString kindCaption(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return QStringLiteral("Pārvietošana");
-    case DocumentKind::Issue: return QStringLiteral("Izrakstīšana");
-    case DocumentKind::Return: return QStringLiteral("Atgriezšana");
-    case DocumentKind::Balance: return QStringLiteral("Preču atlikumi");
-  }
-  return QString();
-}
+QString kindCaption(DocumentKind kind) { return QString::fromStdString(latvianKindName(kind)); }
 
 std::unique_ptr<QStandardItemModel> unpricedCountModel(const std::vector<KindCount>& counts) {
   auto model = emptyModel(kCountHeaders, 2);
@@ -71,13 +63,12 @@ std::unique_ptr<QStandardItemModel> unpricedCountModel(const std::vector<KindCou
 std::unique_ptr<QStandardItemModel> unpricedLineModel(const std::vector<UnpricedLine>& lines) {
   auto model = emptyModel(kLineHeaders, kUnpricedColumns);
   for (const UnpricedLine& l : lines) {
-    model->appendRow({textCell(kindCaption(l.kind)),
-                      cell(QString::fromStdString(reportDate(l.date)), calendarDate(l.date)),
-                      numberCell(static_cast<long long>(l.dept)), numberCell(static_cast<long long>(l.goods)),
-                      textCell(QString::fromStdString(l.goodsName)), numberCell(l.quantity),
-                      numberCell(static_cast<long long>(l.isn)),
-                      textCell(QString::fromStdString(latvianRuleName(l.rule))),
-                      textCell(QString::fromStdString(l.latvianReason))});
+    model->appendRow(
+        {textCell(kindCaption(l.kind)), cell(QString::fromStdString(reportDate(l.date)), calendarDate(l.date)),
+         numberCell(static_cast<long long>(l.dept)), numberCell(static_cast<long long>(l.goods)),
+         textCell(QString::fromStdString(l.goodsName)), numberCell(l.quantity),
+         numberCell(static_cast<long long>(l.isn)), textCell(QString::fromStdString(latvianRuleName(l.rule))),
+         textCell(QString::fromStdString(l.latvianReason))});
   }
   return model;
 }

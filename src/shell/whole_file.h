@@ -1,6 +1,6 @@
 #pragma once
-// A file the person keeps (the log, the list of lines without cost) is written beside its place and
-// renamed over it only once whole, so a failed save leaves what stood there as it was.
+// A file the person keeps (the log, the list of lines without cost) is saved where the person
+// pointed, as report/output_file.h writes it: a failed save leaves what stood there as it was.
 #include <QByteArray>
 #include <QString>
 

@@ -50,8 +50,8 @@ TEST(LockFolderTest, AdviceNamesTheGroupAndTheCommandThatGrantsIt) {
     const char* command;
   };
   const Row rows[] = {
-      {"not in the group", "firebird", false, "sudo adduser alice firebird, then log in again"},
-      {"in the group since this session began", "firebird", true, "log in again, or run newgrp firebird"},
+      {"not in the group", "firebird", false, "sudo adduser alice firebird, tad piesakieties no jauna"},
+      {"in the group since this session began", "firebird", true, "piesakieties no jauna vai palaidiet newgrp firebird"},
       {"a folder kept by another user's group", "bob", false, "sudo chgrp -R firebird "},
   };
   const LockFolderUser alice{kAlice, {kAliceGroup}, "alice"};

@@ -3,6 +3,7 @@
 // it listed and no other; refusals and bad command lines write no file.
 #include "data/query.h"
 #include "report/preview_csv.h"
+#include "report/preview_summary.h"
 #include "report/unpriced_csv.h"
 #include "support/csv_records.h"
 #include "support/host_registry.h"
@@ -19,6 +20,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
+#include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -186,6 +190,121 @@ TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
   EXPECT_EQ(summary.substr(summary.rfind(" total ") + 7), signedMoney(total)) << summary;
 }
 
+// A member of the workbook, through unzip: the XML as it was written.
+std::string workbookPart(const std::string& workbook, const std::string& part) {
+  std::string text;
+  if (std::FILE* pipe = ::popen(("unzip -p '" + workbook + "' '" + part + "'").c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+// A sheet's cells by reference ("A3"), shared strings resolved; numbers as their text.
+std::map<std::string, std::string> sheetCells(const std::string& workbook, int sheet) {
+  std::vector<std::string> shared;
+  const std::string strings = workbookPart(workbook, "xl/sharedStrings.xml");
+  const std::regex item("<si><t[^>]*>([^<]*)</t></si>");
+  for (auto it = std::sregex_iterator(strings.begin(), strings.end(), item); it != std::sregex_iterator(); ++it)
+    shared.push_back((*it)[1]);
+  std::map<std::string, std::string> cells;
+  const std::string xml = workbookPart(workbook, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
+  const std::regex cell("<c r=\"([A-Z]+[0-9]+)\"([^>]*)><v>([^<]*)</v></c>");
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), cell); it != std::sregex_iterator(); ++it) {
+    const std::string value = (*it)[3];
+    cells[(*it)[1]] = std::string((*it)[2]).find("t=\"s\"") != std::string::npos ? shared.at(std::stoul(value)) : value;
+  }
+  return cells;
+}
+
+// The money that would move, summed from the CSV the same preview wrote.
+struct CsvSums {
+  std::map<std::string, std::pair<long, double>> byKind, byMonth;  // lines, money
+  double total = 0;
+  std::vector<std::pair<double, int>> lines;  // money, line key, in run order
+};
+
+CsvSums sumsOf(const std::vector<std::vector<std::string>>& records) {
+  const std::map<std::string, std::string> latvian = {{"transfer", "Pārvietošana"},
+                                                      {"issue", "Izrakstīšana"},
+                                                      {"return", "Atgriezšana"},
+                                                      {"goods balance", "Preču atlikumi"}};
+  CsvSums sums;
+  for (std::size_t i = 1; i < records.size(); ++i) {
+    const double money = number(records[i][9]);
+    auto& kind = sums.byKind[latvian.at(records[i][0])];
+    auto& month = sums.byMonth[records[i][1].substr(3)];
+    ++kind.first;
+    kind.second += money;
+    ++month.first;
+    month.second += money;
+    sums.total += money;
+    sums.lines.push_back({money, std::stoi(records[i][6])});
+  }
+  std::stable_sort(sums.lines.begin(), sums.lines.end(),
+                   [](const auto& a, const auto& b) { return std::fabs(a.first) > std::fabs(b.first); });
+  return sums;
+}
+
+bool near(const std::string& text, double value) {
+  return std::fabs(std::strtod(text.c_str(), nullptr) - value) <= 1e-6 * std::max(1.0, std::fabs(value));
+}
+
+TEST_P(PreviewSeededTest, AWorkbookAddsASheetOfTheMoneyByKindAndMonthWithTheLargestLinesAndCharts) {
+  const std::string csvFile = dir.file("preview.csv"), workbook = dir.file("preview.xlsx");
+  const HostResult csvRun = host(previewRegistry, {"--preview", csvFile});
+  const HostResult workbookRun = host(previewRegistry, {"--preview", workbook});
+  ASSERT_EQ(csvRun.exitCode, 0) << csvRun.err;
+  ASSERT_EQ(workbookRun.exitCode, 0) << workbookRun.err;
+  const CsvSums sums = sumsOf(parseCsv(readFile(csvFile)));
+  ASSERT_GT(sums.lines.size(), kLargestLines);
+
+  const auto cells = sheetCells(workbook, 2);
+  ASSERT_EQ(cells.at("A1"), "Pēc veida");
+  std::map<std::string, int> rowOf;  // a label's first row
+  for (const auto& [ref, text] : cells)
+    if (ref[0] == 'A') {
+      const auto [at, fresh] = rowOf.emplace(text, std::stoi(ref.substr(1)));
+      if (!fresh) at->second = std::min(at->second, std::stoi(ref.substr(1)));
+    }
+  for (const auto& [kind, sum] : sums.byKind) {
+    ASSERT_EQ(rowOf.count(kind), 1u) << kind;
+    const std::string row = std::to_string(rowOf[kind]);
+    EXPECT_EQ(cells.at("B" + row), std::to_string(sum.first)) << kind;
+    EXPECT_TRUE(near(cells.at("C" + row), sum.second)) << kind << " " << cells.at("C" + row) << " " << sum.second;
+  }
+  const std::string total = std::to_string(rowOf.at("Kopā"));
+  EXPECT_TRUE(near(cells.at("C" + total), sums.total)) << cells.at("C" + total);
+  ASSERT_EQ(sums.byMonth.size(), 2u) << "the period spans two months";
+  for (const auto& [month, sum] : sums.byMonth) {
+    ASSERT_EQ(rowOf.count(month), 1u) << month;
+    const std::string row = std::to_string(rowOf[month]);
+    EXPECT_EQ(cells.at("B" + row), std::to_string(sum.first)) << month;
+    EXPECT_TRUE(near(cells.at("C" + row), sum.second)) << month;
+  }
+  const int largest = rowOf.at("20 rindas, kas mainās visvairāk") + 2;
+  for (std::size_t i = 0; i < kLargestLines; ++i) {
+    const std::string row = std::to_string(largest + static_cast<int>(i));
+    EXPECT_EQ(cells.at("G" + row), std::to_string(sums.lines[i].second)) << "largest " << i;
+    EXPECT_TRUE(near(cells.at("J" + row), sums.lines[i].first)) << "largest " << i;
+  }
+  EXPECT_EQ(cells.count("G" + std::to_string(largest + static_cast<int>(kLargestLines))), 0u) << "only 20 lines";
+  const std::string kindChart = workbookPart(workbook, "xl/charts/chart1.xml");
+  EXPECT_NE(kindChart.find("Kopsavilkums!$C$2:$C$" + std::to_string(rowOf.at("Kopā") - 1)),
+            std::string::npos)
+      << kindChart.substr(0, 2000);
+  EXPECT_NE(workbookPart(workbook, "xl/charts/chart2.xml").find("Kopsavilkums!$A$"), std::string::npos);
+
+  // The host prints the same sums in Latvian, the English machine line last.
+  EXPECT_NE(workbookRun.out.find("Mainītu:"), std::string::npos) << workbookRun.out;
+  EXPECT_NE(workbookRun.out.find(" kopā " + signedMoney(sums.total) + "\n"), std::string::npos) << workbookRun.out;
+  for (const auto& [month, sum] : sums.byMonth)
+    EXPECT_NE(workbookRun.out.find("  " + month + ": " + std::to_string(sum.first) + " rind"), std::string::npos)
+        << workbookRun.out;
+  EXPECT_EQ(workbookRun.lastLine().rfind("Would change: ", 0), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Histories, PreviewSeededTest, ::testing::ValuesIn(kSeededRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -213,7 +332,14 @@ const RefusedRow kRefusedRows[] = {
      false,
      {"--preview", "/nonexistent/preview.csv"},
      3,
-     "Cannot write the report to /nonexistent/preview.csv"},
+     "Nevaru ierakstīt pārskatu failā /nonexistent/preview.csv: tādas mapes nav"},
+    {"UnderProc",
+     1,
+     makeDate(2026, 3, 31),
+     false,
+     {"--preview", "/proc/preview.xlsx"},
+     3,
+     "Nevaru ierakstīt pārskatu failā /proc/preview.xlsx: tā ir kodola failu sistēma"},
 };
 
 class PreviewRefusedTest : public ::testing::TestWithParam<RefusedRow> {};

@@ -209,7 +209,9 @@ TEST_F(ServiceTest, SettingsGivenOnTheCommandLineAreSavedAsTheWindowSavesThemAnd
       {{"--period", "2026-02-01..2026-02-28"}, "period", "2026-02-01..2026-02-28", "PedejaCena", 0},
   };
   const auto defaults = shownSettings({});
-  ASSERT_EQ(defaults.size(), 10u);
+  ASSERT_EQ(defaults.size(), 12u);
+  EXPECT_EQ(defaults.at("database"), "Demo") << "the database is named";
+  EXPECT_EQ(defaults.at("database-path"), db.path());
   EXPECT_EQ(defaults.at("method"), "FIFO");
   EXPECT_EQ(defaults.at("issues"), "0 Nepiešķirt");
   EXPECT_EQ(defaults.at("last-price"), "off");
