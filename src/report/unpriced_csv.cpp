@@ -110,8 +110,10 @@ std::string unpricedCsv(const std::vector<UnpricedLine>& lines) {
 }
 
 Sheet unpricedSheet(const std::vector<UnpricedLine>& lines) {
-  Sheet sheet{kSheetName, {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason",
-                           "rule_lv", "reason_lv"}, {}};
+  Sheet sheet{
+      kSheetName,
+      {"kind", "date", "department", "goods", "name", "quantity", "line", "rule", "reason", "rule_lv", "reason_lv"},
+      {}};
   for (const UnpricedLine& l : lines)
     sheet.rows.push_back({textCell(kindName(l.kind)), dateCell(l.date), numberCell(l.dept), numberCell(l.goods),
                           textCell(l.goodsName), numberCell(l.quantity), numberCell(l.isn), textCell(ruleName(l.rule)),
@@ -179,11 +181,12 @@ void writeCsvFile(const std::string& path, const std::string& csv) {
   writeReportFile(path, path == kStandardOutput ? csv : withByteOrderMark(csv));
 }
 
-void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet) {
+void writeReport(const std::string& path, const std::function<std::string()>& csv,
+                 const std::function<Sheet()>& sheet) {
   if (isXlsxPath(path))
-    writeXlsxFile(path, sheet);
+    writeXlsxFile(path, sheet());
   else
-    writeCsvFile(path, csv);
+    writeCsvFile(path, csv());
 }
 
 }  // namespace talvix

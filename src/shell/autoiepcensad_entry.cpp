@@ -222,7 +222,8 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
   try {
     talvix::shell::RunSession& session = entry->session();
     const auto lines = session.unpricedLines();
-    talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
+    talvix::writeReport(
+        path, [&] { return talvix::unpricedCsv(lines); }, [&] { return talvix::unpricedSheet(lines); });
     copyText(talvix::unpricedSummary(lines, session.settings()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
@@ -237,7 +238,8 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
   try {
     const auto changes = entry->previewChanges();
     if (!changes) return 1;
-    talvix::writeReport(path, talvix::previewCsv(*changes), talvix::previewSheet(*changes));
+    talvix::writeReport(
+        path, [&] { return talvix::previewCsv(*changes); }, [&] { return talvix::previewSheet(*changes); });
     copyText(talvix::previewSummary(*changes, entry->session().settings().withRunModes()), summary, summarySize);
     return 0;
   } catch (const std::exception& error) {
