@@ -2,8 +2,6 @@
 
 #include "data/query.h"
 
-#include <algorithm>
-
 namespace talvix::pricing {
 namespace {
 
@@ -25,16 +23,6 @@ void ClientSaleBook::add(int goods, int client, const Sale& sale) {
   std::vector<Sale>& sales = held_[pair];
   byLine_[sale.isn] = {pair, sales.size()};
   sales.push_back(sale);
-}
-
-std::vector<std::pair<int, int>> ClientSaleBook::wantedPairs() const {
-  std::vector<std::pair<int, int>> pairs;
-  pairs.reserve(wanted_.size());
-  for (const std::uint64_t pair : wanted_)
-    pairs.emplace_back(static_cast<int>(static_cast<std::uint32_t>(pair >> 32)),
-                       static_cast<int>(static_cast<std::uint32_t>(pair)));
-  std::sort(pairs.begin(), pairs.end());
-  return pairs;
 }
 
 void ClientSaleBook::finish() {

@@ -29,8 +29,6 @@ class ClientSaleBook {
   void want(int goods, int client) { wanted_.insert(pairKey(goods, client)); }
   bool wants(int goods, int client) const { return wanted_.contains(pairKey(goods, client)); }
   bool wantsAny() const { return !wanted_.empty(); }
-  // Goods and client of each pair wanted, by goods.
-  std::vector<std::pair<int, int>> wantedPairs() const;
   // In table order; a pair not wanted is ignored.
   void add(int goods, int client, const Sale& sale);
   // After the fill: every wanted pair is held, the ones without a sale included.

@@ -183,11 +183,11 @@ struct MovementCache::Department {
   }
 
   // False when the line cannot be folded exactly: the goods must then be read whole.
-  bool fold(MovementKind kind, const Line& l, bool averages) {
+  bool fold(MovementKind kind, const Line& l) {
     if (kindsKept & (1u << static_cast<int>(kind))) return false;
     if (!l.quantityNull) historySum[kind] += l.quantity;
     if (isInflow(kind) && l.isLayer()) historyLayers.push_back(movementOf(kind, l));
-    if (averages && averageCounts(kind, l)) {
+    if (averageCounts(kind, l)) {
       if (l.day < replayedBefore) return false;
       pending.push_back(movementOf(kind, l));
     }
@@ -300,8 +300,7 @@ struct MovementCache::Goods {
 
   // Files one line under its departments (none when NULL), after those of its kind read before;
   // dated before foldDay, it is folded instead. False when it could not be folded.
-  bool file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay,
-            bool averages = true);
+  bool file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay);
   void finish();
 };
 
@@ -320,7 +319,7 @@ MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
 MovementCache::~MovementCache() = default;
 
 bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo,
-                                DateTime foldDay, bool averages) {
+                                DateTime foldDay) {
   const bool old = l.day < foldDay;
   folded = folded || old;
   auto put = [&](std::int32_t key, MovementKind as) {
@@ -330,7 +329,7 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
       d.keep(as, l);
       return true;
     }
-    return d.fold(as, l, averages);
+    return d.fold(as, l);
   };
   switch (kind) {
     case MovementKind::Receipt:
@@ -422,14 +421,13 @@ struct MovementCache::BulkRead {
   std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
   DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
   bool gatherSales = false;
-  bool issuesSummed = false;  // the old issue lines stay in the database; no average is replayed
 
   // Movements a window behind the stream are replayed; the window lets lines come a little out of
   // day order.
   void replayBehind(DateTime day) {
     for (auto& [key, g] : all)
       for (auto& [dept, d] : g->departments) {
-        if (!issuesSummed) d.replayBefore(day - kReplayWindowDays);
+        d.replayBefore(day - kReplayWindowDays);
         d.trimLayers();
       }
     nextReplay = day + kReplayWindowDays / 2;
@@ -441,23 +439,15 @@ namespace {
 using LineStream = MovementCache::LineStream;
 
 // Every kind's lines, each stream on its first line; the headers are read whole first.
-// issuesFrom: the issue kind only from that day on.
-std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot, std::optional<DateTime> issuesFrom) {
-  std::vector<KindStream> kinds(cacheStatements().streams.begin(), cacheStatements().streams.end());
-  if (issuesFrom)
-    for (KindStream& kind : kinds)
-      if (kind.kind == MovementKind::Issue) kind = cacheStatements().issuesFrom;
-  const auto bind = [&](Query& q, MovementKind kind) {
-    if (issuesFrom && kind == MovementKind::Issue) q.setDateTime("DAT_NO", *issuesFrom);
-  };
+std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot) {
+  const auto& kinds = cacheStatements().streams;
   std::vector<LineStream> streams(kinds.size());
   {
+    Query headers(connection);
+    headers.setTransaction(snapshot);
     for (std::size_t k = 0; k < streams.size(); ++k) {
-      Query headers(connection);
-      headers.setTransaction(snapshot);
       streams[k].kind = kinds[k].kind;
       headers.setSql(kinds[k].headers);
-      bind(headers, kinds[k].kind);
       streams[k].headers.read(headers);
     }
   }
@@ -465,7 +455,6 @@ std::vector<LineStream> openStreams(Connection& connection, Transaction* snapsho
     streams[k].lines = std::make_unique<Query>(connection);
     streams[k].lines->setTransaction(snapshot);
     streams[k].lines->setSql(kinds[k].lines);
-    bind(*streams[k].lines, kinds[k].kind);
     streams[k].lines->openStream();
     streams[k].advance();
   }
@@ -514,23 +503,15 @@ void MovementCache::loadAll() {
   sales_.clear();
   if (folding()) wantClientSales();
   BulkRead read;
-  read.issuesSummed = folding() && !averageAsked_;
-  read.gatherSales = sales_.wantsAny() && !read.issuesSummed;
-  std::vector<LineStream> streams =
-      openStreams(connection_, snapshot_, read.issuesSummed ? std::optional<DateTime>(fold_.day) : std::nullopt);
+  read.gatherSales = sales_.wantsAny();
+  std::vector<LineStream> streams = openStreams(connection_, snapshot_);
   while (LineStream* next = earliest(streams)) {
     const DateTime day = wholeDate(next->header->at);
     if (day >= read.nextReplay && day < fold_.day) read.replayBehind(day);
     takeLine(*next, day, read);
     next->advance();
   }
-  streams.clear();
-  if (read.issuesSummed) {
-    addIssueSums(read);
-    readClientSales();
-  }
   keepRead(read);
-  issuesSummed_ = read.issuesSummed;
   sales_.finish();
 }
 
@@ -549,7 +530,7 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
   layOwnCost(stream.kind, l);
   auto& g = read.all[goodsKey];
   if (!g) g = std::make_unique<Goods>();
-  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day, !read.issuesSummed)) {
+  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day)) {
     read.whole.insert(goodsKey);
     read.all.erase(goodsKey);
   }
@@ -565,83 +546,6 @@ void MovementCache::keepRead(BulkRead& read) {
   }
   whole_ = std::move(read.whole);
   coverage_ = Coverage::EveryGoods;
-}
-
-namespace {
-
-// Below this, sums of integers are exact whatever order they are added in.
-constexpr double kExactSumBelow = 0x1p50;
-
-bool wholeNumber(const Line& l) { return l.quantityNull || l.quantity == std::floor(l.quantity); }
-
-}  // namespace
-
-void MovementCache::addIssueSums(BulkRead& read) {
-  // Sizes of the summed quantities by goods and department, to bound the kept lines' sums too.
-  std::unordered_map<std::uint64_t, double> sizes;
-  const auto place = [](int goodsKey, int dept) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(goodsKey)) << 32) | static_cast<std::uint32_t>(dept);
-  };
-  Query sums(connection_);
-  sums.setTransaction(snapshot_);
-  sums.setSql(cacheStatements().issueSumsBefore);
-  sums.setDateTime("DAT_NO", fold_.day);
-  for (sums.openStream(); sums.fetch();) {
-    const int goodsKey = sums.asInteger(0);
-    if (read.whole.contains(goodsKey)) continue;
-    auto& g = read.all[goodsKey];
-    if (!g) g = std::make_unique<Goods>();
-    g->folded = true;
-    if (sums.asInteger(4) != 0 || !(sums.asDouble(3) < kExactSumBelow)) {
-      read.whole.insert(goodsKey);
-      read.all.erase(goodsKey);
-      continue;
-    }
-    const int dept = sums.asInteger(1);
-    // 0.0 + turns the sum of nothing but -0.0 into 0.0, as adding line by line does.
-    g->departments[dept].historySum[Issue] = 0.0 + sums.asDouble(2);
-    sizes[place(goodsKey, dept)] = sums.asDouble(3);
-  }
-  // The kept issue lines came in their headers' order, not the table's: only integers add the same.
-  for (auto it = read.all.begin(); it != read.all.end();) {
-    bool exact = true;
-    for (const auto& [dept, d] : it->second->departments) {
-      const auto size = sizes.find(place(it->first, dept));
-      double total = size == sizes.end() ? 0.0 : size->second;
-      for (const Line& l : d.lines[Issue]) {
-        exact = exact && wholeNumber(l);
-        if (!l.quantityNull) total += std::fabs(l.quantity);
-      }
-      exact = exact && total < kExactSumBelow;
-    }
-    if (exact) {
-      ++it;
-      continue;
-    }
-    read.whole.insert(it->first);
-    it = read.all.erase(it);
-  }
-}
-
-void MovementCache::readClientSales() {
-  Query sales(connection_);
-  sales.setTransaction(snapshot_);
-  sales.setSql(cacheStatements().issueSalesOf);
-  for (const auto& [goodsKey, client] : sales_.wantedPairs()) {
-    sales.setInteger("ISPRECE", goodsKey);
-    sales.setInteger("ISKLIENT", client);
-    for (sales.openStream(); sales.fetch();) {
-      ClientSaleBook::Sale sale;
-      sale.isn = sales.asInteger(0);
-      sale.at = sales.asDateTime(1);
-      sale.quantity = sales.asDouble(2);
-      sale.quantityNull = sales.isNull(2);
-      sale.cost = sales.asDouble(3);
-      sale.salePrice = salePrice(sales.asDouble(4), sales.asDouble(5));
-      if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
-      sales_.add(goodsKey, client, sale);
-    }
-  }
 }
 
 void MovementCache::wantClientSales() {
@@ -825,12 +729,6 @@ std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateT
 }
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
-  if (trust_ == Trust::Suspect) settle();
-  if (issuesSummed_) {
-    // What is held has no average: from now on every pass over the tables folds one.
-    averageAsked_ = true;
-    clear();
-  }
   const DateTime limit = dayLimit(date);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
@@ -866,8 +764,8 @@ void MovementCache::passEnded() noexcept {
 }
 
 // A walk that reaches the last of a cut history reads the goods whole and walks again.
-MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock, double quantity,
-                                                 double dayQuantity) {
+MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock,
+                                                 double quantity, double dayQuantity) {
   LayerSpan view = layers(goodsKey, dept, date);
   FifoTaking taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
   if (view.cut && taking.taken.size() >= view.layers.size()) {
@@ -902,7 +800,6 @@ void MovementCache::clearMovements() noexcept {
   whole_.clear();
   coverage_ = Coverage::SomeGoods;
   readOneByOne_ = 0;
-  issuesSummed_ = false;
   for (auto& owners : costOwners_) owners.clear();
 }
 

@@ -14,10 +14,6 @@
 // did not name its period, every step (kept_movements.h).
 // A run's pass over the tables also gathers the issue lines its client-sale look-ups will walk:
 // those of each goods and client that a negative issue line or a return from the fold day on names.
-// Until a moving average is asked of it, the pass leaves the issue lines before the fold day (most
-// of the history) in the database: their quantities come summed by the server where integers make
-// the sum exact in any order (a goods with a fractional one is read whole), and the client sales
-// are read pair by pair. The first average asked empties it, and later passes fold every line.
 #include "data/connection.h"
 #include "data/document_changes.h"
 #include "data/query.h"
@@ -109,9 +105,6 @@ class MovementCache : public MovementSource, public KeptMovements {
   void loadAll();
   void takeLine(const LineStream& stream, DateTime day, BulkRead& read);
   void keepRead(BulkRead& read);
-  // The light pass's own part: the old issue quantities summed by the server, the client sales.
-  void addIssueSums(BulkRead& read);
-  void readClientSales();
   void index(int goodsKey, Goods& loaded);
   void forget(int goodsKey);
   // Empties the cache and takes the fold day wanted.
@@ -159,8 +152,6 @@ class MovementCache : public MovementSource, public KeptMovements {
   Query load_;
   const int goodsBeforeBulk_;
   int readOneByOne_ = 0;
-  bool averageAsked_ = false;  // for the cache's life: every pass over the tables folds the average
-  bool issuesSummed_ = false;  // what is held has the old issue lines as sums: it gives no average
   std::unordered_set<int> whole_;
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
   // Per CostColumn: line key -> the line held (none for issue costs, which only sales_ follows).

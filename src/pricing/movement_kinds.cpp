@@ -85,11 +85,9 @@ std::string layersSql(const std::array<Branch, kMovementKinds>& all) {
   std::string sql;
   for (int i = 0; i < 4; ++i) {
     const Branch& b = all[i];
-    sql +=
-        i == 0
-            ? cat({"SELECT ", kindNumber(b.kind), " AS KIND, L.ISN, H.", b.tables.date, " AS DATUMS, L.DAUDZUMS, ",
-                   b.cost, " AS COST"})
-            : cat({" UNION ALL SELECT ", kindNumber(b.kind), ", L.ISN, H.", b.tables.date, ", L.DAUDZUMS, ", b.cost});
+    sql += i == 0 ? cat({"SELECT ", kindNumber(b.kind), " AS KIND, L.ISN, H.", b.tables.date, " AS DATUMS, L.DAUDZUMS, ",
+                         b.cost, " AS COST"})
+                  : cat({" UNION ALL SELECT ", kindNumber(b.kind), ", L.ISN, H.", b.tables.date, ", L.DAUDZUMS, ", b.cost});
     sql += b.from + before(b, ":DAY_END") + cat({" AND L.DAUDZUMS > 0 AND ", b.cost, " > 0"});
   }
   return sql;
@@ -116,11 +114,10 @@ std::string stockSql(const std::array<Branch, kMovementKinds>& all) {
   std::string sql;
   for (int i = 0; i < kMovementKinds; ++i) {
     const Branch& b = all[i];
-    const bool dayIn =
-        b.kind == MovementKind::Receipt || b.kind == MovementKind::TransferIn || b.kind == MovementKind::Return;
-    sql += i == 0             ? "SELECT SUM(L.DAUDZUMS) AS QTY"
-           : isInflow(b.kind) ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
-                              : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
+    const bool dayIn = b.kind == MovementKind::Receipt || b.kind == MovementKind::TransferIn ||
+                       b.kind == MovementKind::Return;
+    sql += i == 0 ? "SELECT SUM(L.DAUDZUMS) AS QTY" : isInflow(b.kind) ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
+                                                                        : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
     sql += b.from + before(b, dayIn ? ":DAY_END" : ":DAY_START");
   }
   return sql;
@@ -155,13 +152,10 @@ std::string goodsLinesSql() {
     return cat({" UNION ALL SELECT ", kindNumber(kind), ", L.ISN, H.", t.date, ", H.", t.dept, ", ", deptTo, ", ",
                 averaged, ", L.DAUDZUMS, ", cost, goodsLines(t)});
   };
-  return cat({"SELECT ", kindNumber(MovementKind::Receipt), " AS KIND, L.ISN, H.", kReceipts.date, " AS DATUMS, H.",
-              kReceipts.dept,
-              " AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO, 0 AS AVERAGED,"
-              " L.DAUDZUMS, ",
-              receiptPrice("L."), " AS COST", goodsLines(kReceipts)}) +
-         branch(MovementKind::TransferIn, kTransfers, cat({"H.", kTransferReceiver}), "0",
-                cat({"L.", kTransfers.cost})) +
+  return cat({"SELECT ", kindNumber(MovementKind::Receipt), " AS KIND, L.ISN, H.", kReceipts.date,
+              " AS DATUMS, H.", kReceipts.dept, " AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO, 0 AS AVERAGED,"
+              " L.DAUDZUMS, ", receiptPrice("L."), " AS COST", goodsLines(kReceipts)}) +
+         branch(MovementKind::TransferIn, kTransfers, cat({"H.", kTransferReceiver}), "0", cat({"L.", kTransfers.cost})) +
          branch(MovementKind::Return, kReturns, "NULL", cat({"CASE WHEN H.", kReturnOrigin, " = 2 THEN 1 ELSE 0 END"}),
                 cat({"L.", kReturns.cost})) +
          branch(MovementKind::Balance, kBalances, "NULL", "0", cat({"L.", kBalances.cost})) + confirmedOnly("H.") +
@@ -201,39 +195,6 @@ std::string clientSalesWantedSql() {
          from(DocumentKind::Return) + " AND L.ISPRECE IS NOT NULL";
 }
 
-KindStream issuesFrom(const KindStream& whole) {
-  const DocumentTables& t = tablesOf(DocumentKind::Issue);
-  return {MovementKind::Issue, cat({whole.headers, " WHERE ", t.date, " >= :DAT_NO"}),
-          cat({"SELECT L.ISN, L.", t.headerKey, ", L.ISPRECE, L.DAUDZUMS, CAST(NULL AS DOUBLE PRECISION), L.", t.cost,
-               ", L.", t.salePrice, ", L.", t.markup, " FROM ", t.header, " H JOIN ", t.lines, " L ON L.", t.headerKey,
-               " = H.ISN WHERE H.", t.date, " >= :DAT_NO"})};
-}
-
-std::string issueSumsBeforeSql() {
-  const DocumentTables& t = tablesOf(DocumentKind::Issue);
-  return cat({"SELECT L.ISPRECE, H.", t.dept,
-              ", SUM(L.DAUDZUMS), SUM(ABS(L.DAUDZUMS)), SUM(CASE WHEN L.DAUDZUMS IS NULL OR L.DAUDZUMS = "
-              "FLOOR(L.DAUDZUMS) THEN 0 ELSE 1 END) FROM ",
-              t.header, " H JOIN ", t.lines, " L ON L.", t.headerKey, " = H.ISN WHERE H.", t.date,
-              " < :DAT_NO AND L.ISPRECE IS NOT NULL AND H.", t.dept, " IS NOT NULL GROUP BY L.ISPRECE, H.", t.dept});
-}
-
-// "+0" keeps the client's index out of the plan: the goods index gives the lines in table order.
-std::string issueSalesOfSql() {
-  const DocumentTables& t = tablesOf(DocumentKind::Issue);
-  return cat({"SELECT L.ISN, H.", t.date, ", L.DAUDZUMS, L.", t.cost, ", L.", t.salePrice, ", L.", t.markup, " FROM ",
-              t.lines, " L JOIN ", t.header, " H ON H.ISN = L.", t.headerKey, " WHERE L.ISPRECE = :ISPRECE AND H.",
-              t.client, "+0 = :ISKLIENT AND H.", t.date, " IS NOT NULL"});
-}
-
-CacheStatements buildCacheStatements() {
-  CacheStatements statements{goodsLinesSql(),      kindStreams(),    clientSalesWantedSql(), {},
-                             issueSumsBeforeSql(), issueSalesOfSql()};
-  for (const KindStream& s : statements.streams)
-    if (s.kind == MovementKind::Issue) statements.issuesFrom = issuesFrom(s);
-  return statements;
-}
-
 }  // namespace
 
 const std::array<MovementKindRow, kMovementKinds> kMovementKindRows = {{
@@ -251,7 +212,7 @@ const ReaderStatements& readerStatements() {
 }
 
 const CacheStatements& cacheStatements() {
-  static const CacheStatements statements = buildCacheStatements();
+  static const CacheStatements statements{goodsLinesSql(), kindStreams(), clientSalesWantedSql()};
   return statements;
 }
 

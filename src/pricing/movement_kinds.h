@@ -43,18 +43,10 @@ struct KindStream {
   MovementKind kind;
   std::string headers, lines;
 };
-// Where no moving average is asked for, the issue lines before :DAT_NO need not travel:
-// issuesFrom streams the issue kind from :DAT_NO on (its headers and lines, the columns of
-// streams'); issueSumsBefore gives each goods' and department's quantity before it, summed by the
-// server, with the sum of their sizes and the count of fractional ones (integers add exactly in any
-// order); issueSalesOf one goods' issue lines to one client (:ISPRECE, :ISKLIENT) through the
-// goods index, so in table order: ISN, DATUMS, DAUDZUMS, the cost, the sale price and markup.
 struct CacheStatements {
   std::string goodsLines;
   std::array<KindStream, 5> streams;
   std::string clientSalesWanted;
-  KindStream issuesFrom;
-  std::string issueSumsBefore, issueSalesOf;
 };
 const CacheStatements& cacheStatements();
 

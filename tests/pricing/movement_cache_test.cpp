@@ -3,9 +3,9 @@
 // reads the database on every call. Also which writes the cache follows, ignores or gives up on.
 #include "average/transfers_issues_weighted.h"
 #include "data/query.h"
+#include "step/price_lookups.h"
 #include "pricing/write_statement.h"
 #include "pricing_fixture.h"
-#include "step/price_lookups.h"
 
 #include <algorithm>
 #include <bit>
@@ -105,9 +105,7 @@ constexpr int kClients = 3;
 // the database keeps lines in is not the order of their keys.
 class RandomHistory {
  public:
-  // wholeUnits: quantities in whole units but one in fifty, which the server can sum in any order.
-  RandomHistory(test::TestDatabase& db, unsigned seed, bool wholeUnits = false)
-      : db_(db), rng_(seed), wholeUnits_(wholeUnits) {
+  RandomHistory(test::TestDatabase& db, unsigned seed) : db_(db), rng_(seed) {
     keys_.resize(20000);
     std::iota(keys_.begin(), keys_.end(), 5000);
     std::shuffle(keys_.begin(), keys_.end(), rng_);
@@ -133,7 +131,7 @@ class RandomHistory {
     for (int g : goods)
       for (int dept = 1; dept <= kDepartments; ++dept) {
         db_.balance({.date = day(d) + 0.25, .dept = dept, .goods = g, .qty = 1.5 + dept, .cost = 2.0 + g % 7});
-        db_.issue({.date = day(d) + 0.75, .dept = dept, .goods = g, .qty = wholeUnits_ ? dept : 0.7 * dept});
+        db_.issue({.date = day(d) + 0.75, .dept = dept, .goods = g, .qty = 0.7 * dept});
       }
   }
 
@@ -148,10 +146,6 @@ class RandomHistory {
 
   // Tenths and thirds do not add up exactly, so a sum shows the order it was added in.
   std::optional<double> quantity() {
-    if (wholeUnits_ && pick(50) != 0) {
-      if (pick(12) == 0) return std::nullopt;
-      return pick(6) == 0 ? -(1 + pick(5)) : pick(40);
-    }
     switch (pick(12)) {
       case 0: return std::nullopt;
       case 1: return 0.0;
@@ -283,7 +277,6 @@ class RandomHistory {
 
   test::TestDatabase& db_;
   std::mt19937 rng_;
-  bool wholeUnits_;
   std::vector<int> keys_;
   std::deque<DateTime> dates_;  // the dates the next documents take, when drawn beforehand
 };
@@ -320,9 +313,11 @@ TEST_F(PricingTest, ClientSaleTiesAnswerAsTheStatementsDo) {
     int pricedLine;
     int expected;  // 0: no sale on or before the date
   } rows[] = {
-      {ClientSales::EarliestFirst, at, back, five},         {ClientSales::EarliestFirst, at, five, alsoFive},
+      {ClientSales::EarliestFirst, at, back, five},
+      {ClientSales::EarliestFirst, at, five, alsoFive},
       {ClientSales::EarliestFirst, at - 1e-10, back, five},  // the same ten-thousandth of a second
-      {ClientSales::EarliestFirst, at - 1e-5, back, 0},     {ClientSales::DatabaseOrder, at, 0, noQuantity},
+      {ClientSales::EarliestFirst, at - 1e-5, back, 0},
+      {ClientSales::DatabaseOrder, at, 0, noQuantity},
   };
   for (const auto& row : rows) {
     const ClientSaleQuestion q{row.order, g, 7, row.date, 10.0, row.pricedLine};
@@ -346,16 +341,13 @@ struct Variant {
   int goodsReadOneByOne;
   int foldDay = -1;
   bool dayOrder = false;
-  // false: a FIFO run's questions only, so that a run's pass over the tables leaves the old issue
-  // lines to the server's sums; whole units, so that most goods are summed.
-  bool askAverage = true;
 };
 
 // The cached library against one that reads the database on every call, both on the same file.
 class MovementCacheEquivalence : public PricingTest, public ::testing::WithParamInterface<Variant> {
  protected:
   MovementCacheEquivalence()
-      : history(db, GetParam().seed, !GetParam().askAverage),
+      : history(db, GetParam().seed),
         cached(MainFormDatiDll({.movementCache = true, .goodsReadOneByOne = GetParam().goodsReadOneByOne})),
         plain(MainFormDatiDll({.movementCache = false})) {
     for (PricingLibrary* l : {cached.get(), plain.get()}) {
@@ -392,9 +384,8 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
     same("ApgrozDaudzums", [&](PricingLibrary& l) { return l.ApgrozDaudzums(p.goods, p.dept, p.date); });
     same("GetPedIepCena 0", [&](PricingLibrary& l) { return l.GetPedIepCena(p.goods, p.dept, 0, p.date); });
     same("GetPedIepCena 1", [&](PricingLibrary& l) { return l.GetPedIepCena(p.goods, p.dept, 1, p.date); });
-    if (GetParam().askAverage)
-      expectSame("GetVidSvPasizmaksa", p, cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, true),
-                 plainAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, true, false));
+    expectSame("GetVidSvPasizmaksa", p, cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, true),
+               plainAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, true, false));
     expectSame("NextStockIn", p, cached->NextStockIn(p.goods, p.dept, p.date).value_or(-1), stockInRead(p));
     const double stock = plain->PrecValid(p.goods, p.dept, p.date);
     // (S, q, D): a plain line, the day's outflow, more stock than all layers, a line coming back.
@@ -515,7 +506,7 @@ class MovementCacheEquivalence : public PricingTest, public ::testing::WithParam
       } else {
         std::vector<std::string> list;
         cached->GetPasizmaksa(p.goods, p.dept, p.date, 10, 1, 0, list);
-        if (GetParam().askAverage) cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, false);
+        cachedAverage->GetVidSvPasizmaksa(p.goods, p.dept, p.date, false, false);
       }
     }
   }
@@ -598,15 +589,12 @@ TEST_P(MovementCacheEquivalence, EveryAnswerIsTheDatabasesWhateverTheToolWrites)
 INSTANTIATE_TEST_SUITE_P(Seeds, MovementCacheEquivalence,
                          ::testing::Values(Variant{11, 100}, Variant{12, 2}, Variant{13, 0}, Variant{14, 2},
                                            Variant{15, 0, kDays / 2}, Variant{16, 2, kDays / 3},
-                                           Variant{17, 0, kDays / 2, true}, Variant{18, 2, kDays / 3, true},
-                                           Variant{19, 0, kDays / 2, false, false},
-                                           Variant{20, 2, kDays / 3, true, false},
-                                           Variant{21, 0, kDays / 3, true, false}),
+                                           Variant{17, 0, kDays / 2, true}, Variant{18, 2, kDays / 3, true}),
                          [](const auto& info) {
                            return "seed" + std::to_string(info.param.seed) + "_oneByOne" +
                                   std::to_string(info.param.goodsReadOneByOne) +
                                   (info.param.foldDay >= 0 ? "_fold" + std::to_string(info.param.foldDay) : "") +
-                                  (info.param.dayOrder ? "_dayOrder" : "") + (info.param.askAverage ? "" : "_fifoOnly");
+                                  (info.param.dayOrder ? "_dayOrder" : "");
                          });
 
 }  // namespace
