@@ -6,7 +6,8 @@
 // registry file of their own (no window, output read and discarded); "window" scenarios
 // open the window offscreen in a forked child and time what its menu item does. Each scenario is
 // its own process, so its peak memory is its own.
-//   run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--list]
+//   run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--results FILE] [--list]
+// --results appends each row's name, seconds, CPU seconds and peak KB (bench/compare reads them).
 #include "bench/runs/counting_pricing.h"
 #include "data/query.h"
 #include "pricing/library.h"
@@ -66,7 +67,13 @@ struct Row {
   long peakKb;
   std::string comparedWith;  // a row's name, or ""
   std::string note = "";     // what the seconds do not say, e.g. each pass of a continuous run
+  double cpuSeconds = 0;     // user and system time of the scenario's processes: steadier than seconds
 };
+
+double cpuSeconds(const struct rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 class SilentLog : public ProgressLog {
  public:
@@ -184,16 +191,19 @@ Outcome periodWork(const std::string& path, DateTime first, DateTime last) {
   Connection c;
   c.setDatabaseName(path);
   c.open();
-  const long transfers = countLines(
-      c, "SELECT COUNT(*) FROM O_PARPAV P, O_PARPRC L WHERE P.ISN = L.ISPARVPAV AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
-      first, last);
+  const long transfers = countLines(c,
+                                    "SELECT COUNT(*) FROM O_PARPAV P, O_PARPRC L WHERE P.ISN = L.ISPARVPAV AND "
+                                    "P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+                                    first, last);
   const long issues = countLines(
-      c, "SELECT COUNT(*) FROM O_PAVOUT P, O_PRCOUT L WHERE P.ISN = L.ISPAVOUT AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+      c,
+      "SELECT COUNT(*) FROM O_PAVOUT P, O_PRCOUT L WHERE P.ISN = L.ISPAVOUT AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
       first, last);
-  const long returns = countLines(c,
-                                  "SELECT COUNT(*) FROM O_ATGPAV P, O_ATGPRC L WHERE P.ISN = L.ISATGPAV AND "
-                                  "(P.FROM_WHAT IS NULL OR P.FROM_WHAT != 1) AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
-                                  first, last);
+  const long returns =
+      countLines(c,
+                 "SELECT COUNT(*) FROM O_ATGPAV P, O_ATGPRC L WHERE P.ISN = L.ISATGPAV AND "
+                 "(P.FROM_WHAT IS NULL OR P.FROM_WHAT != 1) AND P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
+                 first, last);
   const long balances = countLines(c,
                                    "SELECT COUNT(*) FROM O_PRATL_PAV P, O_PRATL_PRC L WHERE P.ISN = L.ISPRATLPAV AND "
                                    "P.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
@@ -229,7 +239,8 @@ Outcome writeFloor(const std::string& path, long updates) {
 }
 
 // The steps without a window, on the real library with its calls counted.
-Outcome withSteps(const std::string& path, const RunSettings& settings, const std::function<void(RunContext&, Outcome&)>& work) {
+Outcome withSteps(const std::string& path, const RunSettings& settings,
+                  const std::function<void(RunContext&, Outcome&)>& work) {
   auto library = pricing::MainFormDatiDll();
   library->mainFormDati().PRECES_DB.setDatabaseName(path);
   library->mainFormDati().connect();
@@ -247,19 +258,26 @@ Outcome withSteps(const std::string& path, const RunSettings& settings, const st
 
 Outcome runSteps(const std::string& path, const RunSettings& settings, bool fifo) {
   return withSteps(path, settings, [fifo](RunContext& ctx, Outcome&) {
-    if (fifo) FifoRun(ctx); else WeightedAverageRun(ctx);
+    if (fifo)
+      FifoRun(ctx);
+    else
+      WeightedAverageRun(ctx);
   });
 }
 
 // Bare steps in a forked child: its result, seconds and peak memory.
-std::pair<double, Outcome> inChild(const std::string& name, const std::function<Outcome()>& work, long& peakKb) {
+std::pair<double, Outcome> inChild(const std::string& name, const std::function<Outcome()>& work, long& peakKb,
+                                   double* cpu = nullptr) {
   int pipefd[2];
   if (pipe(pipefd) != 0) throw std::runtime_error("pipe");
   const pid_t child = fork();
   if (child == 0) {
     close(pipefd[0]);
     int status = 0;
-    struct { Outcome o; double seconds; } result{};
+    struct {
+      Outcome o;
+      double seconds;
+    } result{};
     try {
       const auto start = std::chrono::steady_clock::now();
       result.o = work();
@@ -273,7 +291,10 @@ std::pair<double, Outcome> inChild(const std::string& name, const std::function<
     _exit(status);
   }
   close(pipefd[1]);
-  struct { Outcome o; double seconds; } result{};
+  struct {
+    Outcome o;
+    double seconds;
+  } result{};
   const ssize_t got = read(pipefd[0], &result, sizeof result);
   close(pipefd[0]);
   int status = 0;
@@ -282,6 +303,7 @@ std::pair<double, Outcome> inChild(const std::string& name, const std::function<
   if (got != sizeof result || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error(name + " failed");
   peakKb = usage.ru_maxrss;
+  if (cpu) *cpu = cpuSeconds(usage);
   return {result.seconds, result.o};
 }
 
@@ -318,7 +340,7 @@ void checkHostExit(const std::string& name, int status) {
 
 // The shipped host on its own registry file. Seconds from start to exit, and the host's peak memory.
 double runHost(const std::string& dir, const std::string& name, const std::string& path, const RunSettings& settings,
-               const std::vector<std::string>& hostArgs, long& peakKb) {
+               const std::vector<std::string>& hostArgs, long& peakKb, double* cpu = nullptr) {
   const std::string registryPath = writeRegistry(dir, name, path, settings);
   struct rusage usage {};
   const auto start = Clock::now();
@@ -326,18 +348,21 @@ double runHost(const std::string& dir, const std::string& name, const std::strin
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   checkHostExit(name, status);
   peakKb = usage.ru_maxrss;
+  if (cpu) *cpu = cpuSeconds(usage);
   return seconds;
 }
 
 // The same, its log read as it is written (--verbose: one line per write), each line stamped.
 std::vector<StampedLine> runHostStamped(const std::string& dir, const std::string& name, const std::string& path,
-                                        const RunSettings& settings, std::vector<std::string> hostArgs, long& peakKb) {
+                                        const RunSettings& settings, std::vector<std::string> hostArgs, long& peakKb,
+                                        double* cpu = nullptr) {
   const std::string registryPath = writeRegistry(dir, name, path, settings);
   hostArgs.push_back("--verbose");
   struct rusage usage {};
   std::vector<StampedLine> lines;
   checkHostExit(name, spawnReading(hostCommand(hostArgs), hostEnvironment(registryPath), &usage, lines));
   peakKb = usage.ru_maxrss;
+  if (cpu) *cpu = cpuSeconds(usage);
   return lines;
 }
 
@@ -423,25 +448,26 @@ class Bench {
     list.push_back({"host-fifo", "FIFO pass, mode 2, year, through the host", "fifo", [this] { return hostFifo(); }});
     list.push_back({"host-preview-fifo", "FIFO preview, mode 2, year, through the host", "host-fifo",
                     [this] { return preview(true); }});
-    list.push_back({"idle", "idle FIFO pass, mode 1, priced year, bare steps", "floor", [this] { return idle(false); }});
-    list.push_back({"host-idle", "idle FIFO pass, mode 1, priced year, through the host", "idle",
-                    [this] { return idle(true); }});
+    list.push_back(
+        {"idle", "idle FIFO pass, mode 1, priced year, bare steps", "floor", [this] { return idle(false); }});
+    list.push_back(
+        {"host-idle", "idle FIFO pass, mode 1, priced year, through the host", "idle", [this] { return idle(true); }});
     list.push_back({"host-idle-continuous", "idle continuous FIFO pass, mode 1, priced year, through the host",
                     "host-idle", [this] { return continuous("host-idle-continuous", priced(), idle_, 4, false); }});
     list.push_back({"host-report", "unpriced-line report, priced year, through the host", "host-idle",
                     [this] { return report(); }});
     list.push_back({"window-report", "unpriced-line report, priced year, the window's dialog", "host-idle",
                     [this] { return windowReport(); }});
-    list.push_back({"average", "weighted average, mode 2, 100 days, bare steps", "floor",
-                    [this] { return average(false); }});
+    list.push_back(
+        {"average", "weighted average, mode 2, 100 days, bare steps", "floor", [this] { return average(false); }});
     list.push_back({"host-average", "weighted average, mode 2, 100 days, through the host", "average",
                     [this] { return average(true); }});
     list.push_back({"host-preview-average", "weighted-average preview, mode 2, 100 days, host", "host-average",
                     [this] { return preview(false); }});
     list.push_back(
         {"host-explain", "slowest --explain of 100 random lines, priced year, host", "", [this] { return explain(); }});
-    list.push_back({"host-month-1y", "one month, mode 1, after 1 year of history, host", "",
-                    [this] { return month(1); }});
+    list.push_back(
+        {"host-month-1y", "one month, mode 1, after 1 year of history, host", "", [this] { return month(1); }});
     list.push_back({"host-month-4y", "one month, mode 1, after 4 years of history, host", "host-month-1y",
                     [this] { return month(4); }});
     list.push_back({"host-month-10y", "one month, mode 1, after 10 years of history, host", "host-month-1y",
@@ -450,6 +476,8 @@ class Bench {
                     [this] { return month(1, true); }});
     list.push_back({"host-month-avg-10y", "weighted average, one month, mode 1, after 10 years, host",
                     "host-month-avg-1y", [this] { return month(10, true); }});
+    list.push_back({"host-restart-10y", "restarted service: first pass, mode 1, priced 10 years, host",
+                    "host-month-10y", [this] { return restart(); }});
     list.push_back({"host-month-10y-continuous", "one month, mode 1, after 10 years, continuous, host",
                     "host-month-10y",
                     [this] { return continuous("host-month-10y-continuous", longer(10), month_, 3, true); }});
@@ -462,16 +490,43 @@ class Bench {
     return master_;
   }
   // The year after a mode-2 FIFO pass: what an idle pass meets.
+  // Kept in the folder like the masters, so that each --only run of bench/compare prices it once.
   const std::string& priced() {
     if (priced_.empty()) {
-      priced_ = copy(master(), "priced");
-      long ignored = 0;
-      inChild("pricing the year", [&] { return runSteps(priced_, fifoAll_, true); }, ignored);
-      // Idle passes come long after: the pass's old record versions are collected by then.
-      if (spawn({"gfix", "-user", "SYSDBA", "-sweep", priced_}, {}, nullptr, false) != 0)
-        throw std::runtime_error("gfix -sweep failed on " + priced_);
+      priced_ = madeOnce("priced-year", [this](const std::string& part) {
+        fs::copy_file(master(), part);
+        setForcedWrites(part, false);
+        long ignored = 0;
+        inChild(
+            "pricing the year", [&] { return runSteps(part, fifoAll_, true); }, ignored);
+      });
     }
     return priced_;
+  }
+  // Ten years with the last month priced: what a service restarted on a priced history meets.
+  const std::string& pricedTenYears() {
+    if (pricedTenYears_.empty()) {
+      pricedTenYears_ = madeOnce("priced-10-years", [this](const std::string& part) {
+        fs::copy_file(longer(10), part);
+        setForcedWrites(part, false);
+        long ignored = 0;
+        runHost(dir_, "pricing-10-years", part, month_, {"--passes", "1"}, ignored);
+      });
+    }
+    return pricedTenYears_;
+  }
+  // A priced master: made under another name until whole, swept (the pass's old record versions
+  // are collected long before the next pass comes), and reused when already in the folder.
+  std::string madeOnce(const std::string& name, const std::function<void(const std::string&)>& make) {
+    const std::string path = dir_ + "/" + name + "-master.fdb";
+    if (fs::exists(path)) return path;
+    const std::string part = path + ".part.fdb";
+    fs::remove(part);
+    make(part);
+    if (spawn({"gfix", "-user", "SYSDBA", "-sweep", part}, {}, nullptr, false) != 0)
+      throw std::runtime_error("gfix -sweep failed on " + part);
+    fs::rename(part, path);
+    return path;
   }
   const Outcome& yearWork() {
     if (!yearWork_) yearWork_ = periodWork(master(), yearFirst_, yearLast_);
@@ -506,8 +561,11 @@ class Bench {
   }
   Row bareRow(const std::string& name, const std::function<Outcome()>& work) {
     long peak = 0;
-    auto [seconds, outcome] = inChild(name, work, peak);
-    return Row{name, "", seconds, outcome, peak, ""};
+    double cpu = 0;
+    auto [seconds, outcome] = inChild(name, work, peak, &cpu);
+    Row row{name, "", seconds, outcome, peak, ""};
+    row.cpuSeconds = cpu;
+    return row;
   }
 
   Row floor(bool forced) {
@@ -530,21 +588,22 @@ class Bench {
   Row hostFifo() {
     const std::string db = copy(master(), "host-fifo");
     Row row{"host-fifo", "", 0, yearWork(), 0, ""};
-    row.seconds = runHost(dir_, "host-fifo", db, fifoAll_, {}, row.peakKb);
+    row.seconds = runHost(dir_, "host-fifo", db, fifoAll_, {}, row.peakKb, &row.cpuSeconds);
     return row;
   }
   Row idle(bool host) {
     const std::string db = copy(priced(), host ? "host-idle" : "idle");
     if (!host) return bareRow("idle", [&] { return runSteps(db, idle_, true); });
     Row row{"host-idle", "", 0, {}, 0, ""};
-    row.seconds = runHost(dir_, "host-idle", db, idle_, {"--passes", "1"}, row.peakKb);
+    row.seconds = runHost(dir_, "host-idle", db, idle_, {"--passes", "1"}, row.peakKb, &row.cpuSeconds);
     return row;
   }
   // Should take no longer than the idle pass.
   Row report() {
     const std::string db = copy(priced(), "host-report");
     Row row{"host-report", "", 0, {}, 0, ""};
-    row.seconds = runHost(dir_, "host-report", db, idle_, {"--unpriced-only", dir_ + "/unpriced.csv"}, row.peakKb);
+    row.seconds = runHost(dir_, "host-report", db, idle_, {"--unpriced-only", dir_ + "/unpriced.csv"}, row.peakKb,
+                          &row.cpuSeconds);
     return row;
   }
   // What "Rindas bez pašizmaksas..." does before the dialog shows: the read and the tables. The
@@ -553,24 +612,30 @@ class Bench {
     const std::string db = copy(priced(), "window-report");
     const std::string registryPath = writeRegistry(dir_, "window-report", db, idle_);
     long peak = 0;
-    auto [seconds, outcome] = inChild("window-report", [&] {
-      setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      int argc = 1;
-      char name[] = "run_bench";
-      char* argv[] = {name, nullptr};
-      QApplication application(argc, argv);
-      TAutoIepCenSad window;
-      window.FormCreate();
-      if (!window.databaseOpen()) throw std::runtime_error("the window did not open " + db);
-      const auto start = std::chrono::steady_clock::now();
-      const auto dialog = window.unpricedDialog();
-      Outcome o;
-      o.ownSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      o.lines = dialog->lines->model()->rowCount();
-      return o;
-    }, peak);
-    return Row{"window-report", "", seconds, outcome, peak, ""};
+    double cpu = 0;
+    auto [seconds, outcome] = inChild(
+        "window-report",
+        [&] {
+          setenv("TALVIX_REGISTRY", registryPath.c_str(), 1);
+          setenv("QT_QPA_PLATFORM", "offscreen", 1);
+          int argc = 1;
+          char name[] = "run_bench";
+          char* argv[] = {name, nullptr};
+          QApplication application(argc, argv);
+          TAutoIepCenSad window;
+          window.FormCreate();
+          if (!window.databaseOpen()) throw std::runtime_error("the window did not open " + db);
+          const auto start = std::chrono::steady_clock::now();
+          const auto dialog = window.unpricedDialog();
+          Outcome o;
+          o.ownSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+          o.lines = dialog->lines->model()->rowCount();
+          return o;
+        },
+        peak, &cpu);
+    Row row{"window-report", "", seconds, outcome, peak, ""};
+    row.cpuSeconds = cpu;  // the window's creation included
+    return row;
   }
   Row average(bool host) {
     const std::string db = copy(master(), host ? "host-average" : "average");
@@ -582,7 +647,7 @@ class Bench {
     }
     execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
     Row row{"host-average", "", 0, work, 0, ""};
-    row.seconds = runHost(dir_, "host-average", db, average100_, {}, row.peakKb);
+    row.seconds = runHost(dir_, "host-average", db, average100_, {}, row.peakKb, &row.cpuSeconds);
     return row;
   }
   // What the real mode-2 run would write, kept nowhere: beside host-fifo or host-average.
@@ -592,7 +657,8 @@ class Bench {
     const RunSettings& settings = fifo ? fifoAll_ : average100_;
     Row row{name, "", 0, periodWork(db, settings.firstDay(), settings.lastDay()), 0, ""};
     if (!fifo) execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
-    row.seconds = runHost(dir_, name, db, settings, {"--preview", dir_ + "/" + name + ".csv"}, row.peakKb);
+    row.seconds =
+        runHost(dir_, name, db, settings, {"--preview", dir_ + "/" + name + ".csv"}, row.peakKb, &row.cpuSeconds);
     return row;
   }
   // Each start of the host opens the database and the window too: that is what a user waits for.
@@ -618,7 +684,9 @@ class Bench {
       state = state * 6364136223846793005ULL + 1442695040888963407ULL;
       const std::string& line = lines[(state >> 33) % lines.size()];
       long peak = 0;
-      const double seconds = runHost(dir_, "host-explain", db, idle_, {"--explain", line}, peak);
+      double cpu = 0;
+      const double seconds = runHost(dir_, "host-explain", db, idle_, {"--explain", line}, peak, &cpu);
+      row.cpuSeconds = std::max(row.cpuSeconds, cpu);
       if (seconds > row.seconds) row.title = line;
       row.seconds = std::max(row.seconds, seconds);
       row.peakKb = std::max(row.peakKb, peak);
@@ -646,7 +714,16 @@ class Bench {
     const std::string db = copy(master, name);
     if (average) execute(db, "UPDATE N_ISI SET ISIFIFO = 0");
     Row row{name, "", 0, periodWork(db, month_.firstDay(), month_.lastDay()), 0, ""};
-    row.seconds = runHost(dir_, name, db, month_, {"--passes", "1"}, row.peakKb);
+    row.seconds = runHost(dir_, name, db, month_, {"--passes", "1"}, row.peakKb, &row.cpuSeconds);
+    return row;
+  }
+
+  // A continuous run's first pass on a priced history: what a restarted service costs before it can
+  // price the first sale; from the start of the host to its exit after that pass.
+  Row restart() {
+    const std::string db = copy(pricedTenYears(), "host-restart-10y");
+    Row row{"host-restart-10y", "", 0, {}, 0, ""};
+    row.seconds = runHost(dir_, "host-restart-10y", db, month_, {"--passes", "1"}, row.peakKb, &row.cpuSeconds);
     return row;
   }
 
@@ -658,7 +735,8 @@ class Bench {
     const std::string db = copy(from, name);
     Row row{name, "", 0, {}, 0, ""};
     if (countLines) row.outcome = periodWork(db, settings.firstDay(), settings.lastDay());
-    const auto lines = runHostStamped(dir_, name, db, settings, {"--passes", std::to_string(passes)}, row.peakKb);
+    const auto lines =
+        runHostStamped(dir_, name, db, settings, {"--passes", std::to_string(passes)}, row.peakKb, &row.cpuSeconds);
     const std::vector<double> timed = passSeconds(name, lines);
     if (static_cast<int>(timed.size()) != passes)
       throw std::runtime_error(name + ": " + std::to_string(timed.size()) + " passes ended, not " +
@@ -672,24 +750,31 @@ class Bench {
   demo::HistoryShape shape_;
   DateTime yearFirst_ = 0, yearLast_ = 0;
   RunSettings fifoAll_, idle_, average100_, month_;
-  std::string master_, priced_;
+  std::string master_, priced_, pricedTenYears_;
   std::map<int, std::string> longer_;  // years -> master
   std::optional<Outcome> yearWork_;
 };
 
 void printTable(const std::vector<Row>& rows) {
-  std::printf("\n%-64s %9s %9s %9s %8s %-14s %9s %8s  %s\n", "scenario", "seconds", "lines", "lines/s", "ratio",
-              "compared with", "calls", "peak MB", "note");
+  std::printf("\n%-64s %9s %8s %9s %9s %8s %-14s %9s %8s  %s\n", "scenario", "seconds", "CPU s", "lines", "lines/s",
+              "ratio", "compared with", "calls", "peak MB", "note");
   std::map<std::string, double> seconds;
   for (const Row& r : rows) seconds[r.name] = r.seconds;
   for (const Row& r : rows) {
     const double rate = r.seconds > 0 ? r.outcome.lines / r.seconds : 0;
     const auto base = seconds.find(r.comparedWith);
     const bool compared = base != seconds.end() && base->second > 0;
-    std::printf("%-64s %9.2f %9ld %9.0f %8s %-14s %9ld %8.1f  %s\n", r.title.c_str(), r.seconds, r.outcome.lines, rate,
-                compared ? std::to_string(r.seconds / base->second).substr(0, 5).c_str() : "",
+    std::printf("%-64s %9.2f %8.2f %9ld %9.0f %8s %-14s %9ld %8.1f  %s\n", r.title.c_str(), r.seconds, r.cpuSeconds,
+                r.outcome.lines, rate, compared ? std::to_string(r.seconds / base->second).substr(0, 5).c_str() : "",
                 compared ? r.comparedWith.c_str() : "", r.outcome.calls, r.peakKb / 1024.0, r.note.c_str());
   }
+}
+
+// One line per row for bench/compare: name, seconds, CPU seconds, peak KB, by tabs.
+void writeResults(const std::string& path, const std::vector<Row>& rows) {
+  std::ofstream out(path, std::ios::app);
+  for (const Row& r : rows) out << r.name << '\t' << r.seconds << '\t' << r.cpuSeconds << '\t' << r.peakKb << '\n';
+  if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace
@@ -701,18 +786,26 @@ int main(int argc, char** argv) {
   shape.days = 365;
   shape.lines = 270000;  // some drawn lines find no stock; this lands near 250,000
   shape.lastDay = makeDate(2026, 12, 31);
-  std::string dir;
+  std::string dir, results;
   std::vector<std::string> only;
   bool list = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--lines" && i + 1 < argc) shape.lines = std::stol(argv[++i]);
-    else if (arg == "--goods" && i + 1 < argc) shape.goods = std::stoi(argv[++i]);
-    else if (arg == "--dir" && i + 1 < argc) dir = argv[++i];
-    else if (arg == "--only" && i + 1 < argc) only.push_back(argv[++i]);
-    else if (arg == "--list") list = true;
+    if (arg == "--lines" && i + 1 < argc)
+      shape.lines = std::stol(argv[++i]);
+    else if (arg == "--goods" && i + 1 < argc)
+      shape.goods = std::stoi(argv[++i]);
+    else if (arg == "--dir" && i + 1 < argc)
+      dir = argv[++i];
+    else if (arg == "--only" && i + 1 < argc)
+      only.push_back(argv[++i]);
+    else if (arg == "--results" && i + 1 < argc)
+      results = argv[++i];
+    else if (arg == "--list")
+      list = true;
     else {
-      std::fprintf(stderr, "usage: run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--list]\n");
+      std::fprintf(stderr,
+                   "usage: run_bench [--only NAME]... [--lines N] [--goods N] [--dir DIR] [--results FILE] [--list]\n");
       return 2;
     }
   }
@@ -761,8 +854,17 @@ int main(int argc, char** argv) {
     status = 1;
   }
   printTable(rows);
-  std::printf("\nThe floor writes as many single-row updates, each committed, as the year's mode-2 FIFO pass does"
-              " (its resets of transfers and issues, then every line). The ratio compares with the named row.\n");
+  if (!results.empty()) {
+    try {
+      writeResults(results, rows);
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "run_bench: %s\n", error.what());
+      status = 1;
+    }
+  }
+  std::printf(
+      "\nThe floor writes as many single-row updates, each committed, as the year's mode-2 FIFO pass does"
+      " (its resets of transfers and issues, then every line). The ratio compares with the named row.\n");
   if (ownDir) fs::remove_all(dir);
   return status;
 }

@@ -213,15 +213,12 @@ void writeCsvFile(const std::string& path, const std::string& csv) {
   writeReportFile(path, path == kStandardOutput ? csv : withByteOrderMark(csv));
 }
 
-void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet) {
-  writeReport(path, csv, std::vector<Sheet>{sheet});
-}
-
-void writeReport(const std::string& path, const std::string& csv, const std::vector<Sheet>& sheets) {
+void writeReport(const std::string& path, const std::function<std::string()>& csv,
+                 const std::function<std::vector<Sheet>()>& sheets) {
   if (isXlsxPath(path))
-    writeNamingFile(path, [&] { writeXlsxFile(path, sheets); });
+    writeNamingFile(path, [&] { writeXlsxFile(path, sheets()); });
   else
-    writeCsvFile(path, csv);
+    writeCsvFile(path, csv());
 }
 
 }  // namespace talvix

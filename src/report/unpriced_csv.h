@@ -6,6 +6,7 @@
 #include "report/xlsx_file.h"
 #include "step/run_settings.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,9 +64,9 @@ std::string withByteOrderMark(const std::string& csv);
 // writeReportFile for CSV: a file starts with the byte-order mark, standard output does not (a pipe
 // reads plain lines).
 void writeCsvFile(const std::string& path, const std::string& csv);
-// A workbook when the name ends in ".xlsx", else CSV.
-void writeReport(const std::string& path, const std::string& csv, const Sheet& sheet);
-// The same, the workbook of several sheets.
-void writeReport(const std::string& path, const std::string& csv, const std::vector<Sheet>& sheets);
+// A workbook when the name ends in ".xlsx", else CSV. Only the form written is built: a year's
+// preview as a sheet alone is over 100 MB.
+void writeReport(const std::string& path, const std::function<std::string()>& csv,
+                 const std::function<std::vector<Sheet>()>& sheets);
 
 }  // namespace talvix

@@ -231,7 +231,9 @@ int AutoIepCenSadWriteUnpriced(const char* path, char* summary, int summarySize)
   try {
     talvix::shell::RunSession& session = entry->session();
     const auto lines = session.unpricedLines();
-    talvix::writeReport(path, talvix::unpricedCsv(lines), talvix::unpricedSheet(lines));
+    talvix::writeReport(
+        path, [&] { return talvix::unpricedCsv(lines); },
+        [&] { return std::vector<talvix::Sheet>{talvix::unpricedSheet(lines)}; });
     // The Latvian line for the person, the English one last for the scripts that read it.
     copyText(talvix::latvianUnpricedSummary(lines, session.settings()) + "\n" +
                  talvix::unpricedSummary(lines, session.settings()),
@@ -251,8 +253,11 @@ int AutoIepCenSadWritePreview(const char* path, char* summary, int summarySize) 
     if (!changes) return 1;
     const talvix::RunSettings settings = entry->session().settings().withRunModes();
     const talvix::PreviewSums sums = talvix::previewSums(*changes, settings);
-    talvix::writeReport(path, talvix::previewCsv(*changes),
-                        {talvix::previewSheet(*changes), talvix::previewSummarySheet(sums)});
+    talvix::writeReport(
+        path, [&] { return talvix::previewCsv(*changes); },
+        [&] {
+          return std::vector<talvix::Sheet>{talvix::previewSheet(*changes), talvix::previewSummarySheet(sums)};
+        });
     copyText(talvix::latvianPreviewSummary(sums) + "\n" + talvix::previewSummary(*changes, settings), summary,
              summarySize);
     return 0;

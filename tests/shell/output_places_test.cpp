@@ -55,7 +55,11 @@ std::vector<Writer> writers() {
   return {
       {"HostCsv", [](const std::string& path) { writeCsvFile(path, kCsv); }, kCannotWriteReport,
        [](const std::string& bytes) { return bytes == withByteOrderMark(kCsv); }},
-      {"HostWorkbook", [sheet](const std::string& path) { writeReport(path + ".xlsx", kCsv, sheet); },
+      {"HostWorkbook",
+       [sheet](const std::string& path) {
+         writeReport(
+             path + ".xlsx", [] { return kCsv; }, [sheet] { return std::vector<Sheet>{sheet}; });
+       },
        kCannotWriteReport, [](const std::string& bytes) { return bytes.rfind("PK\x03\x04", 0) == 0; }},
       {"WindowSave", [](const std::string& path) { shell::saveWholeFile(QString::fromStdString(path), "žurnāls\n"); },
        shell::kCannotSaveFile, [](const std::string& bytes) { return bytes == "žurnāls\n"; }},

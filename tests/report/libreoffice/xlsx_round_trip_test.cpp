@@ -42,14 +42,18 @@ class XlsxRoundTripTest : public ::testing::Test {
 };
 
 TEST_F(XlsxRoundTripTest, TheUnpricedReportAndThePreviewOpenWithNumbersDatesAndLatvianText) {
-  const std::vector<UnpricedLine> unpriced{
-      {DocumentKind::Issue, makeDate(2026, 12, 1), 3, 102, "Ķiploki, Rīgas", 3.4799999999999995, 114241,
-       PriceRule::Fifo, "no stock layer", "nav krājuma slāņa"}};
+  const std::vector<UnpricedLine> unpriced{{DocumentKind::Issue, makeDate(2026, 12, 1), 3, 102, "Ķiploki, Rīgas",
+                                            3.4799999999999995, 114241, PriceRule::Fifo, "no stock layer",
+                                            "nav krājuma slāņa"}};
   CostChanges changes;
-  changes.push_back({DocumentKind::Transfer, makeDate(2026, 3, 9), 1, 4, "Eļļa \"Zelta\"", 19, 114216, 0,
-                     31.699999999999996});
-  writeReport(dir.file("unpriced.xlsx"), unpricedCsv(unpriced), unpricedSheet(unpriced));
-  writeReport(dir.file("preview.XLSX"), previewCsv(changes), previewSheet(changes));
+  changes.push_back(
+      {DocumentKind::Transfer, makeDate(2026, 3, 9), 1, 4, "Eļļa \"Zelta\"", 19, 114216, 0, 31.699999999999996});
+  writeReport(
+      dir.file("unpriced.xlsx"), [&] { return unpricedCsv(unpriced); },
+      [&] { return std::vector<Sheet>{unpricedSheet(unpriced)}; });
+  writeReport(
+      dir.file("preview.XLSX"), [&] { return previewCsv(changes); },
+      [&] { return std::vector<Sheet>{previewSheet(changes)}; });
 
   EXPECT_EQ(throughLibreOffice("unpriced.xlsx"),
             "\"kind\",\"date\",\"department\",\"goods\",\"name\",\"quantity\",\"line\",\"rule\",\"reason\","
