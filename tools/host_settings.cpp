@@ -6,6 +6,7 @@
 namespace talvix::tools {
 namespace {
 
+constexpr int kAllAnewMode = 2;  // "Piešķirt visiem no jauna"
 // The window's mode items, by their index.
 constexpr const char* kModeItems[] = {"Nepiešķirt", "Piešķirt tikai ar 0 pašizmaksu", "Piešķirt visiem no jauna"};
 
@@ -66,6 +67,12 @@ bool pricesNothing(const AutoIepCenSadSettings& settings) {
   for (const auto field : kModeFields)
     if (settings.*field != 0) return false;
   return true;
+}
+
+bool assignsAnyAnew(const AutoIepCenSadSettings& settings) {
+  for (const auto field : kModeFields)
+    if (settings.*field == kAllAnewMode) return true;
+  return false;
 }
 
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo) {
