@@ -256,11 +256,11 @@ void priceInDateOrder(RunContext& ctx, const std::vector<std::unique_ptr<KindPas
   const SideFacts facts = sideFacts(ctx, passes, units, method);
   const DayOrder dayOrder(passes, method, facts);
   std::size_t total = 0;
-    ctx.reach.day = begin->day;
   for (const auto& pass : passes) total += pass->size();
   if (total > 0) ctx.log.AddProcessLine("", false);  // the counter's line
   ProgressCounter counter(ctx.log, 1, total);
   forEachGroup(units, [&](const Unit* begin, const Unit* end) {
+    ctx.reach.day = begin->day;
     for (const Unit* unit : dayOrder.order(begin, end)) passes[unit->pass]->price(unit->first, unit->end, counter);
   });
   for (const auto& pass : passes) pass->end();

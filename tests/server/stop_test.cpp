@@ -15,12 +15,12 @@ using namespace std::chrono_literals;
 
 constexpr auto kOutage = 5s;
 
-// A fifth of the receipts repriced: a pass that prices every line anew changes many costs.
+// Every receipt repriced: a pass that prices every line anew changes many costs.
 void repriceReceipts(const std::string& connection) {
   Connection db;
   db.setDatabaseName(connection);
   db.open();
-  db.executeImmediate("UPDATE O_PRECE SET CENA = CENA * 1.25 + 0.01 WHERE MOD(ISN, 5) = 0");
+  db.executeImmediate("UPDATE O_PRECE SET CENA = CENA * 1.25 + 0.01");
   db.defaultTransaction().commit();
   db.close();
 }
