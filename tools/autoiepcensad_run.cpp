@@ -48,15 +48,19 @@ struct Host {
   AutoIepCenSadRequestStopFn requestStop = nullptr;
   ServiceStatus* service = nullptr;
   bool outputToJournal = false;
-  bool ended = false;     // the last counted pass is done; the stop's own lines are not echoed
-  bool running = false;   // inside the run, where a plain box is a refusal
+  bool ended = false;    // the last counted pass is done; the stop's own lines are not echoed
+  bool running = false;  // inside the run, where a plain box is a refusal
   bool errorBox = false;
   bool refused = false;
+  bool stopped = false;  // the run ended by a stop the pass limit did not ask for
 };
+
+constexpr char kProcessStopped[] = "Process apturēts";
 
 void echoLine(const char* line, const char* text, int replaced, void* context) {
   auto& host = *static_cast<Host*>(context);
   if (host.ended) return;
+  if (std::string_view(text) == kProcessStopped) host.stopped = true;
   const int priority = host.service->linePriority();
   host.echo.line(withPriority(line, priority, host.outputToJournal), replaced != 0, LogEcho::Clock::now());
   if (host.limit.completes(text)) {
@@ -159,6 +163,13 @@ bool continuousRunPricesNothing(const HostOptions& options, const HostLibrary& l
   return library.getSettings(&settings) && pricesNothing(settings) && library.fifoCosting() == 1;
 }
 
+// Any mode 2, --passes N or the weighted average: a stop before its end leaves its work undone.
+bool runEndsByItself(const HostOptions& options, const HostLibrary& library) {
+  AutoIepCenSadSettings settings{};
+  return options.passes != 0 || library.fifoCosting() != 1 || !library.getSettings(&settings) ||
+         assignsAnyAnew(settings);
+}
+
 constexpr char kNothingToPrice[] =
     "every document kind is on \"Nepiešķirt\", so a continuous run would price nothing for ever; choose what "
     "to price with --transfers, --issues, --returns or --balances (1: only lines without cost) and see the "
@@ -185,7 +196,9 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
     writeError(std::string(kProgram) + ": " + kNothingToPrice + "\n");
     status = kExitUsage;
   }
+  bool endsByItself = false;
   if (status == kExitDone && unpriced.runs()) {
+    endsByItself = runEndsByItself(options, library);
     service.ready(options.database.empty() ? "chosen by LastDBIndex" : "\"" + options.database + "\"");
     const Watchdog watchdog(*manager, library.progressBeats);
     host.running = true;
@@ -197,11 +210,13 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
   library.setActivityObserver(nullptr, nullptr);
   library.free();
   const int code = status != kExitDone            ? status
-                   : host.errorBox || !reported ? kExitErrorBox
-                   : host.refused               ? kExitRefused
-                                                : kExitDone;
-  service.stopping(code == kExitDone ? "Ended"
-                                     : "Ended with exit status " + std::to_string(code) + "; the reason is in the journal");
+                   : host.errorBox || !reported   ? kExitErrorBox
+                   : host.refused                 ? kExitRefused
+                   : host.stopped && endsByItself ? kExitStopped
+                                                  : kExitDone;
+  service.stopping(code == kExitDone
+                       ? "Ended"
+                       : "Ended with exit status " + std::to_string(code) + "; the reason is in the journal");
   return code;
 }
 

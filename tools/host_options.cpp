@@ -96,14 +96,16 @@ const char kHostHelp[] =
     "                    refusals and reconnects err or warning, the progress log info)\n"
     "\n"
     "Exit status:\n"
-    "  0  the run ended (or stopped by SIGTERM/SIGINT, or after N passes)\n"
+    "  0  the run ended, made its N passes, or a continuous run was stopped by SIGTERM/SIGINT\n"
     "  1  the database did not open\n"
     "  2  bad command line, the library cannot be loaded, --explain names no line, or a\n"
     "     continuous run would price nothing (every kind on mode 0)\n"
     "  3  the run ended in an error (its text is on standard error), or the report, the preview or\n"
     "     the registry file could not be written or its place refused it (the file is then left\n"
     "     as it was)\n"
-    "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n";
+    "  4  the run was refused: blocked days in the period, or a weighted-average period over 100 days\n"
+    "  5  a run that ends by itself (a kind on mode 2, --passes N, the weighted average) was stopped\n"
+    "     by SIGTERM/SIGINT before its end; with a kind on mode 2 every line keeps its previous cost\n";
 
 namespace {
 

@@ -16,6 +16,7 @@ inline constexpr int kExitNotOpened = 1;  // the database did not open
 inline constexpr int kExitUsage = 2;      // bad command line, or the library cannot be loaded
 inline constexpr int kExitErrorBox = 3;   // the run ended in an error, or a file could not be written
 inline constexpr int kExitRefused = 4;    // the run was refused (blocked days, weighted average over 100 days)
+inline constexpr int kExitStopped = 5;    // a run that ends by itself was stopped before its end
 
 struct Period {
   std::chrono::year_month_day from;

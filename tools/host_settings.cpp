@@ -6,6 +6,7 @@
 namespace talvix::tools {
 namespace {
 
+constexpr int kAllAnewMode = 2;  // "Piešķirt visiem no jauna"
 // The window's mode items, by their index.
 constexpr const char* kModeItems[] = {"Nepiešķirt", "Piešķirt tikai ar 0 pašizmaksu", "Piešķirt visiem no jauna"};
 
@@ -70,6 +71,12 @@ bool pricesNothing(const AutoIepCenSadSettings& settings) {
 
 std::string databaseRows(const std::string& name, const std::string& connection) {
   return row("database", name) + row("database-path", connection);
+}
+
+bool assignsAnyAnew(const AutoIepCenSadSettings& settings) {
+  for (const auto field : kModeFields)
+    if (settings.*field == kAllAnewMode) return true;
+  return false;
 }
 
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo) {

@@ -15,6 +15,8 @@ AutoIepCenSadSettings withChanges(AutoIepCenSadSettings settings, const std::opt
 
 // Every kind on "Nepiešķirt": a run prices nothing.
 bool pricesNothing(const AutoIepCenSadSettings& settings);
+// Some kind on "Piešķirt visiem no jauna": the run is one pass, held whole until its end.
+bool assignsAnyAnew(const AutoIepCenSadSettings& settings);
 
 // fifo as AutoIepCenSadFifoCosting gives it.
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo);

@@ -45,7 +45,7 @@ void AveragePass::price(std::size_t first, std::size_t end, LineCounter& counter
     update_->setDouble(row_.tables.cost, price);
     update_->execSql();
     if (how_.commitEachLine) {
-      ctx_.tran().commitRetaining();
+      ctx_.commitIfActive();
       stopPoint();
     }
   }

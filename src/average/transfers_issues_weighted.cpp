@@ -124,8 +124,8 @@ class TransfersIssuesPass : public KindPass {
         update.setInteger("ISN", lines_[i].isn);
         update.setDouble("CENA", price);
         update.execSql();
-        // Committed at once, so the receiving department's later lines are priced with it.
-        ctx_.tran().commitRetaining();
+        // Written at once, so the receiving department's later lines are priced with it.
+        ctx_.commitIfActive();
         stopPoint();
         ++i;
       } while (i < end && lines_[i].goods == head.goods && lines_[i].dept == head.dept &&

@@ -260,6 +260,7 @@ void priceInDateOrder(RunContext& ctx, const std::vector<std::unique_ptr<KindPas
   if (total > 0) ctx.log.AddProcessLine("", false);  // the counter's line
   ProgressCounter counter(ctx.log, 1, total);
   forEachGroup(units, [&](const Unit* begin, const Unit* end) {
+    ctx.reach.day = begin->day;
     for (const Unit* unit : dayOrder.order(begin, end)) passes[unit->pass]->price(unit->first, unit->end, counter);
   });
   for (const auto& pass : passes) pass->end();

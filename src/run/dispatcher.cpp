@@ -10,6 +10,7 @@
 #include "step/run_activity.h"
 #include "step/stop_request.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,14 @@ constexpr const char* kWaitingPrefix = "Gaidu ";
 constexpr const char* kWaitingSuffix = " sekundes ...";
 constexpr const char* kReconnecting = "Pieslēdzās datu bāzei par jaunu...";
 constexpr const char* kReconnected = "Pieslēgšanās veiksmīga";
+// Beside "Process apturēts" when a pass was stopped part way: the day it was pricing, and what the
+// lines hold now.
+constexpr const char* kStoppedAtDay = "Apturēts pirms beigām, piešķirot ";
+constexpr const char* kStoppedDaySuffix = " rindas";
+constexpr const char* kStoppedBeforeLines = "Apturēts pirms beigām, pirms pirmās rindas";
+constexpr const char* kNothingKept = ": nekas nav mainīts, visas perioda rindas patur iepriekšējo pašizmaksu";
+constexpr const char* kEarlierKept =
+    ": iepriekšējo dienu rindām ir jaunā pašizmaksa, vēlākās rindas patur iepriekšējo pašizmaksu";
 constexpr int kRecoverySeconds = 30;
 constexpr int kOneSecond = 1000;
 
@@ -109,6 +118,23 @@ void dispatch(RunContext& ctx) {
   WeightedAverageRun(ctx);
 }
 
+// DD.MM.YYYY, as the window's pickers show a day.
+std::string dayText(DateTime day) {
+  int year, month, dayOfMonth;
+  decodeDate(day, year, month, dayOfMonth);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d", dayOfMonth, month, year);
+  return text;
+}
+
+// How far a pass got and what its lines hold; empty when no pass was under way.
+std::string stoppedNote(const RunReach& reach, bool wholeRun) {
+  if (!reach.pricing) return {};
+  const std::string where =
+      reach.day > 0 ? kStoppedAtDay + dayText(reach.day) + kStoppedDaySuffix : kStoppedBeforeLines;
+  return where + (wholeRun ? kNothingKept : kEarlierKept);
+}
+
 }  // namespace
 
 bool refuseBlockedPeriod(RunContext& ctx) {
@@ -139,11 +165,13 @@ void runCosting(RunContext& ctx) {
     SessionState& state;
     ~EndSnapshot() { state.endPassSnapshot(); }
   } endSnapshot{ctx.state};
+  const bool wholeRun = ctx.settings.anyAllAnew();
   try {
     dispatch(ctx);
   } catch (const RunStopped&) {
-    // Every line written so far was committed with it; what is left open goes in too.
+    // A run held whole was rolled back; in any other every line written is final, and goes in.
     ctx.commitIfActive();
+    if (const std::string note = stoppedNote(ctx.reach, wholeRun); !note.empty()) ctx.log.AddProcessLine(note, false);
     ctx.log.AddProcessLine(kProcessStopped, false);
     throw;
   }

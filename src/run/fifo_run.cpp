@@ -5,6 +5,7 @@
 #include "run/date_order.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
+#include "step/whole_run.h"
 
 #include <iterator>
 #include <memory>
@@ -62,6 +63,8 @@ void FifoRun(RunContext& ctx) {
   timer->SetTime();
   ctx.pricing.ExpectPeriod(ctx.settings.dateFrom, ctx.settings.dateTo);
   startPassSnapshot(ctx);
+  ctx.reach = RunReach{.pricing = true};
+  WholeRun whole(ctx);
   PassInLibrary inLibrary;
   bool keepDayQuantities = false;
   if (Transaction* snapshot = ctx.documents()) {
@@ -90,6 +93,8 @@ void FifoRun(RunContext& ctx) {
   for (const DocumentKind kind : kKindsInRunOrder)
     if (ctx.settings.mode(kind) != kSkip) passes.push_back(fifoPass(ctx, kind));
   priceInDateOrder(ctx, passes, StockMethod::Fifo);
+  whole.commit();
+  ctx.reach.pricing = false;
 
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);

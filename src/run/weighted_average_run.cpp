@@ -8,6 +8,7 @@
 #include "step/line_reset.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
+#include "step/whole_run.h"
 
 #include <memory>
 #include <string>
@@ -57,9 +58,13 @@ void WeightedAverageRun(RunContext& ctx) {
   ctx.state.ServicesFilter = s.skipServices ? kServicesFilterText : "";
   ctx.average();
 
+  ctx.reach = RunReach{.pricing = true};
+  WholeRun whole(ctx);
   ResetCosts(ctx);
   runSteps(ctx);
   ctx.commitIfActive();
+  whole.commit();
+  ctx.reach.pricing = false;
 
   if (!ctx.preview) stampLastRun(ctx.registry, kStampKey);
   ctx.log.AddProcessLine(kDone + timer->FillLineStundas(), false);

@@ -7,6 +7,7 @@ void runAlone(RunContext& ctx, KindPass& pass) {
   ProgressCounter counter(ctx.log, pass.firstCounter(), pass.size());
   for (std::size_t first = 0; first < pass.size();) {
     const std::size_t end = pass.unitEnd(first);
+    ctx.reach.day = pass.line(first).date;
     pass.price(first, end, counter);
     first = end;
   }

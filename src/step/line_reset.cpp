@@ -32,7 +32,7 @@ void resetLinesOneByOne(RunContext& ctx, const KindReset& reset) {
     if (reset.repaintEachLine) ctx.log.repaintWindow();
     update.setInteger("ISN", select.asInteger(isn));
     update.execSql();
-    ctx.tran().commitRetaining();
+    ctx.commitIfActive();
     stopPoint();
   }
 }

@@ -61,6 +61,13 @@ struct SessionState {
   }
 };
 
+// How far a run got, for the lines that say so when it is stopped before its end.
+struct RunReach {
+  bool pricing = false;   // a pass (or a weighted-average run) is under way
+  bool wholeRun = false;  // its writes wait for one commit at its end (whole_run.h)
+  DateTime day = 0;       // the day of the lines being priced; 0 before the first
+};
+
 // What only the run's owner can do for the dispatcher.
 class DispatcherHost {
  public:
@@ -86,6 +93,7 @@ struct RunContext {
   // A preview: the steps run on a held snapshot (nothing they write lasts), and write neither the
   // operation log nor the registry.
   bool preview = false;
+  RunReach reach;
 
   MainFormDati& data() { return pricing.mainFormDati(); }
   Connection& db() { return pricing.mainFormDati().PRECES_DB; }
@@ -94,9 +102,9 @@ struct RunContext {
   Transaction* documents() { return state.passSnapshot.get(); }
   // The costs a continuous pass wrote, for look-ups to lay over its snapshot; null outside one.
   const WrittenCosts* writtenCosts() { return documents() ? &state.written : nullptr; }
-  // Commits retaining when a transaction is open.
+  // Commits retaining when a transaction is open, unless the run's writes wait for its end.
   void commitIfActive() {
-    if (tran().inTransaction()) tran().commitRetaining();
+    if (!reach.wholeRun && tran().inTransaction()) tran().commitRetaining();
   }
   TVidSvPasizm& average() {
     if (!state.average) state.average = pricing.newVidSvPasizm();

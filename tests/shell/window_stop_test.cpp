@@ -186,6 +186,53 @@ TEST_F(WindowStopTest, CloseAizvertOrEscapeStopsTheRunAfterItsLineAndCloseAlsoCl
   }
 }
 
+// Escape early in a run that prices every issue anew: the run says how far it got, and
+// every line keeps its cost, so the count of lines without cost is what it was before the run.
+TEST_F(WindowStopTest, EscapeInAnAllAnewRunLeavesNoLineWithoutTheCostItHad) {
+  constexpr int kIssues = 1500;  // the window lets Escape through every 100 ms: a run of seconds
+  db = std::make_unique<TestDatabase>();
+  db->setFifo(1);
+  const int g = db->goods("Siers");
+  db->receipt({.date = mar(1), .goods = g, .qty = 1000, .price = 2});
+  std::vector<int> lines;
+  for (int i = 0; i < kIssues; ++i) lines.push_back(db->issue({.date = mar(2 + i % 28), .goods = g, .cost = 3.0}));
+  lines.push_back(db->issue({.date = mar(5), .goods = g, .cost = 0.0}));  // priced by the run, not before it
+  listDatabases({{"Demo", db->path()}});
+  auto window = std::make_unique<TAutoIepCenSad>();
+  window->FormCreate();
+  ASSERT_TRUE(window->databaseOpen());
+  window->typePeriod(QDate(2026, 3, 1), QDate(2026, 3, 31));
+  window->shIzrakstisana->setItemIndex(kAllAnew);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  const std::size_t before = window->unpricedLines().size();
+
+  bool given = false;
+  std::size_t after = 0;
+  runInEventLoop(
+      *window,
+      [&](const std::string& text) {
+        if (given || text != "10/" + std::to_string(kIssues + 1)) return;
+        given = true;
+        postKey(window->lstProcess, Qt::Key_Escape);
+      },
+      [&] {
+        after = window->unpricedLines().size();
+        window->close();
+      });
+
+  ASSERT_TRUE(given) << "the run never reached its tenth line";
+  EXPECT_EQ(after, before);
+  const int last = window->lstProcess->count() - 1;
+  ASSERT_GE(last, 1);
+  EXPECT_EQ(textOf(*window, last), QString::fromUtf8(kProcessStopped));
+  EXPECT_TRUE(textOf(*window, last - 1).startsWith(QStringLiteral("Apturēts pirms beigām, piešķirot ")))
+      << textOf(*window, last - 1).toStdString();
+  int changed = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) changed += db->issueCost(lines[i]) != (i < kIssues ? 3.0 : 0.0);
+  EXPECT_EQ(changed, 0) << "lines whose cost the stopped run changed";
+}
+
 // The count that follows the close is the countdown's last line.
 TEST_F(WindowStopTest, CloseDuringTheRecoveryCountdownStopsTheRun) {
   auto window = openWindow();
