@@ -62,12 +62,6 @@ AutoIepCenSadSettings withChanges(AutoIepCenSadSettings settings, const std::opt
   return settings;
 }
 
-bool pricesNothing(const AutoIepCenSadSettings& settings) {
-  for (const auto field : kModeFields)
-    if (settings.*field != 0) return false;
-  return true;
-}
-
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo) {
   std::string rows = row("method", fifo == 1 ? "FIFO" : fifo == 0 ? "weighted average" : "unknown");
   rows += row("period", day(settings.fromYear, settings.fromMonth, settings.fromDay) + ".." +

@@ -13,9 +13,6 @@ namespace talvix::tools {
 AutoIepCenSadSettings withChanges(AutoIepCenSadSettings settings, const std::optional<Period>& period,
                                   const SettingChanges& changes);
 
-// Every kind on "Nepiešķirt": a run prices nothing.
-bool pricesNothing(const AutoIepCenSadSettings& settings);
-
 // fifo as AutoIepCenSadFifoCosting gives it.
 std::string settingsRows(const AutoIepCenSadSettings& settings, int fifo);
 

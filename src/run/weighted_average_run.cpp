@@ -5,6 +5,7 @@
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
 #include "run/date_order.h"
+#include "run/run_tally.h"
 #include "step/line_reset.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
@@ -57,9 +58,11 @@ void WeightedAverageRun(RunContext& ctx) {
   ctx.state.ServicesFilter = s.skipServices ? kServicesFilterText : "";
   ctx.average();
 
+  RunTally tally(ctx, false);
   ResetCosts(ctx);
   runSteps(ctx);
   ctx.commitIfActive();
+  closeWithSummary(ctx, tally);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kStampKey);
   ctx.log.AddProcessLine(kDone + timer->FillLineStundas(), false);
