@@ -524,6 +524,7 @@ void TAutoIepCenSad::showUnpricedLines() {
   unpricedBusy_ = busy;
   unpricedReader_->start();
   busy->open();
+  busy->setValue(0);  // a progress dialog paints its busy bar once it has a value
 }
 
 void TAutoIepCenSad::unpricedRead() {

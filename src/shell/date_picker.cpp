@@ -9,6 +9,8 @@
 #include <QSignalBlocker>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace talvix::shell {
 namespace {
 
@@ -51,6 +53,7 @@ void DatePicker::takeDay(QDate day) {
 // The spin box's own reading of the text is kept out of the way while the person types: it would
 // jump between the format's sections and put the day back at every step.
 void DatePicker::setTypedText(const QString& text, int cursor) {
+  typedCursor_ = cursor;
   const QSignalBlocker blocker(lineEdit());
   lineEdit()->setText(text);
   lineEdit()->setCursorPosition(cursor);
@@ -64,8 +67,10 @@ void DatePicker::showDay() {
 bool DatePicker::typeKey(const QKeyEvent& event) {
   QLineEdit& edit = *lineEdit();
   QString text = edit.text();
-  int cursor = edit.cursorPosition();
-  const bool selection = edit.hasSelectedText();
+  // While typing, the place is the picker's own: the spin box moves the line's cursor between its
+  // sections behind the text's back.
+  int cursor = typing_ ? typedCursor_ : edit.cursorPosition();
+  const bool selection = !typing_ && edit.hasSelectedText();
   int from = selection ? edit.selectionStart() : cursor;
   int length = selection ? static_cast<int>(edit.selectedText().size()) : 0;
   if (!typing_ && (selection || cursor == 0)) {  // over the selection or from the start: a new day
@@ -110,8 +115,11 @@ void DatePicker::keyPressEvent(QKeyEvent* event) {
     return;
   if (typing_ && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right || event->key() == Qt::Key_Home ||
                   event->key() == Qt::Key_End)) {
-    const QSignalBlocker blocker(lineEdit());
-    QCoreApplication::sendEvent(lineEdit(), event);
+    const int end = static_cast<int>(lineEdit()->text().size());
+    const int to = event->key() == Qt::Key_Home  ? 0
+                   : event->key() == Qt::Key_End ? end
+                                                 : typedCursor_ + (event->key() == Qt::Key_Left ? -1 : 1);
+    setTypedText(lineEdit()->text(), std::clamp(to, 0, end));
     return;
   }
   if (typing_ && !takeTyped()) return;

@@ -47,6 +47,7 @@ class DatePicker : public QDateEdit {
   DateTime value_ = 0;
   bool settingValue_ = false;
   bool typing_ = false;
+  int typedCursor_ = 0;
   QString refusal_;
 };
 

@@ -68,6 +68,7 @@ QString completedFrom(const QString& typed, QDate shown, const QString& format) 
   const QString month = QString::number(shown.month()), year = QString::number(shown.year());
   if (digitsOnly(text) && text.size() <= 2) return text + u'.' + month + u'.' + year;
   if (digitsOnly(text) && text.size() == 4) return text.left(2) + u'.' + text.mid(2) + u'.' + year;
+  if (digitsOnly(text)) return typed;
   static const QRegularExpression separators(QStringLiteral("[./\\- ]+"));
   QStringList parts = text.split(separators);
   if (!parts.isEmpty() && parts.back().isEmpty()) parts.removeLast();

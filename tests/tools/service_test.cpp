@@ -3,6 +3,7 @@
 // and the journal's priorities; the settings given on the command line and --show-settings; a
 // continuous run that would price nothing refused.
 #include "registry/registry_store.h"
+#include "run/nothing_to_price.h"
 #include "support/host_run.h"
 #include "support/test_database.h"
 
