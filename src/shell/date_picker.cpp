@@ -152,6 +152,16 @@ void DatePicker::refuse(const QString& why) {
   emit refused(why);
 }
 
+// The spin box's reading would pad and fix the text as it goes ("1.8." to "1.08."); while the person
+// types, the text is theirs until it is taken.
+QValidator::State DatePicker::validate(QString& text, int& pos) const {
+  return typing_ ? QValidator::Intermediate : QDateEdit::validate(text, pos);
+}
+
+void DatePicker::fixup(QString& text) const {
+  if (!typing_) QDateEdit::fixup(text);
+}
+
 void DatePicker::focusOutEvent(QFocusEvent* event) {
   takeTyped();
   QDateEdit::focusOutEvent(event);

@@ -36,6 +36,8 @@ class DatePicker : public QDateEdit {
   bool focusNextPrevChild(bool next) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  QValidator::State validate(QString& text, int& pos) const override;
+  void fixup(QString& text) const override;
 
  private:
   void takeDay(QDate day);
