@@ -90,8 +90,7 @@ struct RunTally::State {
   PerKind<std::vector<Held>> before;  // by key
   PerKind<std::unordered_map<std::int32_t, double>> written;
 
-  State(RunContext& context, bool isContinuous)
-      : ctx(context), continuous(isContinuous), active(!context.preview) {}
+  State(RunContext& context, bool isContinuous) : ctx(context), continuous(isContinuous), active(!context.preview) {}
 
   void readBefore() {
     for (const DocumentKindRow& row : kDocumentKinds) {
@@ -137,8 +136,9 @@ struct RunTally::State {
       for (const auto& [isn, cost] : costs) keys.push_back(isn);
       summary.changed += static_cast<std::int64_t>(keys.size());
       for (std::size_t from = 0; from < keys.size(); from += kKeysPerSelect) {
-        const std::vector<std::int32_t> some(keys.begin() + static_cast<std::ptrdiff_t>(from),
-                                             keys.begin() + static_cast<std::ptrdiff_t>(std::min(keys.size(), from + kKeysPerSelect)));
+        const std::vector<std::int32_t> some(
+            keys.begin() + static_cast<std::ptrdiff_t>(from),
+            keys.begin() + static_cast<std::ptrdiff_t>(std::min(keys.size(), from + kKeysPerSelect)));
         Query select(ctx.db());
         select.setSql(quantitiesSql(row.tables, some));
         select.open();

@@ -24,10 +24,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
-#include <QTime>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTime>
 
 #include <functional>
 #include <limits>
@@ -382,8 +382,8 @@ void TAutoIepCenSad::pricingStarts(bool continuous) {
 }
 
 void TAutoIepCenSad::runSummed(const std::string& line, const std::string& brief) {
-  lastResult_ = QString::fromUtf8(kLastResult).arg(QTime::currentTime().toString(u"HH:mm:ss"),
-                                                    QString::fromStdString(brief));
+  lastResult_ =
+      QString::fromUtf8(kLastResult).arg(QTime::currentTime().toString(u"HH:mm:ss"), QString::fromStdString(brief));
   lblRezultats->setToolTip(QString::fromStdString(line));
 }
 
@@ -444,9 +444,8 @@ void TAutoIepCenSad::runDispatcher() {
   const Running running([this](bool on) { setRunning(on); });
   const RunInputGate gate(
       *this, [this] { stopKeepingWindow(); }, BtClose);
-  const ActivityListener listener([this](Activity activity, long long value, const std::string&) {
-    runActivity(activity, value);
-  });
+  const ActivityListener listener(
+      [this](Activity activity, long long value, const std::string&) { runActivity(activity, value); });
   session_.runCosting();
 }
 

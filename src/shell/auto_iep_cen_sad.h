@@ -7,17 +7,15 @@
 // thread. The window owns its controls and the session. Its Delphi-named handlers
 // (FormCreate, btPieskirsClick, BtCloseClick, DllCallMakePasizm) show any error that leaves them in
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
-// the program instead. After a run the log has the focus. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
-// input closes it as its close button does (settings saved); one during a run stops the run, and
-// one that comes after the run's last stop point closes the window when the run is over. During a
-// run the controls are greyed and the person's input is dropped (run_input_gate.h) except the title
-// bar's close, "Aizvērt" and Escape: each stops the run as a signal does; after the first two the
-// window then closes as when idle, after Escape it stays open with "Process apturēts" last. A line
-// under the options says that a run goes on and that Escape stops it, or since when a continuous run
-// rests; beside "Process :" a bar counts the current step, or a resting run's last result shows. A run's first line names the
-// database and the method. When no run holds it, the progress list's context menu copies or saves
-// the log (the whole log headed by the day, database, period and method) and shows the lines
-// without cost.
+// the program instead. After a run the log has the focus. Once watchStopSignals has run, SIGTERM or SIGINT while the
+// window waits for input closes it as its close button does (settings saved); one during a run stops the run, and one
+// that comes after the run's last stop point closes the window when the run is over. During a run the controls are
+// greyed and the person's input is dropped (run_input_gate.h) except the title bar's close, "Aizvērt" and Escape: each
+// stops the run as a signal does; after the first two the window then closes as when idle, after Escape it stays open
+// with "Process apturēts" last. A line under the options says that a run goes on and that Escape stops it, or since
+// when a continuous run rests; beside "Process :" a bar counts the current step, or a resting run's last result shows.
+// A run's first line names the database and the method. When no run holds it, the progress list's context menu copies
+// or saves the log (the whole log headed by the day, database, period and method) and shows the lines without cost.
 #include "report/unpriced_report.h"
 #include "shell/export.h"
 #include "shell/painting_sleeper.h"

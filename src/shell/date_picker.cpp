@@ -136,7 +136,7 @@ bool DatePicker::takeTyped() {
     const QString format = displayFormat();
     refuse(read.state == Typed::Outside && read.day.isValid()
                ? QString::fromUtf8(kOutside).arg(read.day.toString(format), firstPeriodDay().toString(format),
-                                                  lastPeriodDay().toString(format))
+                                                 lastPeriodDay().toString(format))
                : QString::fromUtf8(kNotADay).arg(typed, QDate(2026, 8, 1).toString(format)));
     return false;
   }

@@ -28,8 +28,8 @@ DateTime readDate(const RegistryKey& key, const char* name) {
   const DateTime first = withDay(0.0, firstPeriodDay()), afterLast = withDay(0.0, lastPeriodDay()) + 1.0;
   if (!(value >= first && value < afterLast))
     throw RegistryError(std::string("registry value \"") + name + "\" in HKEY_CURRENT_USER\\" + kSettingsKey +
-                        " is not a date between " + firstPeriodDay().toString(u"dd.MM.yyyy").toStdString() +
-                        " and " + lastPeriodDay().toString(u"dd.MM.yyyy").toStdString());
+                        " is not a date between " + firstPeriodDay().toString(u"dd.MM.yyyy").toStdString() + " and " +
+                        lastPeriodDay().toString(u"dd.MM.yyyy").toStdString());
   return value;
 }
 

@@ -23,7 +23,10 @@ class LineCounter {
 class ProgressCounter : public LineCounter {
  public:
   ProgressCounter(ProgressLog& log, int first, std::size_t total)
-      : log_(log), counter_(first), done_(0), total_(static_cast<std::int64_t>(total)),
+      : log_(log),
+        counter_(first),
+        done_(0),
+        total_(static_cast<std::int64_t>(total)),
         totalText_("/" + std::to_string(total)) {}
   void next() override {
     log_.AddProcessLine(std::to_string(counter_++) + totalText_, true);

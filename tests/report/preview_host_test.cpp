@@ -220,8 +220,7 @@ TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
   const std::string unpriced = dir.file("unpriced.csv");
   const HostResult report = host(realRegistry, {"--unpriced-only", unpriced});
   ASSERT_EQ(report.exitCode, 0) << report.err;
-  EXPECT_EQ(said[0].stillWithoutCost, static_cast<long long>(parseCsv(readFile(unpriced)).size() - 1))
-      << said[0].text;
+  EXPECT_EQ(said[0].stillWithoutCost, static_cast<long long>(parseCsv(readFile(unpriced)).size() - 1)) << said[0].text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Histories, PreviewSeededTest, ::testing::ValuesIn(kSeededRows),

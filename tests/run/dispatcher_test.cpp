@@ -1,7 +1,7 @@
 // The assign button's dispatcher: period checks, method choice and the FIFO loop's recovery.
+#include "run/dispatcher.h"
 #include "data/db_error.h"
 #include "run/blocked_days.h"
-#include "run/dispatcher.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +74,8 @@ TEST_F(Dispatcher, TheRefusalNamesTheBlockedDaysOfThePeriod) {
       {"a span and a day, each once",
        {makeDate(2026, 3, 5), makeDate(2026, 3, 3), makeDate(2026, 3, 4), makeDate(2026, 3, 4), makeDate(2026, 3, 31)},
        "Bloķētās dienas: 03.03.2026–05.03.2026, 31.03.2026"},
-      {"days outside the period are not named", {makeDate(2026, 2, 28), makeDate(2026, 4, 1), makeDate(2026, 3, 1)},
+      {"days outside the period are not named",
+       {makeDate(2026, 2, 28), makeDate(2026, 4, 1), makeDate(2026, 3, 1)},
        "Bloķētās dienas: 01.03.2026"},
       {"the library blocks, the table holds none", {}, ""},
   };

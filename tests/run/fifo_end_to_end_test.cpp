@@ -15,12 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <functional>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -152,8 +152,9 @@ TEST(FifoEndToEnd, OnePassInModeTwoWritesTheHandComputedCosts) {
   expectCosts(db, written);
   Lines history = run.log.history;
   // Before the closing lines, what the run changed: the eleven lines it gives a cost.
-  const auto summary = std::find_if(history.begin(), history.end(),
-                                    [](const std::string& line) { return line.rfind("+Mainītas pašizmaksas: ", 0) == 0; });
+  const auto summary = std::find_if(history.begin(), history.end(), [](const std::string& line) {
+    return line.rfind("+Mainītas pašizmaksas: ", 0) == 0;
+  });
   ASSERT_NE(summary, history.end());
   EXPECT_EQ(summary - history.begin(), static_cast<std::ptrdiff_t>(kModeTwoPass.size() - 1));
   EXPECT_NE(summary->find("; bez pašizmaksas vēl "), std::string::npos) << *summary;

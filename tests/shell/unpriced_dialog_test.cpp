@@ -3,8 +3,8 @@
 // CSV's Latvian columns, the same CSV file from "Saglabāt...", numbers and dates sorted by value,
 // every column whole at the dialog's first size; the log and the settings stay. It reads in the
 // background and can be cancelled.
-#include "shell/date_picker.h"
 #include "shell/unpriced_dialog.h"
+#include "shell/date_picker.h"
 #include "shell/unpriced_table.h"
 #include "shell_fixture.h"
 #include "support/csv_records.h"

@@ -220,7 +220,7 @@ TEST(DatePickerTest, TakesDaysAsPeopleTypeThem) {
     Start start;
     const char* keys;  // '<' stands for Backspace
     End end;
-    QDate expected;  // invalid: the picker keeps 05.03.2026
+    QDate expected;       // invalid: the picker keeps 05.03.2026
     const char* refusal;  // part of the reason given; empty: none
   } rows[] = {
       {"dots after Ctrl+A", Start::SelectAll, "01.08.2026", End::Enter, QDate(2026, 8, 1), ""},

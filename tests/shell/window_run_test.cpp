@@ -3,11 +3,11 @@
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
 #include "run/nothing_to_price.h"
-#include "step/stop_request.h"
 #include "shell/date_picker.h"
 #include "shell/progress_list.h"
 #include "shell/radio_group.h"
 #include "shell_fixture.h"
+#include "step/stop_request.h"
 #include "support/test_database.h"
 
 #include <QCheckBox>
@@ -194,8 +194,9 @@ TEST_F(WindowRunTest, AfterARunTheLogHasTheFocusAndTheRunsSummary) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
   EXPECT_EQ(QApplication::focusWidget(), window->lstProcess);
   const QStringList lines = window->lstProcess->lines();
-  EXPECT_TRUE(lines.filter(QStringLiteral("Mainītas pašizmaksas: 2 rindas, vērtības izmaiņa +14,00; bez pašizmaksas "
-                                          "vēl 0 rindas"))
+  EXPECT_TRUE(lines
+                  .filter(QStringLiteral("Mainītas pašizmaksas: 2 rindas, vērtības izmaiņa +14,00; bez pašizmaksas "
+                                         "vēl 0 rindas"))
                   .size() == 1)
       << lines.join(u'\n').toStdString();
   QGuiApplication::clipboard()->clear();
