@@ -154,6 +154,7 @@ TEST_F(WindowRunTest, EveryKindOnNepieskirtIsRefusedAsTheHostRefusesIt) {
       {"FIFO, every kind on Nepiešķirt", 1, kSkip, true},
       {"weighted average, every kind on Nepiešķirt", 0, kSkip, false},
       {"FIFO, one kind anew", 1, kAllAnew, false},
+      {"FIFO, one kind only without cost: the continuous run starts", 1, kOnlyWithoutCost, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.scenario);
@@ -162,7 +163,11 @@ TEST_F(WindowRunTest, EveryKindOnNepieskirtIsRefusedAsTheHostRefusesIt) {
     auto window = openWindow(row.isififo);
     window->shIzrakstisana->setItemIndex(row.issues);
     window->show();
+    // A continuous run is stopped at its first line, as a signal stops it.
+    if (row.issues == kOnlyWithoutCost)
+      shell::setLineObserver([](const std::string&, const std::string&, bool) { requestStop(); });
     window->btPieskirsClick();
+    shell::setLineObserver({});
     ASSERT_EQ(boxes.size(), row.refused ? 1u : 0u);
     if (row.refused) {
       EXPECT_EQ(boxes[0].kind, shell::BoxKind::Message);
