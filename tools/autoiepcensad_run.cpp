@@ -4,6 +4,7 @@
 // to standard output, shaped for a terminal or a journal (log_echo.h). Message boxes go to standard
 // error. Under systemd it reports READY, its status and watchdog pings, and gives each journal line
 // its priority. Options, environment and exit statuses: host_options.h, or --help.
+#include "run/nothing_to_price.h"
 #include "tools/host_library.h"
 #include "tools/host_options.h"
 #include "tools/host_settings.h"
@@ -155,12 +156,12 @@ int showSettings(const HostOptions& options, const HostLibrary& library) {
   return saved ? kExitDone : kExitErrorBox;
 }
 
-// A continuous FIFO run with every kind on "Nepiešķirt" would pass over the database for ever and
-// price nothing.
+// The refusal the window makes too (nothing_to_price.h); --passes ends the run by itself.
 bool continuousRunPricesNothing(const HostOptions& options, const HostLibrary& library) {
-  if (options.passes != 0) return false;
-  AutoIepCenSadSettings settings{};
-  return library.getSettings(&settings) && pricesNothing(settings) && library.fifoCosting() == 1;
+  AutoIepCenSadSettings s{};
+  if (!library.getSettings(&s)) return false;
+  return talvix::pricesNothingForEver({s.transfers, s.issues, s.returns, s.balances}, options.passes != 0,
+                                      [&] { return library.fifoCosting() == 1; });
 }
 
 // Any mode 2, --passes N or the weighted average: a stop before its end leaves its work undone.
@@ -170,10 +171,10 @@ bool runEndsByItself(const HostOptions& options, const HostLibrary& library) {
          assignsAnyAnew(settings);
 }
 
-constexpr char kNothingToPrice[] =
-    "every document kind is on \"Nepiešķirt\", so a continuous run would price nothing for ever; choose what "
-    "to price with --transfers, --issues, --returns or --balances (1: only lines without cost) and see the "
-    "settings with --show-settings";
+// How a person at the shell chooses what to price.
+constexpr char kChooseOnCommandLine[] =
+    " Izvēlieties ar --transfers, --issues, --returns vai --balances (1: tikai rindas bez pašizmaksas); "
+    "iestatījumus rāda --show-settings.";
 
 int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLibrary& library) {
   const std::unique_ptr<ServiceManager> manager = systemdManager();
@@ -193,7 +194,7 @@ int run(const HostOptions& options, const UnpricedOption& unpriced, const HostLi
   if (status == kExitDone && options.preview) return preview(*options.preview, host, library);
   if (status == kExitDone && options.explain) return explain(*options.explain, host, library);
   if (status == kExitDone && unpriced.runs() && continuousRunPricesNothing(options, library)) {
-    writeError(std::string(kProgram) + ": " + kNothingToPrice + "\n");
+    writeError(std::string(kProgram) + ": " + talvix::kNothingToPrice + kChooseOnCommandLine + "\n");
     status = kExitUsage;
   }
   bool endsByItself = false;

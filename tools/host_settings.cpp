@@ -63,12 +63,6 @@ AutoIepCenSadSettings withChanges(AutoIepCenSadSettings settings, const std::opt
   return settings;
 }
 
-bool pricesNothing(const AutoIepCenSadSettings& settings) {
-  for (const auto field : kModeFields)
-    if (settings.*field != 0) return false;
-  return true;
-}
-
 std::string databaseRows(const std::string& name, const std::string& connection) {
   return row("database", name) + row("database-path", connection);
 }

@@ -13,8 +13,6 @@ namespace talvix::tools {
 AutoIepCenSadSettings withChanges(AutoIepCenSadSettings settings, const std::optional<Period>& period,
                                   const SettingChanges& changes);
 
-// Every kind on "Nepiešķirt": a run prices nothing.
-bool pricesNothing(const AutoIepCenSadSettings& settings);
 // Some kind on "Piešķirt visiem no jauna": the run is one pass, held whole until its end.
 bool assignsAnyAnew(const AutoIepCenSadSettings& settings);
 

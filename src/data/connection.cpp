@@ -127,6 +127,13 @@ void Connection::close() {
   throw DbError(text);
 }
 
+void Connection::cancelRunningStatement() noexcept {
+  if (!attachment_) return;
+  fb::Status status;
+  attachment_->cancelOperation(&status, fb_cancel_raise);
+  status.take();  // nothing running is no failure here
+}
+
 Firebird::IAttachment* Connection::attachment() {
   if (!attachment_) throw DbError("Database " + databaseName_ + " is not connected");
   return attachment_.get();

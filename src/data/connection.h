@@ -40,6 +40,10 @@ class Connection {
   // handles; its error is thrown afterwards.
   void close();
   bool connected() const { return attachment_ != nullptr; }
+  // Cancels the statement running on the attachment now (it fails with the server's "cancelled"
+  // error); nothing when none runs. Callable from another thread while the owner's thread works,
+  // as long as the owner does not close meanwhile.
+  void cancelRunningStatement() noexcept;
 
   Transaction& defaultTransaction() { return transaction_; }
   Firebird::IAttachment* attachment();

@@ -3,6 +3,7 @@
 #include "data/db_error.h"
 #include "data/open_failure.h"
 #include "data/query.h"
+#include "run/blocked_days.h"
 #include "run/fifo_run.h"
 #include "run/idle_rest.h"
 #include "run/weighted_average_run.h"
@@ -140,7 +141,9 @@ std::string stoppedNote(const RunReach& reach, bool wholeRun) {
 bool refuseBlockedPeriod(RunContext& ctx) {
   const RunSettings& s = ctx.settings;
   if (ctx.data().SkipPeriodLockCheck || !ctx.pricing.VaiBloketsPeriods(s.firstDay(), s.lastDay())) return false;
-  ctx.host->showMessage(kBlockedPeriod);
+  // The fixed text, then which days, so the person knows what to unblock.
+  const std::string days = blockedDaysLine(blockedDays(ctx));
+  ctx.host->showMessage(days.empty() ? std::string(kBlockedPeriod) : kBlockedPeriod + ("\n" + days));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include "fifo/day_quantities.h"
 #include "fifo/fifo_passes.h"
 #include "run/date_order.h"
+#include "run/run_tally.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
 #include "step/whole_run.h"
@@ -89,12 +90,14 @@ void FifoRun(RunContext& ctx) {
     LoadDayQuantities(ctx);
   }
 
+  RunTally tally(ctx, ctx.documents() != nullptr);
   std::vector<std::unique_ptr<KindPass>> passes;
   for (const DocumentKind kind : kKindsInRunOrder)
     if (ctx.settings.mode(kind) != kSkip) passes.push_back(fifoPass(ctx, kind));
   priceInDateOrder(ctx, passes, StockMethod::Fifo);
   whole.commit();
   ctx.reach.pricing = false;
+  closeWithSummary(ctx, tally);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);

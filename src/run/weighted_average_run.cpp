@@ -5,6 +5,7 @@
 #include "fifo/returns.h"
 #include "registry/registry_store.h"
 #include "run/date_order.h"
+#include "run/run_tally.h"
 #include "step/line_reset.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
@@ -60,11 +61,13 @@ void WeightedAverageRun(RunContext& ctx) {
 
   ctx.reach = RunReach{.pricing = true};
   WholeRun whole(ctx);
+  RunTally tally(ctx, false);
   ResetCosts(ctx);
   runSteps(ctx);
   ctx.commitIfActive();
   whole.commit();
   ctx.reach.pricing = false;
+  closeWithSummary(ctx, tally);
 
   if (!ctx.preview) stampLastRun(ctx.registry, kStampKey);
   ctx.log.AddProcessLine(kDone + timer->FillLineStundas(), false);

@@ -10,6 +10,7 @@
 #include "shell/run_input_gate.h"
 #include "shell/save_dialog.h"
 #include "shell/unpriced_dialog.h"
+#include "shell/unpriced_reader.h"
 #include "step/stop_request.h"
 
 #include <QApplication>
@@ -21,11 +22,15 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTime>
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 TAutoIepCenSad* AutoIepCenSad = nullptr;
@@ -46,8 +51,19 @@ constexpr int kStretchStep = 2;
 constexpr char kSaveLogTitle[] = "Saglabāt žurnālu";
 constexpr char kLogFileName[] = "autoiepcensad-zurnals.txt";
 constexpr char kLogFilter[] = "Teksta faili (*.txt);;Visi faili (*)";
+constexpr char kUnpricedTitle[] = "Rindas bez pašizmaksas — %1, %2–%3";
+constexpr char kReadingUnpriced[] = "Lasu perioda rindas bez pašizmaksas...";
+constexpr char kCancelReading[] = "Atcelt";
 constexpr char kContinuousRun[] = "Darbojas nepārtraukti; Esc aptur";
 constexpr char kSingleRun[] = "Piešķir; Esc aptur";
+constexpr char kResting[] = "Gaida izmaiņas kopš %1; Esc aptur";
+constexpr char kNothingChangedYet[] = "vēl nekas nav mainīts";
+constexpr char kLastResult[] = "%1: %2";
+constexpr char kPricingCount[] = "%v no %m";
+constexpr char kResettingCount[] = "Dzēšu %v no %m";  // the total the log's "Dzēšu n" has not
+// A run shorter than this shows no bar; a bar is repainted at most once a frame.
+constexpr qint64 kMomentMs = 400;
+constexpr qint64 kBarFrameMs = 30;
 
 const QStringList& modeItems() {
   static const QStringList items{QStringLiteral("Nepiešķirt"), QStringLiteral("Piešķirt tikai ar 0 pašizmaksu"),
@@ -197,6 +213,22 @@ void TAutoIepCenSad::createProgressLog() {
   palette.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
   lblDarbiba->setPalette(palette);
   lblDarbiba->hide();
+  // Right of "Process :", left of the close button (placeStatusRow puts it once the captions fit).
+  pbProcess = new QProgressBar(this);
+  pbProcess->setObjectName(QStringLiteral("pbProcess"));
+  pbProcess->setTextVisible(true);
+  pbProcess->hide();
+  lblRezultats = new QLabel(this);
+  lblRezultats->setObjectName(QStringLiteral("lblRezultats"));
+  lblRezultats->setPalette(palette);
+  lblRezultats->hide();
+}
+
+void TAutoIepCenSad::placeStatusRow() {
+  constexpr int kGap = 6, kRight = 196, kTop = 278, kHeight = 16;
+  const int left = Label3->geometry().right() + kGap;
+  pbProcess->setGeometry(left, kTop, kRight - left, kHeight);
+  lblRezultats->setGeometry(left, kTop, kRight - left, kHeight);
 }
 
 void TAutoIepCenSad::createProgressMenu() { progressMenu = new ProgressMenu(this); }
@@ -243,6 +275,7 @@ void TAutoIepCenSad::fitCaptions() {
     for (QLabel* label : {Label1, Label2, Label3}) label->adjustSize();
     if (captionsCutOff(*this).isEmpty() || stretch - kStretchStep < kNarrowestStretch) break;
   }
+  placeStatusRow();
 }
 
 // --- handlers -----------------------------------------------------------------------------------
@@ -290,6 +323,8 @@ void TAutoIepCenSad::DllCallMakePasizm() {
 }
 
 void TAutoIepCenSad::btPieskirsClick() {
+  // A day typed and not yet taken is the period the person means; a refused one runs nothing.
+  if (!takeTypedPeriod()) return;
   closeAfterStop_ = false;
   stoppedByEscape_ = false;
   bool stopped = false;
@@ -306,6 +341,14 @@ void TAutoIepCenSad::btPieskirsClick() {
     close();
   else if (stopped && !stoppedByEscape_)
     endAfterStop();
+  else
+    lstProcess->setFocus(Qt::OtherFocusReason);  // for Ctrl+C and the Menu key on what the run wrote
+}
+
+bool TAutoIepCenSad::takeTypedPeriod() {
+  const bool from = DatumsNo->takeTyped();
+  const bool to = DatumsLidz->takeTyped();
+  return from && to;
 }
 
 void TAutoIepCenSad::askStop() {
@@ -327,12 +370,69 @@ void TAutoIepCenSad::setRunning(bool running) {
                                                           chkIMEI, btPieskirs})
     control->setEnabled(!running);
   for (RadioGroup* group : modeGroups_) group->setEnabled(!running);
-  if (!running) lblDarbiba->hide();
+  if (running) return;
+  for (QWidget* status : std::initializer_list<QWidget*>{lblDarbiba, pbProcess, lblRezultats}) status->hide();
 }
 
 void TAutoIepCenSad::pricingStarts(bool continuous) {
+  continuousRun_ = continuous;
+  restingSince_.clear();
+  lastResult_ = QString::fromUtf8(kNothingChangedYet);
+  lblRezultats->setToolTip(QString());
+  runClock_.start();
   lblDarbiba->setText(QString::fromUtf8(continuous ? kContinuousRun : kSingleRun));
   lblDarbiba->show();
+}
+
+void TAutoIepCenSad::runSummed(const std::string& line, const std::string& brief) {
+  lastResult_ =
+      QString::fromUtf8(kLastResult).arg(QTime::currentTime().toString(u"HH:mm:ss"), QString::fromStdString(brief));
+  lblRezultats->setToolTip(QString::fromStdString(line));
+}
+
+// A pass that finds nothing to do is part of the rest: the line keeps the time the rest began
+// until a pass changes costs.
+void TAutoIepCenSad::runActivity(Activity activity, long long value) {
+  if (!continuousRun_) return;
+  if (activity == Activity::PassEnded && value > 0) {
+    restingSince_.clear();
+    lblDarbiba->setText(QString::fromUtf8(kContinuousRun));
+  }
+  if (activity == Activity::Resting) {
+    if (restingSince_.isEmpty()) restingSince_ = QTime::currentTime().toString(u"HH:mm:ss");
+    showResting();
+  } else if (activity == Activity::PassStarted && restingSince_.isEmpty()) {
+    lblDarbiba->setText(QString::fromUtf8(kContinuousRun));
+  }
+}
+
+void TAutoIepCenSad::showResting() {
+  lblDarbiba->setText(QString::fromUtf8(kResting).arg(restingSince_));
+  lblRezultats->setText(lblRezultats->fontMetrics().elidedText(lastResult_, Qt::ElideRight, lblRezultats->width()));
+  pbProcess->hide();
+  lblRezultats->show();
+  lblDarbiba->repaint();
+  lblRezultats->repaint();
+}
+
+void TAutoIepCenSad::progress(Counting counting, std::int64_t done, std::int64_t total) {
+  if (!running_ || total <= 0 || !runClock_.isValid() || runClock_.elapsed() < kMomentMs) return;
+  const bool last = done >= total;
+  if (pbProcess->isVisible() && !last && sinceBar_.isValid() && sinceBar_.elapsed() < kBarFrameMs) return;
+  sinceBar_.start();
+  // The bar counts in int; a count beyond it is shown in proportion.
+  constexpr auto kMost = static_cast<double>(std::numeric_limits<int>::max());
+  const double scale = static_cast<double>(total) > kMost ? kMost / static_cast<double>(total) : 1.0;
+  pbProcess->setFormat(QString::fromUtf8(counting == Counting::Resetting ? kResettingCount : kPricingCount)
+                           .replace(QStringLiteral("%v"), QString::number(done))
+                           .replace(QStringLiteral("%m"), QString::number(total)));
+  pbProcess->setRange(0, static_cast<int>(static_cast<double>(total) * scale));
+  pbProcess->setValue(static_cast<int>(static_cast<double>(done) * scale));
+  if (!pbProcess->isVisible()) {
+    lblRezultats->hide();
+    pbProcess->show();
+  }
+  pbProcess->repaint();
 }
 
 // A run stopped from outside has committed its work and logged the stop; the program ends with it.
@@ -343,9 +443,12 @@ void TAutoIepCenSad::endAfterStop() {
 
 void TAutoIepCenSad::runDispatcher() {
   session().requireOpen();
+  if (session_.refuseNothingToPrice()) return;
   const Running running([this](bool on) { setRunning(on); });
   const RunInputGate gate(
       *this, [this] { stopKeepingWindow(); }, BtClose);
+  const ActivityListener listener(
+      [this](Activity activity, long long value, const std::string&) { runActivity(activity, value); });
   session_.runCosting();
 }
 
@@ -407,12 +510,50 @@ void TAutoIepCenSad::saveLog() {
 
 // Reads under the controls as they stand; the log and the settings stay as they are.
 void TAutoIepCenSad::showUnpricedLines() {
-  if (running_) return;
-  std::unique_ptr<UnpricedDialog> dialog;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  runGuarded(this, [&] { dialog = unpricedDialog(); });
-  QApplication::restoreOverrideCursor();
-  if (dialog) dialog->exec();
+  if (running_ || unpricedReader_ || !takeTypedPeriod()) return;
+  unpricedTitle_ = unpricedTitle();
+  unpricedReader_ = std::make_unique<UnpricedReader>(session_.connectionString(), settingsFromControls());
+  connect(unpricedReader_.get(), &UnpricedReader::finished, this, &TAutoIepCenSad::unpricedRead);
+  auto* busy = new QProgressDialog(QString::fromUtf8(kReadingUnpriced), QString::fromUtf8(kCancelReading), 0, 0, this);
+  busy->setObjectName(QStringLiteral("unpricedBusy"));
+  busy->setWindowTitle(unpricedTitle_);
+  busy->setWindowModality(Qt::WindowModal);
+  busy->setMinimumDuration(0);
+  busy->setAutoClose(false);
+  busy->setAutoReset(false);
+  busy->setAttribute(Qt::WA_DeleteOnClose);
+  connect(busy, &QProgressDialog::canceled, unpricedReader_.get(), &UnpricedReader::cancel);
+  unpricedBusy_ = busy;
+  unpricedReader_->start();
+  busy->open();
+  busy->setValue(0);  // a progress dialog paints its busy bar once it has a value
+}
+
+void TAutoIepCenSad::unpricedRead() {
+  const std::unique_ptr<UnpricedReader> reader = std::move(unpricedReader_);
+  if (unpricedBusy_) {
+    unpricedBusy_->disconnect(reader.get());  // closing the box would read as a cancel
+    unpricedBusy_->close();
+  }
+  if (reader->cancelled()) return;
+  if (!reader->error().empty()) {
+    showErrorBox(this, reader->error());
+    return;
+  }
+  auto* dialog = new UnpricedDialog(reader->lines(), settingsFromControls().withRunModes(), this);
+  dialog->setWindowTitle(unpricedTitle_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  unpricedShown_ = dialog;
+  dialog->open();
+}
+
+QProgressDialog* TAutoIepCenSad::unpricedBusy() const { return unpricedBusy_.data(); }
+
+UnpricedDialog* TAutoIepCenSad::unpricedShown() const { return unpricedShown_.data(); }
+
+QString TAutoIepCenSad::unpricedTitle() const {
+  return QString::fromUtf8(kUnpricedTitle)
+      .arg(QString::fromStdString(session_.databaseName()), DatumsNo->text(), DatumsLidz->text());
 }
 
 std::unique_ptr<UnpricedDialog> TAutoIepCenSad::unpricedDialog() {

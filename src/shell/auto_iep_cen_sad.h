@@ -7,28 +7,30 @@
 // thread. The window owns its controls and the session. Its Delphi-named handlers
 // (FormCreate, btPieskirsClick, BtCloseClick, DllCallMakePasizm) show any error that leaves them in
 // the standard error box and return normally; a run stopped from outside (stop_request.h) ends
-// the program instead. Once watchStopSignals has run, SIGTERM or SIGINT while the window waits for
-// input closes it as its close button does (settings saved); one during a run stops the run, and
-// one that comes after the run's last stop point closes the window when the run is over. During a
-// run the controls are greyed and the person's input is dropped (run_input_gate.h) except the title
-// bar's close, "Aizvērt" and Escape: each stops the run as a signal does; after the first two the
-// window then closes as when idle, after Escape it stays open with "Process apturēts" last. A line
-// under the options says that a run goes on and that Escape stops it. A run's first line names the
-// database and the method. When no run holds it, the progress list's context menu copies or saves
-// the log (the whole log headed by the day, database, period and method) and shows the lines
-// without cost.
+// the program instead. After a run the log has the focus. Once watchStopSignals has run, SIGTERM or SIGINT while the
+// window waits for input closes it as its close button does (settings saved); one during a run stops the run, and one
+// that comes after the run's last stop point closes the window when the run is over. During a run the controls are
+// greyed and the person's input is dropped (run_input_gate.h) except the title bar's close, "Aizvērt" and Escape: each
+// stops the run as a signal does; after the first two the window then closes as when idle, after Escape it stays open
+// with "Process apturēts" last. A line under the options says that a run goes on and that Escape stops it, or since
+// when a continuous run rests; beside "Process :" a bar counts the current step, or a resting run's last result shows.
+// A run's first line names the database and the method. When no run holds it, the progress list's context menu copies
+// or saves the log (the whole log headed by the day, database, period and method) and shows the lines without cost.
 #include "report/unpriced_report.h"
 #include "shell/export.h"
 #include "shell/painting_sleeper.h"
 #include "shell/run_session.h"
 #include "step/cost_change.h"
+#include "step/run_activity.h"
 #include "step/run_settings.h"
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +40,8 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
+class QProgressDialog;
 class QPushButton;
 class QSocketNotifier;
 class QPoint;
@@ -49,6 +53,7 @@ class DatePicker;
 class ProgressList;
 class ProgressMenu;
 class UnpricedDialog;
+class UnpricedReader;
 class RadioGroup;
 }  // namespace shell
 }  // namespace talvix
@@ -78,6 +83,8 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   AUTOIEPCENSAD_EXPORT void DllCallMakePasizm();
   void btPieskirsClick();
   void BtCloseClick();
+  // What was typed into the pickers and not yet taken goes in; false when a picker refused it.
+  bool takeTypedPeriod();
   // The progress list's context menu and what it offers.
   void showProgressMenu(const QPoint& pos);
   void copyLog();
@@ -85,7 +92,14 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   // Every line, headed by the day, the database, the period and the method.
   QStringList wholeLog() const;
   void saveLog();
+  // Reads in the background (unpriced_reader.h) under a busy box that can cancel it, then opens the
+  // dialog; both titled with the database and the period. Nothing while a run or a read goes on.
   void showUnpricedLines();
+  // The busy box while the lines are read, and the dialog that shows them; null when none is open.
+  QProgressDialog* unpricedBusy() const;
+  talvix::shell::UnpricedDialog* unpricedShown() const;
+  // "Rindas bez pašizmaksas — <database>, <from>–<to>"
+  QString unpricedTitle() const;
   // The period's lines still without cost under the controls' settings; reads only. Throws when the
   // database is not open or a read fails.
   std::vector<talvix::UnpricedLine> unpricedLines();
@@ -114,8 +128,10 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   void showMessage(const std::string& text) override;
   talvix::Sleeper& sleeper() override { return sleeper_; }
   void pricingStarts(bool continuous) override;
+  void runSummed(const std::string& line, const std::string& brief) override;
   void AddProcessLine(const std::string& text, bool replaceLast) override;
   void repaintWindow() override;
+  void progress(Counting counting, std::int64_t done, std::int64_t total) override;
 
   talvix::RunSettings settingsFromControls() const;
   void showSettings(const talvix::RunSettings& settings);
@@ -146,6 +162,10 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   QPushButton* BtClose = nullptr;
   QLabel* Label3 = nullptr;
   QLabel* lblDarbiba = nullptr;  // what the run does and how to stop it; hidden while none runs
+  // Right of "Process :" during a run: the current step's count against its total once the run has
+  // gone on for more than a moment, or while a continuous run rests, its last pass's result.
+  QProgressBar* pbProcess = nullptr;
+  QLabel* lblRezultats = nullptr;
   talvix::shell::ProgressList* lstProcess = nullptr;
   QComboBox* cmbDatuBaze = nullptr;
   talvix::shell::ProgressMenu* progressMenu = nullptr;
@@ -166,6 +186,7 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   void setFocusOrder();
   void connectHandlers();
   void fitCaptions();
+  void placeStatusRow();
 
   void create();
   void showCreated();
@@ -176,6 +197,9 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   void endAfterStop();
   void closeOnStopSignal();
   void centreOnScreen();
+  void runActivity(talvix::Activity activity, long long value);
+  void unpricedRead();
+  void showResting();
 
   talvix::shell::PaintingSleeper sleeper_;
   talvix::shell::RunSession session_;
@@ -186,6 +210,15 @@ class TAutoIepCenSad : public QWidget, public talvix::shell::RunFront {
   bool stoppedByEscape_ = false;  // the person pressed Escape during the run
   bool centred_ = false;
   QElapsedTimer sinceRepaint_;
+  QElapsedTimer runClock_;  // since the run started
+  QElapsedTimer sinceBar_;
+  bool continuousRun_ = false;
+  QString restingSince_;  // the time the run began to rest; empty while it works
+  QString lastResult_;    // the brief of the last pass that changed costs, with its time
+  std::unique_ptr<talvix::shell::UnpricedReader> unpricedReader_;
+  QPointer<QProgressDialog> unpricedBusy_;
+  QPointer<talvix::shell::UnpricedDialog> unpricedShown_;
+  QString unpricedTitle_;  // of the read going on
 };
 
 // The window, once created.

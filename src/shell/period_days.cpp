@@ -5,9 +5,9 @@
 
 namespace talvix::shell {
 
-QDate firstPeriodDay() { return QDate(1899, 12, 30); }
+QDate firstPeriodDay() { return QDate(1900, 1, 1); }
 
-QDate lastPeriodDay() { return QDate(9999, 12, 31); }
+QDate lastPeriodDay() { return QDate(2099, 12, 31); }
 
 bool periodDayHeld(QDate day) { return day.isValid() && day >= firstPeriodDay() && day <= lastPeriodDay(); }
 

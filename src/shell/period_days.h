@@ -8,8 +8,9 @@
 
 namespace talvix::shell {
 
-QDate firstPeriodDay();  // 30.12.1899, the first day a DateTime counts
-QDate lastPeriodDay();   // 31.12.9999
+// A typed year such as 8202 is a slip of the fingers, not a period to price.
+QDate firstPeriodDay();  // 01.01.1900
+QDate lastPeriodDay();   // 31.12.2099
 // Valid and between those two.
 bool periodDayHeld(QDate day);
 

@@ -4,6 +4,7 @@
 #include "pricing/library.h"
 #include "report/line_explain.h"
 #include "run/dispatcher.h"
+#include "run/nothing_to_price.h"
 #include "run/preview_run.h"
 #include "shell/log_text.h"
 #include "shell/period_days.h"
@@ -153,6 +154,14 @@ bool RunSession::typePeriod(QDate from, QDate to) {
 
 RunContext RunSession::context(const RunSettings& settings) {
   return RunContext{settings, *pricing_, front_, *registry_, front_.sleeper(), state_, this};
+}
+
+bool RunSession::refuseNothingToPrice() {
+  const RunSettings s = settings_.withRunModes();
+  if (!pricesNothingForEver({s.transfers, s.issues, s.returns, s.balances}, false, [this] { return costsByFifo(); }))
+    return false;
+  front_.showMessage(std::string(kNothingToPrice) + kChooseInWindow);
+  return true;
 }
 
 void RunSession::runCosting() {

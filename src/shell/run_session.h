@@ -29,6 +29,8 @@ class RunFront : public ProgressLog {
   // The checks passed and a run prices now (continuous: FIFO with no kind on "all anew"); called
   // before the run's first line.
   virtual void pricingStarts(bool /*continuous*/) {}
+  // As DispatcherHost::runSummed.
+  virtual void runSummed(const std::string& /*line*/, const std::string& /*brief*/) {}
 };
 
 class RunSession : public DispatcherHost {
@@ -63,6 +65,9 @@ class RunSession : public DispatcherHost {
   // day the pickers cannot hold.
   bool typePeriod(QDate from, QDate to);
 
+  // True, with the reason shown, when the settings would make a continuous run that prices nothing
+  // for ever (nothing_to_price.h), as autoiepcensad-run refuses it. Throws as costsByFifo.
+  bool refuseNothingToPrice();
   // The costing run (run/dispatcher.h) under the settings. Throws RunStopped when stopped from
   // outside, and what the run throws.
   void runCosting();
@@ -93,6 +98,7 @@ class RunSession : public DispatcherHost {
   void SaveSettings() override;
   void showMessage(const std::string& text) override;
   void runStarts(bool fifo) override;
+  void runSummed(const std::string& line, const std::string& brief) override { front_.runSummed(line, brief); }
 
  private:
   RunContext context(const RunSettings& settings);

@@ -1,6 +1,7 @@
 #include "shell/settings_store.h"
 
 #include "data/date_time.h"
+#include "shell/period_days.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -20,17 +21,15 @@ void readOptional(Read read) {
   }
 }
 
-// The period pickers hold days from 30 December 1899 to 31 December 9999. Eight bytes that are no
-// such day (NaN, infinity, a year 10000 or later) are refused like a value of another type, so the
-// pickers never hold a period other than the one they show.
-constexpr DateTime kFirstPickerDay = 0.0;
-const DateTime kAfterLastPickerDay = makeDate(9999, 12, 31) + 1.0;
-
+// A stored day the period pickers cannot hold (period_days.h; also NaN or infinity) is refused like
+// a value of another type, so the pickers never hold a period other than the one they show.
 DateTime readDate(const RegistryKey& key, const char* name) {
   const DateTime value = key.readDateTime(name);
-  if (!(value >= kFirstPickerDay && value < kAfterLastPickerDay))
+  const DateTime first = withDay(0.0, firstPeriodDay()), afterLast = withDay(0.0, lastPeriodDay()) + 1.0;
+  if (!(value >= first && value < afterLast))
     throw RegistryError(std::string("registry value \"") + name + "\" in HKEY_CURRENT_USER\\" + kSettingsKey +
-                        " is not a date between 30.12.1899 and 31.12.9999");
+                        " is not a date between " + firstPeriodDay().toString(u"dd.MM.yyyy").toStdString() + " and " +
+                        lastPeriodDay().toString(u"dd.MM.yyyy").toStdString());
   return value;
 }
 

@@ -7,6 +7,7 @@
 #include "step/run_context.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace talvix {
@@ -22,13 +23,22 @@ class LineCounter {
 class ProgressCounter : public LineCounter {
  public:
   ProgressCounter(ProgressLog& log, int first, std::size_t total)
-      : log_(log), counter_(first), total_("/" + std::to_string(total)) {}
-  void next() override { log_.AddProcessLine(std::to_string(counter_++) + total_, true); }
+      : log_(log),
+        counter_(first),
+        done_(0),
+        total_(static_cast<std::int64_t>(total)),
+        totalText_("/" + std::to_string(total)) {}
+  void next() override {
+    log_.AddProcessLine(std::to_string(counter_++) + totalText_, true);
+    log_.progress(ProgressLog::Counting::Pricing, ++done_, total_);
+  }
 
  private:
   ProgressLog& log_;
   int counter_;
-  std::string total_;
+  std::int64_t done_;
+  std::int64_t total_;
+  std::string totalText_;
 };
 
 class KindPass {

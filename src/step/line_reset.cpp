@@ -2,6 +2,8 @@
 
 #include "step/stop_request.h"
 
+#include <cstdint>
+
 namespace talvix {
 namespace {
 
@@ -26,8 +28,10 @@ void resetLinesOneByOne(RunContext& ctx, const KindReset& reset) {
   select.open();
   const int isn = select.fieldIndex("ISN");
   int counter = reset.firstCounter;
+  std::int64_t done = 0;
   for (select.first(); !select.eof(); select.next()) {
     ctx.log.AddProcessLine(kDeleting + std::to_string(counter), true);
+    ctx.log.progress(ProgressLog::Counting::Resetting, ++done, select.rowCount());  // the total "Dzēšu n" lacks
     ++counter;
     if (reset.repaintEachLine) ctx.log.repaintWindow();
     update.setInteger("ISN", select.asInteger(isn));

@@ -24,6 +24,15 @@ using ActivityObserver = std::function<void(Activity activity, long long value, 
 
 // An empty observer stops the reports.
 void setActivityObserver(ActivityObserver observer);
+// The run's own front (the window) hears the same as the watcher while this lives, one at a time.
+class ActivityListener {
+ public:
+  explicit ActivityListener(ActivityObserver listener);
+  ~ActivityListener();
+  ActivityListener(const ActivityListener&) = delete;
+  ActivityListener& operator=(const ActivityListener&) = delete;
+};
+
 // Also a progress beat (progress_beat.h). An observer's exception is not the run's: it is dropped.
 void reportActivity(Activity activity, long long value = 0, const std::string& text = {}) noexcept;
 

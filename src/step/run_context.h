@@ -78,6 +78,9 @@ class DispatcherHost {
   // The checks passed and the run prices now, by FIFO (continuous when no kind is on "all anew") or
   // by the weighted average; before its first line.
   virtual void runStarts(bool /*fifo*/) {}
+  // A run or a continuous pass ended having changed costs: line is what the log closes it with,
+  // brief the same in a few words (the count and the money).
+  virtual void runSummed(const std::string& /*line*/, const std::string& /*brief*/) {}
 };
 
 struct RunContext {

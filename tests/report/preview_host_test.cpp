@@ -1,6 +1,7 @@
 // autoiepcensad-run --preview: on a seeded history under each method and mode, the preview leaves
 // every table and the registry file as they were, and the real run then writes exactly the costs
-// it listed and no other; refusals and bad command lines write no file.
+// it listed and no other, closing with a line that counts them, sums the money they move and counts the
+// lines still without cost as the report lists them; refusals and bad command lines write no file.
 #include "data/query.h"
 #include "report/preview_csv.h"
 #include "report/preview_summary.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,6 +93,30 @@ double fifteenDigits(double value) {
   return std::strtod(text, nullptr);
 }
 
+// "Mainītas pašizmaksas: 690 rindas, vērtības izmaiņa +42 560,10; bez pašizmaksas vēl 142 rindas"
+struct RunSummaryLine {
+  std::string text;
+  long long changed;
+  double money;
+  long long stillWithoutCost;
+};
+
+std::vector<RunSummaryLine> summaryLines(const std::string& out) {
+  static const std::regex line(
+      "Mainītas pašizmaksas: ([0-9]+) rindas?, vērtības izmaiņa ([-+][0-9 ]+),([0-9]{2}); bez pašizmaksas vēl ([0-9]+) "
+      "rindas?");
+  std::vector<RunSummaryLine> found;
+  std::istringstream lines(out);
+  for (std::string text; std::getline(lines, text);) {
+    std::smatch m;
+    if (!std::regex_search(text, m, line)) continue;
+    std::string whole = m[2].str();
+    whole.erase(std::remove(whole.begin(), whole.end(), ' '), whole.end());
+    found.push_back({text, std::stoll(m[1].str()), std::stod(whole + "." + m[3].str()), std::stoll(m[4].str())});
+  }
+  return found;
+}
+
 struct SeededRow {
   const char* name;
   int fifo;  // ISIFIFO
@@ -101,7 +128,7 @@ struct SeededRow {
 void PrintTo(const SeededRow& row, std::ostream* out) { *out << row.name; }
 
 const SeededRow kSeededRows[] = {
-    {"FifoMode1", 1, 1, true, {"--passes", "1"}},
+    {"FifoMode1", 1, 1, true, {"--passes", "2"}},  // the second pass changes nothing
     {"FifoMode2", 1, 2, false, {}},
     {"AverageMode1", 0, 1, false, {}},
     {"AverageMode2", 0, 2, true, {}},
@@ -188,6 +215,16 @@ TEST_P(PreviewSeededTest, KeepsNothingAndListsExactlyWhatTheRealRunWrites) {
   const std::string summary = preview.lastLine();
   EXPECT_EQ(summary.rfind("Would change: ", 0), 0u) << summary;
   EXPECT_EQ(summary.substr(summary.rfind(" total ") + 7), signedMoney(total)) << summary;
+
+  // The real run's own closing line says the same, and how many lines it left without cost.
+  const std::vector<RunSummaryLine> said = summaryLines(real.out);
+  ASSERT_EQ(said.size(), 1u) << real.out;
+  EXPECT_EQ(said[0].changed, static_cast<long long>(records.size() - 1)) << said[0].text;
+  EXPECT_NEAR(said[0].money, total, 0.005) << said[0].text;
+  const std::string unpriced = dir.file("unpriced.csv");
+  const HostResult report = host(realRegistry, {"--unpriced-only", unpriced});
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  EXPECT_EQ(said[0].stillWithoutCost, static_cast<long long>(parseCsv(readFile(unpriced)).size() - 1)) << said[0].text;
 }
 
 // A member of the workbook, through unzip: the XML as it was written.

@@ -1,6 +1,7 @@
 // The assign button's dispatcher: period checks, method choice and the FIFO loop's recovery.
-#include "data/db_error.h"
 #include "run/dispatcher.h"
+#include "data/db_error.h"
+#include "run/blocked_days.h"
 #include "support/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,47 @@ TEST_F(Dispatcher, BlockedPeriodIsRefusedWithTheTwoLineTextAndNothingSavedOrRun)
   EXPECT_EQ(host.saves, 0);
   EXPECT_TRUE(f.log.lines.empty());
   EXPECT_EQ(f.pricing.calls, (std::vector<std::string>{"VaiBloketsPeriods(2026-03-01,2026-03-31)"}));
+}
+
+// Beside the fixed text, the blocked days of the period: following days as one span, days outside
+// the period left out.
+TEST_F(Dispatcher, TheRefusalNamesTheBlockedDaysOfThePeriod) {
+  const struct {
+    const char* scenario;
+    std::vector<DateTime> blocked;
+    std::string named;  // after the fixed text and a line feed; empty: nothing added
+  } rows[] = {
+      {"one day", {makeDate(2026, 3, 10)}, "Bloķētās dienas: 10.03.2026"},
+      {"a span and a day, each once",
+       {makeDate(2026, 3, 5), makeDate(2026, 3, 3), makeDate(2026, 3, 4), makeDate(2026, 3, 4), makeDate(2026, 3, 31)},
+       "Bloķētās dienas: 03.03.2026–05.03.2026, 31.03.2026"},
+      {"days outside the period are not named",
+       {makeDate(2026, 2, 28), makeDate(2026, 4, 1), makeDate(2026, 3, 1)},
+       "Bloķētās dienas: 01.03.2026"},
+      {"the library blocks, the table holds none", {}, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    f.db.connection().executeImmediate("DELETE FROM N_BLOKDIENAS");
+    for (const DateTime day : row.blocked) f.db.blockDay(day);
+    f.db.connection().defaultTransaction().commit();
+    host.messages.clear();
+    f.pricing.blocked = true;
+    press();
+    const std::string fixed = "Šajā periodā ir bloķētās dienas, sadalīt nedrīkst !!! \n (Sākumā jāatbloķē periods)";
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], row.named.empty() ? fixed : fixed + "\n" + row.named);
+    EXPECT_EQ(host.saves, 0);
+  }
+}
+
+TEST(BlockedDaysLine, ShowsTheFirstDozenSpansAndCountsTheRest) {
+  std::vector<DateTime> days;
+  for (int d = 1; d <= 28; d += 2) days.push_back(makeDate(2026, 2, d));  // 14 spans of one day
+  const std::string line = blockedDaysLine(days);
+  EXPECT_EQ(line.rfind("Bloķētās dienas: 01.02.2026, 03.02.2026, ", 0), 0u) << line;
+  EXPECT_NE(line.find("23.02.2026 un vēl 2"), std::string::npos) << line;
+  EXPECT_EQ(line.find("25.02.2026"), std::string::npos) << line;
 }
 
 TEST_F(Dispatcher, SkipFlagLeavesTheBlockedPeriodUnchecked) {

@@ -31,7 +31,10 @@ TEST_F(WeightedAverageRunTest, AllKindsSkippedStillStampsAndLogsOpeningAndClosin
   auto ctx = f.context();
   WeightedAverageRun(ctx);
   EXPECT_EQ(f.log.lines,
-            (std::vector<std::string>{"Piešķir vidējā svērtā", "Vidējā svērtā piešķiršana pabeigta Ilgums: 00:00:00"}));
+            (std::vector<std::string>{"Piešķir vidējā svērtā",
+                                      "Mainītas pašizmaksas: 0 rindas, vērtības izmaiņa +0,00; bez pašizmaksas vēl 0 "
+                                      "rindas",
+                                      "Vidējā svērtā piešķiršana pabeigta Ilgums: 00:00:00"}));
   const auto key = f.registry.openForRead("Software\\ORMANTA\\Talvix\\IepCenSad");
   ASSERT_NE(key, nullptr);
   EXPECT_NEAR(key->readDateTime("LastIepCenSadLaiks"), nowLocal(), 1.0 / 24);

@@ -37,6 +37,7 @@ TEST_F(BadInputWindowTest, ADatabaseWithoutTheStockTablesShowsTheErrorAndTheWind
     window.FormCreate();
     ASSERT_TRUE(window.databaseOpen()) << "a database without the tables still opens";
     EXPECT_TRUE(boxes.empty());
+    window.shIzrakstisana->setItemIndex(1);  // a run that prices something, so the checks are reached
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 

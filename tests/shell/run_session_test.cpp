@@ -23,13 +23,14 @@ struct TypedRow {
 TEST_F(RunSessionTest, ThePeriodTakesTheDaysThePickersTakeAndKeepsTheirTimeOfDay) {
   const TypedRow rows[] = {
       {"a day keeps the time of day", makeDateTime(2026, 3, 5, 8, 30, 0), QDate(2026, 3, 1)},
-      {"the first day the pickers hold", makeDateTime(2026, 3, 5, 23, 59, 0), QDate(1899, 12, 30)},
-      {"the last day the pickers hold", makeDate(2026, 3, 5), QDate(9999, 12, 31)},
-      {"the day before the first is refused", makeDate(2026, 3, 5), QDate(1899, 12, 29)},
-      {"a day after the last is refused", makeDate(2026, 3, 5), QDate(10000, 1, 1)},
+      {"the first day the pickers hold", makeDateTime(2026, 3, 5, 23, 59, 0), QDate(1900, 1, 1)},
+      {"the last day the pickers hold", makeDate(2026, 3, 5), QDate(2099, 12, 31)},
+      {"the day before the first is refused", makeDate(2026, 3, 5), QDate(1899, 12, 31)},
+      {"a day after the last is refused", makeDate(2026, 3, 5), QDate(2100, 1, 1)},
+      {"a year typed as 8202 is refused", makeDate(2026, 3, 5), QDate(8202, 10, 1)},
       {"no day is refused", makeDate(2026, 3, 5), QDate()},
       {"the day already shown changes nothing", makeDateTime(2026, 3, 1, 6, 0, 0), QDate(2026, 3, 1)},
-      {"a day before the range shows as the first: typing that changes nothing", -10.25, QDate(1899, 12, 30)},
+      {"a day before the range shows as the first: typing that changes nothing", -10.25, QDate(1900, 1, 1)},
       {"a day before the range takes another day with its time", -10.25, QDate(2000, 1, 1)},
   };
   for (const TypedRow& row : rows) {

@@ -1,8 +1,10 @@
 // "Rindas bez pašizmaksas..." against the host's --unpriced-only on the same database and registry:
 // the same count for every kind whose mode is not 0, the same lines with the rule and reason of the
 // CSV's Latvian columns, the same CSV file from "Saglabāt...", numbers and dates sorted by value,
-// every column whole at the dialog's first size; the log and the settings stay.
+// every column whole at the dialog's first size; the log and the settings stay. It reads in the
+// background and can be cancelled.
 #include "shell/unpriced_dialog.h"
+#include "shell/date_picker.h"
 #include "shell/unpriced_table.h"
 #include "shell_fixture.h"
 #include "support/csv_records.h"
@@ -10,6 +12,7 @@
 #include "support/test_database.h"
 
 #include <QHeaderView>
+#include <QProgressDialog>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -117,24 +120,23 @@ class UnpricedDialogTest : public ShellTest {
   Seen throughTheWindow(TAutoIepCenSad& window) {
     Seen seen;
     const QString saveTo = QString::fromStdString(dir.file("window.csv"));
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<shell::UnpricedDialog*>(QApplication::activeModalWidget());
-      if (!dialog) return;
-      seen.counts = modelRows(*dialog->counts->model());
-      seen.lines = modelRows(*dialog->lines->model());
-      const QAbstractItemView& view = *dialog->lines;
-      seen.everyColumnShown = dialog->lines->horizontalHeader()->sectionViewportPosition(shell::kReasonColumn) +
-                                  view.sizeHintForColumn(shell::kReasonColumn) <=
-                              view.viewport()->width();
-      seen.sortsByValue = sortsByValue(*dialog->lines);
-      answerSaveDialog(saveTo);
-      dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
-      dialog->reject();
-    });
     openProgressMenu(window);
     EXPECT_TRUE(window.progressMenu->unpricedLines->isEnabled());
     window.progressMenu->unpricedLines->trigger();
     window.progressMenu->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() != nullptr; }, 60000));
+    shell::UnpricedDialog* dialog = window.unpricedShown();
+    if (!dialog) return seen;
+    seen.counts = modelRows(*dialog->counts->model());
+    seen.lines = modelRows(*dialog->lines->model());
+    const QAbstractItemView& view = *dialog->lines;
+    seen.everyColumnShown = dialog->lines->horizontalHeader()->sectionViewportPosition(shell::kReasonColumn) +
+                                view.sizeHintForColumn(shell::kReasonColumn) <=
+                            view.viewport()->width();
+    seen.sortsByValue = sortsByValue(*dialog->lines);
+    answerSaveDialog(saveTo);
+    dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
+    dialog->reject();
     seen.saved = readBytes(saveTo.toStdString());
     return seen;
   }
@@ -216,6 +218,55 @@ TEST_F(UnpricedDialogTest, CountsRowsAndCsvEqualTheHostsReport) {
     EXPECT_EQ(window.lstProcess->lines(), logBefore);
     EXPECT_EQ(readBytes(registryPath), registryBefore);
   }
+}
+
+// The lines are read on another thread: the menu's action returns with a busy box up, titled with the
+// database and the period, the window's events go on meanwhile, and the dialog comes with the same
+// title; the busy box's cancel ends the read and no dialog comes.
+TEST_F(UnpricedDialogTest, ReadsInTheBackgroundUnderABusyBoxThatCanCancel) {
+  TestDatabase db;
+  db.setFifo(1);
+  writeHistory(db);
+  writeHostRegistry(registryPath, db.path(), mar(1), mar(31), kMethods[0].settings);
+  TAutoIepCenSad window;
+  window.FormCreate();
+  ASSERT_TRUE(window.databaseOpen());
+  window.show();
+  const QString title = window.unpricedTitle();
+  const QString format = window.DatumsNo->displayFormat();
+  EXPECT_TRUE(title.contains(QDate(2026, 3, 1).toString(format)) && title.contains(QDate(2026, 3, 31).toString(format)))
+      << title.toStdString();
+  EXPECT_TRUE(title.contains(QString::fromStdString(window.session().databaseName()))) << title.toStdString();
+
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(0);
+  window.showUnpricedLines();
+  ASSERT_NE(window.unpricedBusy(), nullptr);
+  EXPECT_TRUE(window.unpricedBusy()->isVisible());
+  EXPECT_EQ(window.unpricedBusy()->windowTitle(), title);
+  EXPECT_EQ(window.unpricedShown(), nullptr) << "the lines come through the event loop, not the call";
+  EXPECT_EQ(ticks, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() != nullptr; }, 60000));
+  EXPECT_GT(ticks, 0) << "the window's events went on while the lines were read";
+  EXPECT_EQ(window.unpricedShown()->windowTitle(), title);
+  EXPECT_GT(window.unpricedShown()->lines->model()->rowCount(), 3);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.unpricedBusy() == nullptr; }, 5000)) << "the busy box went";
+  window.unpricedShown()->reject();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() == nullptr; }, 5000));
+
+  window.showUnpricedLines();
+  ASSERT_NE(window.unpricedBusy(), nullptr);
+  window.showUnpricedLines();  // a second read while one goes on starts nothing
+  window.unpricedBusy()->findChild<QPushButton*>()->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.unpricedBusy() == nullptr; }, 5000));
+  QTest::qWait(300);
+  EXPECT_EQ(window.unpricedShown(), nullptr) << "a cancelled read shows nothing";
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  window.showUnpricedLines();  // the next read is taken again
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() != nullptr; }, 60000));
+  window.unpricedShown()->reject();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "shell/date_picker.h"
 #include "shell/progress_list.h"
 #include "shell/radio_group.h"
+#include "shell/typed_date.h"
 #include "shell_fixture.h"
 
 #include <QAbstractButton>
@@ -206,6 +207,103 @@ TEST(DatePickerTest, PickingAnotherDayKeepsTheTimeOfDay) {
   picker.setDate(QDate(2026, 4, 15));  // as the calendar or the keyboard sets it
   EXPECT_DOUBLE_EQ(picker.value(), makeDateTime(2026, 4, 15, 14, 5, 9));
   EXPECT_EQ(picker.date(), QDate(2026, 4, 15));
+}
+
+// Typing as people type a day: after Ctrl+A, after Home, or straight after Tab selected the day, with
+// or without separators; Enter or leaving the picker takes it, keeping the time of day; a day the
+// pickers do not hold is refused with the reason and the picker keeps its day.
+TEST(DatePickerTest, TakesDaysAsPeopleTypeThem) {
+  enum class Start { SelectAll, Home, TabIn };
+  enum class End { Enter, Leave, Escape };
+  const struct {
+    const char* scenario;
+    Start start;
+    const char* keys;  // '<' stands for Backspace
+    End end;
+    QDate expected;       // invalid: the picker keeps 05.03.2026
+    const char* refusal;  // part of the reason given; empty: none
+  } rows[] = {
+      {"dots after Ctrl+A", Start::SelectAll, "01.08.2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"short parts", Start::SelectAll, "1.8.2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"eight digits", Start::SelectAll, "01082026", End::Enter, QDate(2026, 8, 1), ""},
+      {"six digits", Start::SelectAll, "010826", End::Enter, QDate(2026, 8, 1), ""},
+      {"two-digit year", Start::SelectAll, "1.8.26", End::Enter, QDate(2026, 8, 1), ""},
+      {"dashes", Start::SelectAll, "1-8-2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"dots after Home", Start::Home, "01.08.2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"eight digits after Home", Start::Home, "01082026", End::Enter, QDate(2026, 8, 1), ""},
+      {"eight digits after Tab", Start::TabIn, "01082026", End::Enter, QDate(2026, 8, 1), ""},
+      {"short parts after Tab", Start::TabIn, "1.8.2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"taken on leaving", Start::SelectAll, "01.08.2026", End::Leave, QDate(2026, 8, 1), ""},
+      {"a day alone keeps the month and year", Start::SelectAll, "12", End::Enter, QDate(2026, 3, 12), ""},
+      {"a day and month keep the year", Start::SelectAll, "12.4", End::Enter, QDate(2026, 4, 12), ""},
+      {"corrected with Backspace", Start::SelectAll, "01.09<8.2026", End::Enter, QDate(2026, 8, 1), ""},
+      {"the year 8202 is refused", Start::SelectAll, "01.08.8202", End::Enter, QDate(), "01.08.8202"},
+      {"the year 8202 in digits is refused", Start::SelectAll, "01108202", End::Leave, QDate(), "01.10.8202"},
+      {"a day no calendar has", Start::SelectAll, "31.02.2026", End::Enter, QDate(), "31.02.2026"},
+      {"Escape drops the text", Start::SelectAll, "01.08.2026", End::Escape, QDate(), ""},
+  };
+  const DateTime kept = makeDateTime(2026, 3, 5, 14, 5, 9);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    QWidget window;
+    auto* picker = new DatePicker(&window);
+    auto* other = new QLineEdit(&window);
+    other->move(0, 40);
+    picker->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    picker->setValue(kept);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    picker->setFocus(row.start == Start::TabIn ? Qt::TabFocusReason : Qt::OtherFocusReason);
+    if (row.start == Start::SelectAll) QTest::keyClick(picker, Qt::Key_A, Qt::ControlModifier);
+    if (row.start == Start::Home) QTest::keyClick(picker, Qt::Key_Home);
+    for (const char key : std::string(row.keys)) {
+      if (key == '<')
+        QTest::keyClick(picker, Qt::Key_Backspace);
+      else
+        QTest::keyClick(picker, key);
+    }
+    if (row.end == End::Enter) QTest::keyClick(picker, Qt::Key_Return);
+    if (row.end == End::Escape) QTest::keyClick(picker, Qt::Key_Escape);
+    if (row.end == End::Leave) other->setFocus(Qt::TabFocusReason);
+    const QDate expected = row.expected.isValid() ? row.expected : QDate(2026, 3, 5);
+    EXPECT_EQ(picker->date(), expected);
+    EXPECT_DOUBLE_EQ(picker->value(), makeDateTime(expected.year(), expected.month(), expected.day(), 14, 5, 9));
+    EXPECT_EQ(picker->text(), expected.toString(QStringLiteral("dd.MM.yyyy")));
+    EXPECT_FALSE(picker->typing());
+    EXPECT_EQ(picker->refusal().isEmpty(), std::string(row.refusal).empty()) << picker->refusal().toStdString();
+    EXPECT_TRUE(picker->refusal().contains(QString::fromUtf8(row.refusal))) << picker->refusal().toStdString();
+  }
+}
+
+TEST(TypedDayTest, ReadsTheFormatsOrder) {
+  const struct {
+    const char* format;
+    const char* text;
+    shell::Typed state;
+    QDate day;
+  } rows[] = {
+      {"dd.MM.yyyy", "01.08.2026", shell::Typed::Day, QDate(2026, 8, 1)},
+      {"M/d/yyyy", "8/1/2026", shell::Typed::Day, QDate(2026, 8, 1)},
+      {"M/d/yyyy", "08012026", shell::Typed::Day, QDate(2026, 8, 1)},
+      {"yyyy-MM-dd", "2026-08-01", shell::Typed::Day, QDate(2026, 8, 1)},
+      {"dd.MM.yyyy", "01.08.20", shell::Typed::Day, QDate(2020, 8, 1)},
+      {"dd.MM.yyyy", "01.08.202", shell::Typed::Partial, QDate()},
+      {"dd.MM.yyyy", "01.08.", shell::Typed::Partial, QDate()},
+      {"dd.MM.yyyy", "0108202", shell::Typed::Partial, QDate()},
+      {"dd.MM.yyyy", "31.12.1899", shell::Typed::Outside, QDate(1899, 12, 31)},
+      {"dd.MM.yyyy", "01.01.2100", shell::Typed::Outside, QDate(2100, 1, 1)},
+      {"dd.MM.yyyy", "01.08.2026.1", shell::Typed::Invalid, QDate()},
+      {"dd.MM.yyyy", "010820261", shell::Typed::Invalid, QDate()},
+      {"dd.MM.yyyy", "001.08.2026", shell::Typed::Invalid, QDate()},
+      {"dd.MM.yyyy", "1a.08.2026", shell::Typed::Invalid, QDate()},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.format) + " " + row.text);
+    const shell::TypedDay read = shell::readTypedDay(QString::fromUtf8(row.text), QString::fromUtf8(row.format));
+    EXPECT_EQ(static_cast<int>(read.state), static_cast<int>(row.state));
+    EXPECT_EQ(read.day, row.day);
+  }
 }
 
 TEST(DatePickerTest, ShortDateFormatShowsTheWholeYear) {

@@ -2,17 +2,22 @@
 // window's list, and whatever leaves it ends in the right place.
 #include "data/main_form_dati.h"
 #include "data/pricing_library.h"
-#include "step/stop_request.h"
+#include "run/nothing_to_price.h"
+#include "shell/date_picker.h"
 #include "shell/progress_list.h"
 #include "shell/radio_group.h"
 #include "shell_fixture.h"
+#include "step/stop_request.h"
 #include "support/test_database.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
 #include <filesystem>
+#include <cstdio>
 
 namespace talvix::test {
 namespace {
@@ -122,6 +127,7 @@ TEST_F(WindowRunTest, AnErrorLeavingTheRunIsShownAndTheWindowStaysUsable) {
 
 TEST_F(WindowRunTest, AStopFromOutsideEndsTheProgramWithoutAnErrorBox) {
   auto window = openWindow(1);
+  window->shIzrakstisana->setItemIndex(kOnlyWithoutCost);  // a continuous run
   shell::setLineObserver([](const std::string&, const std::string&, bool) { requestStop(); });
   window->btPieskirsClick();
   shell::setLineObserver({});
@@ -138,6 +144,73 @@ TEST_F(WindowRunTest, AStopAskedForBeforeARunDoesNotStopIt) {
   window->btPieskirsClick();
   EXPECT_FALSE(window->terminateRequested());
   EXPECT_EQ(lastText(*window), QStringLiteral("Process pabeigts"));
+}
+
+// Every kind on "Nepiešķirt": under FIFO a run would price nothing for ever, so the window refuses it
+// with the host's reason, logging and saving nothing; the weighted average's one run goes on.
+TEST_F(WindowRunTest, EveryKindOnNepieskirtIsRefusedAsTheHostRefusesIt) {
+  const struct {
+    const char* scenario;
+    int isififo;
+    int issues;
+    bool refused;
+  } rows[] = {
+      {"FIFO, every kind on Nepiešķirt", 1, kSkip, true},
+      {"weighted average, every kind on Nepiešķirt", 0, kSkip, false},
+      {"FIFO, one kind anew", 1, kAllAnew, false},
+      {"FIFO, one kind only without cost: the continuous run starts", 1, kOnlyWithoutCost, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    boxes.clear();
+    std::remove(registryPath.c_str());
+    auto window = openWindow(row.isififo);
+    window->shIzrakstisana->setItemIndex(row.issues);
+    window->show();
+    // A continuous run is stopped at its first line, as a signal stops it.
+    if (row.issues == kOnlyWithoutCost)
+      shell::setLineObserver([](const std::string&, const std::string&, bool) { requestStop(); });
+    window->btPieskirsClick();
+    shell::setLineObserver({});
+    ASSERT_EQ(boxes.size(), row.refused ? 1u : 0u);
+    if (row.refused) {
+      EXPECT_EQ(boxes[0].kind, shell::BoxKind::Message);
+      EXPECT_EQ(boxes[0].text.rfind(kNothingToPrice, 0), 0u) << boxes[0].text;
+      EXPECT_NE(boxes[0].text.find("Piešķirt tikai ar 0 pašizmaksu"), std::string::npos) << boxes[0].text;
+    }
+    EXPECT_EQ(window->lstProcess->count() == 0, row.refused);
+    EXPECT_EQ(settingsKey() == nullptr, row.refused) << "the settings are saved only by a run";
+    EXPECT_TRUE(window->btPieskirs->isEnabled());
+    EXPECT_EQ(window->lblDarbiba->isVisible(), false);
+  }
+}
+
+// After a run the log has the focus, so Ctrl+C copies what the run wrote at once; a run that changed
+// costs closes with the line that counts them.
+TEST_F(WindowRunTest, AfterARunTheLogHasTheFocusAndTheRunsSummary) {
+  const int g = db.goods();
+  db.receipt({.date = makeDate(2026, 3, 1), .goods = g, .qty = 10, .price = 2});
+  db.issue({.date = makeDate(2026, 3, 3), .goods = g, .qty = 3});
+  db.issue({.date = makeDate(2026, 3, 4), .goods = g, .qty = 4});
+  auto window = openWindow(1);
+  window->typePeriod(QDate(2026, 3, 1), QDate(2026, 3, 31));
+  window->shIzrakstisana->setItemIndex(kAllAnew);
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  window->DatumsNo->setFocus();
+  QTest::mouseClick(window->btPieskirs, Qt::LeftButton);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_EQ(QApplication::focusWidget(), window->lstProcess);
+  const QStringList lines = window->lstProcess->lines();
+  EXPECT_TRUE(lines
+                  .filter(QStringLiteral("Mainītas pašizmaksas: 2 rindas, vērtības izmaiņa +14,00; bez pašizmaksas "
+                                         "vēl 0 rindas"))
+                  .size() == 1)
+      << lines.join(u'\n').toStdString();
+  QGuiApplication::clipboard()->clear();
+  QTest::keyClick(window->lstProcess, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("Process pabeigts")));
 }
 
 }  // namespace
