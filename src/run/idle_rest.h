@@ -15,7 +15,7 @@
 // every 1 s growing to 8 s: the count and open writers where the last look could read the write
 // counts (as SYSDBA, owner or RDB$ADMIN on a server that keeps them), else every whole window. A
 // document committed by any user on any server shows there, whatever the monitoring tables let this
-// user see, so the rest may last up to 30 s, ending earlier when the watch's whole look of a table
+// user see, so the rest may last up to 120 s, ending earlier when the watch's whole look of a table
 // is due. Elsewhere the monitoring tables say nothing of others' work and cost the server a
 // snapshot each time, so they are not read.
 #include "data/document_changes.h"
@@ -57,7 +57,7 @@ class IdleRest {
   static constexpr int kCheckMilliseconds = 250;
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
-  static constexpr int kWatchedLimitMilliseconds = 30000;
+  static constexpr int kWatchedLimitMilliseconds = 120000;
   static constexpr int kLongestCheckMilliseconds = 750;
   static constexpr int kFirstDeepMilliseconds = 1000;
   static constexpr int kLongestDeepMilliseconds = 8000;
