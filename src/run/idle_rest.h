@@ -10,7 +10,7 @@
 //
 // Given the document watch, a rest asks two questions of its own, each less often the longer
 // nothing happens, and again at once after a change: whether the top of any table's window (its
-// newest keys) differs from what the pass's snapshot held, every 250 ms growing to 750 ms, which a
+// newest keys) differs from what the pass's snapshot held, after 250 ms, 500 ms, then every 1 s, which a
 // committed sale shows at a fraction of a millisecond of the server's time; and the deep question
 // every 1 s growing to 8 s: the count and open writers where the last look could read the write
 // counts (as SYSDBA, owner or RDB$ADMIN on a server that keeps them), else every whole window. A
@@ -58,7 +58,7 @@ class IdleRest {
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
   static constexpr int kWatchedLimitMilliseconds = 120000;
-  static constexpr int kLongestCheckMilliseconds = 750;
+  static constexpr int kLongestCheckMilliseconds = 1000;
   static constexpr int kFirstDeepMilliseconds = 1000;
   static constexpr int kLongestDeepMilliseconds = 8000;
 

@@ -240,7 +240,7 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
   EXPECT_NEAR(db.issueCost(9002), 4.0, 1e-9);
 }
 
-// Given the watch, the top of the windows is asked after 250, 500, 750, 750 ... ms and the deep
+// Given the watch, the top of the windows is asked after 250, 500, 1000, 1000 ... ms and the deep
 // question (here the count and open writers) after 1, 2, 4, 8 s: a sale shows at the next look of the
 // top, an edit of old history at the next deep one, and after a change the top is asked at 250 ms
 // again. The top is each table's newest key here, so the old receipt line lies under it.
@@ -252,7 +252,7 @@ TEST(IdleRest, AsksTheTopOftenAndTheDepthSeldomLessOftenWhileNothingHappens) {
     Trace expected;
   };
   const Row rows[] = {
-      {"a sale committed at 1.625 s: the top's look at 2.25 s", Change::Sale, {"pass", "rest 2250", "pass", "pass"}},
+      {"a sale committed at 1.625 s: the top's look at 1.75 s", Change::Sale, {"pass", "rest 1750", "pass", "pass"}},
       {"an old receipt edited at 1.625 s: the deep look at 3 s", Change::OldReceipt, {"pass", "rest 3000", "pass"}},
       // The write moves the count; only the writer's end can show its commit in the next rest.
       {"an old receipt written in one rest and committed in the next",
@@ -298,8 +298,8 @@ TEST(IdleRest, AfterAChangeTheTopIsAskedAtOnceAgain) {
     Trace expected;
   };
   const Row rows[] = {
-      {"a sale to price", std::nullopt, {"pass", "rest 5250", "pass", "pass", "rest 250", "pass", "pass"}},
-      {"a sale that carries its cost", 4.0, {"pass", "rest 5250", "pass", "rest 250", "pass", "pass"}},
+      {"a sale to price", std::nullopt, {"pass", "rest 5750", "pass", "pass", "rest 250", "pass", "pass"}},
+      {"a sale that carries its cost", 4.0, {"pass", "rest 5750", "pass", "rest 250", "pass", "pass"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
