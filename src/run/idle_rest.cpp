@@ -54,7 +54,7 @@ void IdleRest::passEnded(const PassWrites& writes) {
 }
 
 int IdleRest::limitFor(bool watched) const {
-  int limit = watched ? kWatchedLimitMilliseconds : limit_;
+  int limit = watched ? watchedLimit_ : limit_;
   if (const auto due = watch_ ? watch_->wholeLookDue() : std::nullopt) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - DocumentWatch::Clock::now());
     limit = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, limit));
@@ -112,6 +112,7 @@ void IdleRest::watchedRest(const WriteActivity& seen, int limit) {
       nextDeep = waited + deep_;
     }
   }
+  watchedLimit_ = std::min(watchedLimit_ * 2, kLongestWatchedLimitMilliseconds);
 }
 
 }  // namespace talvix

@@ -15,8 +15,8 @@
 // every 1 s growing to 8 s: the count and open writers where the last look could read the write
 // counts (as SYSDBA, owner or RDB$ADMIN on a server that keeps them), else every whole window. A
 // document committed by any user on any server shows there, whatever the monitoring tables let this
-// user see, so the rest may last up to 120 s, ending earlier when the watch's whole look of a table
-// is due. Elsewhere the monitoring tables say nothing of others' work and cost the server a
+// user see, so the rest may last up to 30 s, doubling to 120 s while nothing happens, ending earlier when the watch's
+// whole look of a table is due. Elsewhere the monitoring tables say nothing of others' work and cost the server a
 // snapshot each time, so they are not read.
 #include "data/document_changes.h"
 #include "data/record_operations.h"
@@ -57,7 +57,8 @@ class IdleRest {
   static constexpr int kCheckMilliseconds = 250;
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
-  static constexpr int kWatchedLimitMilliseconds = 120000;
+  static constexpr int kFirstWatchedLimitMilliseconds = 30000;
+  static constexpr int kLongestWatchedLimitMilliseconds = 120000;
   static constexpr int kLongestCheckMilliseconds = 1000;
   static constexpr int kFirstDeepMilliseconds = 1000;
   static constexpr int kLongestDeepMilliseconds = 8000;
@@ -78,6 +79,7 @@ class IdleRest {
   void changed() {
     check_ = kCheckMilliseconds;
     deep_ = kFirstDeepMilliseconds;
+    watchedLimit_ = kFirstWatchedLimitMilliseconds;
   }
   // The monitoring tables can tell this run of others' work.
   bool countsTell() const { return !watch_ || !watch_->looked() || watch_->lastLookCounted(); }
@@ -95,6 +97,7 @@ class IdleRest {
   int limit_ = kFirstLimitMilliseconds;
   int check_ = kCheckMilliseconds;
   int deep_ = kFirstDeepMilliseconds;
+  int watchedLimit_ = kFirstWatchedLimitMilliseconds;
 };
 
 }  // namespace talvix

@@ -289,6 +289,20 @@ TEST(IdleRest, AsksTheTopOftenAndTheDepthSeldomLessOftenWhileNothingHappens) {
   }
 }
 
+// While nothing happens a watched rest lasts 30 s, then 60 s, then 120 s: an idle pass is the
+// dearest thing an idle run does.
+TEST(IdleRest, AWatchedRestLengthensWhileNothingHappens) {
+  TestDatabase db;
+  db.setFifo(1);
+  db.receipt({.date = feb(20), .goods = db.goods(), .qty = 10, .price = 4});
+  RealLoop loop(db);
+  loop.state.watch.setWholeLook(std::chrono::hours(1), DocumentWatch::kWindowKeys);  // no whole look falls due
+  loop.parts.stopAfterPass = 5;
+  loop.run();
+  EXPECT_EQ(loop.parts.trace,
+            (Trace{"pass", "rest 30000", "pass", "rest 60000", "pass", "rest 120000", "pass", "rest 120000", "pass"}));
+}
+
 // After a change the top is asked at 250 ms again, not at the longest spacing reached before it,
 // whether the pass the change started wrote a cost or not.
 TEST(IdleRest, AfterAChangeTheTopIsAskedAtOnceAgain) {
