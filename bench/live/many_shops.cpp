@@ -6,7 +6,7 @@
 // --gap-seconds apart, each in a shop drawn at random, and times each from its commit to its cost.
 // Prints one row per count.
 //   many_shops --dir DIR [--shops LIST] [--condition sysdba|plain] [--idle-seconds N] [--sales N]
-//              [--gap-seconds N] [--host PATH] [--seed N]
+//              [--settle-seconds N] [--gap-seconds N] [--host PATH] [--seed N]
 #include "bench/live/live_shop.h"
 #include "data/query.h"
 #include "support/host_registry.h"
@@ -42,7 +42,7 @@ namespace {
 constexpr char kProgram[] = "many_shops";
 constexpr char kUsage[] =
     "usage: many_shops --dir DIR [--shops LIST] [--condition sysdba|plain] [--idle-seconds N] [--sales N]\n"
-    "                  [--gap-seconds N] [--host PATH] [--seed N]\n"
+    "                  [--settle-seconds N] [--gap-seconds N] [--host PATH] [--seed N]\n"
     "  LIST: counts of shops separated by commas (10,30,50)\n";
 constexpr char kPassDone[] = "FIFO piešķiršana pabeigta ";
 constexpr char kFailurePrefix[] = "Kļūda";
@@ -60,6 +60,7 @@ struct Options {
   std::vector<int> shops{10, 30, 50};
   Condition condition = Condition::Sysdba;
   int idleSeconds = 60;
+  int settleSeconds = 0;  // rest before the idle window, so the rests have lengthened
   int sales = 20;
   int gapSeconds = 3;
   unsigned seed = 46;
@@ -91,6 +92,8 @@ Options parseOptions(int argc, char** argv) {
       o.host = value;
     else if (arg == "--idle-seconds")
       o.idleSeconds = positive(arg, value);
+    else if (arg == "--settle-seconds")
+      o.settleSeconds = positive(arg, value);
     else if (arg == "--sales")
       o.sales = positive(arg, value);
     else if (arg == "--gap-seconds")
@@ -276,6 +279,7 @@ Row measure(const Options& o, const std::string& master, int count) {
   std::map<std::size_t, std::unique_ptr<SaleWriter>> writers;
   std::vector<Planned> sales = planSales(o, shops, links, writers);
   waitForRest(shops);  // the planning's reads may have ended rests
+  std::this_thread::sleep_for(std::chrono::seconds(o.settleSeconds));
 
   Row row{count};
   const double hostBefore = hostsCpu(shops), serverBefore = serverCpuSeconds(server->pid());
