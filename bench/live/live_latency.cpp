@@ -9,6 +9,7 @@
 // rest. Prints one row per condition.
 //   live_latency --dir DIR [--conditions LIST] [--master FILE] [--years N] [--sales N]
 //                [--gap-seconds N] [--idle-seconds N] [--host PATH] [--single-pass]
+#include "bench/live/live_shop.h"
 #include "data/connection.h"
 #include "data/document_tables.h"
 #include "data/query.h"
@@ -41,19 +42,20 @@
 
 namespace fs = std::filesystem;
 using namespace talvix;
-using talvix::test::Clock;
-using talvix::test::FirebirdServer;
-using talvix::test::HostRun;
+using talvix::bench::Clock;
+using namespace talvix::bench;
+using talvix::test::asPlainUser;
+using talvix::test::clerkOpen;
 using talvix::test::Condition;
-using talvix::test::kAllConditions;
 using talvix::test::conditionName;
 using talvix::test::conditionNamed;
 using talvix::test::conditionText;
-using talvix::test::serverMode;
-using talvix::test::asPlainUser;
-using talvix::test::clerkOpen;
+using talvix::test::FirebirdServer;
 using talvix::test::grantPlainUser;
 using talvix::test::hostCredentials;
+using talvix::test::HostRun;
+using talvix::test::kAllConditions;
+using talvix::test::serverMode;
 
 namespace {
 
@@ -69,7 +71,6 @@ constexpr char kFailurePrefix[] = "Kļūda";
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr auto kSinglePassLimit = std::chrono::hours(2);
 constexpr auto kStopLimit = std::chrono::seconds(120);
-constexpr double kTax = 21.0;
 
 struct Options {
   std::string dir;
@@ -119,21 +120,28 @@ Options parseOptions(int argc, char** argv) {
     }
     if (i + 1 >= argc) throw std::invalid_argument("unknown option or missing value: " + arg);
     const char* value = argv[++i];
-    if (arg == "--dir") o.dir = value;
-    else if (arg == "--master") o.master = value;
-    else if (arg == "--host") o.host = value;
-    else if (arg == "--years") o.years = positive(arg, value);
-    else if (arg == "--sales") o.sales = positive(arg, value);
-    else if (arg == "--gap-seconds") o.gapSeconds = positive(arg, value);
-    else if (arg == "--idle-seconds") o.idleSeconds = positive(arg, value);
-    else if (arg == "--conditions") o.conditions = conditionList(value);
-    else throw std::invalid_argument("unknown option: " + arg);
+    if (arg == "--dir")
+      o.dir = value;
+    else if (arg == "--master")
+      o.master = value;
+    else if (arg == "--host")
+      o.host = value;
+    else if (arg == "--years")
+      o.years = positive(arg, value);
+    else if (arg == "--sales")
+      o.sales = positive(arg, value);
+    else if (arg == "--gap-seconds")
+      o.gapSeconds = positive(arg, value);
+    else if (arg == "--idle-seconds")
+      o.idleSeconds = positive(arg, value);
+    else if (arg == "--conditions")
+      o.conditions = conditionList(value);
+    else
+      throw std::invalid_argument("unknown option: " + arg);
   }
   if (o.dir.empty()) throw std::invalid_argument("--dir is required");
   return o;
 }
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The shape run_bench gives its longer histories: per year about 250,000 lines of a shop with 2,000
 // goods in 8 departments, ending on the same day; a master either program made serves both.
@@ -178,74 +186,9 @@ std::string ensureMaster(const Options& o) {
   return path;
 }
 
-// Sets an environment variable for as long as it lives.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-// The server's directory, which receives the database copy, goes under DIR: the copy is large.
-std::unique_ptr<FirebirdServer> startServer(const std::string& dir, FirebirdServer::Mode mode) {
-  const ScopedEnvironment temp("TMPDIR", dir);
-  return std::make_unique<FirebirdServer>(mode);
-}
-
-Connection& open(Connection& c, const std::string& database) {
-  c.setDatabaseName(database);
-  c.open();
-  return c;
-}
-
-struct Period {
-  DateTime from = 0, to = 0;
-  bool forcedWrites = false;  // as the master has them: every commit waits for the disk
-};
-
-// The last month of the history: from the 1st to the last day an issue is dated. Also makes the
-// copy price by FIFO with no blocked days, whatever the master held.
-Period preparePeriod(const std::string& database) {
-  Connection c;
-  open(c, database);
-  c.executeImmediate("DELETE FROM N_BLOKDIENAS");
-  c.executeImmediate("UPDATE N_ISI SET ISIFIFO = 1");
-  c.defaultTransaction().commit();
-  Query q(c);
-  q.setSql("SELECT MAX(DATUMS), (SELECT COUNT(*) FROM N_ISI WHERE ISIFIFO = 1), "
-           "(SELECT MON$FORCED_WRITES FROM MON$DATABASE) FROM O_PAVOUT");
-  q.open();
-  if (q.isNull(0) || q.asInteger(1) != 1)
-    throw std::runtime_error(database + " is no demo stock database: it needs issues and one N_ISI row");
-  Period p;
-  p.to = wholeDate(q.asDateTime(0));
-  p.forcedWrites = q.asInteger(2) != 0;
-  int year, month, day;
-  decodeDate(p.to, year, month, day);
-  p.from = makeDate(year, month, 1);
-  return p;
-}
-
-// Every kind on "Piešķirt tikai ar 0 pašizmaksu", no option set.
-std::map<std::string, int> onlyWithoutCost() {
-  std::map<std::string, int> settings;
-  for (const DocumentKindRow& row : kDocumentKinds) settings[row.names.setting] = kOnlyWithoutCost;
-  for (const char* option : {shell::kPedejaCena, shell::kParvIzrakst1PardCena, shell::kPakalpojumusNe, shell::kIMEI})
-    settings[option] = 0;
-  return settings;
-}
-
 std::string lastEntries(const HostRun& run) {
-  return "standard error:\n" + run.errors() + "progress log (last entries):\n" + talvix::test::printable(run.texts(), 20);
+  return "standard error:\n" + run.errors() + "progress log (last entries):\n" +
+         talvix::test::printable(run.texts(), 20);
 }
 
 // A pass that failed shows up in the log, also when the run recovers and goes on.
@@ -263,105 +206,11 @@ double singlePass(const std::string& registry, const talvix::test::HostOptions& 
   const double seconds = secondsSince(start);
   if (!status) throw std::runtime_error("autoiepcensad-run --passes 1 still runs after 2 hours\n" + lastEntries(run));
   if (*status != 0)
-    throw std::runtime_error("autoiepcensad-run --passes 1 exited " + std::to_string(*status) + "\n" + lastEntries(run));
+    throw std::runtime_error("autoiepcensad-run --passes 1 exited " + std::to_string(*status) + "\n" +
+                             lastEntries(run));
   requireNoFailure(run, "autoiepcensad-run --passes 1");
   return seconds;
 }
-
-// Goods a department has just received in quantity, not serial-numbered and not services: a sale of
-// one unit on the period's last day finds stock, so its cost comes out above zero.
-struct Sale {
-  int goods = 0;
-  int dept = 0;
-  double price = 0;
-  int line = 0;  // O_PRCOUT.ISN once committed
-  Clock::time_point committed;
-  std::optional<double> latency;
-  double cost = 0;
-};
-
-constexpr char kStockedGoodsSql[] =
-    "SELECT L.ISPRECE, H.ISNODALA, G.CENA1 FROM O_PAVADZ H JOIN O_PRECE L ON L.ISPAVADZ = H.ISN "
-    "JOIN N_KLPREC G ON G.ISN = L.ISPRECE WHERE H.DAT_SANEM BETWEEN :DAT_NO AND :DAT_LIDZ AND "
-    "L.ISSERTIF IS NULL AND L.DAUDZUMS >= 20 AND (G.PAKALPOJ IS NULL OR G.PAKALPOJ = 'F') "
-    "ORDER BY H.DAT_SANEM DESC, L.ISN DESC";
-
-std::vector<Sale> plannedSales(Connection& c, const Period& period, int count) {
-  Query q(c);
-  q.setSql(kStockedGoodsSql);
-  q.setDateTime("DAT_NO", period.from);
-  q.setDateTime("DAT_LIDZ", period.to);
-  q.open();
-  std::vector<Sale> sales;
-  for (q.first(); !q.eof() && static_cast<int>(sales.size()) < count; q.next()) {
-    const int goods = q.asInteger(0);
-    if (std::any_of(sales.begin(), sales.end(), [&](const Sale& s) { return s.goods == goods; })) continue;
-    Sale sale;
-    sale.goods = goods;
-    sale.dept = q.asInteger(1);
-    sale.price = std::max(0.01, q.asDouble(2) / (1 + kTax / 100));
-    sales.push_back(sale);
-  }
-  c.defaultTransaction().commit();
-  if (static_cast<int>(sales.size()) < count)
-    throw std::runtime_error("the period holds receipts of only " + std::to_string(sales.size()) +
-                             " goods to sell; --sales asks for " + std::to_string(count));
-  return sales;
-}
-
-// Writes sales as the shop's own program would: a header and one line with cost 0, committed.
-class SaleWriter {
- public:
-  SaleWriter(Connection& c, DateTime date) : c_(c), date_(date) {
-    Query q(c_);
-    q.setSql("SELECT (SELECT MAX(ISN) FROM O_PAVOUT), (SELECT MAX(ISN) FROM O_PRCOUT) FROM RDB$DATABASE");
-    q.open();
-    nextKey_ = std::max(q.asInteger(0), q.asInteger(1)) + 1;
-    c_.defaultTransaction().commit();
-  }
-
-  void commit(Sale& sale) {
-    const DocumentTables& t = tablesOf(DocumentKind::Issue);
-    const int doc = nextKey_++;
-    Query header(c_);
-    header.setSql(std::string("INSERT INTO ") + t.header + " (ISN, " + t.date + ", " + t.dept + ", " + t.client +
-                  ") VALUES (:ISN, :DATUMS, :DEPT, NULL)");
-    header.setInteger("ISN", doc);
-    header.setDateTime("DATUMS", date_);
-    header.setInteger("DEPT", sale.dept);
-    header.execSql();
-    sale.line = nextKey_++;
-    Query line(c_);
-    line.setSql(std::string("INSERT INTO ") + t.lines + " (ISN, " + t.headerKey + ", ISPRECE, DAUDZUMS, " + t.cost +
-                ", " + t.salePrice + ", " + t.markup + ", " + t.tax +
-                ", ISSERTIF) VALUES (:ISN, :DOC, :GOODS, 1, 0, :PRICE, 0, :TAX, NULL)");
-    line.setInteger("ISN", sale.line);
-    line.setInteger("DOC", doc);
-    line.setInteger("GOODS", sale.goods);
-    line.setDouble("PRICE", sale.price);
-    line.setDouble("TAX", kTax);
-    line.execSql();
-    c_.defaultTransaction().commit();
-    sale.committed = Clock::now();
-  }
-
-  // The line's cost as committed now, read in a transaction of its own.
-  double cost(const Sale& sale) {
-    Query q(c_);
-    q.setSql(std::string("SELECT ") + tablesOf(DocumentKind::Issue).cost + " FROM " +
-             tablesOf(DocumentKind::Issue).lines + " WHERE ISN = :ISN");
-    q.setInteger("ISN", sale.line);
-    q.open();
-    const double value = q.eof() ? 0.0 : q.asDouble(0);
-    c_.defaultTransaction().commit();
-    return value;
-  }
-
- private:
-  Connection& c_;
-  DateTime date_;
-  int nextKey_ = 0;
-};
 
 // Commits the sales gap apart and polls each until its cost is above zero (at most limit after its
 // commit), while the host keeps running.
@@ -401,8 +250,6 @@ void timeSales(std::vector<Sale>& sales, SaleWriter& writer, HostRun& host, std:
   }
 }
 
-double cpuSeconds(pid_t pid, bool children = false);
-
 // Returns once the run rests: it used under 3 % of a core for kRestSign. Where the run cannot tell
 // its own cost writes from others' (a plain user, a Classic server) by the write counts, the pass
 // after the first looks at what the first wrote, so the sales are timed from this steady state on.
@@ -418,55 +265,6 @@ void waitForRest(HostRun& live, std::chrono::seconds limit) {
   }
 }
 
-// utime + stime of a process, in seconds; with its ended children's (cutime + cstime) when asked.
-double cpuSeconds(pid_t pid, bool children) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t name = text.rfind(')');  // the command name may hold blanks and parentheses
-  if (name == std::string::npos) throw std::runtime_error("cannot read /proc/" + std::to_string(pid) + "/stat");
-  std::istringstream fields(text.substr(name + 2));
-  std::string field;
-  // Fields 3 to 13 come before utime (14) and stime (15).
-  for (int i = 3; i <= 13; ++i) fields >> field;
-  unsigned long long user = 0, system = 0, childUser = 0, childSystem = 0;
-  if (!(fields >> user >> system >> childUser >> childSystem))
-    throw std::runtime_error("cannot read /proc/" + std::to_string(pid) + "/stat");
-  const unsigned long long ticks = user + system + (children ? childUser + childSystem : 0);
-  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The parent of a process, or 0 when it is gone.
-pid_t parentOf(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t name = text.rfind(')');
-  if (name == std::string::npos) return 0;
-  std::istringstream fields(text.substr(name + 2));
-  std::string state;
-  pid_t parent = 0;
-  fields >> state >> parent;
-  return parent;
-}
-
-// The server's processes: itself and, in Classic mode, one child per attachment. The ended
-// children's time is counted in the server's own once it has reaped them.
-double serverCpuSeconds(pid_t server) {
-  double seconds = cpuSeconds(server, true);
-  DIR* proc = opendir("/proc");
-  if (!proc) return seconds;
-  while (const dirent* entry = readdir(proc)) {
-    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-    if (pid <= 0 || parentOf(pid) != server) continue;
-    try {
-      seconds += cpuSeconds(pid);
-    } catch (const std::runtime_error&) {
-      // ended meanwhile: its time went to the server's count of ended children
-    }
-  }
-  closedir(proc);
-  return seconds;
-}
-
 struct IdleShare {
   double host = 0, server = 0;  // percent of one core
 };
@@ -478,12 +276,6 @@ IdleShare idleShare(pid_t host, pid_t server, int seconds) {
   const double hostAfter = cpuSeconds(host), serverAfter = serverCpuSeconds(server);
   const double wall = secondsSince(start);
   return {100 * (hostAfter - hostBefore) / wall, 100 * (serverAfter - serverBefore) / wall};
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 struct Row {
@@ -605,8 +397,8 @@ int run(const Options& o) {
     }
   }
 
-  std::printf("\n%d sales %d s apart per condition; idle %d s, CPU %% of one core (server: every process)\n",
-              o.sales, o.gapSeconds, o.idleSeconds);
+  std::printf("\n%d sales %d s apart per condition; idle %d s, CPU %% of one core (server: every process)\n", o.sales,
+              o.gapSeconds, o.idleSeconds);
   std::printf("%-14s %-42s %10s %9s %9s %8s %7s %8s %7s\n", "condition", "", "1st pass s", "rests s", "median s",
               "worst s", "host %", "server %", "total %");
   for (const Row& r : rows)

@@ -44,8 +44,7 @@ int fromEnvironment(const char* name, int otherwise) {
   if (!text || !*text) return otherwise;
   char* end = nullptr;
   const long value = std::strtol(text, &end, 10);
-  return *end == '\0' && value >= 0 && value <= std::numeric_limits<int>::max() ? static_cast<int>(value)
-                                                                                : otherwise;
+  return *end == '\0' && value >= 0 && value <= std::numeric_limits<int>::max() ? static_cast<int>(value) : otherwise;
 }
 
 std::int64_t floorUnder(std::int32_t maxKey, std::int32_t windowKeys) {
@@ -100,7 +99,7 @@ DocumentWatch::DocumentWatch()
       windowKeys_(fromEnvironment("TALVIX_WATCH_WINDOW_KEYS", kWindowKeys)) {}
 
 const DocumentWatch::Base* DocumentWatch::baseFor(const std::string& table,
-                                                   const std::optional<WriteCounts>& now) const {
+                                                  const std::optional<WriteCounts>& now) const {
   const auto base = base_.find(table);
   return !now || now->attachment != baseAttachment_ || base == base_.end() ? nullptr : &base->second;
 }
@@ -167,7 +166,7 @@ DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapsho
   counted_ = before_.has_value();
   keepBase(counted, std::move(base));
   forgetOldOwn();
-  readPrint(query);
+  readPrints(query);
   return changes;
 }
 
@@ -296,27 +295,34 @@ void DocumentWatch::forgetOldOwn() {
   std::erase_if(own_, [&](std::int64_t number) { return number < oldest; });
 }
 
-void DocumentWatch::readPrint(Query& query) {
-  std::unordered_map<std::string, std::int64_t> floors;
-  for (const auto& [name, seen] : seen_) floors.emplace(name, seen.floor);
-  printSql_ = printSql(floors);
-  query.setSql(printSql_);
-  query.open();
-  print_.clear();
-  for (std::size_t i = 0; i < std::size(kWatchedTables); ++i) print_.push_back(query.asString(static_cast<int>(i)));
-  query.close();
+void DocumentWatch::readPrints(Query& query) {
+  for (const Part part : {Part::Whole, Part::Top}) {
+    std::unordered_map<std::string, std::int64_t> floors;
+    for (const auto& [name, seen] : seen_)
+      floors.emplace(name, part == Part::Whole ? seen.floor : std::max(seen.floor, floorUnder(seen.maxKey, topKeys_)));
+    Print& print = prints_[static_cast<std::size_t>(part)];
+    print.sql = printSql(floors);
+    query.setSql(print.sql);
+    query.open();
+    print.values.clear();
+    for (std::size_t i = 0; i < std::size(kWatchedTables); ++i)
+      print.values.push_back(query.asString(static_cast<int>(i)));
+    query.close();
+  }
 }
 
-std::optional<bool> DocumentWatch::windowMoved(Connection& connection) const {
-  if (print_.empty() || !connection.connected()) return std::nullopt;
+std::optional<bool> DocumentWatch::windowMoved(Connection& connection, Part part) const {
+  const Print& print = prints_[static_cast<std::size_t>(part)];
+  if (print.values.empty() || !connection.connected()) return std::nullopt;
   try {
     Transaction now(connection, Transaction::Kind::ReadOnlySnapshot);
     Query query(connection);
     query.setTransaction(&now);
-    query.setSql(printSql_);
+    query.setSql(print.sql);
     query.open();
     bool moved = false;
-    for (std::size_t i = 0; i < print_.size(); ++i) moved = moved || query.asString(static_cast<int>(i)) != print_[i];
+    for (std::size_t i = 0; i < print.values.size(); ++i)
+      moved = moved || query.asString(static_cast<int>(i)) != print.values[i];
     query.close();
     now.commit();
     return moved;

@@ -19,6 +19,15 @@ constexpr const char* kOpenWritersSql =
     "ON R.MON$STAT_ID = T.MON$STAT_ID WHERE T.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
     "R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES - R.MON$RECORD_BACKOUTS > 0";
 
+constexpr const char* kActivitySql =
+    "SELECT (SELECT R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES - R.MON$RECORD_BACKOUTS "
+    "FROM MON$RECORD_STATS R WHERE R.MON$STAT_ID = D.MON$STAT_ID), "
+    "IIF(CURRENT_USER = 'SYSDBA' OR CURRENT_USER = D.MON$OWNER OR CURRENT_ROLE = 'RDB$ADMIN', 1, 0), W.N, W.S "
+    "FROM MON$DATABASE D CROSS JOIN (SELECT COUNT(*) N, COALESCE(SUM(T.MON$TRANSACTION_ID), 0) S "
+    "FROM MON$TRANSACTIONS T JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = T.MON$STAT_ID "
+    "WHERE T.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND "
+    "R.MON$RECORD_INSERTS + R.MON$RECORD_UPDATES + R.MON$RECORD_DELETES - R.MON$RECORD_BACKOUTS > 0) W";
+
 constexpr const char* kTableWritesSql =
     "SELECT TRIM(S.MON$TABLE_NAME), R.MON$RECORD_INSERTS, R.MON$RECORD_UPDATES, R.MON$RECORD_DELETES, "
     "CURRENT_CONNECTION FROM MON$TABLE_STATS S JOIN MON$RECORD_STATS R ON R.MON$STAT_ID = S.MON$RECORD_STAT_ID "
@@ -89,6 +98,20 @@ std::optional<std::int64_t> MonitoredRecordOperations::count() {
     // Exact as a double far beyond any count a database reaches.
     return static_cast<std::int64_t>(query.asDouble(0));
   });
+}
+
+WriteActivity MonitoredRecordOperations::activity() {
+  const auto read = look([](Query& query) -> std::optional<WriteActivity> {
+    query.setSql(kActivitySql);
+    query.open();
+    if (query.eof() || query.isNull(0)) return std::nullopt;
+    WriteActivity now{static_cast<std::int64_t>(query.asDouble(0)), std::nullopt};
+    if (query.asInteger(1) == 1)
+      now.writers =
+          OpenWriters{static_cast<std::int64_t>(query.asDouble(2)), static_cast<std::int64_t>(query.asDouble(3))};
+    return now;
+  });
+  return read.value_or(WriteActivity{});
 }
 
 std::optional<WriteCounts> readWriteCounts(Connection& connection) {

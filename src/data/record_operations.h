@@ -24,6 +24,13 @@ struct OpenWriters {
   bool operator==(const OpenWriters&) const = default;
 };
 
+// The count and the open writers as one monitoring snapshot gives them: what a rest compares.
+struct WriteActivity {
+  std::optional<std::int64_t> count;
+  std::optional<OpenWriters> writers;
+  bool operator==(const WriteActivity&) const = default;
+};
+
 class RecordOperations {
  public:
   virtual ~RecordOperations() = default;
@@ -33,6 +40,12 @@ class RecordOperations {
   // nullopt unless every attachment's transactions can be seen (SYSDBA, the database's owner or
   // RDB$ADMIN): others see only their own, so an empty set would prove nothing.
   virtual std::optional<OpenWriters> openWriters() { return std::nullopt; }
+  // Both; writers only where the count could be read.
+  virtual WriteActivity activity() {
+    WriteActivity now{count(), std::nullopt};
+    if (now.count) now.writers = openWriters();
+    return now;
+  }
 };
 
 // Reads the count from the monitoring tables, each time in a short read-only transaction of its
@@ -42,6 +55,8 @@ class MonitoredRecordOperations : public RecordOperations {
   explicit MonitoredRecordOperations(Connection& connection) : connection_(connection) {}
   std::optional<std::int64_t> count() override;
   std::optional<OpenWriters> openWriters() override;
+  // One snapshot, one statement: a monitoring snapshot is most of what a question costs the server.
+  WriteActivity activity() override;
 
  private:
   template <typename Read>
@@ -67,9 +82,9 @@ using TableWritesByName = std::unordered_map<std::string, TableWrites>;
 // at the moment it lists its open transactions for that snapshot, so a write counted here either
 // belongs to a transaction that had ended by then or shows in openWrites.
 struct WriteCounts {
-  std::int64_t attachment = 0;  // the reader's: while it lives, the database stays open
-  TableWritesByName tables;  // a table not named has none
-  TableWritesByName own;     // the reader attachment's share of them
+  std::int64_t attachment = 0;                 // the reader's: while it lives, the database stays open
+  TableWritesByName tables;                    // a table not named has none
+  TableWritesByName own;                       // the reader attachment's share of them
   std::unordered_set<std::string> openWrites;  // tables an open transaction, ours included, wrote
 
   TableWrites of(const std::string& table) const { return in(tables, table); }

@@ -8,12 +8,16 @@
 // safety net instead. A pass that wrote starts the next at once. A stop request ends a rest at
 // once; a rest writes no log line.
 //
-// Given the document watch, a rest also compares every table's window with what the pass's snapshot
-// held (document_changes.h), every 250 ms: a document committed by any user on any server shows
-// there, whatever the monitoring tables let this user see, so the rest may last up to 30 s, ending
-// earlier when the watch's whole look of a table is due. The monitoring tables are then read only
-// where the last look could read the write counts (as SYSDBA, owner or RDB$ADMIN on a server that
-// keeps them): elsewhere they say nothing of others' work and cost the server a snapshot each time.
+// Given the document watch, a rest asks two questions of its own, each less often the longer
+// nothing happens, and again at once after a change: whether the top of any table's window (its
+// newest keys) differs from what the pass's snapshot held, after 250 ms, 500 ms, then every 1 s, which a
+// committed sale shows at a fraction of a millisecond of the server's time; and the deep question
+// every 1 s growing to 8 s: the count and open writers where the last look could read the write
+// counts (as SYSDBA, owner or RDB$ADMIN on a server that keeps them), else every whole window. A
+// document committed by any user on any server shows there, whatever the monitoring tables let this
+// user see, so the rest may last up to 30 s, doubling to 120 s while nothing happens, ending earlier when the watch's
+// whole look of a table is due. Elsewhere the monitoring tables say nothing of others' work and cost the server a
+// snapshot each time, so they are not read.
 #include "data/document_changes.h"
 #include "data/record_operations.h"
 #include "step/run_context.h"
@@ -53,7 +57,11 @@ class IdleRest {
   static constexpr int kCheckMilliseconds = 250;
   static constexpr int kFirstLimitMilliseconds = 500;
   static constexpr int kLongestLimitMilliseconds = 2500;
-  static constexpr int kWatchedLimitMilliseconds = 30000;
+  static constexpr int kFirstWatchedLimitMilliseconds = 30000;
+  static constexpr int kLongestWatchedLimitMilliseconds = 120000;
+  static constexpr int kLongestCheckMilliseconds = 1000;
+  static constexpr int kFirstDeepMilliseconds = 1000;
+  static constexpr int kLongestDeepMilliseconds = 8000;
 
   IdleRest(RunContext& ctx, RecordOperations& operations, const DocumentWatch* watch = nullptr)
       : ctx_(ctx), operations_(operations), watch_(watch) {}
@@ -64,20 +72,32 @@ class IdleRest {
   void passEnded(const PassWrites& writes);
 
  private:
-  void rest(std::optional<std::int64_t> seen, std::optional<OpenWriters> writers, bool windows);
+  void rest(const WriteActivity& seen, bool windows);
+  // Given the watch: the top of the windows every check_, the deep question every deep_.
+  void watchedRest(const WriteActivity& seen, int limit);
+  // After a change the questions are asked often again.
+  void changed() {
+    check_ = kCheckMilliseconds;
+    deep_ = kFirstDeepMilliseconds;
+    watchedLimit_ = kFirstWatchedLimitMilliseconds;
+  }
   // The monitoring tables can tell this run of others' work.
   bool countsTell() const { return !watch_ || !watch_->looked() || watch_->lastLookCounted(); }
   int limitFor(bool watched) const;
   // The rest should end: the count or the open writers moved, or a window did (or can no longer be read).
-  bool moved(std::optional<std::int64_t> seen, const std::optional<OpenWriters>& writers, bool windows);
+  bool moved(const WriteActivity& seen, bool windows);
+  // The deep question: the count and open writers where they tell, else every whole window.
+  bool movedDeep(const WriteActivity& seen);
 
   RunContext& ctx_;
   RecordOperations& operations_;
   const DocumentWatch* watch_;
   bool countedAtPassStart_ = true;
-  std::optional<std::int64_t> atPassStart_;
-  std::optional<OpenWriters> writersAtPassStart_;
+  WriteActivity atPassStart_;
   int limit_ = kFirstLimitMilliseconds;
+  int check_ = kCheckMilliseconds;
+  int deep_ = kFirstDeepMilliseconds;
+  int watchedLimit_ = kFirstWatchedLimitMilliseconds;
 };
 
 }  // namespace talvix

@@ -16,9 +16,17 @@ namespace {
 
 // The keys the setup writes, so the changes below can name them.
 enum Key : int {
-  kFlour = 1, kSugar = 2,
-  kReceiptA = 1000, kLineA = 1001, kReceiptB = 1002, kLineB = 1003, kIssue = 1004, kIssueLine = 1005,
-  kBelowHighest = 900, kNewHeader = 2000, kNewLine = 2001,
+  kFlour = 1,
+  kSugar = 2,
+  kReceiptA = 1000,
+  kLineA = 1001,
+  kReceiptB = 1002,
+  kLineB = 1003,
+  kIssue = 1004,
+  kIssueLine = 1005,
+  kBelowHighest = 900,
+  kNewHeader = 2000,
+  kNewLine = 2001,
 };
 
 using Row = std::tuple<int, int, bool>;  // key, goods, newKey
@@ -64,41 +72,54 @@ const Case kCases[] = {
     {"NewIssueDocument",
      {"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (2000, '2026-03-04', 1)",
       "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, CENA) VALUES (2001, 2000, 2, 1, 3)"},
-     {{"O_PAVOUT", {{{kNewHeader, kNoGoods, true}}}}, {"O_PRCOUT", {{{kNewLine, kSugar, true}}}}}, 0},
+     {{"O_PAVOUT", {{{kNewHeader, kNoGoods, true}}}}, {"O_PRCOUT", {{{kNewLine, kSugar, true}}}}},
+     0},
     {"ReceiptPriceEditedInTheSecondOfTheFirstLook",
      {"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"},
-     {{"O_PRECE", {{{kLineA, kFlour, false}}}}}, 1},
+     {{"O_PRECE", {{{kLineA, kFlour, false}}}}},
+     1},
     {"QuantitiesSwappedKeepingEverySum",
      {"UPDATE O_PRECE SET DAUDZUMS = 5 WHERE ISN = 1001", "UPDATE O_PRECE SET DAUDZUMS = 2 WHERE ISN = 1003"},
-     {{"O_PRECE", {{{kLineA, kFlour, false}, {kLineB, kFlour, false}}}}}, 1},
+     {{"O_PRECE", {{{kLineA, kFlour, false}, {kLineB, kFlour, false}}}}},
+     1},
     {"ValueSetToWhatItWas",
      {"UPDATE O_PRCOUT SET CENA = CENA WHERE ISN = 1005"},
-     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 1},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}},
+     1},
     {"DocumentMovedToAnotherDate",
      {"UPDATE O_PAVADZ SET DAT_SANEM = '2026-03-20' WHERE ISN = 1000"},
-     {{"O_PAVADZ", {{{kReceiptA, kNoGoods, false}}}}}, 1},
+     {{"O_PAVADZ", {{{kReceiptA, kNoGoods, false}}}}},
+     1},
     {"DocumentDeleted",
      {"DELETE FROM O_PRECE WHERE ISPAVADZ = 1000", "DELETE FROM O_PAVADZ WHERE ISN = 1000"},
-     {{"O_PRECE", {{}, 1}}, {"O_PAVADZ", {{}, 1}}}, 2},
+     {{"O_PRECE", {{}, 1}}, {"O_PAVADZ", {{}, 1}}},
+     2},
     {"LineInsertedBelowTheHighestKey",
      {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)"},
-     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, -1}}}, 1},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, -1}}},
+     1},
     // The count alone cannot tell: a reader must treat an unknown key without a new key as unsafe.
     {"LineInsertedBelowTheHighestKeyBesideADeletedOne",
      {"INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA) VALUES (900, 1002, 2, 1, 4)",
       "DELETE FROM O_PRECE WHERE ISN = 1001"},
-     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 0}}}, 1},
+     {{"O_PRECE", {{{kBelowHighest, kSugar, false}}, 0}}},
+     1},
     {"GoodsRegisterChanged",
      {"UPDATE N_KLPREC SET CENA1 = 7 WHERE ISN = 2"},
-     {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}}, 1},
+     {{"N_KLPREC", {{{kSugar, kNoGoods, false}}}}},
+     1},
     {"CommittedLongAfterItWrote",
      {"UPDATE O_PRCOUT SET DAUDZUMS = 3 WHERE ISN = 1005"},
-     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}}, 0,
-     Before::Written, 1},
+     {{"O_PRCOUT", {{{kIssueLine, kSugar, false}}}}},
+     0,
+     Before::Written,
+     1},
     {"WrittenAgainByAWriterThatCommittedRetainingBeforeTheFirstLook",
      {"UPDATE O_PRECE SET CENA = CENA + 1 WHERE ISN = 1003"},
-     {{"O_PRECE", {{{kLineB, kFlour, false}}}}}, 0,
-     Before::WrittenAndCommittedRetaining, 1},
+     {{"O_PRECE", {{{kLineB, kFlour, false}}}}},
+     0,
+     Before::WrittenAndCommittedRetaining,
+     1},
 };
 
 class DocumentWatchTest : public ::testing::Test {
@@ -198,8 +219,8 @@ TEST_F(DocumentWatchTest, WithoutCountsTheWindowShowsDeletesAndLateRows) {
   write({"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (1004, '2026-03-04', 1)",
          "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (1005, 1004, 1, 1)"});
   other.defaultTransaction().commit();
-  EXPECT_EQ(asMap(lookWithoutCounts()),
-            (Changes{{"O_PRCOUT", {{{kIssueLine, kFlour, false}}, -1}}, {"O_PAVOUT", {{{kIssue, kNoGoods, false}}, -1}}}));
+  EXPECT_EQ(asMap(lookWithoutCounts()), (Changes{{"O_PRCOUT", {{{kIssueLine, kFlour, false}}, -1}},
+                                                 {"O_PAVOUT", {{{kIssue, kNoGoods, false}}, -1}}}));
 }
 
 // Without the counts the run's own writes are told by the number of the transaction that wrote them:
@@ -246,6 +267,34 @@ TEST_F(DocumentWatchTest, TheWindowsMoveWithACommitAndNotBefore) {
   write({"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"});
   other.defaultTransaction().commit();
   EXPECT_EQ(watch.windowMoved(db.connection()), false) << "the depth is not watched between passes";
+}
+
+// The top of each window (here its two highest keys, of a window of ten) shows new rows and edits
+// among the newest keys, and nothing under them; the whole window shows all of them.
+TEST_F(DocumentWatchTest, TheTopOfTheWindowsShowsOnlyTheNewestKeys) {
+  struct Row {
+    const char* name;
+    std::vector<const char*> change;
+    bool whole, top;
+  };
+  const Row rows[] = {
+      {"a new sale", {"INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (2000, '2026-03-04', 1)"}, true, true},
+      {"an edit of the table's newest line", {"UPDATE O_PRECE SET CENA = 12 WHERE ISN = 1003"}, true, true},
+      {"an edit under the top, in the window", {"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"}, true, false},
+      {"a line deleted under the top", {"DELETE FROM O_PRECE WHERE ISN = 1001"}, true, false},
+  };
+  watch.setWholeLook(std::chrono::hours(1), 10);
+  watch.setTopKeys(2);
+  EXPECT_FALSE(watch.windowMoved(db.connection(), DocumentWatch::Part::Top)) << "no look yet";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    look();
+    EXPECT_EQ(watch.windowMoved(db.connection(), DocumentWatch::Part::Top), false);
+    write(row.change);
+    other.defaultTransaction().commit();
+    EXPECT_EQ(watch.windowMoved(db.connection()), row.whole);
+    EXPECT_EQ(watch.windowMoved(db.connection(), DocumentWatch::Part::Top), row.top);
+  }
 }
 
 TEST_P(DocumentWatchCase, ReportsExactlyWhatAnotherAttachmentChanged) {

@@ -1,8 +1,8 @@
 // The rest between continuous FIFO passes: when it comes, how long it lasts, what ends it.
+#include "run/idle_rest.h"
 #include "pricing/library.h"
 #include "registry/registry_store.h"
 #include "run/dispatcher.h"
-#include "run/idle_rest.h"
 #include "step/stop_request.h"
 #include "support/run_fixture.h"
 
@@ -29,7 +29,10 @@ constexpr char kPassDone[] = "FIFO piešķiršana pabeigta ";
 // two passes. Stops the run when the given pass ends; atSleep acts at each wait (its 1-based number).
 struct TracingParts : ProgressLog, Sleeper {
   void AddProcessLine(const std::string& text, bool replaceLast) override {
-    if (replaceLast && !lines.empty()) lines.back() = text; else lines.push_back(text);
+    if (replaceLast && !lines.empty())
+      lines.back() = text;
+    else
+      lines.push_back(text);
     if (text != kPassDone) return;
     trace.push_back("pass");
     if (++passes == stopAfterPass) requestStop();
@@ -76,16 +79,26 @@ struct Case {
 
 // Each pass reads the count at its start and end; a rest reads it every 250 ms.
 const std::vector<Case> kCases = {
-    {"nothing written, nothing changes: rests to the limit, doubling", false,
-     [](int) { return std::int64_t{7}; }, {"pass", "rest 500", "pass", "rest 1000", "pass"}},
-    {"a pass that wrote starts the next at once, and the limit starts over", true,
-     [](int) { return std::int64_t{7}; }, {"pass", "pass", "rest 500", "pass"}},
-    {"others wrote during each pass: no rest", false,
-     [](int call) { return std::int64_t{call * 10}; }, {"pass", "pass", "pass"}},
-    {"the count moves during a rest: the rest ends at the next look", false,
-     [](int call) { return std::int64_t{call >= 3 ? 5 : 0}; }, {"pass", "rest 250", "pass", "rest 1000", "pass"}},
-    {"no count (no rights, old server): rests to the limit", false,
-     [](int) { return std::optional<std::int64_t>{}; }, {"pass", "rest 500", "pass", "rest 1000", "pass"}},
+    {"nothing written, nothing changes: rests to the limit, doubling",
+     false,
+     [](int) { return std::int64_t{7}; },
+     {"pass", "rest 500", "pass", "rest 1000", "pass"}},
+    {"a pass that wrote starts the next at once, and the limit starts over",
+     true,
+     [](int) { return std::int64_t{7}; },
+     {"pass", "pass", "rest 500", "pass"}},
+    {"others wrote during each pass: no rest",
+     false,
+     [](int call) { return std::int64_t{call * 10}; },
+     {"pass", "pass", "pass"}},
+    {"the count moves during a rest: the rest ends at the next look",
+     false,
+     [](int call) { return std::int64_t{call >= 3 ? 5 : 0}; },
+     {"pass", "rest 250", "pass", "rest 1000", "pass"}},
+    {"no count (no rights, old server): rests to the limit",
+     false,
+     [](int) { return std::optional<std::int64_t>{}; },
+     {"pass", "rest 500", "pass", "rest 1000", "pass"}},
 };
 
 TEST(IdleRest, FollowsOnlyAPassThatWroteNoCostAndEndsWhenTheCountMoves) {
@@ -125,8 +138,7 @@ TEST(IdleRest, AStopRequestEndsARestAtOnce) {
 
 // A continuous run of issues "only without cost" in March on the real library and the real count.
 struct RealLoop {
-  explicit RealLoop(TestDatabase& db)
-      : library(pricing::MainFormDatiDll()), registry(db.dir().file("registry.reg")) {
+  explicit RealLoop(TestDatabase& db) : library(pricing::MainFormDatiDll()), registry(db.dir().file("registry.reg")) {
     library->mainFormDati().PRECES_DB.setDatabaseName(db.path());
     library->mainFormDati().connect();
     settings.dateFrom = mar(1);
@@ -188,7 +200,8 @@ TEST(IdleRest, ALineCommittedByAnotherProgramEndsTheRestAndIsPriced) {
     const Trace rested(parts.trace.begin(), parts.trace.end() - 1);
     // The pass before the arrival wrote nothing; the rest ends at its first look, not at 500 ms.
     EXPECT_EQ(parts.trace.back(), "pass");
-    EXPECT_NE(std::find(rested.begin(), rested.end(), "rest 250"), rested.end()) << ::testing::PrintToString(parts.trace);
+    EXPECT_NE(std::find(rested.begin(), rested.end(), "rest 250"), rested.end())
+        << ::testing::PrintToString(parts.trace);
     EXPECT_NEAR(db.issueCost(watched), 4.0, 1e-9);
   }
 }
@@ -210,8 +223,8 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
   parts.atSleep = [&](int sleep) {
     if (sleep == 1) {
       writer.executeImmediate("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (9001, '2026-03-06', 1)");
-      writer.executeImmediate(
-          "INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (9002, 9001, " + std::to_string(g) + ", 2)");
+      writer.executeImmediate("INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (9002, 9001, " +
+                              std::to_string(g) + ", 2)");
     }
     // Well past the plain back-off's limits, so only the transaction's end can have ended the rest.
     if (parts.passes == 2 && !committedAtSleep && parts.trace.back() == "rest 3000") {
@@ -225,6 +238,102 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
   ASSERT_GE(parts.trace.size(), 5u) << ::testing::PrintToString(parts.trace);
   EXPECT_EQ(parts.trace[3], "rest 3000") << ::testing::PrintToString(parts.trace);
   EXPECT_NEAR(db.issueCost(9002), 4.0, 1e-9);
+}
+
+// Given the watch, the top of the windows is asked after 250, 500, 1000, 1000 ... ms and the deep
+// question (here the count and open writers) after 1, 2, 4, 8 s: a sale shows at the next look of the
+// top, an edit of old history at the next deep one, and after a change the top is asked at 250 ms
+// again. The top is each table's newest key here, so the old receipt line lies under it.
+TEST(IdleRest, AsksTheTopOftenAndTheDepthSeldomLessOftenWhileNothingHappens) {
+  enum class Change { Sale, OldReceipt, OldReceiptCommittedInTheNextRest };
+  struct Row {
+    const char* name;
+    Change change;
+    Trace expected;
+  };
+  const Row rows[] = {
+      {"a sale committed at 1.625 s: the top's look at 1.75 s", Change::Sale, {"pass", "rest 1750", "pass", "pass"}},
+      {"an old receipt edited at 1.625 s: the deep look at 3 s", Change::OldReceipt, {"pass", "rest 3000", "pass"}},
+      // The write moves the count; only the writer's end can show its commit in the next rest.
+      {"an old receipt written in one rest and committed in the next",
+       Change::OldReceiptCommittedInTheNextRest,
+       {"pass", "rest 3000", "pass", "rest 3000", "pass"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TestDatabase db;
+    db.setFifo(1);
+    const int g = db.goods();
+    const int oldLine = db.receipt({.date = feb(10), .goods = g, .qty = 10, .price = 3});
+    db.receipt({.date = feb(20), .goods = g, .qty = 10, .price = 4});
+    Connection writer;
+    writer.setDatabaseName(db.path());
+    writer.open();
+    RealLoop loop(db);
+    loop.state.watch.setTopKeys(1);
+    TracingParts& parts = loop.parts;
+    parts.stopAfterPass = static_cast<int>(std::count(row.expected.begin(), row.expected.end(), "pass"));
+    int rests = 0;
+    parts.atSleep = [&](int) {
+      if (parts.trace.back() != "rest 1625") return;
+      ++rests;
+      if (row.change == Change::Sale && rests == 1)
+        db.issue({.date = mar(6), .goods = g, .qty = 2, .cost = std::nullopt});
+      if (row.change != Change::Sale && rests == 1)
+        writer.executeImmediate("UPDATE O_PRECE SET CENA = 5 WHERE ISN = " + std::to_string(oldLine));
+      if (rests == (row.change == Change::OldReceiptCommittedInTheNextRest ? 2 : 1))
+        writer.defaultTransaction().commit();
+    };
+    loop.run();
+    EXPECT_EQ(parts.trace, row.expected);
+  }
+}
+
+// While nothing happens a watched rest lasts 30 s, then 60 s, then 120 s: an idle pass is the
+// dearest thing an idle run does.
+TEST(IdleRest, AWatchedRestLengthensWhileNothingHappens) {
+  TestDatabase db;
+  db.setFifo(1);
+  db.receipt({.date = feb(20), .goods = db.goods(), .qty = 10, .price = 4});
+  RealLoop loop(db);
+  loop.state.watch.setWholeLook(std::chrono::hours(1), DocumentWatch::kWindowKeys);  // no whole look falls due
+  loop.parts.stopAfterPass = 5;
+  loop.run();
+  EXPECT_EQ(loop.parts.trace,
+            (Trace{"pass", "rest 30000", "pass", "rest 60000", "pass", "rest 120000", "pass", "rest 120000", "pass"}));
+}
+
+// After a change the top is asked at 250 ms again, not at the longest spacing reached before it,
+// whether the pass the change started wrote a cost or not.
+TEST(IdleRest, AfterAChangeTheTopIsAskedAtOnceAgain) {
+  struct Row {
+    const char* name;
+    std::optional<double> firstCost;  // the first sale's cost as committed
+    Trace expected;
+  };
+  const Row rows[] = {
+      {"a sale to price", std::nullopt, {"pass", "rest 5750", "pass", "pass", "rest 250", "pass", "pass"}},
+      {"a sale that carries its cost", 4.0, {"pass", "rest 5750", "pass", "rest 250", "pass", "pass"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TestDatabase db;
+    db.setFifo(1);
+    const int g = db.goods();
+    db.receipt({.date = feb(20), .goods = g, .qty = 10, .price = 4});
+    RealLoop loop(db);
+    TracingParts& parts = loop.parts;
+    parts.stopAfterPass = static_cast<int>(std::count(row.expected.begin(), row.expected.end(), "pass"));
+    int sales = 0;
+    parts.atSleep = [&](int) {
+      // The first sale well into a long rest, the second at once in the next rest.
+      if (sales == 2 || parts.trace.back() != (sales == 0 ? "rest 5000" : "rest 125")) return;
+      db.issue({.date = mar(6), .goods = g, .qty = 1, .cost = sales++ == 0 ? row.firstCost : std::nullopt});
+      db.connection().defaultTransaction().commit();
+    };
+    loop.run();
+    EXPECT_EQ(parts.trace, row.expected);
+  }
 }
 
 }  // namespace
