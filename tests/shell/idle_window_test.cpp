@@ -1,12 +1,14 @@
 // The window and the host on one embedded database: an idle window holds no attachment, so the
 // host runs while it waits; where another program holds the file, the window says so in Latvian and
 // keeps the engine's text; the workbook it saves reads in Latvian.
+#include "shell/unpriced_dialog.h"
 #include "shell_fixture.h"
 #include "support/host_registry.h"
 #include "support/test_database.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include <sys/wait.h>
 
@@ -120,16 +122,14 @@ TEST_F(IdleWindowTest, TheWorkbookTheWindowSavesIsInLatvianAndItsCsvKeepsTheMach
   for (const Row& row : rows) {
     SCOPED_TRACE(row.file);
     const std::string path = dir.file(row.file);
-    QTimer::singleShot(0, [&] {
-      auto* dialog = QApplication::activeModalWidget();
-      if (!dialog) return;
-      answerSaveDialog(QString::fromStdString(path));
-      dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
-      qobject_cast<QDialog*>(dialog)->reject();
-    });
     openProgressMenu(window);
     window.progressMenu->unpricedLines->trigger();
     window.progressMenu->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() != nullptr; }, 60000));  // read in the background
+    shell::UnpricedDialog* dialog = window.unpricedShown();
+    answerSaveDialog(QString::fromStdString(path));
+    dialog->findChild<QPushButton*>(QStringLiteral("saveUnpriced"))->click();
+    dialog->reject();
     const std::string text = std::string(row.file).ends_with(".xlsx")
                                  ? unzipped(path, "xl/sharedStrings.xml") + unzipped(path, "xl/workbook.xml")
                                  : readBytes(path);
