@@ -15,7 +15,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   file dpkg-dev libsystemd-dev
 )
-server_packages=(firebird3.0-utils firebird3.0-server xvfb xauth man-db)
+server_packages=(firebird3.0-utils firebird3.0-server xvfb xauth man-db unzip)
 
 case "${1:-}" in
   "") ;;
