@@ -58,23 +58,23 @@ lxw_format* numberFormat(const SheetCell& cell, const Formats& formats) {
   return cell.kind == SheetCell::Money ? formats.money : nullptr;
 }
 
-void addChart(lxw_workbook* workbook, lxw_worksheet* worksheet, const Sheet& sheet, const SheetChart& spec) {
+void addChart(lxw_workbook* workbook, lxw_worksheet* worksheet, const Sheet& sheet, const SheetChart& drawn) {
   lxw_chart* chart = workbook_add_chart(workbook, LXW_CHART_COLUMN);
   lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
-  const auto first = static_cast<lxw_row_t>(spec.firstRow);
-  const auto last = static_cast<lxw_row_t>(spec.lastRow);
-  chart_series_set_categories(series, sheet.name.c_str(), first, static_cast<lxw_col_t>(spec.categoryColumn), last,
-                              static_cast<lxw_col_t>(spec.categoryColumn));
-  chart_series_set_values(series, sheet.name.c_str(), first, static_cast<lxw_col_t>(spec.valueColumn), last,
-                          static_cast<lxw_col_t>(spec.valueColumn));
-  chart_series_set_name(series, spec.seriesName.c_str());
-  chart_title_set_name(chart, spec.title.c_str());
+  const auto first = static_cast<lxw_row_t>(drawn.firstRow);
+  const auto last = static_cast<lxw_row_t>(drawn.lastRow);
+  chart_series_set_categories(series, sheet.name.c_str(), first, static_cast<lxw_col_t>(drawn.categoryColumn), last,
+                              static_cast<lxw_col_t>(drawn.categoryColumn));
+  chart_series_set_values(series, sheet.name.c_str(), first, static_cast<lxw_col_t>(drawn.valueColumn), last,
+                          static_cast<lxw_col_t>(drawn.valueColumn));
+  chart_series_set_name(series, drawn.seriesName.c_str());
+  chart_title_set_name(chart, drawn.title.c_str());
   chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
   lxw_chart_options place{};
-  place.x_offset = spec.rightOffset;
+  place.x_offset = drawn.rightOffset;
   place.x_scale = kChartScale;
   place.y_scale = kChartScale;
-  worksheet_insert_chart_opt(worksheet, static_cast<lxw_row_t>(spec.atRow), static_cast<lxw_col_t>(spec.atColumn),
+  worksheet_insert_chart_opt(worksheet, static_cast<lxw_row_t>(drawn.atRow), static_cast<lxw_col_t>(drawn.atColumn),
                              chart, &place);
 }
 
