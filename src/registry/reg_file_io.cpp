@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "registry/file_descriptor.h"
 #include "registry/registry_store.h"
 
 namespace talvix::regfile {
@@ -25,34 +26,14 @@ constexpr int kMostLinks = 40;  // the kernel's own limit on links followed in o
   throw RegistryError("cannot " + what + " " + path + ": " + std::strerror(error));
 }
 
-// Closes the descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 void writeAll(int fd, std::string_view bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) failErrno("write", path);
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (!writeWhole(fd, bytes)) failErrno("write", path);
 }
 
 void syncDirectoryOf(const std::string& path) {
   const auto dir = std::filesystem::path(path).parent_path();
-  Fd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   // The rename is done and visible; a directory that cannot be synced only weakens crash safety.
   if (fd.get() >= 0) ::fsync(fd.get());
 }
@@ -60,7 +41,7 @@ void syncDirectoryOf(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> readFileBytes(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0 && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;  // no such file can exist
   if (fd.get() < 0) failErrno("open", path);
   std::string bytes;
@@ -76,7 +57,7 @@ std::optional<std::string> readFileBytes(const std::string& path) {
 
 void replaceFileAtomically(const std::string& path, std::string_view bytes) {
   std::string temp = path + ".XXXXXX";
-  Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) failErrno("create a temporary file beside", path);
   try {
     struct stat old {};

@@ -1,5 +1,6 @@
 #include "report/output_file.h"
 
+#include "registry/file_descriptor.h"
 #include "registry/reg_file_io.h"
 
 #include <fcntl.h>
@@ -47,33 +48,9 @@ constexpr char kNewFileRefused[] = "šajā mapē jaunu failu izveidot nevar";
 constexpr char kSocket[] = "tā ir ligzda (socket), ne fails: tajā neraksta";
 constexpr char kBlockDevice[] = "tā ir bloka ierīce (disks): to neaizstāj un tajā neraksta";
 
-// Closes the descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void fail(const std::string& path, std::string cause) { throw OutputFileError(path, std::move(cause)); }
 
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t step = ::write(fd, bytes.data(), bytes.size());
-    if (step < 0 && errno == EINTR) continue;
-    if (step <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(step));
-  }
-  return true;
-}
 
 std::string folderOf(const std::string& path) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -105,9 +82,9 @@ mode_t modeFor(const struct stat* standing) {
 void replaceWhole(const std::string& path, const std::string& target, const struct stat* standing,
                   std::string_view bytes) {
   std::string part = target + ".XXXXXX";
-  Fd fd(::mkostemp(part.data(), O_CLOEXEC));
+  FileDescriptor fd(::mkostemp(part.data(), O_CLOEXEC));
   if (fd.get() < 0) fail(path, creationCause(target, errno));
-  bool saved = writeAll(fd.get(), bytes) && ::fchmod(fd.get(), modeFor(standing)) == 0 && ::fsync(fd.get()) == 0;
+  bool saved = writeWhole(fd.get(), bytes) && ::fchmod(fd.get(), modeFor(standing)) == 0 && ::fsync(fd.get()) == 0;
   int error = saved ? 0 : errno;
   if (::close(fd.release()) != 0 && saved) {
     saved = false;
@@ -125,11 +102,11 @@ void replaceWhole(const std::string& path, const std::string& target, const stru
 
 // Without a reader a FIFO refuses at once (ENXIO) rather than hang the writer.
 void writeInto(const std::string& path, const std::string& target, std::string_view bytes) {
-  Fd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) fail(path, latvianFileCause(errno));
   const int flags = ::fcntl(fd.get(), F_GETFL);
   if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) fail(path, latvianFileCause(errno));
-  if (!writeAll(fd.get(), bytes)) fail(path, latvianFileCause(errno));
+  if (!writeWhole(fd.get(), bytes)) fail(path, latvianFileCause(errno));
   if (::close(fd.release()) != 0) fail(path, latvianFileCause(errno));
 }
 
