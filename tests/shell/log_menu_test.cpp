@@ -245,7 +245,8 @@ TEST_F(LogMenuTest, TheSaveDialogListsAFolderWithoutOpeningItsFiles) {
   ASSERT_GE(inotify_add_watch(opens, folder.c_str(), IN_OPEN), 0);
   bool listed = false;
   QTimer::singleShot(0, [&] {
-    QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; });
+    static_cast<void>(
+        QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; }));
     auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     auto* model = files ? files->findChild<QFileSystemModel*>() : nullptr;
     // Shown, so that its row can be seen; hidden, the model reads its details all the same.
