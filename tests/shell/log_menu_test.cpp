@@ -226,7 +226,7 @@ TEST_F(LogMenuTest, TheNextSaveDialogOpensInTheFolderOfTheLastSave) {
     }
   });
   takeFromMenu(window.progressMenu->saveLog);
-  EXPECT_EQ(opened, QDir(QString::fromStdString(folder)).absolutePath());
+  EXPECT_EQ(opened.toStdString(), QDir(QString::fromStdString(folder)).absolutePath().toStdString());
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
