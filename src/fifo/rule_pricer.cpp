@@ -12,10 +12,12 @@ PricedLine RulePricer::price(const DocumentLine& l) {
       return {rules_.lastPurchaseMovesKey ? remembered(l, price) : price, true};
     }
     case PriceRule::ClientSale: return {remembered(l, decider_.decide(l, rule).price), true};
-    default:
-      return {remembered(l, key_.matches(l.date, l.dept, l.goods) ? key_.price() : decider_.decide(l, rule).price),
-              true};
+    case PriceRule::NotProcessed:
+    case PriceRule::Fifo:
+    case PriceRule::BalanceStage:
+    case PriceRule::WeightedAverage: break;
   }
+  return {remembered(l, key_.matches(l.date, l.dept, l.goods) ? key_.price() : decider_.decide(l, rule).price), true};
 }
 
 double RulePricer::remembered(const DocumentLine& l, double price) {

@@ -72,8 +72,11 @@ class Explainer {
       case PriceRule::LastPurchasePrice: return lastPurchase(l, d);
       case PriceRule::ClientSale: return clientSale(l, d);
       case PriceRule::WeightedAverage: return average(l, d);
-      default: return fifoLine(l, d);
+      case PriceRule::NotProcessed:
+      case PriceRule::Fifo:
+      case PriceRule::BalanceStage: break;
     }
+    return fifoLine(l, d);
   }
 
  private:

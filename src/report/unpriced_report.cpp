@@ -105,8 +105,12 @@ class Explainer {
         return {"no purchase with a price on or before " + day + " in any department",
                 "nevienā nodaļā nav iepirkuma ar cenu līdz " + day + " ieskaitot"};
       case PriceRule::ClientSale: return clientSaleReason(decision.facts.clientSale.sale, day);
-      default: return inflowReason(row, false);
+      case PriceRule::NotProcessed:
+      case PriceRule::Fifo:
+      case PriceRule::BalanceStage:
+      case PriceRule::WeightedAverage: break;
     }
+    return inflowReason(row, false);
   }
 
   static Reason clientSaleReason(const ClientSale& sale, const std::string& day) {

@@ -136,9 +136,11 @@ class DayOrder {
         return priced(x, i);
       case DocumentKind::Issue:
         return method_ == StockMethod::Fifo && line(x, i).quantity < 0.0;
-      default:
-        return false;
+      case DocumentKind::Transfer:
+      case DocumentKind::Balance:
+        break;
     }
+    return false;
   }
 
   Sale saleOf(const DocumentLine& l) const {

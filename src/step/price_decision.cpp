@@ -16,8 +16,11 @@ bool holds(PriceRule source, const RunSettings& settings, int serial, double qua
     case PriceRule::LastPurchasePrice: return settings.lastPurchasePrice;
     case PriceRule::ClientSale: return quantity < 0.0;
     case PriceRule::Fifo: return true;
-    default: return false;
+    case PriceRule::NotProcessed:
+    case PriceRule::BalanceStage:
+    case PriceRule::WeightedAverage: break;
   }
+  return false;
 }
 
 // The unit's receipt or an earlier sale to the client at the same price; cost.rule stays
@@ -101,8 +104,11 @@ PriceDecision PriceDecider::decide(const DocumentLine& l, PriceRule rule) {
       return {rule, finitePrice(ctx_.pricing.GetPedIepCena(l.goods, l.dept, 0, l.date)), {}};
     case PriceRule::ClientSale: return clientSale(l);
     case PriceRule::WeightedAverage: return decideAverage(l, averageFlags(kind_, ctx_.settings));
-    default: return fifo(l);
+    case PriceRule::NotProcessed:
+    case PriceRule::Fifo:
+    case PriceRule::BalanceStage: break;
   }
+  return fifo(l);
 }
 
 PriceDecision PriceDecider::decideAverage(const DocumentLine& l, AverageFlags flags) {

@@ -96,7 +96,7 @@ struct RunContext {
   // A preview: the steps run on a held snapshot (nothing they write lasts), and write neither the
   // operation log nor the registry.
   bool preview = false;
-  RunReach reach;
+  RunReach reach{};
 
   MainFormDati& data() { return pricing.mainFormDati(); }
   Connection& db() { return pricing.mainFormDati().PRECES_DB; }

@@ -282,6 +282,7 @@ TEST_F(DocumentWatchTest, TheTopOfTheWindowsShowsOnlyTheNewestKeys) {
       {"an edit of the table's newest line", {"UPDATE O_PRECE SET CENA = 12 WHERE ISN = 1003"}, true, true},
       {"an edit under the top, in the window", {"UPDATE O_PRECE SET CENA = 11 WHERE ISN = 1001"}, true, false},
       {"a line deleted under the top", {"DELETE FROM O_PRECE WHERE ISN = 1001"}, true, false},
+      {"a new goods registered", {"INSERT INTO N_KLPREC (ISN, NOSAUKUMS) VALUES (3000, 'Jauna prece')"}, true, true},
   };
   watch.setWholeLook(std::chrono::hours(1), 10);
   watch.setTopKeys(2);

@@ -1,6 +1,5 @@
 // Goods-balance documents by FIFO: the serial, last-purchase and FIFO rules, the FIFO arguments
 // (stock 0, the day's balance quantity), the reuse of the last price, the reset and the progress.
-#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <ostream>
@@ -10,15 +9,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class BalancesFifoTest : public FifoStepTest {
- protected:
-  BalancesFifoTest() { settings.balances = kOnlyWithoutCost; }
-  void run() {
-    prepareTables();
-    RunContext c = ctx();
-    assignFifo(c, DocumentKind::Balance);
-  }
-};
+using BalancesFifoTest = KindFifoTest<DocumentKind::Balance>;
 
 TEST_F(BalancesFifoTest, TheLowerLineKeyCallsWithStockZeroAndTheOtherSharesItsPrice) {
   pricing.fifo = [](int, int, DateTime, double, double qty, double) { return qty * 2; };

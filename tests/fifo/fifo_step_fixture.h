@@ -2,6 +2,7 @@
 // What the FIFO step tests share: a run fixture over a fresh database whose progress log also keeps
 // every write in order (the counters overwrite one another), March 2026 as the period, and the
 // day-quantity tables loaded as the FIFO run loads them.
+#include "fifo/fifo_passes.h"
 #include "run/fifo_run.h"
 #include "support/run_fixture.h"
 
@@ -33,7 +34,14 @@ class FifoStepTest : public ::testing::Test, public RunFixture {
   static DateTime day(int d) { return makeDate(2026, 3, d); }
   static DateTime at(int d, int hour) { return makeDateTime(2026, 3, d, hour, 0, 0); }
 
-  RunContext ctx() { return RunContext{settings, pricing, history, registry, sleeper, state}; }
+  RunContext ctx() {
+    return RunContext{.settings = settings,
+                      .pricing = pricing,
+                      .log = history,
+                      .registry = registry,
+                      .sleeper = sleeper,
+                      .state = state};
+  }
   // Sets the services filter as the run would and loads the day-quantity tables.
   void prepareTables() {
     state.ServicesFilter = settings.skipServices ? kServicesFilterText : "";
@@ -54,6 +62,19 @@ class FifoStepTest : public ::testing::Test, public RunFixture {
   }
 
   HistoryLog history;
+};
+
+// The FIFO step of one kind, on "Piešķirt tikai ar 0 pašizmaksu"; run() loads the day-quantity
+// tables where the kind's row reads one, as the run does, and prices the kind.
+template <DocumentKind kKind>
+class KindFifoTest : public FifoStepTest {
+ protected:
+  KindFifoTest() { settings.mode(kKind) = kOnlyWithoutCost; }
+  void run() {
+    if (kindRow(kKind).fifoPricing.dayQuantities != FifoPricing::DayTable::None) prepareTables();
+    RunContext c = ctx();
+    assignFifo(c, kKind);
+  }
 };
 
 }  // namespace talvix::test

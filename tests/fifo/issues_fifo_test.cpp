@@ -1,6 +1,5 @@
 // Issues by FIFO: the five price rules in their order, the reuse of the last FIFO price, the cost of
 // a negative line from an earlier sale to the same client, the reset of mode 2 and the progress.
-#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <functional>
@@ -12,15 +11,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class IssuesFifoTest : public FifoStepTest {
- protected:
-  IssuesFifoTest() { settings.issues = kOnlyWithoutCost; }
-  void run() {
-    prepareTables();
-    RunContext c = ctx();
-    assignFifo(c, DocumentKind::Issue);
-  }
-};
+using IssuesFifoTest = KindFifoTest<DocumentKind::Issue>;
 
 TEST_F(IssuesFifoTest, TheLargestLineCallsTheOthersShareAndANegativeLineTakesTheClientsSaleCost) {
   pricing.fifo = [](int, int, DateTime, double, double qty, double) { return qty * 2; };

@@ -1,6 +1,5 @@
 // Returns: which lines are priced or reset, and the three stages of the lookup (a sale to the same
 // client at the same price or the unit's receipt, the latest balance cost, the latest receipt).
-#include "fifo/fifo_passes.h"
 #include "fifo/returns.h"
 #include "fifo/fifo_step_fixture.h"
 
@@ -16,13 +15,8 @@ using Calls = std::vector<std::string>;
 DateTime feb(int d) { return makeDate(2026, 2, d); }
 DateTime mar(int d) { return makeDate(2026, 3, d); }
 
-class ReturnsTest : public FifoStepTest {
+class ReturnsTest : public KindFifoTest<DocumentKind::Return> {
  protected:
-  ReturnsTest() { settings.returns = kOnlyWithoutCost; }
-  void run() {
-    RunContext c = ctx();
-    assignFifo(c, DocumentKind::Return);
-  }
   bool costIsNull(int line) { return db.isNull("SELECT IEP_CENA FROM O_ATGPRC WHERE ISN=" + std::to_string(line)); }
 };
 
@@ -96,6 +90,12 @@ const StageRow kStages[] = {
        balanceCost4(db, g);
      },
      0},
+    {"of two sales at the price, the first in the table counts, not the earliest",
+     [](TestDatabase& db, int g) {
+       soldAt10(db, g);
+       db.issue({.date = feb(10), .goods = g, .cost = 7.0, .price = 10, .client = 7});
+     },
+     6},
     {"another client's sale does not count",
      [](TestDatabase& db, int g) {
        db.issue({.date = feb(20), .goods = g, .cost = 6.0, .price = 10, .client = 8});

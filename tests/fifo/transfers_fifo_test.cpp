@@ -1,6 +1,5 @@
 // Transfers by FIFO: which source prices a line, the calls it makes with which arguments, the
 // reuse of the last FIFO price, the reset of mode 2 and the progress lines.
-#include "fifo/fifo_passes.h"
 #include "fifo/fifo_step_fixture.h"
 
 #include <cmath>
@@ -13,15 +12,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class TransfersFifoTest : public FifoStepTest {
- protected:
-  TransfersFifoTest() { settings.transfers = kOnlyWithoutCost; }
-  void run() {
-    prepareTables();
-    RunContext c = ctx();
-    assignFifo(c, DocumentKind::Transfer);
-  }
-};
+using TransfersFifoTest = KindFifoTest<DocumentKind::Transfer>;
 
 TEST_F(TransfersFifoTest, LinesOfOneGoodsDepartmentAndDayShareTheFirstLinesFifoPrice) {
   pricing.fifo = [](int, int, DateTime, double, double qty, double) { return qty * 2; };

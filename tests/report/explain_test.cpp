@@ -10,6 +10,7 @@
 #include "report/line_explain.h"
 #include "support/host_registry.h"
 #include "support/host_run.h"
+#include "support/recording_log.h"
 #include "support/temp_dir.h"
 #include "tools/demo/demo_history.h"
 
@@ -26,12 +27,6 @@
 
 namespace talvix::test {
 namespace {
-
-class QuietLog : public ProgressLog {
- public:
-  void AddProcessLine(const std::string&, bool) override {}
-  void repaintWindow() override {}
-};
 
 struct MethodRow {
   const char* name;

@@ -294,8 +294,18 @@ TEST_P(PreviewSeededTest, AWorkbookAddsASheetOfTheMoneyByKindAndMonthWithTheLarg
   const HostResult workbookRun = host(previewRegistry, {"--preview", workbook});
   ASSERT_EQ(csvRun.exitCode, 0) << csvRun.err;
   ASSERT_EQ(workbookRun.exitCode, 0) << workbookRun.err;
-  const CsvSums sums = sumsOf(parseCsv(readFile(csvFile)));
+  const auto records = parseCsv(readFile(csvFile));
+  const CsvSums sums = sumsOf(records);
   ASSERT_GT(sums.lines.size(), kLargestLines);
+
+  // The first sheet holds the CSV's rows, its header on the first row and each line under it.
+  const auto lines = sheetCells(workbook, 1);
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const std::string row = std::to_string(r + 1);
+    EXPECT_EQ(lines.at("A" + row), records[r][0]) << "row " << row;
+    EXPECT_EQ(lines.at("G" + row), records[r][6]) << "row " << row;
+  }
+  EXPECT_EQ(lines.count("A" + std::to_string(records.size() + 1)), 0u) << "a row after the last line";
 
   const auto cells = sheetCells(workbook, 2);
   ASSERT_EQ(cells.at("A1"), "Pēc veida");

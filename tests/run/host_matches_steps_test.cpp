@@ -6,6 +6,7 @@
 #include "run/fifo_run.h"
 #include "support/host_registry.h"
 #include "support/host_run.h"
+#include "support/recording_log.h"
 #include "support/temp_dir.h"
 #include "tools/demo/demo_history.h"
 
@@ -21,22 +22,14 @@
 namespace talvix::test {
 namespace {
 
-class QuietLog : public ProgressLog {
- public:
-  void AddProcessLine(const std::string&, bool) override {}
-  void repaintWindow() override {}
-};
-
 std::vector<std::string> everyCost(const std::string& path) {
   Connection c;
   c.setDatabaseName(path);
   c.open();
   std::vector<std::string> costs;
-  for (const char* sql : {"SELECT ISN, CENA FROM O_PARPRC ORDER BY ISN", "SELECT ISN, IEP_CENA FROM O_PRCOUT ORDER BY ISN",
-                          "SELECT ISN, IEP_CENA FROM O_ATGPRC ORDER BY ISN",
-                          "SELECT ISN, IEP_CENA FROM O_PRATL_PRC ORDER BY ISN"}) {
+  for (const DocumentKindRow& row : kDocumentKinds) {
     Query q(c);
-    q.setSql(sql);
+    q.setSql(std::string("SELECT ISN, ") + row.tables.cost + " FROM " + row.tables.lines + " ORDER BY ISN");
     q.open();
     char text[64];
     for (q.first(); !q.eof(); q.next()) {

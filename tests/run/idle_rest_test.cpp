@@ -222,9 +222,9 @@ TEST(IdleRest, ASaleCommittedLongAfterItWasWrittenEndsTheRestWhenItsTransactionE
   int committedAtSleep = 0;
   parts.atSleep = [&](int sleep) {
     if (sleep == 1) {
-      writer.executeImmediate("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA) VALUES (9001, '2026-03-06', 1)");
-      writer.executeImmediate("INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS) VALUES (9002, 9001, " +
-                              std::to_string(g) + ", 2)");
+      const test::KindRows sale = test::kindRows(DocumentKind::Issue, 9001, makeDate(2026, 3, 6), 1, 9002, g, 2, 0);
+      sale.header.exec(writer);
+      sale.line.exec(writer);
     }
     // Well past the plain back-off's limits, so only the transaction's end can have ended the rest.
     if (parts.passes == 2 && !committedAtSleep && parts.trace.back() == "rest 3000") {

@@ -28,15 +28,17 @@ DateTime day(int d) { return makeDate(2026, 3, 1) + d - 1; }
 // Every cost column of every line, NULL as nullopt, compared bit for bit.
 using Costs = std::map<std::string, std::optional<double>>;
 
+// A line's key among them: its table and key.
+std::string lineName(DocumentKind kind, int isn) { return std::string(tablesOf(kind).lines) + std::to_string(isn); }
+
 Costs costsOf(TestDatabase& db) {
   Costs costs;
-  for (const char* sql : {"SELECT 'T' || ISN, CENA FROM O_PARPRC", "SELECT 'I' || ISN, IEP_CENA FROM O_PRCOUT",
-                          "SELECT 'R' || ISN, IEP_CENA FROM O_ATGPRC", "SELECT 'B' || ISN, IEP_CENA FROM O_PRATL_PRC"}) {
+  for (const DocumentKindRow& row : kDocumentKinds) {
     Query q(db.connection());
-    q.setSql(sql);
+    q.setSql(std::string("SELECT ISN, ") + row.tables.cost + " FROM " + row.tables.lines);
     q.open();
     for (q.first(); !q.eof(); q.next())
-      costs[q.asString(0)] = q.isNull(1) ? std::nullopt : std::optional<double>(q.asDouble(1));
+      costs[lineName(row.kind, q.asInteger(0))] = q.isNull(1) ? std::nullopt : std::optional<double>(q.asDouble(1));
   }
   return costs;
 }
@@ -82,9 +84,9 @@ struct Shop {
 // A history written the same into any database, with the lines a case checks by name, keyed as
 // costsOf keys them.
 using Named = std::map<std::string, std::string>;
-std::string T(int isn) { return "T" + std::to_string(isn); }
-std::string I(int isn) { return "I" + std::to_string(isn); }
-std::string R(int isn) { return "R" + std::to_string(isn); }
+std::string T(int isn) { return lineName(DocumentKind::Transfer, isn); }
+std::string I(int isn) { return lineName(DocumentKind::Issue, isn); }
+std::string R(int isn) { return lineName(DocumentKind::Return, isn); }
 using History = std::function<Named(TestDatabase&)>;
 
 struct Expected {
@@ -117,6 +119,15 @@ Named saleAndReturn(TestDatabase& db) {
   db.receipt({.date = day(3), .dept = 1, .goods = g, .qty = 1, .price = 10});
   return {{"sale", I(db.issue({.date = day(5), .dept = 1, .goods = g, .qty = 2, .price = 10, .client = 7}))},
           {"return", R(db.returned({.date = day(5), .dept = 1, .goods = g, .qty = 1, .price = 10, .client = 7}))}};
+}
+
+// The same, the sale after another goods' sale in its kind's select and the return first in its
+// own: the kinds' run order still puts the sale first.
+Named saleAndReturnAfterAnotherSale(TestDatabase& db) {
+  const int other = db.goods();
+  db.receipt({.date = day(1), .dept = 1, .goods = other, .qty = 5, .price = 3});
+  db.issue({.date = day(5), .dept = 1, .goods = other, .qty = 1, .price = 6, .client = 7});
+  return saleAndReturn(db);
 }
 
 // Goods move 3 -> 2 -> 1 on one day and dept 1 sells them: each after the stock it takes.
@@ -152,6 +163,8 @@ const SameDay kSameDay[] = {
     {"a return into a department and an issue out of it", returnThenIssue,
      {{"return", 9}, {"issue", 29.0 / 6}}, {{"return", 9}, {"issue", 29.0 / 6}}},
     {"a sale and its return", saleAndReturn, {{"sale", 4}, {"return", 4}}, {{"sale", 5}, {"return", 5}}},
+    {"a sale and its return, the sale later in its select", saleAndReturnAfterAnotherSale,
+     {{"sale", 4}, {"return", 4}}, {{"sale", 5}, {"return", 5}}},
     {"transfers through three departments", throughThreeDepartments,
      {{"3 to 2", 4}, {"2 to 1", 4}, {"sale", 4}}, {{"3 to 2", 4}, {"2 to 1", 4}, {"sale", 4}}},
     {"two departments sending each other", eachOther, {{"1 to 2", 4}, {"2 to 1", 40.0 / 6}}, {{"1 to 2", 4}, {"2 to 1", 40.0 / 6}}},

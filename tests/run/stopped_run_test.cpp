@@ -330,8 +330,12 @@ TEST_F(StoppedRunTest, EveryLineHoldsItsOldCostOrTheWholeRunsCost) {
       ASSERT_FALSE(log.empty());
       // A stop asked for after the last line is a run that ended: it must then hold every new cost.
       const bool ended = log.back() != kProcessStopped;
-      if (row.stop == Stop::Request && ended) EXPECT_EQ(costsOf(path), h.whole) << "the run ended before the stop";
-      if (row.stop == Stop::Request && row.mustStop) EXPECT_FALSE(ended) << printable(log, 5);
+      if (row.stop == Stop::Request && ended) {
+        EXPECT_EQ(costsOf(path), h.whole) << "the run ended before the stop";
+      }
+      if (row.stop == Stop::Request && row.mustStop) {
+        EXPECT_FALSE(ended) << printable(log, 5);
+      }
       if (log.back() == kProcessStopped) {
         ASSERT_GE(log.size(), 2u);
         const std::string& note = log[log.size() - 2];

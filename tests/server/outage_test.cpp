@@ -4,7 +4,6 @@
 #include "step/run_settings.h"
 #include "server_run_fixture.h"
 
-#include <csignal>
 #include <thread>
 
 namespace talvix::test {
@@ -49,16 +48,7 @@ TEST_F(ServerRunTest, AServerKilledInTheMiddleOfAContinuousRunIsWaitedForAndTheR
   const Costs committed = costs(faulty);
   ASSERT_FALSE(run.waitForText(kReconnected, 0s, *failed)) << "reconnected before the snapshot";
 
-  const auto reconnected = run.waitForText(kReconnected, 120s, *failed);
-  ASSERT_TRUE(reconnected) << printable(run.texts());
-  const auto firstPass = run.waitForText(kPassDone, 300s, *reconnected);
-  ASSERT_TRUE(firstPass) << printable(run.texts());
-  const auto secondPass = run.waitForText(kPassDone, 300s, *firstPass + 1);
-  ASSERT_TRUE(secondPass) << printable(run.texts());
-  run.signal(SIGTERM);
-  const auto status = run.waitExit(60s);
-  ASSERT_TRUE(status) << "did not stop on SIGTERM\n" << printable(run.texts());
-  EXPECT_EQ(*status, 0) << run.errors();
+  ASSERT_NO_FATAL_FAILURE(recoverTwoPassesAndStop(run, *failed));
   const std::vector<std::string> log = run.texts();
   EXPECT_EQ(log.back(), kStopped);
 

@@ -7,6 +7,7 @@
 #include "tools/demo/demo_history.h"
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -151,8 +152,7 @@ std::map<CostKey, int> ServerRunTest::lineDays(const std::string& connection) {
     q.setDateTime("DAT_NO", firstDay());
     q.setDateTime("DAT_LIDZ", lastDay());
     q.open();
-    for (q.first(); !q.eof(); q.next())
-      days[{lines, q.asInteger(0)}] = static_cast<int>(std::floor(q.asDateTime(1)));
+    for (q.first(); !q.eof(); q.next()) days[{lines, q.asInteger(0)}] = static_cast<int>(std::floor(q.asDateTime(1)));
   }
   db.close();
   return days;
@@ -166,6 +166,20 @@ void ServerRunTest::runToEnd(const std::string& registryPath, const std::vector<
   ASSERT_EQ(*status, 0) << run.errors() << printable(run.texts());
   ASSERT_TRUE(run.errors().find("Kļūda") == std::string::npos) << run.errors();
   for (const std::string& text : run.texts()) ASSERT_FALSE(startsWith(text, kPassFailed)) << text;
+}
+
+void ServerRunTest::recoverTwoPassesAndStop(HostRun& run, std::size_t failed) {
+  using namespace std::chrono_literals;
+  const auto reconnected = run.waitForText(kReconnected, 120s, failed);
+  ASSERT_TRUE(reconnected) << printable(run.texts());
+  const auto firstPass = run.waitForText(kPassDone, 300s, *reconnected);
+  ASSERT_TRUE(firstPass) << printable(run.texts());
+  const auto secondPass = run.waitForText(kPassDone, 300s, *firstPass + 1);
+  ASSERT_TRUE(secondPass) << printable(run.texts());
+  run.signal(SIGTERM);
+  const auto status = run.waitExit(60s);
+  ASSERT_TRUE(status) << "did not stop on SIGTERM\n" << printable(run.texts());
+  EXPECT_EQ(*status, 0) << run.errors();
 }
 
 ::testing::AssertionResult sameCosts(const Costs& actual, const Costs& expected) {

@@ -4,8 +4,8 @@
 // registry files that make autoiepcensad-run open a database with given modes, and the cost of
 // every document line read back through the server.
 #include "data/date_time.h"
-#include "support/host_run.h"
 #include "support/firebird_server.h"
+#include "support/host_run.h"
 #include "tools/demo/demo_history.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +64,11 @@ class ServerRunTest : public ::testing::Test {
   std::map<CostKey, int> lineDays(const std::string& connection);
 
   // Runs autoiepcensad-run to its end (at most limit) and expects exit status 0.
-  void runToEnd(const std::string& registryPath, const std::vector<std::string>& arguments,
-                std::chrono::seconds limit);
+  void runToEnd(const std::string& registryPath, const std::vector<std::string>& arguments, std::chrono::seconds limit);
+
+  // After a pass failed at the log's entry `failed`: the run reconnects, ends two passes and, on
+  // SIGTERM, stops with status 0.
+  void recoverTwoPassesAndStop(HostRun& run, std::size_t failed);
 
   DateTime firstDay() const;
   DateTime lastDay() const;

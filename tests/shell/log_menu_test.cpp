@@ -209,6 +209,27 @@ TEST_F(LogMenuTest, SaveWritesTheWholeLogAsUtf8AndAFailedSaveSaysWhyAndLeavesThe
   }
 }
 
+// The next save dialog opens in the folder of the last save that succeeded, not on its file.
+TEST_F(LogMenuTest, TheNextSaveDialogOpensInTheFolderOfTheLastSave) {
+  const std::string folder = dir.file("kept-folder");
+  std::filesystem::create_directory(folder);
+  answerSaveDialog(QString::fromStdString(folder + "/first.txt"));
+  takeFromMenu(window.progressMenu->saveLog);
+  ASSERT_TRUE(std::filesystem::exists(folder + "/first.txt"));
+  QString opened;
+  QTimer::singleShot(0, [&] {
+    if (!QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; }))
+      return;
+    if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      opened = files->directory().absolutePath();
+      files->reject();
+    }
+  });
+  takeFromMenu(window.progressMenu->saveLog);
+  EXPECT_EQ(opened.toStdString(), QDir(QString::fromStdString(folder)).absolutePath().toStdString());
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 // Files whose names say nothing of their type, as /proc/kmsg, whose read blocks: the dialog lists
 // them, the save goes through, and neither was ever opened (inotify sees every open; a reader
 // blocked in opening the FIFO would let a writer in).
@@ -224,7 +245,8 @@ TEST_F(LogMenuTest, TheSaveDialogListsAFolderWithoutOpeningItsFiles) {
   ASSERT_GE(inotify_add_watch(opens, folder.c_str(), IN_OPEN), 0);
   bool listed = false;
   QTimer::singleShot(0, [&] {
-    QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; });
+    static_cast<void>(
+        QTest::qWaitFor([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; }));
     auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     auto* model = files ? files->findChild<QFileSystemModel*>() : nullptr;
     // Shown, so that its row can be seen; hidden, the model reads its details all the same.

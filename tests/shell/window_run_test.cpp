@@ -185,6 +185,39 @@ TEST_F(WindowRunTest, EveryKindOnNepieskirtIsRefusedAsTheHostRefusesIt) {
   }
 }
 
+// The line above "Process :" while a run holds the window: only a FIFO run with no kind on
+// "Piešķirt visiem no jauna" goes on until it is stopped.
+TEST_F(WindowRunTest, TheBusyLineSaysWhetherTheRunGoesOn) {
+  const struct {
+    const char* scenario;
+    int isififo;
+    int issues;
+    const char* said;
+  } rows[] = {
+      {"weighted average", 0, kOnlyWithoutCost, "Piešķir; Esc aptur"},
+      {"weighted average, anew", 0, kAllAnew, "Piešķir; Esc aptur"},
+      {"FIFO, one kind anew", 1, kAllAnew, "Piešķir; Esc aptur"},
+      {"FIFO, only without cost: the continuous run", 1, kOnlyWithoutCost, "Darbojas nepārtraukti; Esc aptur"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.scenario);
+    std::remove(registryPath.c_str());
+    auto window = openWindow(row.isififo);
+    window->shIzrakstisana->setItemIndex(row.issues);
+    window->show();
+    QString said;
+    const bool continuous = row.isififo == 1 && row.issues == kOnlyWithoutCost;
+    shell::setLineObserver([&](const std::string&, const std::string&, bool) {
+      if (said.isEmpty() && window->lblDarbiba->isVisible()) said = window->lblDarbiba->text();
+      if (continuous) requestStop();
+    });
+    window->btPieskirsClick();
+    shell::setLineObserver({});
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_EQ(said, QString::fromUtf8(row.said));
+  }
+}
+
 // After a run the log has the focus, so Ctrl+C copies what the run wrote at once; a run that changed
 // costs closes with the line that counts them.
 TEST_F(WindowRunTest, AfterARunTheLogHasTheFocusAndTheRunsSummary) {

@@ -1,5 +1,7 @@
 #include "support/recording_pricing.h"
 
+#include "pricing/period_rules.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,17 +70,9 @@ std::vector<std::string> RecordingPricing::callsOf(const std::string& prefix) co
   return result;
 }
 
-DateTime RecordingPricing::DatNo(DateTime today) {
-  int y, m, d;
-  decodeDate(today, y, m, d);
-  return makeDate(y, m, 1);
-}
+DateTime RecordingPricing::DatNo(DateTime today) { return pricing::PeriodRules::firstDay(today); }
 
-DateTime RecordingPricing::DatLidz(DateTime today) {
-  int y, m, d;
-  decodeDate(today, y, m, d);
-  return m == 12 ? makeDate(y, 12, 31) : makeDate(y, m + 1, 1) - 1;
-}
+DateTime RecordingPricing::DatLidz(DateTime today) { return pricing::PeriodRules::lastDay(today); }
 
 bool RecordingPricing::VaiBloketsPeriods(DateTime first, DateTime last) {
   calls.push_back("VaiBloketsPeriods(" + formatIsoDate(first) + "," + formatIsoDate(last) + ")");
@@ -112,8 +106,8 @@ double RecordingPricing::PrecValid(int goods, int dept, DateTime date) {
 }
 
 double RecordingPricing::ApgrozDaudzums(int goods, int dept, DateTime date) {
-  calls.push_back("ApgrozDaudzums(" + std::to_string(goods) + "," + std::to_string(dept) + "," +
-                  formatIsoDate(date) + ")");
+  calls.push_back("ApgrozDaudzums(" + std::to_string(goods) + "," + std::to_string(dept) + "," + formatIsoDate(date) +
+                  ")");
   return apgrozDaudzums;
 }
 

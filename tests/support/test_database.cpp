@@ -3,9 +3,9 @@
 #include "data/query.h"
 #include "data/schema.h"
 
+#include <unistd.h>
 #include <filesystem>
 #include <mutex>
-#include <unistd.h>
 
 namespace talvix::test {
 namespace {
@@ -22,14 +22,6 @@ const std::string& templatePath() {
     std::atexit([] { delete dir; });
   });
   return path;
-}
-
-void bindCost(Query& q, const char* name, const Cost& cost) {
-  if (cost) q.setDouble(name, *cost); else q.setNull(name);
-}
-
-void bindKey(Query& q, const char* name, int key) {
-  if (key) q.setInteger(name, key); else q.setNull(name);
 }
 
 }  // namespace
@@ -69,7 +61,10 @@ void TestDatabase::setFifo(std::optional<int> isififo) {
   exec("DELETE FROM N_ISI");
   Query q(connection_);
   q.setSql("INSERT INTO N_ISI (ISN, ISIFIFO, NEPARBBLOK) VALUES (1, :ISIFIFO, 0)");
-  if (isififo) q.setInteger("ISIFIFO", *isififo); else q.setNull("ISIFIFO");
+  if (isififo)
+    q.setInteger("ISIFIFO", *isififo);
+  else
+    q.setNull("ISIFIFO");
   q.execSql();
   connection_.defaultTransaction().commitRetaining();
 }
@@ -87,8 +82,7 @@ int TestDatabase::goods(const std::string& name, double salePrice, std::optional
   return goodsWithKey(nextKey(), name, salePrice, std::move(service));
 }
 
-int TestDatabase::goodsWithKey(int key, const std::string& name, double salePrice,
-                               std::optional<std::string> service) {
+int TestDatabase::goodsWithKey(int key, const std::string& name, double salePrice, std::optional<std::string> service) {
   Query q(connection_);
   q.setSql("INSERT INTO N_KLPREC (ISN, NOSAUKUMS, CENA1, PAKALPOJ) VALUES (:ISN, '" + name + "', :CENA, " +
            (service ? "'" + *service + "'" : std::string("NULL")) + ")");
@@ -101,133 +95,75 @@ int TestDatabase::goodsWithKey(int key, const std::string& name, double salePric
 
 int TestDatabase::receipt(const ReceiptLine& l) {
   const int header = nextKey(), line = nextKey();
-  Query q(connection_);
-  q.setSql("INSERT INTO O_PAVADZ (ISN, DAT_SANEM, ISNODALA) VALUES (:ISN, :DATUMS, :ISNODALA)");
-  q.setInteger("ISN", header);
-  q.setDateTime("DATUMS", l.date);
-  q.setInteger("ISNODALA", l.dept);
-  q.execSql();
-  q.setSql("INSERT INTO O_PRECE (ISN, ISPAVADZ, ISPRECE, DAUDZUMS, CENA, ATLAIDE, ISSERTIF) "
-           "VALUES (:ISN, :H, :ISPRECE, :DAUDZUMS, :CENA, :ATLAIDE, :ISSERTIF)");
-  q.setInteger("ISN", line);
-  q.setInteger("H", header);
-  q.setInteger("ISPRECE", l.goods);
-  q.setDouble("DAUDZUMS", l.qty);
-  q.setDouble("CENA", l.price);
-  bindCost(q, "ATLAIDE", l.discount);
-  bindKey(q, "ISSERTIF", l.serial);
-  q.execSql();
+  RowInsert(kReceiptHeaderTable)
+      .integer("ISN", header)
+      .date(kReceiptDateColumn, l.date)
+      .integer(kReceiptDeptColumn, l.dept)
+      .exec(connection_);
+  RowInsert(kReceiptLinesTable)
+      .integer("ISN", line)
+      .integer(kReceiptHeaderKeyColumn, header)
+      .integer("ISPRECE", l.goods)
+      .number("DAUDZUMS", l.qty)
+      .number(kReceiptPriceColumn, l.price)
+      .number(kReceiptDiscountColumn, l.discount)
+      .key("ISSERTIF", l.serial)
+      .exec(connection_);
+  connection_.defaultTransaction().commitRetaining();
+  return line;
+}
+
+int TestDatabase::write(KindRows rows, int line) {
+  rows.header.exec(connection_);
+  rows.line.exec(connection_);
   connection_.defaultTransaction().commitRetaining();
   return line;
 }
 
 int TestDatabase::transfer(const TransferLine& l) {
   const int header = nextKey(), line = nextKey();
-  Query q(connection_);
-  q.setSql("INSERT INTO O_PARPAV (ISN, DATUMS, ISNODALANO, ISNODALAUZ) VALUES (:ISN, :DATUMS, :NO, :UZ)");
-  q.setInteger("ISN", header);
-  q.setDateTime("DATUMS", l.date);
-  q.setInteger("NO", l.from);
-  q.setInteger("UZ", l.to);
-  q.execSql();
-  q.setSql("INSERT INTO O_PARPRC (ISN, ISPARVPAV, ISPRECE, DAUDZUMS, CENA, NODOKLIS, ISSERTIF) "
-           "VALUES (:ISN, :H, :ISPRECE, :DAUDZUMS, :CENA, :NODOKLIS, :ISSERTIF)");
-  q.setInteger("ISN", line);
-  q.setInteger("H", header);
-  q.setInteger("ISPRECE", l.goods);
-  q.setDouble("DAUDZUMS", l.qty);
-  bindCost(q, "CENA", l.cost);
-  q.setDouble("NODOKLIS", l.tax);
-  bindKey(q, "ISSERTIF", l.serial);
-  q.execSql();
-  connection_.defaultTransaction().commitRetaining();
-  return line;
+  const DocumentTables& t = tablesOf(DocumentKind::Transfer);
+  KindRows rows = kindRows(DocumentKind::Transfer, header, l.date, l.from, line, l.goods, l.qty, l.serial);
+  rows.header.integer(kTransferReceiverColumn, l.to);
+  rows.line.number(t.cost, l.cost).number(t.tax, l.tax);
+  return write(std::move(rows), line);
 }
 
 int TestDatabase::issue(const IssueLine& l) {
   const int header = nextKey(), line = nextKey();
-  Query q(connection_);
-  q.setSql("INSERT INTO O_PAVOUT (ISN, DATUMS, ISNODALA, ISKLIENT) VALUES (:ISN, :DATUMS, :ISNODALA, :ISKLIENT)");
-  q.setInteger("ISN", header);
-  q.setDateTime("DATUMS", l.date);
-  q.setInteger("ISNODALA", l.dept);
-  bindKey(q, "ISKLIENT", l.client);
-  q.execSql();
-  q.setSql("INSERT INTO O_PRCOUT (ISN, ISPAVOUT, ISPRECE, DAUDZUMS, IEP_CENA, CENA, PIECENOJ, NODOKLIS, ISSERTIF) "
-           "VALUES (:ISN, :H, :ISPRECE, :DAUDZUMS, :IEP_CENA, :CENA, :PIECENOJ, :NODOKLIS, :ISSERTIF)");
-  q.setInteger("ISN", line);
-  q.setInteger("H", header);
-  q.setInteger("ISPRECE", l.goods);
-  q.setDouble("DAUDZUMS", l.qty);
-  bindCost(q, "IEP_CENA", l.cost);
-  q.setDouble("CENA", l.price);
-  q.setDouble("PIECENOJ", l.markup);
-  q.setDouble("NODOKLIS", l.tax);
-  bindKey(q, "ISSERTIF", l.serial);
-  q.execSql();
-  connection_.defaultTransaction().commitRetaining();
-  return line;
+  const DocumentTables& t = tablesOf(DocumentKind::Issue);
+  KindRows rows = kindRows(DocumentKind::Issue, header, l.date, l.dept, line, l.goods, l.qty, l.serial);
+  rows.header.key(t.client, l.client);
+  rows.line.number(t.cost, l.cost).number(t.salePrice, l.price).number(t.markup, l.markup).number(t.tax, l.tax);
+  return write(std::move(rows), line);
 }
 
 int TestDatabase::returned(const ReturnLine& l) {
   const int header = nextKey(), line = nextKey();
-  Query q(connection_);
-  q.setSql("INSERT INTO O_ATGPAV (ISN, DATUMS, ISNODALA, ISKLIENT, FROM_WHAT) "
-           "VALUES (:ISN, :DATUMS, :ISNODALA, :ISKLIENT, :FROM_WHAT)");
-  q.setInteger("ISN", header);
-  q.setDateTime("DATUMS", l.date);
-  q.setInteger("ISNODALA", l.dept);
-  bindKey(q, "ISKLIENT", l.client);
-  if (l.fromWhat) q.setInteger("FROM_WHAT", *l.fromWhat); else q.setNull("FROM_WHAT");
-  q.execSql();
-  q.setSql("INSERT INTO O_ATGPRC (ISN, ISATGPAV, ISPRECE, DAUDZUMS, IEP_CENA, CENA, PIECENOJ, ISSERTIF) "
-           "VALUES (:ISN, :H, :ISPRECE, :DAUDZUMS, :IEP_CENA, :CENA, :PIECENOJ, :ISSERTIF)");
-  q.setInteger("ISN", line);
-  q.setInteger("H", header);
-  q.setInteger("ISPRECE", l.goods);
-  q.setDouble("DAUDZUMS", l.qty);
-  bindCost(q, "IEP_CENA", l.cost);
-  q.setDouble("CENA", l.price);
-  q.setDouble("PIECENOJ", l.markup);
-  bindKey(q, "ISSERTIF", l.serial);
-  q.execSql();
-  connection_.defaultTransaction().commitRetaining();
-  return line;
+  const DocumentTables& t = tablesOf(DocumentKind::Return);
+  KindRows rows = kindRows(DocumentKind::Return, header, l.date, l.dept, line, l.goods, l.qty, l.serial);
+  rows.header.key(t.client, l.client).integer(t.origin, l.fromWhat);
+  rows.line.number(t.cost, l.cost).number(t.salePrice, l.price).number(t.markup, l.markup);
+  return write(std::move(rows), line);
 }
 
 int TestDatabase::balance(const BalanceLine& l) {
   const int header = nextKey(), line = nextKey();
-  Query q(connection_);
-  q.setSql("INSERT INTO O_PRATL_PAV (ISN, DATUMS, ISNODALA, NEAPSTIPR) VALUES (:ISN, :DATUMS, :ISNODALA, " +
-           (l.unconfirmed ? "'" + *l.unconfirmed + "'" : std::string("NULL")) + ")");
-  q.setInteger("ISN", header);
-  q.setDateTime("DATUMS", l.date);
-  q.setInteger("ISNODALA", l.dept);
-  q.execSql();
-  q.setSql("INSERT INTO O_PRATL_PRC (ISN, ISPRATLPAV, ISPRECE, DAUDZUMS, IEP_CENA, ISSERTIF) "
-           "VALUES (:ISN, :H, :ISPRECE, :DAUDZUMS, :IEP_CENA, :ISSERTIF)");
-  q.setInteger("ISN", line);
-  q.setInteger("H", header);
-  q.setInteger("ISPRECE", l.goods);
-  q.setDouble("DAUDZUMS", l.qty);
-  bindCost(q, "IEP_CENA", l.cost);
-  bindKey(q, "ISSERTIF", l.serial);
-  q.execSql();
-  connection_.defaultTransaction().commitRetaining();
-  return line;
+  const DocumentTables& t = tablesOf(DocumentKind::Balance);
+  KindRows rows = kindRows(DocumentKind::Balance, header, l.date, l.dept, line, l.goods, l.qty, l.serial);
+  rows.header.text(kUnconfirmedColumn, l.unconfirmed);
+  rows.line.number(t.cost, l.cost);
+  return write(std::move(rows), line);
 }
 
-double TestDatabase::issueCost(int line) {
-  return scalar("SELECT IEP_CENA FROM O_PRCOUT WHERE ISN=" + std::to_string(line));
+double TestDatabase::lineCost(DocumentKind kind, int line) {
+  const DocumentTables& t = tablesOf(kind);
+  return scalar(std::string("SELECT ") + t.cost + " FROM " + t.lines + " WHERE ISN=" + std::to_string(line));
 }
-double TestDatabase::transferCost(int line) {
-  return scalar("SELECT CENA FROM O_PARPRC WHERE ISN=" + std::to_string(line));
-}
-double TestDatabase::returnCost(int line) {
-  return scalar("SELECT IEP_CENA FROM O_ATGPRC WHERE ISN=" + std::to_string(line));
-}
-double TestDatabase::balanceCost(int line) {
-  return scalar("SELECT IEP_CENA FROM O_PRATL_PRC WHERE ISN=" + std::to_string(line));
-}
+
+double TestDatabase::issueCost(int line) { return lineCost(DocumentKind::Issue, line); }
+double TestDatabase::transferCost(int line) { return lineCost(DocumentKind::Transfer, line); }
+double TestDatabase::returnCost(int line) { return lineCost(DocumentKind::Return, line); }
+double TestDatabase::balanceCost(int line) { return lineCost(DocumentKind::Balance, line); }
 
 }  // namespace talvix::test

@@ -4,6 +4,8 @@
 // returns the key of the line it wrote.
 #include "data/connection.h"
 #include "data/date_time.h"
+#include "data/document_tables.h"
+#include "support/row_insert.h"
 #include "support/temp_dir.h"
 
 #include <cstdint>
@@ -38,8 +40,8 @@ struct IssueLine {
   int dept = 1;
   int goods = 1;
   double qty = 1;
-  Cost cost = 0.0;  // IEP_CENA
-  double price = 0;  // CENA
+  Cost cost = 0.0;    // IEP_CENA
+  double price = 0;   // CENA
   double markup = 0;  // PIECENOJ
   double tax = 0;
   int client = 0;  // 0 is written as NULL
@@ -76,8 +78,8 @@ class TestDatabase {
   // The database as the tests read and write it behind the tool's back.
   Connection& connection() { return connection_; }
   void exec(const std::string& sql);
-  double scalar(const std::string& sql);           // first column of the first row, NULL as 0
-  bool isNull(const std::string& sql);             // whether that value is NULL
+  double scalar(const std::string& sql);  // first column of the first row, NULL as 0
+  bool isNull(const std::string& sql);    // whether that value is NULL
   std::int64_t count(const std::string& table);
 
   void setFifo(std::optional<int> isififo);  // the N_ISI row; nullopt writes ISIFIFO NULL
@@ -92,7 +94,8 @@ class TestDatabase {
   int returned(const ReturnLine& line);
   int balance(const BalanceLine& line);
 
-  // Cost columns as the tool wrote them (IEP_CENA or CENA).
+  // Cost columns as the tool wrote them (the kind's cost column).
+  double lineCost(DocumentKind kind, int line);
   double issueCost(int line);
   double transferCost(int line);
   double returnCost(int line);
@@ -100,6 +103,8 @@ class TestDatabase {
 
  private:
   int nextKey() { return nextKey_++; }
+  // Writes the header and the line and commits; returns line.
+  int write(KindRows rows, int line);
   TempDir dir_;
   std::string path_;
   Connection connection_;

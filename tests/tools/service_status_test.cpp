@@ -1,6 +1,7 @@
 // What the service manager is told, through a twin of it: what the real host's tests cannot reach
 // on an embedded database (a wait for another run's turn, a failed reconnect), a status sent once
-// however often it repeats, and a watchdog that pings only while the run's progress count moves.
+// however often it repeats, and a watchdog that pings only while the run's progress count moves;
+// the journal priorities of the progress log's lines.
 #include "tools/service_status.h"
 #include "tools/watchdog.h"
 
@@ -50,6 +51,44 @@ TEST(ServiceStatusTest, TurnWaitsAndAFailedReconnectAreShownAndAStatusIsSentOnce
   EXPECT_EQ(status.linePriority(), kPriorityError);
 }
 
+// After a failed pass and a reconnect, the next pass's lines are ordinary progress again.
+TEST(ServiceStatusTest, APassAfterAFailedOneIsInfoAgain) {
+  RecordingManager manager;
+  ServiceStatus status(manager);
+  const auto now = ServiceStatus::Clock::now();
+  status.activity(Activity::PassStarted, 0, {}, now);
+  EXPECT_EQ(status.linePriority(), kPriorityInfo);
+  status.activity(Activity::PassFailed, 0, "lost", now);
+  EXPECT_EQ(status.linePriority(), kPriorityError);
+  status.activity(Activity::Reconnecting, 30, {}, now);
+  EXPECT_EQ(status.linePriority(), kPriorityWarning);
+  status.activity(Activity::Reconnected, 0, {}, now);
+  EXPECT_EQ(status.linePriority(), kPriorityWarning);
+  for (int pass = 0; pass < 2; ++pass) {
+    status.activity(Activity::PassStarted, 0, {}, now);
+    EXPECT_EQ(status.linePriority(), kPriorityInfo) << "pass " << pass;
+    status.activity(Activity::PassEnded, 3, {}, now);
+    EXPECT_EQ(status.linePriority(), kPriorityInfo) << "pass " << pass;
+  }
+}
+
+// The journal takes "<N>" at the start of each line; a text's final newline starts no line.
+TEST(JournalPriorityTest, EachLineOfATextGetsThePrefixAndNothingElse) {
+  const struct {
+    const char* text;
+    const char* journal;
+  } rows[] = {
+      {"one line", "<6>one line"},
+      {"one line\n", "<6>one line\n"},
+      {"two\nlines\n", "<6>two\n<6>lines\n"},
+      {"a blank\n\nbetween", "<6>a blank\n<6>\n<6>between"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(withPriority(row.text, kPriorityInfo, true), row.journal) << row.text;
+    EXPECT_EQ(withPriority(row.text, kPriorityInfo, false), row.text) << "not to the journal";
+  }
+}
+
 TEST(WatchdogTest, PingsWhileTheProgressCountMovesAndStopsWhenItStandsStill) {
   RecordingManager manager(20ms);
   std::atomic<bool> moving{true};
@@ -65,7 +104,9 @@ TEST(WatchdogTest, PingsWhileTheProgressCountMovesAndStopsWhenItStandsStill) {
     EXPECT_EQ(manager.sent().size(), atStill) << "pinged a run that stood still";
   }
   RecordingManager unwatched;
-  { const Watchdog watchdog(unwatched, [] { return 0; }); }
+  {
+    const Watchdog watchdog(unwatched, [] { return 0; });
+  }
   EXPECT_TRUE(unwatched.sent().empty());
 }
 
