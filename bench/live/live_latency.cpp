@@ -363,7 +363,8 @@ Row measure(const Options& o, const std::string& master, Condition condition) {
   if (!live.waitForText(kPassDone, limit))
     throw std::runtime_error("the continuous run completed no pass within " + std::to_string(limit.count()) + " s\n" +
                              lastEntries(live));
-  Row row{.condition = condition};
+  Row row{};
+  row.condition = condition;
   row.firstPass = secondsSince(liveStart);
   std::printf("  continuous run: first pass complete after %.2f s\n", row.firstPass);
   std::fflush(stdout);

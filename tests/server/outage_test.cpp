@@ -49,6 +49,8 @@ TEST_F(ServerRunTest, AServerKilledInTheMiddleOfAContinuousRunIsWaitedForAndTheR
   ASSERT_FALSE(run.waitForText(kReconnected, 0s, *failed)) << "reconnected before the snapshot";
 
   ASSERT_NO_FATAL_FAILURE(recoverTwoPassesAndStop(run, *failed));
+  const auto reconnected = run.waitForText(kReconnected, 0s, *failed);
+  ASSERT_TRUE(reconnected);
   const std::vector<std::string> log = run.texts();
   EXPECT_EQ(log.back(), kStopped);
 
