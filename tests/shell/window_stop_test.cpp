@@ -369,7 +369,11 @@ TEST_F(WindowStopTest, StatusRowCountsEachStepAndTellsARestingRunsSinceAndResult
       resetCounts += reset;
       pricedWhole = pricedWhole || (!reset && count.value == count.maximum);
     }
-    EXPECT_TRUE(pricedWhole) << "the bar never showed the pricing step whole; it showed " << counts.size() << " times";
+    // Without its commits per line an all-anew run may end within the moment: its bar is then checked
+    // only where it showed.
+    if (row.continuous)
+      EXPECT_TRUE(pricedWhole) << "the bar never showed the pricing step whole; it showed " << counts.size()
+                               << " times";
     if (!row.resets) EXPECT_EQ(resetCounts, 0);
     if (!row.continuous) {
       EXPECT_TRUE(restLine.isEmpty()) << restLine.toStdString();
