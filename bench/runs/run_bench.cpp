@@ -21,6 +21,7 @@
 #include "tools/demo/demo_history.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -606,8 +607,9 @@ class Bench {
                           &row.cpuSeconds);
     return row;
   }
-  // What "Rindas bez pašizmaksas..." does before the dialog shows: the read and the tables. The
-  // window's creation (the database opened) is not timed.
+  // What "Rindas bez pašizmaksas..." does before the dialog shows, as the menu runs it: the read on
+  // the reader's thread under the busy box, then the tables, waited for in the window's event loop.
+  // The window's creation (the database opened) is not timed.
   Row windowReport() {
     const std::string db = copy(priced(), "window-report");
     const std::string registryPath = writeRegistry(dir_, "window-report", db, idle_);
@@ -625,11 +627,16 @@ class Bench {
           TAutoIepCenSad window;
           window.FormCreate();
           if (!window.databaseOpen()) throw std::runtime_error("the window did not open " + db);
+          window.show();
           const auto start = std::chrono::steady_clock::now();
-          const auto dialog = window.unpricedDialog();
+          window.showUnpricedLines();
+          if (!window.unpricedBusy()) throw std::runtime_error("the window did not start reading " + db);
+          while (!window.unpricedShown() && window.unpricedBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
           Outcome o;
           o.ownSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-          o.lines = dialog->lines->model()->rowCount();
+          if (!window.unpricedShown()) throw std::runtime_error("the window showed no dialog for " + db);
+          o.lines = window.unpricedShown()->lines->model()->rowCount();
           return o;
         },
         peak, &cpu);

@@ -12,6 +12,9 @@
 #include "support/test_database.h"
 
 #include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -73,12 +76,26 @@ struct MethodRow {
 };
 
 const MethodRow kMethods[] = {
-    {"FIFO", 1,
-     {{"ParvietosanaChk", 0}, {"IzrakstisanaChk", 1}, {"AtgriesanaChk", 1}, {"AtlikumiChk", 2},
-      {"PakalpojumusNe", 1}, {"IMEI", 1}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}}},
-    {"weighted average", 0,
-     {{"ParvietosanaChk", 1}, {"IzrakstisanaChk", 1}, {"AtgriesanaChk", 0}, {"AtlikumiChk", 1},
-      {"PakalpojumusNe", 0}, {"IMEI", 0}, {"PedejaCena", 0}, {"ParvIzrakst1PardCena", 0}}},
+    {"FIFO",
+     1,
+     {{"ParvietosanaChk", 0},
+      {"IzrakstisanaChk", 1},
+      {"AtgriesanaChk", 1},
+      {"AtlikumiChk", 2},
+      {"PakalpojumusNe", 1},
+      {"IMEI", 1},
+      {"PedejaCena", 0},
+      {"ParvIzrakst1PardCena", 0}}},
+    {"weighted average",
+     0,
+     {{"ParvietosanaChk", 1},
+      {"IzrakstisanaChk", 1},
+      {"AtgriesanaChk", 0},
+      {"AtlikumiChk", 1},
+      {"PakalpojumusNe", 0},
+      {"IMEI", 0},
+      {"PedejaCena", 0},
+      {"ParvIzrakst1PardCena", 0}}},
 };
 
 // The rows of a model as text, the report's column order.
@@ -145,7 +162,9 @@ class UnpricedDialogTest : public ShellTest {
   static bool sortsByValue(QTableView& view) {
     const std::vector<std::pair<int, std::function<double(const QString&)>>> columns = {
         {shell::kDateColumn,
-         [](const QString& text) { return double(QDate::fromString(text, QStringLiteral("dd.MM.yyyy")).toJulianDay()); }},
+         [](const QString& text) {
+           return double(QDate::fromString(text, QStringLiteral("dd.MM.yyyy")).toJulianDay());
+         }},
         {shell::kQuantityColumn, [](const QString& text) { return text.toDouble(); }},
         {shell::kLineColumn, [](const QString& text) { return text.toDouble(); }},
     };
@@ -247,6 +266,22 @@ TEST_F(UnpricedDialogTest, ReadsInTheBackgroundUnderABusyBoxThatCanCancel) {
   EXPECT_TRUE(window.unpricedBusy()->isVisible());
   EXPECT_EQ(window.unpricedBusy()->windowTitle(), title);
   EXPECT_EQ(window.unpricedShown(), nullptr) << "the lines come through the event loop, not the call";
+  {
+    // The box is drawn as it stands, not left to the first paint the window system asks for.
+    QProgressDialog& busy = *window.unpricedBusy();
+    const QImage drawn = busy.grab().toImage();
+    ASSERT_FALSE(drawn.isNull());
+    int dark = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) dark += qGray(drawn.pixel(x, y)) < 32;
+    EXPECT_LT(dark, drawn.width() * drawn.height() / 4) << "the box is mostly black";
+    EXPECT_TRUE(busy.findChild<QLabel*>()->isVisible());
+    EXPECT_EQ(busy.labelText(), QStringLiteral("Lasu perioda rindas bez pašizmaksas..."));
+    const auto* bar = busy.findChild<QProgressBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible() && bar->minimum() == 0 && bar->maximum() == 0) << "not a busy bar";
+    EXPECT_TRUE(busy.findChild<QPushButton*>()->isVisible());
+  }
   EXPECT_EQ(ticks, 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.unpricedShown() != nullptr; }, 60000));
   EXPECT_GT(ticks, 0) << "the window's events went on while the lines were read";

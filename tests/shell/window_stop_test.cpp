@@ -19,11 +19,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTime>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace talvix::test {
@@ -283,6 +287,107 @@ TEST_F(WindowStopTest, TheSameInputIsTakenWhileNoRunHoldsTheWindow) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(input.taken(window));
     window.progressMenu->close();
+  }
+}
+
+// What the status row shows while a run of seconds prices 1501 issues: the bar counts the step it is
+// in against that step's total (the resets of an all-anew run too), a continuous run that rests says
+// since when and what its pass changed, and nothing of it stays after the run.
+struct StatusRow {
+  const char* scenario;
+  int mode;
+  double costBefore;
+  bool continuous;
+  bool resets;  // issues are reset one by one first, the bar counting them as "Dzēšu n no m"
+};
+
+const StatusRow kStatusRows[] = {
+    {"only without cost: a continuous run that rests", kOnlyWithoutCost, 0.0, true, false},
+    {"all anew: one run that resets first", kAllAnew, 3.0, false, true},
+};
+
+TEST_F(WindowStopTest, StatusRowCountsEachStepAndTellsARestingRunsSinceAndResult) {
+  constexpr int kIssues = 1500;
+  for (const StatusRow& row : kStatusRows) {
+    SCOPED_TRACE(row.scenario);
+    db = std::make_unique<TestDatabase>();
+    db->setFifo(1);
+    const int g = db->goods("Siers");
+    db->receipt({.date = mar(1), .goods = g, .qty = 2000, .price = 2});
+    for (int i = 0; i < kIssues; ++i) db->issue({.date = mar(2 + i % 28), .goods = g, .cost = row.costBefore});
+    db->issue({.date = mar(5), .goods = g, .cost = 0.0});
+    listDatabases({{"Demo", db->path()}});
+    auto window = std::make_unique<TAutoIepCenSad>();
+    window->FormCreate();
+    ASSERT_TRUE(window->databaseOpen());
+    window->typePeriod(QDate(2026, 3, 1), QDate(2026, 3, 31));
+    window->shIzrakstisana->setItemIndex(row.mode);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    struct Count {
+      QString text;
+      int value, maximum;
+    };
+    std::vector<Count> counts;
+    QString restLine, restResult, startedAt = QTime::currentTime().toString(u"HH:mm:ss");
+    bool barWithRest = false;
+    const auto look = [&] {
+      if (window->pbProcess->isVisible())
+        counts.push_back({window->pbProcess->text(), window->pbProcess->value(), window->pbProcess->maximum()});
+      if (!restLine.isEmpty() || !window->lblDarbiba->text().startsWith(QStringLiteral("Gaida"))) return;
+      restLine = window->lblDarbiba->text();
+      restResult = window->lblRezultats->isVisible() ? window->lblRezultats->text() : QString();
+      barWithRest = window->pbProcess->isVisible();
+      postKey(window->lstProcess, Qt::Key_Escape);
+    };
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, look);
+    watch.start(5);
+    bool statusAfter = true;
+    runInEventLoop(
+        *window, [&](const std::string&) { look(); },
+        [&] {
+          watch.stop();
+          statusAfter =
+              window->pbProcess->isVisible() || window->lblRezultats->isVisible() || window->lblDarbiba->isVisible();
+          window->close();
+        });
+
+    EXPECT_FALSE(statusAfter) << "the status row stayed after the run";
+    // A reset shorter than the moment the bar waits for shows none; one that shows counts every line.
+    const QRegularExpression stepCount(QStringLiteral(R"(^(Dzēšu )?(\d+) no (\d+)$)"));
+    bool pricedWhole = false;
+    int resetCounts = 0;
+    for (const Count& count : counts) {
+      const QRegularExpressionMatch match = stepCount.match(count.text);
+      ASSERT_TRUE(match.hasMatch()) << count.text.toStdString();
+      EXPECT_EQ(match.captured(2).toInt(), count.value) << count.text.toStdString();
+      EXPECT_EQ(match.captured(3).toInt(), count.maximum) << count.text.toStdString();
+      EXPECT_EQ(count.maximum, kIssues + 1) << count.text.toStdString();
+      const bool reset = match.hasCaptured(1);
+      resetCounts += reset;
+      pricedWhole = pricedWhole || (!reset && count.value == count.maximum);
+    }
+    // Without its commits per line an all-anew run may end within the moment: its bar is then checked
+    // only where it showed.
+    if (row.continuous)
+      EXPECT_TRUE(pricedWhole) << "the bar never showed the pricing step whole; it showed " << counts.size()
+                               << " times";
+    if (!row.resets) EXPECT_EQ(resetCounts, 0);
+    if (!row.continuous) {
+      EXPECT_TRUE(restLine.isEmpty()) << restLine.toStdString();
+      continue;
+    }
+    const QRegularExpressionMatch rest =
+        QRegularExpression(QStringLiteral(R"(^Gaida izmaiņas kopš (\d\d:\d\d:\d\d); Esc aptur$)")).match(restLine);
+    ASSERT_TRUE(rest.hasMatch()) << restLine.toStdString();
+    const QRegularExpressionMatch result =
+        QRegularExpression(QStringLiteral(R"(^(\d\d:\d\d:\d\d): 1501 rinda, )")).match(restResult);
+    ASSERT_TRUE(result.hasMatch()) << restResult.toStdString();
+    EXPECT_LE(startedAt, result.captured(1));
+    EXPECT_LE(result.captured(1), rest.captured(1)) << "the rest began before the pass it follows had ended";
+    EXPECT_FALSE(barWithRest) << "the bar stayed while the run rests";
   }
 }
 
