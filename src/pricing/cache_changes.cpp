@@ -3,6 +3,9 @@
 // changes since the last pass, which drop the goods they reach.
 #include "pricing/movement_cache.h"
 
+#include "data/change_reach.h"
+#include "pricing/movement_kinds.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,7 +25,6 @@ constexpr std::size_t kGoodsReadAgainAtMost = 200;
 }  // namespace
 
 bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_set<int>& touched) const {
-  if (changes.headerEditedOrRowGone()) return false;
   // The goods of every held line of a changed table, by key; a changed line not held may be folded.
   std::unordered_map<std::string, std::unordered_map<std::int32_t, int>> heldBy;
   for (const MovementKindRow& row : kMovementKindRows)
@@ -35,27 +37,23 @@ bool MovementCache::touchedGoods(const DocumentChanges& changes, std::unordered_
         if (held == heldBy.end()) continue;
         for (const Line& l : d.lines[row.kind]) held->second.emplace(l.isn, goodsKey);
       }
-  for (auto& [table, held] : heldBy) {
-    const auto goodsBefore = [&held = held](std::int32_t key) -> std::optional<std::int32_t> {
-      const auto line = held.find(key);
-      return line == held.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
-    };
-    if (!addTouchedGoods(*changes.of(table), goodsBefore, touched)) return false;
-  }
-  return true;
+  const auto goodsBefore = [&heldBy](const std::string& table, std::int32_t key) -> std::optional<std::int32_t> {
+    const auto lines = heldBy.find(table);
+    if (lines == heldBy.end()) return std::nullopt;
+    const auto line = lines->second.find(key);
+    return line == lines->second.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
+  };
+  return talvix::touchedGoods(changes, goodsBefore, touched);
 }
 
 void MovementCache::keepThrough(const DocumentChanges& changes) noexcept {
   trust_ = Trust::Current;
   // The new snapshot sees every write of the passes before.
   passWrites_.clear();
-  if (!changes.known || readThrough_ == ReadThrough::Outside || fold_.wanted != fold_.day) {
-    settle();
-    return;
-  }
   try {
     std::unordered_set<int> touched;
-    if (!touchedGoods(changes, touched) || touched.size() > std::max(kGoodsReadAgainAtMost, goods_.size() / 4)) {
+    if (reachesEveryLine(changes) || readThrough_ == ReadThrough::Outside || fold_.wanted != fold_.day ||
+        !touchedGoods(changes, touched) || touched.size() > std::max(kGoodsReadAgainAtMost, goods_.size() / 4)) {
       settle();
       return;
     }
