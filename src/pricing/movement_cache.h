@@ -11,12 +11,19 @@
 // The cache follows the connection's own work through its DataObserver: single-line cost
 // updates are applied in place; a write it cannot follow, a rollback or a disconnect empties it.
 // Other users' work is seen only after it empties, at the start of every run and, in a run that
-// did not name its period, every step (kept_movements.h).
+// did not name its period, every step (kept_movements.h), or, at a pass's start, for the goods
+// the changes since the last pass reach (data/change_reach.h).
 // A run's pass over the tables also gathers the issue lines its client-sale look-ups will walk:
 // those of each goods and client that a negative issue line or a return from the fold day on names.
+//
+// Its rooms: cached_line.h (a line as held), cached_department.h (one goods in one department and
+// its fold), cached_goods.h (one goods), header_book.h (a kind's headers during the pass over the
+// tables), cache_reads.cpp (the reads, that pass included), cache_changes.cpp (what it keeps across
+// writes and other users' changes), movement_cache.cpp (the questions and the run's life).
 #include "data/connection.h"
 #include "data/document_changes.h"
 #include "data/query.h"
+#include "pricing/cached_goods.h"
 #include "pricing/client_sale_book.h"
 #include "pricing/kept_movements.h"
 #include "pricing/movement.h"
@@ -72,12 +79,13 @@ class MovementCache : public MovementSource, public KeptMovements {
   // Never throws: whatever it cannot follow empties the cache.
   void onData(DataEvent event, const Query* query) noexcept;
 
-  struct Line;
-  struct Department;
-  struct Goods;
   struct LineStream;
 
  private:
+  using Line = cache::Line;
+  using Department = cache::Department;
+  using Goods = cache::Goods;
+
   // Where a cost the tool may update lives.
   struct CostOwner {
     int goods;

@@ -1,5 +1,6 @@
 #include "run/fifo_run.h"
 
+#include "data/change_reach.h"
 #include "fifo/day_quantities.h"
 #include "fifo/fifo_passes.h"
 #include "run/date_order.h"
@@ -37,16 +38,6 @@ void startPassSnapshot(RunContext& ctx) {
   ctx.state.passSnapshot->handle();
 }
 
-constexpr const char* kGoodsRegister = kGoodsRegisterTable;
-
-// The day quantities are summed from the kinds that have them, joined to the goods register.
-bool dayQuantitiesUnchanged(const DocumentChanges& changes) {
-  if (!changes.known || changes.of(kGoodsRegister)) return false;
-  for (const DocumentKindRow& row : kDocumentKinds)
-    if (row.dayQuantity && (changes.of(row.tables.header) || changes.of(row.tables.lines))) return false;
-  return true;
-}
-
 // Ends the library's part in a pass however the pass ends.
 struct PassInLibrary {
   PricingLibrary* pricing = nullptr;
@@ -77,7 +68,7 @@ void FifoRun(RunContext& ctx) {
     ctx.pricing.PassStarted(*snapshot, others);
     ctx.state.quiet.passStarts(changes);
     ctx.state.written.clear();
-    keepDayQuantities = dayQuantitiesUnchanged(others);
+    keepDayQuantities = !reachesDayQuantities(others);
   }
 
   if (!keepDayQuantities || ctx.settings.lastPurchasePrice) {

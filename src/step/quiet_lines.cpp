@@ -1,13 +1,10 @@
 #include "step/quiet_lines.h"
 
+#include "data/change_reach.h"
+
 #include <string>
 
 namespace talvix {
-namespace {
-
-constexpr const char* kGoodsRegister = kGoodsRegisterTable;
-
-}  // namespace
 
 void QuietLines::clear() noexcept {
   for (auto& selection : selections_) selection.reset();
@@ -19,32 +16,19 @@ void QuietLines::clear() noexcept {
 }
 
 bool QuietLines::touchedGoods(const DocumentChanges& changes) {
-  if (changes.headerEditedOrRowGone() || changes.of(kGoodsRegister)) return false;
-  for (const auto& [table, changed] : changes.tables) {
-    const DocumentTables* kind = nullptr;
-    for (const DocumentKindRow& row : kDocumentKinds)
-      if (table == row.tables.lines) kind = &row.tables;
-    // An edited line's goods before is known only where this tool wrote it (headers' rows here are
-    // new).
-    const auto writtenBefore = [&](std::int32_t key) -> std::optional<std::int32_t> {
-      if (!kind) return std::nullopt;
-      const Goods& written = lastWritten_[kindIndex(kind->kind)];
+  if (reachesEveryPrice(changes)) return false;
+  // An edited line's goods before is known only where this tool wrote it.
+  const auto writtenBefore = [&](const std::string& table, std::int32_t key) -> std::optional<std::int32_t> {
+    for (const DocumentKindRow& row : kDocumentKinds) {
+      if (table != row.tables.lines) continue;
+      const Goods& written = lastWritten_[kindIndex(row.kind)];
       const auto line = written.find(key);
       return line == written.end() ? std::nullopt : std::optional<std::int32_t>(line->second);
-    };
-    if (!changes.ownOnly.contains(table)) {
-      // A row the tool's own transaction wrote last is one of its cost writes, placed by their time.
-      TableChanges others{{}, changed.rowsGone};
-      for (const ChangedRow& row : changed.rows)
-        if (!row.own) others.rows.push_back(row);
-      if (!addTouchedGoods(others, writtenBefore, touched_)) return false;
-      continue;
     }
-    // The tool's own writes, placed by their time; any other row of such a table is unknown.
-    for (const ChangedRow& row : changed.rows)
-      if (writtenBefore(row.key) != row.goods) return false;
-  }
-  return true;
+    return std::nullopt;
+  };
+  // The tool's own rows are its cost writes, placed by their time.
+  return ownWritesPlaced(changes, writtenBefore) && talvix::touchedGoods(changes, writtenBefore, touched_);
 }
 
 void QuietLines::passStarts(const DocumentChanges& changes) {
@@ -53,7 +37,7 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
     lastWritten_[k] = std::move(written_[k]);
     written_[k].clear();
   }
-  if (!changes.known || !touchedGoods(changes)) {
+  if (!touchedGoods(changes)) {
     clear();
     return;
   }
@@ -62,8 +46,7 @@ void QuietLines::passStarts(const DocumentChanges& changes) {
   // A select reads its kind's headers and lines, and the goods register, whose change emptied all.
   for (const DocumentKindRow& row : kDocumentKinds) {
     const std::size_t k = kindIndex(row.kind);
-    if (!lastWritten_[k].empty() || changes.of(row.tables.header) || changes.of(row.tables.lines))
-      selections_[k].reset();
+    if (!lastWritten_[k].empty() || reachesSelection(changes, row)) selections_[k].reset();
   }
 }
 

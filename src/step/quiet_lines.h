@@ -4,7 +4,8 @@
 // register, so while the look at the documents shows none of those changed for its goods, and no
 // line of its goods was written since, pricing it again gives the same and writes nothing: the
 // pass skips it. The tool's own writes are placed by when they were made: one made before the line
-// was priced was seen by it. Owned by the session state; emptied whenever a change cannot be placed.
+// was priced was seen by it. What a change reaches, data/change_reach.h decides. Owned by the
+// session state; emptied whenever a change cannot be placed.
 #include "data/document_changes.h"
 #include "data/document_tables.h"
 #include "step/document_line.h"
@@ -53,10 +54,10 @@ class QuietLines {
     std::uint64_t at;  // on clock_
   };
   PerKind<std::unordered_map<std::int32_t, Quiet>> quiet_;
-  PerKind<Goods> written_;      // by this pass
-  PerKind<Goods> lastWritten_;  // by the pass before
-  std::unordered_set<std::int32_t> touched_;  // by other programs
-  std::uint64_t clock_ = 0;                   // counts what the passes did with lines
+  PerKind<Goods> written_;                                     // by this pass
+  PerKind<Goods> lastWritten_;                                 // by the pass before
+  std::unordered_set<std::int32_t> touched_;                   // by other programs
+  std::uint64_t clock_ = 0;                                    // counts what the passes did with lines
   std::unordered_map<std::int32_t, std::uint64_t> lastWrite_;  // goods -> its latest line written
   struct Selection {
     std::string key;

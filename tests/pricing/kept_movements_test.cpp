@@ -1,11 +1,15 @@
 // When the library sees what other users committed: from the run's start and, unless the run named
-// its period, from each step's operation-log entry. And the movement kinds' table agrees
-// with the tables the tool writes costs to.
+// its period, from each step's operation-log entry, or, in a continuous run, from the next pass for
+// the goods the changes reach. And the movement kinds' table agrees with the tables the tool writes
+// costs to.
+#include "data/document_changes.h"
 #include "pricing/movement_kinds.h"
 #include "pricing/write_statement.h"
 #include "pricing_fixture.h"
 
 #include <functional>
+#include <memory>
+#include <string>
 
 namespace talvix::pricing {
 namespace {
@@ -41,6 +45,69 @@ TEST_F(PricingTest, OtherUsersWorkIsSeenFromTheNextRunOrStep) {
     // Every row starts from what the database holds.
     run();
     EXPECT_EQ(library->PrecValid(g, 1, day(10)), 5 + added);
+  }
+}
+
+// A continuous run's passes as the FIFO run drives the library: each in a snapshot of its own, told
+// what other programs changed since the last. The first pass asks about enough goods to read every
+// goods in one pass over the tables; then another program commits a receipt and a sale of one goods,
+// and the next pass must answer about it as a fresh run does.
+TEST_F(PricingTest, AnotherProgramsLinesAreSeenByTheNextPassOfAContinuousRun) {
+  constexpr int kHeldGoods = 25;  // beyond the goods a run reads one by one
+  std::vector<int> held;
+  for (int i = 0; i < kHeldGoods; ++i) {
+    held.push_back(db.goods());
+    db.receipt({.date = day(2), .goods = held.back(), .qty = 10, .price = 1});
+    db.receipt({.date = day(12), .goods = held.back(), .qty = 10, .price = 2});
+  }
+  const int foldedOnly = db.goods();
+  db.receipt({.date = day(3), .goods = foldedOnly, .qty = 6, .price = 1.5});
+  const int withoutLines = db.goods();
+  const struct {
+    const char* name;
+    std::function<int()> goods;
+  } rows[] = {
+      {"a goods without a line at the last read", [&] { return withoutLines; }},
+      {"a goods registered since", [&] { return db.goods(); }},
+      {"a goods held", [&] { return held.front(); }},
+      {"a goods held only as its fold", [&] { return foldedOnly; }},
+  };
+  Connection& connection = library->mainFormDati().PRECES_DB;
+  DocumentWatch watch;
+  // One pass; ask runs between its start and its end.
+  const auto pass = [&](const std::function<void()>& ask) {
+    library->newMylaiks();
+    library->ExpectPeriod(day(10), day(31));
+    connection.defaultTransaction().commit();
+    watch.beforeSnapshot(connection);
+    Transaction snapshot(connection, Transaction::Kind::ReadOnlySnapshot);
+    library->PassStarted(snapshot, watch.look(connection, snapshot).othersOnly());
+    ask();
+    library->PassEnded();
+    snapshot.commit();
+  };
+  pass([&] {
+    for (const int g : held) library->PrecValid(g, 1, day(20));
+  });
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const int g = row.goods();
+    db.receipt({.date = day(15), .goods = g, .qty = 4, .price = 3});
+    db.issue({.date = day(20), .goods = g, .qty = 2});
+    double stock = 0, cost = 0;
+    std::vector<std::string> layers;
+    pass([&] {
+      stock = library->PrecValid(g, 1, day(20));
+      cost = library->GetPasizmaksa(g, 1, day(20), stock, 2, 2, layers);
+    });
+    std::unique_ptr<PricingLibrary> fresh = MainFormDatiDll();
+    fresh->mainFormDati().PRECES_DB.setDatabaseName(db.path());
+    fresh->mainFormDati().connect();
+    fresh->newMylaiks();
+    const double freshStock = fresh->PrecValid(g, 1, day(20));
+    EXPECT_GT(freshStock, 0);
+    EXPECT_EQ(stock, freshStock);
+    EXPECT_EQ(cost, fresh->GetPasizmaksa(g, 1, day(20), freshStock, 2, 2, layers));
   }
 }
 

@@ -1,0 +1,59 @@
+#include "pricing/cached_goods.h"
+
+#include <algorithm>
+
+namespace talvix::pricing::cache {
+
+using enum MovementKind;
+
+bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay) {
+  const bool old = l.day < foldDay;
+  folded = folded || old;
+  auto put = [&](std::int32_t key, MovementKind as) {
+    if (key == kNullKey) return true;
+    Department& d = departments[key];
+    if (!old) {
+      d.keep(as, l);
+      return true;
+    }
+    return d.fold(as, l);
+  };
+  switch (kind) {
+    case MovementKind::Receipt:
+      if (!l.costNull && l.cost != 0) {
+        const PricePoint p{l.day, l.isn, l.cost};
+        if (old) {
+          laterOf(historyPrice, p);
+          if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+        } else {
+          lastPrices.push_back(p);
+          if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
+        }
+      }
+      return put(dept, Receipt);
+    case MovementKind::TransferIn:
+    case MovementKind::TransferOut: {
+      const bool out = put(dept, TransferOut);
+      return put(deptTo, TransferIn) && out;
+    }
+    case MovementKind::Return: return put(dept, Return);
+    case MovementKind::Balance: return put(dept, Balance);
+    case MovementKind::Issue: return put(dept, Issue);
+  }
+  return true;
+}
+
+void Goods::finish() {
+  if (historyPrice) lastPrices.push_back(*historyPrice);
+  std::sort(lastPrices.begin(), lastPrices.end(), laterPrice);
+  lastPrices.shrink_to_fit();
+  for (auto& [key, d] : departments) {
+    if (d.historyPrice) d.lastPrices.push_back(*d.historyPrice);
+    std::sort(d.lastPrices.begin(), d.lastPrices.end(), laterPrice);
+    d.lastPrices.shrink_to_fit();
+    if (folded) d.finishFold();
+    for (auto& lines : d.lines.items) lines.shrink_to_fit();
+  }
+}
+
+}  // namespace talvix::pricing::cache
