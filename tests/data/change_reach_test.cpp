@@ -179,7 +179,9 @@ TEST_P(ChangeReachCase, ReachesWhatReadsTheChangedTables) {
   std::unordered_set<std::int32_t> touched;
   const bool known = touchedGoods(changes, goodsBefore, touched);
   EXPECT_EQ(known, c.touched.has_value());
-  if (known && c.touched) EXPECT_EQ(std::set<std::int32_t>(touched.begin(), touched.end()), *c.touched);
+  if (known && c.touched) {
+    EXPECT_EQ(std::set<std::int32_t>(touched.begin(), touched.end()), *c.touched);
+  }
   EXPECT_EQ(ownWritesPlaced(changes, goodsBefore), c.ownPlaced);
 }
 

@@ -371,10 +371,13 @@ TEST_F(WindowStopTest, StatusRowCountsEachStepAndTellsARestingRunsSinceAndResult
     }
     // Without its commits per line an all-anew run may end within the moment: its bar is then checked
     // only where it showed.
-    if (row.continuous)
+    if (row.continuous) {
       EXPECT_TRUE(pricedWhole) << "the bar never showed the pricing step whole; it showed " << counts.size()
                                << " times";
-    if (!row.resets) EXPECT_EQ(resetCounts, 0);
+    }
+    if (!row.resets) {
+      EXPECT_EQ(resetCounts, 0);
+    }
     if (!row.continuous) {
       EXPECT_TRUE(restLine.isEmpty()) << restLine.toStdString();
       continue;
