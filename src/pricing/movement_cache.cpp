@@ -109,17 +109,13 @@ void releaseSpare(std::vector<Movement>& movements) {
 }
 
 // One T per movement kind.
+static_assert(kMovementKinds <= 8, "Department::kindsKept holds one bit per movement kind");
 template <typename T>
 struct ByKind {
   std::array<T, kMovementKinds> items{};
   T& operator[](MovementKind kind) { return items[static_cast<int>(kind)]; }
   const T& operator[](MovementKind kind) const { return items[static_cast<int>(kind)]; }
 };
-
-// The order the stock statement adds the kinds up in.
-constexpr MovementKind kStockOrder[] = {MovementKind::Receipt, MovementKind::TransferIn, MovementKind::Return,
-                                        MovementKind::Balance, MovementKind::Issue,      MovementKind::TransferOut};
-using enum MovementKind;
 
 // SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
@@ -140,11 +136,11 @@ Movement movementOf(MovementKind kind, const Line& l) {
   return m;
 }
 
-// Whether the moving average counts the line: priced inflows (returns only when averaged) and
+// Whether the moving average counts the line: priced inflows (some only when averaged) and
 // every outflow.
 bool averageCounts(MovementKind kind, const Line& l) {
   if (!isInflow(kind)) return true;
-  return l.pricedInflow() && (kind != Return || l.averaged);
+  return l.pricedInflow() && (!rowOf(kind).averagedByOrigin() || l.averaged);
 }
 
 // The last day a statement bound with date reads: DATUMS < DAY_END is day(DATUMS) <= day(date).
@@ -207,8 +203,9 @@ struct MovementCache::Department {
 
   // What the folded lines left in stock, never below 0.
   double historyStock() const {
-    return std::max(0.0, historySum[Receipt] + historySum[TransferIn] + historySum[Return] + historySum[Balance] -
-                             historySum[Issue] - historySum[TransferOut]);
+    double stock = 0.0;
+    for (const MovementKind kind : kStockOrder) stock += isInflow(kind) ? historySum[kind] : -historySum[kind];
+    return std::max(0.0, stock);
   }
 
   // While the history streams past: the layers well beyond what the stock so far could walk go;
@@ -250,12 +247,11 @@ struct MovementCache::Department {
     const auto before = [limit](DateTime day) { return day < limit; };
     // The rows of the stock statement, added in its order.
     double total = 0.0;
-    total += sumQuantities(historySum[Receipt], lines[Receipt], onOrBefore);
-    total += sumQuantities(historySum[TransferIn], lines[TransferIn], onOrBefore);
-    total += sumQuantities(historySum[Return], lines[Return], onOrBefore);
-    total += sumQuantities(historySum[Balance], lines[Balance], before);
-    total += -sumQuantities(historySum[Issue], lines[Issue], before);
-    total += -sumQuantities(historySum[TransferOut], lines[TransferOut], before);
+    for (const MovementKind kind : kStockOrder) {
+      const double sum = rowOf(kind).onItsDay() ? sumQuantities(historySum[kind], lines[kind], onOrBefore)
+                                                : sumQuantities(historySum[kind], lines[kind], before);
+      total += isInflow(kind) ? sum : -sum;
+    }
     return total;
   }
 
@@ -331,9 +327,9 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
     }
     return d.fold(as, l);
   };
-  switch (kind) {
-    case MovementKind::Receipt:
-      if (!l.costNull && l.cost != 0) {
+  const MovementKindRow& row = rowOf(kind);
+  if (!row.document) {  // a receipt: a last purchase price
+    if (!l.costNull && l.cost != 0) {
         const PricePoint p{l.day, l.isn, l.cost};
         if (old) {
           laterOf(historyPrice, p);
@@ -343,17 +339,12 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
           if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
         }
       }
-      return put(dept, Receipt);
-    case MovementKind::TransferIn:
-    case MovementKind::TransferOut: {
-      const bool out = put(dept, TransferOut);
-      return put(deptTo, TransferIn) && out;
-    }
-    case MovementKind::Return: return put(dept, Return);
-    case MovementKind::Balance: return put(dept, Balance);
-    case MovementKind::Issue: return put(dept, Issue);
   }
-  return true;
+  if (row.outflowHalf) {  // out of dept into deptTo
+    const bool out = put(dept, *row.outflowHalf);
+    return put(deptTo, kind) && out;
+  }
+  return put(dept, kind);
 }
 
 void MovementCache::Goods::finish() {
@@ -519,7 +510,7 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
   const Query& q = *stream.lines;
   const Header& h = *stream.header;
   const int goodsKey = q.asInteger(kLineGoods);
-  if (read.gatherSales && stream.kind == MovementKind::Issue && h.other != kNullKey &&
+  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey &&
       sales_.wants(goodsKey, h.other)) {
     ClientSaleBook::Sale sale = saleOf(q, h);
     if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
@@ -696,7 +687,7 @@ double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
-  return finitePrice(sumQuantities(0.0, d->lines[Balance], [limit](DateTime day) { return day == limit; }));
+  return finitePrice(sumQuantities(0.0, d->lines[kStatedStock], [limit](DateTime day) { return day == limit; }));
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
@@ -722,9 +713,12 @@ std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateT
     for (const Line& l : lines)
       if (l.at > date && counts(l) && (!first || l.at < *first)) first = l.at;
   };
-  consider(d->lines[Receipt], [](const Line&) { return true; });
-  consider(d->lines[TransferIn], [](const Line& l) { return l.pricedInflow(); });
-  consider(d->lines[Return], [](const Line& l) { return l.pricedInflow() && l.averaged; });
+  // As the stock-in statement: receipts, and the priced inflows the average counts but stated stock.
+  for (const MovementKindRow& row : kMovementKindRows)
+    if (row.inflow && !row.stock->statesStock)
+      consider(d->lines[row.kind], [&row](const Line& l) {
+        return !row.document || (l.pricedInflow() && (!row.averagedByOrigin() || l.averaged));
+      });
   return first.value_or(0.0);
 }
 
