@@ -330,15 +330,15 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
   const MovementKindRow& row = rowOf(kind);
   if (!row.document) {  // a receipt: a last purchase price
     if (!l.costNull && l.cost != 0) {
-        const PricePoint p{l.day, l.isn, l.cost};
-        if (old) {
-          laterOf(historyPrice, p);
-          if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
-        } else {
-          lastPrices.push_back(p);
-          if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
-        }
+      const PricePoint p{l.day, l.isn, l.cost};
+      if (old) {
+        laterOf(historyPrice, p);
+        if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+      } else {
+        lastPrices.push_back(p);
+        if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
       }
+    }
   }
   if (row.outflowHalf) {  // out of dept into deptTo
     const bool out = put(dept, *row.outflowHalf);
@@ -510,8 +510,7 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
   const Query& q = *stream.lines;
   const Header& h = *stream.header;
   const int goodsKey = q.asInteger(kLineGoods);
-  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey &&
-      sales_.wants(goodsKey, h.other)) {
+  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey && sales_.wants(goodsKey, h.other)) {
     ClientSaleBook::Sale sale = saleOf(q, h);
     if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
     sales_.add(goodsKey, h.other, sale);

@@ -90,8 +90,9 @@ std::vector<Branch> branches() {
     const MovementKindRow& row = rowOf(kind);
     const Tables t = tablesOfRow(row);
     std::string cost = !row.inflow ? "0" : row.document ? cat({"L.", t.cost}) : receiptPrice("L.");
-    all.push_back({&row, t, std::move(cost),
-                   goodsLines(t) + cat({" AND H.", deptOf(row, t), "+0 = :ISNODALA"}) + confirmedOnly(*row.stock, "H.")});
+    all.push_back(
+        {&row, t, std::move(cost),
+         goodsLines(t) + cat({" AND H.", deptOf(row, t), "+0 = :ISNODALA"}) + confirmedOnly(*row.stock, "H.")});
   }
   return all;
 }
@@ -132,8 +133,9 @@ std::string averageSql(const std::vector<Branch>& all) {
 std::string stockSql(const std::vector<Branch>& all) {
   std::string sql;
   for (const Branch& b : all) {
-    sql += sql.empty() ? "SELECT SUM(L.DAUDZUMS) AS QTY" : b.row->inflow ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
-                                                                          : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
+    sql += sql.empty()     ? "SELECT SUM(L.DAUDZUMS) AS QTY"
+           : b.row->inflow ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
+                           : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
     sql += b.from + before(b, b.row->onItsDay() ? ":DAY_END" : ":DAY_START");
   }
   return sql;
@@ -191,8 +193,12 @@ std::vector<KindStream> kindStreams() {
   for (const MovementKindRow* row : linesRead()) {
     const Tables t = tablesOfRow(*row);
     const KindStock& s = *row->stock;
-    const char* other = row->outflowHalf ? s.in.dept : s.sales ? tablesOf(*row->document).client : "CAST(NULL AS INTEGER)";
-    std::string cost = !row->document ? receiptPrice("") : row->inflow ? std::string(t.cost) : "CAST(NULL AS DOUBLE PRECISION)";
+    const char* other = row->outflowHalf ? s.in.dept
+                        : s.sales        ? tablesOf(*row->document).client
+                                         : "CAST(NULL AS INTEGER)";
+    std::string cost = !row->document ? receiptPrice("")
+                       : row->inflow  ? std::string(t.cost)
+                                      : "CAST(NULL AS DOUBLE PRECISION)";
     if (s.sales) {
       const DocumentTables& d = tablesOf(*row->document);
       cost = cat({cost, ", ", d.cost, ", ", d.salePrice, ", ", d.markup});
@@ -232,7 +238,7 @@ std::vector<ReadTable> buildReadTables() {
     if (row->inflow) lines.columns[4] = t.cost;
     if (!row->document) lines.columns[5] = kReceiptDiscount;
     ReadTable header{t.header, {"ISN", t.date, t.dept}};
-    const char* extra = row->outflowHalf           ? s.in.dept
+    const char* extra = row->outflowHalf          ? s.in.dept
                         : row->averagedByOrigin() ? tablesOf(*row->document).origin
                                                   : s.unconfirmed;
     if (extra) header.columns[3] = extra;

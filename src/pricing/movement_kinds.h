@@ -35,7 +35,7 @@ struct MovementKindRow {
   // follows through its line into the receiving department.
   std::optional<CostColumn> followedCost{};
   std::optional<DocumentKind> document{};  // none: receipts
-  const KindStock* stock = nullptr;      // the document kind's or kReceiptStock
+  const KindStock* stock = nullptr;        // the document kind's or kReceiptStock
   bool inflow = false;
   // A line moving goods between two departments is read once, as its inflow; this is its outflow.
   std::optional<MovementKind> outflowHalf{};

@@ -3,8 +3,8 @@
 // Each answers what it found, so a caller that explains a 0.0 can tell "none" from "one without a
 // price". Those taking a lookup query run on it, replacing its text.
 #include "data/client_sale.h"
-#include "data/document_tables.h"
 #include "data/date_time.h"
+#include "data/document_tables.h"
 #include "step/run_context.h"
 #include "step/written_costs.h"
 
@@ -47,20 +47,20 @@ inline constexpr const char* kLatestReceiptSql =
 // The date-time of a department's first stock-in of a goods after a date: a receipt, a transfer in
 // with a cost, a return from a client with a cost.
 inline constexpr char kNextStockInHead[] =
-        "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
-        "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
-        "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
-        "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
-        "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
-        ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
-        "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
-        "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
-        "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
-        "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
-        "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = ";
+    "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
+    "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
+    "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
+    "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
+    "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
+    ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
+    "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
+    "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
+    "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
+    "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
+    "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = ";
 inline constexpr char kNextStockInTail[] =
-        "       "
-        "          order by 1";
+    "       "
+    "          order by 1";
 // The head, the origin of the returns that count as a stock-in (kStockInOrigin), the tail.
 inline constexpr auto kNextStockInText = [] {
   static_assert(kStockInOrigin >= 0 && kStockInOrigin <= 9, "one digit");
