@@ -160,8 +160,9 @@ int showSettings(const HostOptions& options, const HostLibrary& library) {
 bool continuousRunPricesNothing(const HostOptions& options, const HostLibrary& library) {
   AutoIepCenSadSettings s{};
   if (!library.getSettings(&s)) return false;
-  return talvix::pricesNothingForEver({s.transfers, s.issues, s.returns, s.balances}, options.passes != 0,
-                                      [&] { return library.fifoCosting() == 1; });
+  std::vector<int> modes;
+  for (const auto field : kAutoIepCenSadModeFields) modes.push_back(s.*field);
+  return talvix::pricesNothingForEver(modes, options.passes != 0, [&] { return library.fifoCosting() == 1; });
 }
 
 // Any mode 2, --passes N or the weighted average: a stop before its end leaves its work undone.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -120,8 +121,18 @@ constexpr std::string_view kExplain = "--explain";
 constexpr std::string_view kShowSettings = "--show-settings";
 // Each mode's word, by its number.
 constexpr std::string_view kModeWords[] = {"skip", "without-cost", "all-anew"};
-// The first day the window's date pickers hold.
-constexpr year_month_day kFirstPickerDay{year{1899}, December, day{30}};
+constexpr year_month_day calendarDay(CalendarDay d) {
+  return {year{d.year}, month{static_cast<unsigned>(d.month)}, day{static_cast<unsigned>(d.day)}};
+}
+// The days the window's date pickers hold.
+constexpr year_month_day kFirstPickerDay = calendarDay(kFirstPeriodDay);
+constexpr year_month_day kLastPickerDay = calendarDay(kLastPeriodDay);
+
+std::string isoDay(CalendarDay d) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return text;
+}
 
 Period wholeMonth(year_month month) {
   return {year_month_day(month / day{1}), year_month_day(month / last)};
@@ -151,7 +162,8 @@ std::optional<Period> parsePeriod(std::string_view text, year_month_day today) {
   if (at == std::string_view::npos) return std::nullopt;
   const auto from = parseDay(text.substr(0, at));
   const auto to = parseDay(text.substr(at + kRangeSeparator.size()));
-  if (!from || !to || sys_days(*from) < sys_days(kFirstPickerDay) || sys_days(*from) > sys_days(*to))
+  if (!from || !to || sys_days(*from) < sys_days(kFirstPickerDay) || sys_days(*from) > sys_days(*to) ||
+      sys_days(*to) > sys_days(kLastPickerDay))
     return std::nullopt;
   return Period{*from, *to};
 }
@@ -276,8 +288,10 @@ ParsedOptions parseHostOptions(int argc, const char* const* argv, year_month_day
     } else {
       options.period = parsePeriod(value, today);
       if (!options.period)
-        return refuse("--period takes current-month, previous-month or YYYY-MM-DD..YYYY-MM-DD (first day not "
-                      "after the last, none before 1899-12-30), not '" + std::string(value) + "'");
+        return refuse(
+            "--period takes current-month, previous-month or YYYY-MM-DD..YYYY-MM-DD (first day not "
+            "after the last, both from " +
+            isoDay(kFirstPeriodDay) + " to " + isoDay(kLastPeriodDay) + "), not '" + std::string(value) + "'");
     }
   }
   if (options.preview && options.passes != 0) return refuse("--preview makes one pass; --passes does not go with it");

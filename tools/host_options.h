@@ -1,6 +1,7 @@
 #pragma once
 // The command line of autoiepcensad-run, read without touching anything: either the options or the
 // reason they are refused (a usage error, exit 2). Also the usage text --help prints.
+#include "data/date_time.h"
 #include "data/document_tables.h"
 
 #include <chrono>

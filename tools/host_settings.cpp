@@ -10,8 +10,7 @@ constexpr int kAllAnewMode = 2;  // "Piešķirt visiem no jauna"
 // The window's mode items, by their index.
 constexpr const char* kModeItems[] = {"Nepiešķirt", "Piešķirt tikai ar 0 pašizmaksu", "Piešķirt visiem no jauna"};
 
-int AutoIepCenSadSettings::*const kModeFields[] = {&AutoIepCenSadSettings::transfers, &AutoIepCenSadSettings::issues,
-                                                   &AutoIepCenSadSettings::returns, &AutoIepCenSadSettings::balances};
+constexpr auto& kModeFields = kAutoIepCenSadModeFields;
 static_assert(std::size(kModeFields) == kKindCount, "a field for every kind, in the rows' order");
 
 struct Switch {

@@ -115,7 +115,7 @@ class TransfersIssuesPass : public KindPass {
     for (std::size_t i = first; i < end;) {
       const DocumentLine& head = lines_[i];
       const DateTime stockInDate = nextStockIn(ctx_, *stockIn_, head.goods, head.dept, head.date);
-      const double price = decider_.decideAverage(head, {transfer_[i], false}).price;
+      const double price = decider_.decideAverage(head, averageFlags(kindOf(i), ctx_.settings)).price;
       // The first row always belongs to its turn, also when it is dated on or after the "no
       // stock-in" date, which would otherwise leave the walk standing on it for ever.
       do {

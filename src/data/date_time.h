@@ -15,6 +15,14 @@ DateTime makeDate(int year, int month, int day);
 DateTime makeDateTime(int year, int month, int day, int hour, int minute, int second);
 void decodeDate(DateTime value, int& year, int& month, int& day);
 
+// The days a period may hold: the window's date pickers and the host's --period take these. A typed
+// year such as 8202 is a slip of the fingers, not a period to price.
+struct CalendarDay {
+  int year, month, day;
+};
+inline constexpr CalendarDay kFirstPeriodDay{1900, 1, 1};
+inline constexpr CalendarDay kLastPeriodDay{2099, 12, 31};
+
 // Local wall-clock time now, and today's date without time.
 DateTime nowLocal();
 DateTime todayLocal();

@@ -117,6 +117,34 @@ struct KindTexts {
   const char* operationKey;  // the mode digit follows it
 };
 
+// How a kind's lines move stock, as the pricing library's movements: an inflow into one department,
+// an outflow from one, or both (a line moving goods between two departments, one movement each).
+// A rank orders the movements of one day: inflows newest first by their rank, outflows after all
+// inflows by theirs. Unique across the kinds and receipts (kReceiptRank).
+struct StockFlow {
+  const char* told = nullptr;  // how an explanation names the movement; null: the kind makes none
+  int rank = 0;
+  const char* dept = nullptr;  // the header's department it moves; null: the tables' dept
+};
+// A return whose origin column holds this brought the goods back into stock: the moving average
+// counts it.
+inline constexpr int kStockInOrigin = 2;
+struct KindStock {
+  StockFlow in{}, out{};
+  // The stock before a day's outflows counts the day's own inflows of the kind, else those before.
+  bool inOnItsDay = true;
+  const char* unconfirmed = nullptr;  // the header's column whose 'T' leaves the document out of stock
+  // The moving average counts an inflow only when the header's origin holds kStockInOrigin.
+  bool averagedByOrigin = false;
+  bool sales = false;  // its lines are the sales a client-sale look-up finds
+  // Its lines ask for a sale to their client at their price: every line the step prices, or only
+  // negative lines under FIFO.
+  enum class AsksSale { Never, EveryPricedLine, NegativeUnderFifo } asksSale = AsksSale::Never;
+  bool statesStock = false;  // a document of the day states the stock (its lines read it too)
+  // A line no sale prices takes the latest cost the stock-stating documents gave.
+  bool fallsBackOnStatedStock = false;
+};
+
 // One document kind: everything the tool spells per kind. Every other place reads this row.
 struct DocumentKindRow {
   DocumentKind kind;
@@ -139,6 +167,7 @@ struct DocumentKindRow {
   const char* confirmedOnDay = nullptr;
   // Its place in the order both runs take the kinds in (kKindsInRunOrder).
   std::size_t runOrder = 0;
+  KindStock stock{};
 };
 
 inline constexpr DocumentKindRow kDocumentKinds[] = {
@@ -208,7 +237,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      .sideSelect =
          "SELECT O_PARPRC.ISN, O_PARPAV.ISNODALAUZ FROM O_PARPAV, O_PARPRC WHERE O_PARPAV.ISN = O_PARPRC.ISPARVPAV "
          "AND O_PARPAV.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
-     .runOrder = 1},
+     .runOrder = 1,
+     .stock = {.in = {"transfer in", 1, "ISNODALAUZ"}, .out = {"transfer out", 5}}},
     {.kind = DocumentKind::Issue,
      .tables = {DocumentKind::Issue, "O_PAVOUT", "O_PRCOUT", "ISPAVOUT", "DATUMS", "ISNODALA", "IEP_CENA", "NODOKLIS",
                 "ISKLIENT", "CENA", "PIECENOJ", nullptr},
@@ -279,7 +309,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      .sideSelect =
          "SELECT O_PRCOUT.ISN, O_PAVOUT.ISKLIENT, O_PRCOUT.CENA, O_PRCOUT.PIECENOJ FROM O_PAVOUT, O_PRCOUT WHERE "
          "O_PAVOUT.ISN = O_PRCOUT.ISPAVOUT AND O_PAVOUT.DATUMS BETWEEN :DAT_NO AND :DAT_LIDZ",
-     .runOrder = 2},
+     .runOrder = 2,
+     .stock = {.out = {"issue", 4}, .sales = true, .asksSale = KindStock::AsksSale::NegativeUnderFifo}},
     {.kind = DocumentKind::Return,
      .tables = {DocumentKind::Return, "O_ATGPAV", "O_ATGPRC", "ISATGPAV", "DATUMS", "ISNODALA", "IEP_CENA", nullptr,
                 "ISKLIENT", "CENA", "PIECENOJ", "FROM_WHAT"},
@@ -318,7 +349,11 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
      .joint = {nullptr, nullptr, nullptr},
      .dayQuantity = nullptr,
      .sideSelect = nullptr,
-     .runOrder = 3},
+     .runOrder = 3,
+     .stock = {.in = {"return", 0},
+               .averagedByOrigin = true,
+               .asksSale = KindStock::AsksSale::EveryPricedLine,
+               .fallsBackOnStatedStock = true}},
     {.kind = DocumentKind::Balance,
      .tables = {DocumentKind::Balance, "O_PRATL_PAV", "O_PRATL_PRC", "ISPRATLPAV", "DATUMS", "ISNODALA", "IEP_CENA",
                 nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -383,7 +418,8 @@ inline constexpr DocumentKindRow kDocumentKinds[] = {
          "SELECT O_PRATL_PAV.ISN FROM O_PRATL_PAV, O_PRATL_PRC WHERE O_PRATL_PAV.ISN = O_PRATL_PRC.ISPRATLPAV AND "
          "O_PRATL_PAV.DATUMS=:DATUMS AND O_PRATL_PAV.ISNODALA = :ISDEPART AND O_PRATL_PRC.ISPRECE = :ISPRECE AND "
          "(O_PRATL_PAV.NEAPSTIPR != 'T' OR O_PRATL_PAV.NEAPSTIPR IS NULL OR O_PRATL_PAV.NEAPSTIPR='')",
-     .runOrder = 0},
+     .runOrder = 0,
+     .stock = {.in = {"goods balance", 3}, .inOnItsDay = false, .unconfirmed = "NEAPSTIPR", .statesStock = true}},
 };
 inline constexpr std::size_t kKindCount = std::size(kDocumentKinds);
 static_assert(kKindCount == std::size(kAllKinds), "every kind has its row");
@@ -403,6 +439,8 @@ constexpr const DocumentTables& tablesOf(DocumentKind kind) { return kindRow(kin
 // Receipts are no document kind of the tool: it only reads them, for the stock they bring in.
 inline constexpr const char* kReceiptHeaderTable = "O_PAVADZ";
 inline constexpr const char* kReceiptLinesTable = "O_PRECE";
+// A receipt's layers rank among the kinds' inflows (KindStock).
+inline constexpr int kReceiptRank = 2;
 // The goods register every line's goods is joined to.
 inline constexpr const char* kGoodsRegisterTable = "N_KLPREC";
 

@@ -5,18 +5,26 @@
 namespace talvix {
 namespace {
 
-constexpr const char* kOutflowGroup = " GROUP BY ISPRECE, ISNODALANO, DATUMS UNION ";
-constexpr const char* kGroupOrder = " GROUP BY ISPRECE, ISNODALA, DATUMS ORDER BY 1,2,3 ";
+// The day-quantity parts of every kind whose FIFO rule reads that table, in the rows' order, each
+// grouped by its own department column.
+std::string dayQuantitySql(FifoPricing::DayTable table, const std::string& servicesFilter) {
+  std::string sql;
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    if (row.fifoPricing.dayQuantities != table || !row.dayQuantity) continue;
+    if (!sql.empty()) sql += "UNION ";
+    sql += std::string(row.dayQuantity) + servicesFilter + " GROUP BY ISPRECE, " + row.tables.dept + ", DATUMS ";
+  }
+  return sql + "ORDER BY 1,2,3 ";
+}
 
 }  // namespace
 
 std::string dayOutflowSql(const std::string& servicesFilter) {
-  return kindRow(DocumentKind::Transfer).dayQuantity + servicesFilter + kOutflowGroup +
-         kindRow(DocumentKind::Issue).dayQuantity + servicesFilter + kGroupOrder;
+  return dayQuantitySql(FifoPricing::DayTable::Outflow, servicesFilter);
 }
 
 std::string dayBalanceSql(const std::string& servicesFilter) {
-  return kindRow(DocumentKind::Balance).dayQuantity + servicesFilter + kGroupOrder;
+  return dayQuantitySql(FifoPricing::DayTable::Balance, servicesFilter);
 }
 
 void LoadDayQuantities(RunContext& ctx) {

@@ -6,7 +6,8 @@
 namespace talvix {
 
 std::unique_ptr<KindPass> fifoPass(RunContext& ctx, DocumentKind kind) {
-  if (kind == DocumentKind::Return) return returnsPass(ctx);
+  // A kind whose row lists no sources is the returns': its own pricer.
+  if (kindRow(kind).fifoPricing.order[0] == PriceRule::NotProcessed) return returnsPass(ctx);
   return std::make_unique<FifoPass>(ctx, kind, std::make_unique<RulePricer>(ctx, kind));
 }
 

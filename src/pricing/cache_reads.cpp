@@ -182,7 +182,7 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
   const Query& q = *stream.lines;
   const Header& h = *stream.header;
   const int goodsKey = q.asInteger(kLineGoods);
-  if (read.gatherSales && stream.kind == MovementKind::Issue && h.other != kNullKey &&
+  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey &&
       sales_.wants(goodsKey, h.other)) {
     ClientSaleBook::Sale sale = saleOf(q, h);
     if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;

@@ -6,7 +6,6 @@
 
 namespace talvix::pricing::cache {
 
-using enum MovementKind;
 
 void Department::replayBefore(DateTime cutoff) {
   const auto later =
@@ -19,8 +18,9 @@ void Department::replayBefore(DateTime cutoff) {
 }
 
 double Department::historyStock() const {
-  return std::max(0.0, historySum[Receipt] + historySum[TransferIn] + historySum[Return] + historySum[Balance] -
-                           historySum[Issue] - historySum[TransferOut]);
+  double stock = 0.0;
+  for (const MovementKind kind : kStockOrder) stock += isInflow(kind) ? historySum[kind] : -historySum[kind];
+  return std::max(0.0, stock);
 }
 
 void Department::trimLayers() {
@@ -57,12 +57,11 @@ double Department::stockBeforeOutflows(DateTime limit) const {
   const auto before = [limit](DateTime day) { return day < limit; };
   // The rows of the stock statement, added in its order.
   double total = 0.0;
-  total += sumQuantities(historySum[Receipt], lines[Receipt], onOrBefore);
-  total += sumQuantities(historySum[TransferIn], lines[TransferIn], onOrBefore);
-  total += sumQuantities(historySum[Return], lines[Return], onOrBefore);
-  total += sumQuantities(historySum[Balance], lines[Balance], before);
-  total += -sumQuantities(historySum[Issue], lines[Issue], before);
-  total += -sumQuantities(historySum[TransferOut], lines[TransferOut], before);
+  for (const MovementKind kind : kStockOrder) {
+    const double sum = rowOf(kind).onItsDay() ? sumQuantities(historySum[kind], lines[kind], onOrBefore)
+                                              : sumQuantities(historySum[kind], lines[kind], before);
+    total += isInflow(kind) ? sum : -sum;
+  }
   return total;
 }
 

@@ -4,8 +4,6 @@
 
 namespace talvix::pricing::cache {
 
-using enum MovementKind;
-
 bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay) {
   const bool old = l.day < foldDay;
   folded = folded || old;
@@ -18,29 +16,24 @@ bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32
     }
     return d.fold(as, l);
   };
-  switch (kind) {
-    case MovementKind::Receipt:
-      if (!l.costNull && l.cost != 0) {
-        const PricePoint p{l.day, l.isn, l.cost};
-        if (old) {
-          laterOf(historyPrice, p);
-          if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
-        } else {
-          lastPrices.push_back(p);
-          if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
-        }
+  const MovementKindRow& row = rowOf(kind);
+  if (!row.document) {  // a receipt: a last purchase price
+    if (!l.costNull && l.cost != 0) {
+      const PricePoint p{l.day, l.isn, l.cost};
+      if (old) {
+        laterOf(historyPrice, p);
+        if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+      } else {
+        lastPrices.push_back(p);
+        if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
       }
-      return put(dept, Receipt);
-    case MovementKind::TransferIn:
-    case MovementKind::TransferOut: {
-      const bool out = put(dept, TransferOut);
-      return put(deptTo, TransferIn) && out;
     }
-    case MovementKind::Return: return put(dept, Return);
-    case MovementKind::Balance: return put(dept, Balance);
-    case MovementKind::Issue: return put(dept, Issue);
   }
-  return true;
+  if (row.outflowHalf) {  // out of dept into deptTo
+    const bool out = put(dept, *row.outflowHalf);
+    return put(deptTo, kind) && out;
+  }
+  return put(dept, kind);
 }
 
 void Goods::finish() {

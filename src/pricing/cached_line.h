@@ -3,6 +3,7 @@
 // movement kind, and the sums and orders every answer shares with the statements in
 // stock_movements.h (COALESCE of a NULL quantity, the stock statement's order of kinds).
 #include "pricing/movement.h"
+#include "pricing/movement_kinds.h"
 
 #include <array>
 #include <cstdint>
@@ -45,6 +46,7 @@ inline void laterOf(std::optional<PricePoint>& held, const PricePoint& p) {
 }
 
 // One T per movement kind.
+static_assert(kMovementKinds <= 8, "Department::kindsKept holds one bit per movement kind");
 template <typename T>
 struct ByKind {
   std::array<T, kMovementKinds> items{};
@@ -52,10 +54,6 @@ struct ByKind {
   const T& operator[](MovementKind kind) const { return items[static_cast<int>(kind)]; }
 };
 
-// The order the stock statement adds the kinds up in.
-inline constexpr MovementKind kStockOrder[] = {MovementKind::Receipt, MovementKind::TransferIn,
-                                               MovementKind::Return,  MovementKind::Balance,
-                                               MovementKind::Issue,   MovementKind::TransferOut};
 
 // SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
@@ -80,7 +78,7 @@ inline Movement movementOf(MovementKind kind, const Line& l) {
 // every outflow.
 inline bool averageCounts(MovementKind kind, const Line& l) {
   if (!isInflow(kind)) return true;
-  return l.pricedInflow() && (kind != MovementKind::Return || l.averaged);
+  return l.pricedInflow() && (!rowOf(kind).averagedByOrigin() || l.averaged);
 }
 
 // Ten years of departments each keeping the room its busiest weeks needed add up: give back what

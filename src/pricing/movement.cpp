@@ -6,8 +6,6 @@
 
 namespace talvix::pricing {
 
-bool isInflow(MovementKind kind) { return kind <= MovementKind::Balance; }
-
 bool newerFirst(const Movement& a, const Movement& b) {
   if (a.day != b.day) return a.day > b.day;
   if (a.kind != b.kind) return a.kind < b.kind;

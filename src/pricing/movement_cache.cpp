@@ -20,7 +20,6 @@ DateTime dayLimit(DateTime date) { return wholeDate(date); }
 }  // namespace
 
 using cache::PricePoint;
-using enum MovementKind;
 
 MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
     : connection_(connection), load_(connection), goodsBeforeBulk_(goodsBeforeBulk) {
@@ -111,7 +110,7 @@ double MovementCache::balanceOnDay(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
-  return finitePrice(cache::sumQuantities(0.0, d->lines[Balance], [limit](DateTime day) { return day == limit; }));
+  return finitePrice(cache::sumQuantities(0.0, d->lines[kStatedStock], [limit](DateTime day) { return day == limit; }));
 }
 
 double MovementCache::lastReceiptPrice(int goodsKey, int dept, bool everyDepartment, DateTime date) {
@@ -137,9 +136,12 @@ std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateT
     for (const Line& l : lines)
       if (l.at > date && counts(l) && (!first || l.at < *first)) first = l.at;
   };
-  consider(d->lines[Receipt], [](const Line&) { return true; });
-  consider(d->lines[TransferIn], [](const Line& l) { return l.pricedInflow(); });
-  consider(d->lines[Return], [](const Line& l) { return l.pricedInflow() && l.averaged; });
+  // As the stock-in statement: receipts, and the priced inflows the average counts but stated stock.
+  for (const MovementKindRow& row : kMovementKindRows)
+    if (row.inflow && !row.stock->statesStock)
+      consider(d->lines[row.kind], [&row](const Line& l) {
+        return !row.document || (l.pricedInflow() && (!row.averagedByOrigin() || l.averaged));
+      });
   return first.value_or(0.0);
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/document_tables.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace talvix::pricing {
@@ -17,21 +18,15 @@ struct Tables {
   const char* dept;
   const char* cost;
 };
-constexpr Tables of(DocumentKind kind) {
-  const DocumentTables& t = tablesOf(kind);
-  return {t.header, t.lines, t.headerKey, t.date, t.dept, t.cost};
-}
 // Receipts are no document kind of the tool: it only reads them.
 constexpr Tables kReceipts{kReceiptHeaderTable, kReceiptLinesTable, "ISPAVADZ", "DAT_SANEM", "ISNODALA", "CENA"};
-constexpr Tables kTransfers = of(DocumentKind::Transfer);
-constexpr Tables kIssues = of(DocumentKind::Issue);
-constexpr Tables kReturns = of(DocumentKind::Return);
-constexpr Tables kBalances = of(DocumentKind::Balance);
 constexpr const char* kReceiptDiscount = "ATLAIDE";
-constexpr const char* kTransferReceiver = "ISNODALAUZ";
-constexpr const char* kUnconfirmed = "NEAPSTIPR";  // a goods-balance header's
-constexpr const char* kIssueClient = tablesOf(DocumentKind::Issue).client;
-constexpr const char* kReturnOrigin = tablesOf(DocumentKind::Return).origin;
+
+Tables tablesOfRow(const MovementKindRow& row) {
+  if (!row.document) return kReceipts;
+  const DocumentTables& t = tablesOf(*row.document);
+  return {t.header, t.lines, t.headerKey, t.date, t.dept, t.cost};
+}
 
 std::string cat(std::initializer_list<std::string_view> parts) {
   std::string text;
@@ -52,73 +47,96 @@ std::string goodsLines(const Tables& t) {
   return cat({" FROM ", t.lines, " L JOIN ", t.header, " H ON H.ISN = L.", t.headerKey, " WHERE L.ISPRECE = :ISPRECE"});
 }
 
-std::string confirmedOnly(std::string_view prefix) {
-  return cat({" AND (", prefix, kUnconfirmed, " IS NULL OR ", prefix, kUnconfirmed, " <> 'T')"});
+std::string confirmedOnly(const KindStock& stock, std::string_view prefix) {
+  if (!stock.unconfirmed) return {};
+  const char* column = stock.unconfirmed;
+  return cat({" AND (", prefix, column, " IS NULL OR ", prefix, column, " <> 'T')"});
+}
+
+// 1 where the moving average counts the kind's line, by its header; prefix names the header.
+std::string averagedFlag(const MovementKindRow& row, std::string_view prefix) {
+  if (!row.averagedByOrigin()) return "0";
+  return cat({"CASE WHEN ", prefix, tablesOf(*row.document).origin, " = ", std::to_string(kStockInOrigin),
+              " THEN 1 ELSE 0 END"});
+}
+
+// The header's column of the department a movement moves.
+const char* deptOf(const MovementKindRow& row, const Tables& t) {
+  const char* own = row.inflow ? row.stock->in.dept : row.stock->out.dept;
+  return own ? own : t.dept;
+}
+
+// The movements a line is read as once: all but the outflow halves of lines between departments,
+// in the stock statement's order.
+std::vector<const MovementKindRow*> linesRead() {
+  std::vector<const MovementKindRow*> read;
+  for (const MovementKind kind : kStockOrder)
+    if (!rowOf(kind).halfOfPair) read.push_back(&rowOf(kind));
+  return read;
 }
 
 // One branch of the reader's statements per movement kind, in the order the stock sum adds them.
 // "+0" keeps the optimiser from driving the join through a header's department or date index,
 // which would read every document of the department instead of the goods' few lines.
 struct Branch {
-  MovementKind kind;
-  const Tables& tables;
-  const char* dept;
+  const MovementKindRow* row;
+  Tables tables;
   std::string cost;
   std::string from;
 };
-std::array<Branch, kMovementKinds> branches() {
-  auto branch = [](MovementKind kind, const Tables& t, const char* dept, std::string cost, std::string extra = {}) {
-    return Branch{kind, t, dept, std::move(cost), goodsLines(t) + cat({" AND H.", dept, "+0 = :ISNODALA"}) + extra};
-  };
-  return {branch(MovementKind::Receipt, kReceipts, kReceipts.dept, receiptPrice("L.")),
-          branch(MovementKind::TransferIn, kTransfers, kTransferReceiver, cat({"L.", kTransfers.cost})),
-          branch(MovementKind::Return, kReturns, kReturns.dept, cat({"L.", kReturns.cost})),
-          branch(MovementKind::Balance, kBalances, kBalances.dept, cat({"L.", kBalances.cost}), confirmedOnly("H.")),
-          branch(MovementKind::Issue, kIssues, kIssues.dept, "0"),
-          branch(MovementKind::TransferOut, kTransfers, kTransfers.dept, "0")};
+std::vector<Branch> branches() {
+  std::vector<Branch> all;
+  for (const MovementKind kind : kStockOrder) {
+    const MovementKindRow& row = rowOf(kind);
+    const Tables t = tablesOfRow(row);
+    std::string cost = !row.inflow ? "0" : row.document ? cat({"L.", t.cost}) : receiptPrice("L.");
+    all.push_back(
+        {&row, t, std::move(cost),
+         goodsLines(t) + cat({" AND H.", deptOf(row, t), "+0 = :ISNODALA"}) + confirmedOnly(*row.stock, "H.")});
+  }
+  return all;
 }
 
 std::string before(const Branch& b, const char* bound) { return cat({" AND H.", b.tables.date, "+0 < ", bound}); }
 
 // Layers: inflows with a quantity and a cost above 0.
-std::string layersSql(const std::array<Branch, kMovementKinds>& all) {
+std::string layersSql(const std::vector<Branch>& all) {
   std::string sql;
-  for (int i = 0; i < 4; ++i) {
-    const Branch& b = all[i];
-    sql += i == 0 ? cat({"SELECT ", kindNumber(b.kind), " AS KIND, L.ISN, H.", b.tables.date, " AS DATUMS, L.DAUDZUMS, ",
-                         b.cost, " AS COST"})
-                  : cat({" UNION ALL SELECT ", kindNumber(b.kind), ", L.ISN, H.", b.tables.date, ", L.DAUDZUMS, ", b.cost});
+  for (const Branch& b : all) {
+    if (!b.row->inflow) continue;
+    sql += sql.empty() ? cat({"SELECT ", kindNumber(b.row->kind), " AS KIND, L.ISN, H.", b.tables.date,
+                              " AS DATUMS, L.DAUDZUMS, ", b.cost, " AS COST"})
+                       : cat({" UNION ALL SELECT ", kindNumber(b.row->kind), ", L.ISN, H.", b.tables.date,
+                              ", L.DAUDZUMS, ", b.cost});
     sql += b.from + before(b, ":DAY_END") + cat({" AND L.DAUDZUMS > 0 AND ", b.cost, " > 0"});
   }
   return sql;
 }
 
 // The inflows the moving average counts and every outflow.
-std::string averageSql(const std::array<Branch, kMovementKinds>& all) {
+std::string averageSql(const std::vector<Branch>& all) {
   std::string sql;
-  for (int i = 0; i < kMovementKinds; ++i) {
-    const Branch& b = all[i];
-    sql += i == 0 ? cat({"SELECT ", kindNumber(b.kind), " AS KIND, L.ISN, H.", b.tables.date,
-                         " AS DATUMS, COALESCE(L.DAUDZUMS,0) AS DAUDZUMS, ", b.cost, " AS COST"})
-                  : cat({" UNION ALL SELECT ", kindNumber(b.kind), ", L.ISN, H.", b.tables.date,
-                         ", COALESCE(L.DAUDZUMS,0), ", b.cost});
+  for (const Branch& b : all) {
+    sql += sql.empty() ? cat({"SELECT ", kindNumber(b.row->kind), " AS KIND, L.ISN, H.", b.tables.date,
+                              " AS DATUMS, COALESCE(L.DAUDZUMS,0) AS DAUDZUMS, ", b.cost, " AS COST"})
+                       : cat({" UNION ALL SELECT ", kindNumber(b.row->kind), ", L.ISN, H.", b.tables.date,
+                              ", COALESCE(L.DAUDZUMS,0), ", b.cost});
     sql += b.from + before(b, ":DAY_END");
-    if (isInflow(b.kind)) sql += cat({" AND ", b.cost, " > 0"});
-    if (b.kind == MovementKind::Return) sql += cat({" AND H.", kReturnOrigin, " = 2"});
+    if (b.row->inflow) sql += cat({" AND ", b.cost, " > 0"});
+    if (b.row->averagedByOrigin())
+      sql += cat({" AND H.", tablesOf(*b.row->document).origin, " = ", std::to_string(kStockInOrigin)});
   }
   return sql;
 }
 
-// One signed sum per kind: the day's receipts, transfers in and returns count, its other lines not.
-std::string stockSql(const std::array<Branch, kMovementKinds>& all) {
+// One signed sum per kind: the inflows counted on their own day up to its end, the rest before it.
+std::string stockSql(const std::vector<Branch>& all) {
   std::string sql;
-  for (int i = 0; i < kMovementKinds; ++i) {
-    const Branch& b = all[i];
-    const bool dayIn = b.kind == MovementKind::Receipt || b.kind == MovementKind::TransferIn ||
-                       b.kind == MovementKind::Return;
-    sql += i == 0 ? "SELECT SUM(L.DAUDZUMS) AS QTY" : isInflow(b.kind) ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
-                                                                        : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
-    sql += b.from + before(b, dayIn ? ":DAY_END" : ":DAY_START");
+  for (const Branch& b : all) {
+    sql += sql.empty()     ? "SELECT SUM(L.DAUDZUMS) AS QTY"
+           : b.row->inflow ? " UNION ALL SELECT SUM(L.DAUDZUMS)"
+                           : " UNION ALL SELECT -SUM(L.DAUDZUMS)";
+    sql += b.from + before(b, b.row->onItsDay() ? ":DAY_END" : ":DAY_START");
   }
   return sql;
 }
@@ -131,80 +149,125 @@ std::string lastPriceSql(bool inDept) {
               "+0 < :DAY_END AND ", price, " <> 0 ORDER BY CAST(H.", kReceipts.date, " AS DATE) DESC, L.ISN DESC"});
 }
 
+// The quantity the documents of a day state, for the kind whose documents state the stock.
+std::string stockStatedSql(const std::vector<Branch>& all) {
+  const auto stated = std::find_if(all.begin(), all.end(), [](const Branch& b) { return b.row->stock->statesStock; });
+  if (stated == all.end()) return {};
+  return cat({"SELECT SUM(L.DAUDZUMS) AS QTY", stated->from, " AND H.", stated->tables.date, "+0 >= :DAY_START",
+              before(*stated, ":DAY_END")});
+}
+
 ReaderStatements buildReaderStatements() {
-  const std::array<Branch, kMovementKinds> all = branches();
-  const Branch& balances = all[3];
-  return {layersSql(all),
-          averageSql(all),
-          stockSql(all),
-          cat({"SELECT SUM(L.DAUDZUMS) AS QTY", balances.from, " AND H.", kBalances.date, "+0 >= :DAY_START",
-               before(balances, ":DAY_END")}),
-          lastPriceSql(false),
-          lastPriceSql(true)};
+  const std::vector<Branch> all = branches();
+  return {layersSql(all), averageSql(all), stockSql(all), stockStatedSql(all), lastPriceSql(false), lastPriceSql(true)};
 }
 
-// Columns: KIND (MovementKind; TransferIn stands for the whole transfer line), ISN, DATUMS, DEPT,
-// DEPT_TO (transfers), AVERAGED (returns), DAUDZUMS, COST. Each branch walks the lines through
-// their goods index, so the lines of each kind arrive in the order the reader's statements add them.
+// Columns: KIND (MovementKind; a line between departments as its inflow), ISN, DATUMS, DEPT,
+// DEPT_TO (lines between departments), AVERAGED, DAUDZUMS, COST. Each branch walks the lines
+// through their goods index, so the lines of each kind arrive in the order the reader's statements
+// add them.
 std::string goodsLinesSql() {
-  const auto branch = [](MovementKind kind, const Tables& t, std::string_view deptTo, std::string_view averaged,
-                         std::string_view cost) {
-    return cat({" UNION ALL SELECT ", kindNumber(kind), ", L.ISN, H.", t.date, ", H.", t.dept, ", ", deptTo, ", ",
-                averaged, ", L.DAUDZUMS, ", cost, goodsLines(t)});
-  };
-  return cat({"SELECT ", kindNumber(MovementKind::Receipt), " AS KIND, L.ISN, H.", kReceipts.date,
-              " AS DATUMS, H.", kReceipts.dept, " AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO, 0 AS AVERAGED,"
-              " L.DAUDZUMS, ", receiptPrice("L."), " AS COST", goodsLines(kReceipts)}) +
-         branch(MovementKind::TransferIn, kTransfers, cat({"H.", kTransferReceiver}), "0", cat({"L.", kTransfers.cost})) +
-         branch(MovementKind::Return, kReturns, "NULL", cat({"CASE WHEN H.", kReturnOrigin, " = 2 THEN 1 ELSE 0 END"}),
-                cat({"L.", kReturns.cost})) +
-         branch(MovementKind::Balance, kBalances, "NULL", "0", cat({"L.", kBalances.cost})) + confirmedOnly("H.") +
-         branch(MovementKind::Issue, kIssues, "NULL", "0", "NULL");
+  std::string sql;
+  for (const MovementKindRow* row : linesRead()) {
+    const Tables t = tablesOfRow(*row);
+    const std::string cost = !row->inflow ? "NULL" : row->document ? cat({"L.", t.cost}) : receiptPrice("L.");
+    if (sql.empty()) {
+      sql = cat({"SELECT ", kindNumber(row->kind), " AS KIND, L.ISN, H.", t.date, " AS DATUMS, H.", t.dept,
+                 " AS DEPT, CAST(NULL AS INTEGER) AS DEPT_TO, ", averagedFlag(*row, "H."), " AS AVERAGED, L.DAUDZUMS, ",
+                 cost, " AS COST", goodsLines(t)});
+    } else {
+      const std::string deptTo = row->outflowHalf ? cat({"H.", row->stock->in.dept}) : "NULL";
+      sql += cat({" UNION ALL SELECT ", kindNumber(row->kind), ", L.ISN, H.", t.date, ", H.", t.dept, ", ", deptTo,
+                  ", ", averagedFlag(*row, "H."), ", L.DAUDZUMS, ", cost, goodsLines(t)});
+    }
+    sql += confirmedOnly(*row->stock, "H.");
+  }
+  return sql;
 }
 
-// Headers: ISN, date, department, the other key (a transfer's receiver, an issue's client),
-// AVERAGED; lines: ISN, header key, goods, DAUDZUMS, COST, and for issues what a client-sale
-// look-up reads.
-KindStream stream(MovementKind kind, const Tables& t, std::string_view other, std::string_view averaged,
-                  std::string_view cost, std::string_view where = {}) {
-  return {kind, cat({"SELECT ISN, ", t.date, ", ", t.dept, ", ", other, ", ", averaged, " FROM ", t.header, where}),
-          cat({"SELECT ISN, ", t.headerKey, ", ISPRECE, DAUDZUMS, ", cost, " FROM ", t.lines})};
+// Headers: ISN, date, department, the other key (the receiving department of a line between
+// departments, a sale's client), AVERAGED; lines: ISN, header key, goods, DAUDZUMS, COST, and for
+// sales what a client-sale look-up reads.
+std::vector<KindStream> kindStreams() {
+  std::vector<KindStream> streams;
+  for (const MovementKindRow* row : linesRead()) {
+    const Tables t = tablesOfRow(*row);
+    const KindStock& s = *row->stock;
+    const char* other = row->outflowHalf ? s.in.dept
+                        : s.sales        ? tablesOf(*row->document).client
+                                         : "CAST(NULL AS INTEGER)";
+    std::string cost = !row->document ? receiptPrice("")
+                       : row->inflow  ? std::string(t.cost)
+                                      : "CAST(NULL AS DOUBLE PRECISION)";
+    if (s.sales) {
+      const DocumentTables& d = tablesOf(*row->document);
+      cost = cat({cost, ", ", d.cost, ", ", d.salePrice, ", ", d.markup});
+    }
+    const std::string where =
+        s.unconfirmed ? cat({" WHERE ", s.unconfirmed, " IS NULL OR ", s.unconfirmed, " <> 'T'"}) : "";
+    streams.push_back({row->kind,
+                       cat({"SELECT ISN, ", t.date, ", ", t.dept, ", ", other, ", ", averagedFlag(*row, ""), " FROM ",
+                            t.header, where}),
+                       cat({"SELECT ISN, ", t.headerKey, ", ISPRECE, DAUDZUMS, ", cost, " FROM ", t.lines})});
+  }
+  return streams;
 }
 
-std::array<KindStream, 5> kindStreams() {
-  const DocumentTables& issues = tablesOf(DocumentKind::Issue);
-  return {stream(MovementKind::Receipt, kReceipts, "CAST(NULL AS INTEGER)", "0", receiptPrice("")),
-          stream(MovementKind::TransferIn, kTransfers, kTransferReceiver, "0", kTransfers.cost),
-          stream(MovementKind::Return, kReturns, "CAST(NULL AS INTEGER)",
-                 cat({"CASE WHEN ", kReturnOrigin, " = 2 THEN 1 ELSE 0 END"}), kReturns.cost),
-          stream(MovementKind::Balance, kBalances, "CAST(NULL AS INTEGER)", "0", kBalances.cost,
-                 cat({" WHERE ", kUnconfirmed, " IS NULL OR ", kUnconfirmed, " <> 'T'"})),
-          stream(MovementKind::Issue, kIssues, kIssueClient, "0",
-                 cat({"CAST(NULL AS DOUBLE PRECISION), ", issues.cost, ", ", issues.salePrice, ", ", issues.markup}))};
-}
-
-// The goods and clients of the lines a client-sale look-up prices: negative issue lines and
-// returns, from :DAT_NO on. A NULL client asks as 0.
+// The goods and clients of the lines a client-sale look-up prices (KindStock::asksSale), from
+// :DAT_NO on. A NULL client asks as 0.
 std::string clientSalesWantedSql() {
-  const auto from = [](DocumentKind kind) {
-    const DocumentTables& t = tablesOf(kind);
-    return cat({"SELECT L.ISPRECE, COALESCE(H.", t.client, ", 0) FROM ", t.header, " H, ", t.lines,
-                " L WHERE H.ISN = L.", t.headerKey, " AND H.", t.date, " >= :DAT_NO"});
-  };
-  return from(DocumentKind::Issue) + " AND L.DAUDZUMS < 0 AND L.ISPRECE IS NOT NULL UNION " +
-         from(DocumentKind::Return) + " AND L.ISPRECE IS NOT NULL";
+  std::string sql;
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    if (row.stock.asksSale == KindStock::AsksSale::Never) continue;
+    const DocumentTables& t = row.tables;
+    sql += cat({sql.empty() ? "" : " UNION ", "SELECT L.ISPRECE, COALESCE(H.", t.client, ", 0) FROM ", t.header, " H, ",
+                t.lines, " L WHERE H.ISN = L.", t.headerKey, " AND H.", t.date, " >= :DAT_NO"});
+    if (row.stock.asksSale == KindStock::AsksSale::NegativeUnderFifo) sql += " AND L.DAUDZUMS < 0";
+    sql += " AND L.ISPRECE IS NOT NULL";
+  }
+  return sql;
+}
+
+// The columns the movements are read from, per table.
+std::vector<ReadTable> buildReadTables() {
+  std::vector<ReadTable> read;
+  for (const MovementKindRow* row : linesRead()) {
+    const Tables t = tablesOfRow(*row);
+    const KindStock& s = *row->stock;
+    ReadTable lines{t.lines, {"ISN", t.headerKey, "ISPRECE", "DAUDZUMS"}};
+    if (row->inflow) lines.columns[4] = t.cost;
+    if (!row->document) lines.columns[5] = kReceiptDiscount;
+    ReadTable header{t.header, {"ISN", t.date, t.dept}};
+    const char* extra = row->outflowHalf          ? s.in.dept
+                        : row->averagedByOrigin() ? tablesOf(*row->document).origin
+                                                  : s.unconfirmed;
+    if (extra) header.columns[3] = extra;
+    read.push_back(lines);
+    read.push_back(header);
+  }
+  return read;
+}
+
+// What the client-sale look-ups read of the sales besides.
+std::vector<std::pair<std::string_view, std::string_view>> buildClientSaleColumns() {
+  std::vector<std::pair<std::string_view, std::string_view>> read;
+  for (const DocumentKindRow& row : kDocumentKinds) {
+    if (!row.stock.sales) continue;
+    const DocumentTables& t = row.tables;
+    for (const char* column : {t.cost, t.salePrice, t.markup}) read.emplace_back(t.lines, column);
+    read.emplace_back(t.header, t.client);
+  }
+  return read;
+}
+
+std::vector<CostTarget> buildCostTargets() {
+  std::vector<CostTarget> targets;
+  for (const DocumentKindRow& row : kDocumentKinds)
+    targets.push_back({row.tables.lines, row.tables.cost, costColumnOf(row.kind)});
+  return targets;
 }
 
 }  // namespace
-
-const std::array<MovementKindRow, kMovementKinds> kMovementKindRows = {{
-    {MovementKind::Return, "return", kReturns.lines, CostColumn::ReturnIepCena},
-    {MovementKind::TransferIn, "transfer in", kTransfers.lines, CostColumn::TransferCena},
-    {MovementKind::Receipt, "receipt", kReceipts.lines, std::nullopt},
-    {MovementKind::Balance, "goods balance", kBalances.lines, CostColumn::BalanceIepCena},
-    {MovementKind::Issue, "issue", kIssues.lines, std::nullopt},
-    {MovementKind::TransferOut, "transfer out", kTransfers.lines, std::nullopt},
-}};
 
 const ReaderStatements& readerStatements() {
   static const ReaderStatements statements = buildReaderStatements();
@@ -216,39 +279,17 @@ const CacheStatements& cacheStatements() {
   return statements;
 }
 
-namespace {
-
-constexpr std::array<ReadTable, 10> kReadTables = {{
-    {kReceipts.lines, {"ISN", kReceipts.headerKey, "ISPRECE", "DAUDZUMS", kReceipts.cost, kReceiptDiscount}},
-    {kReceipts.header, {"ISN", kReceipts.date, kReceipts.dept}},
-    {kTransfers.lines, {"ISN", kTransfers.headerKey, "ISPRECE", "DAUDZUMS", kTransfers.cost}},
-    {kTransfers.header, {"ISN", kTransfers.date, kTransfers.dept, kTransferReceiver}},
-    {kReturns.lines, {"ISN", kReturns.headerKey, "ISPRECE", "DAUDZUMS", kReturns.cost}},
-    {kReturns.header, {"ISN", kReturns.date, kReturns.dept, kReturnOrigin}},
-    {kIssues.lines, {"ISN", kIssues.headerKey, "ISPRECE", "DAUDZUMS"}},
-    {kIssues.header, {"ISN", kIssues.date, kIssues.dept}},
-    {kBalances.lines, {"ISN", kBalances.headerKey, "ISPRECE", "DAUDZUMS", kBalances.cost}},
-    {kBalances.header, {"ISN", kBalances.date, kBalances.dept, kUnconfirmed}},
-}};
-
-constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kClientSaleColumns = {{
-    {kIssues.lines, kIssues.cost},
-    {kIssues.lines, tablesOf(DocumentKind::Issue).salePrice},
-    {kIssues.lines, tablesOf(DocumentKind::Issue).markup},
-    {kIssues.header, kIssueClient},
-}};
-
-constexpr std::array<CostTarget, 4> kCostTargets = {{
-    {kTransfers.lines, kTransfers.cost, CostColumn::TransferCena},
-    {kReturns.lines, kReturns.cost, CostColumn::ReturnIepCena},
-    {kBalances.lines, kBalances.cost, CostColumn::BalanceIepCena},
-    {kIssues.lines, kIssues.cost, CostColumn::IssueIepCena},
-}};
-
-}  // namespace
-
-std::span<const ReadTable> readTables() { return kReadTables; }
-std::span<const std::pair<std::string_view, std::string_view>> clientSaleColumns() { return kClientSaleColumns; }
-std::span<const CostTarget> costTargets() { return kCostTargets; }
+std::span<const ReadTable> readTables() {
+  static const std::vector<ReadTable> tables = buildReadTables();
+  return tables;
+}
+std::span<const std::pair<std::string_view, std::string_view>> clientSaleColumns() {
+  static const std::vector<std::pair<std::string_view, std::string_view>> columns = buildClientSaleColumns();
+  return columns;
+}
+std::span<const CostTarget> costTargets() {
+  static const std::vector<CostTarget> targets = buildCostTargets();
+  return targets;
+}
 
 }  // namespace talvix::pricing

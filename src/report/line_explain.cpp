@@ -15,9 +15,6 @@ namespace {
 
 constexpr const char* kNotAService = "F";
 constexpr std::size_t kMostMovements = 50;
-// The outflows among the pricing library's movement kinds.
-constexpr const char* kIssueKind = "issue";
-constexpr const char* kTransferOutKind = "transfer out";
 
 struct Line {
   DocumentLine line;
@@ -36,7 +33,12 @@ struct Priced {
 
 std::string n(double value) { return csvNumber(value); }
 
-bool isInflow(const StockLayer& movement) { return movement.kind != kIssueKind && movement.kind != kTransferOutKind; }
+// The library names each movement as the kinds' rows tell it; the outflows are the rows' outflows.
+bool isInflow(const StockLayer& movement) {
+  for (const DocumentKindRow& row : kDocumentKinds)
+    if (row.stock.out.told && movement.kind == row.stock.out.told) return false;
+  return true;
+}
 
 class Explainer {
  public:

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace talvix {
 namespace {
@@ -66,14 +67,12 @@ std::string pluralName(DocumentKind kind) { return kindRow(kind).names.reportMan
 
 std::string kindName(DocumentKind kind) { return kindRow(kind).names.reportOne; }
 
+// The window's caption without its " :".
 std::string latvianKindName(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::Transfer: return "Pārvietošana";
-    case DocumentKind::Issue: return "Izrakstīšana";
-    case DocumentKind::Return: return "Atgriezšana";
-    case DocumentKind::Balance: return "Preču atlikumi";
-  }
-  return "";
+  std::string caption = kindRow(kind).names.caption;
+  constexpr std::string_view kCaptionEnd = " :";
+  if (caption.ends_with(kCaptionEnd)) caption.resize(caption.size() - kCaptionEnd.size());
+  return caption;
 }
 
 std::string ruleName(PriceRule rule) {

@@ -92,53 +92,40 @@ class DayOrder {
  private:
   const DocumentLine& line(const Unit& u, std::size_t i) const { return passes_[u.pass]->line(i); }
   DocumentKind kind(const Unit& u) const { return passes_[u.pass]->kindOf(u.first); }
+  const KindStock& stock(const Unit& u) const { return kindRow(kind(u)).stock; }
   bool priced(const Unit& u, std::size_t i) const { return !passes_[u.pass]->leavesAlone(i); }
 
   // Whether a line of x takes the stock of its department from the FIFO layers or the average.
   bool readsStock(const Unit& x) const {
-    switch (kind(x)) {
-      case DocumentKind::Transfer:
-      case DocumentKind::Balance:
-        return true;
-      case DocumentKind::Issue:
-        if (method_ == StockMethod::WeightedAverage) return true;
-        for (std::uint32_t i = x.first; i < x.end; ++i)
-          if (line(x, i).quantity >= 0.0) return true;
-        return false;
-      case DocumentKind::Return:
-        return false;
-    }
+    const KindStock& s = stock(x);
+    if (!s.out.told && !s.statesStock) return false;
+    // Under FIFO a negative line asks for a sale instead.
+    if (s.asksSale != KindStock::AsksSale::NegativeUnderFifo || method_ == StockMethod::WeightedAverage) return true;
+    for (std::uint32_t i = x.first; i < x.end; ++i)
+      if (line(x, i).quantity >= 0.0) return true;
     return false;
   }
 
   // Whether line i of y brings stock with a cost into dept.
   bool bringsInto(const Unit& y, std::size_t i, int dept) const {
     const DocumentLine& l = line(y, i);
-    switch (kind(y)) {
-      case DocumentKind::Transfer: {
-        const auto to = facts_.receivers.find(l.isn);
-        return to != facts_.receivers.end() && to->second == dept;
-      }
-      case DocumentKind::Return:
-        return l.dept == dept && priced(y, i) && (method_ == StockMethod::Fifo || l.origin == 2);
-      case DocumentKind::Balance:
-        return l.dept == dept;
-      case DocumentKind::Issue:
-        return false;
+    const KindStock& s = stock(y);
+    if (!s.in.told) return false;
+    if (s.out.told) {  // a line between departments brings its goods into the receiving one
+      const auto to = facts_.receivers.find(l.isn);
+      return to != facts_.receivers.end() && to->second == dept;
     }
-    return false;
+    if (l.dept != dept) return false;
+    if (s.statesStock) return true;
+    return priced(y, i) && (method_ == StockMethod::Fifo || !s.averagedByOrigin || l.origin == kStockInOrigin);
   }
 
   // Whether line i of x looks for a sale to its client at its price.
   bool readsClientSale(const Unit& x, std::size_t i) const {
-    switch (kind(x)) {
-      case DocumentKind::Return:
-        return priced(x, i);
-      case DocumentKind::Issue:
-        return method_ == StockMethod::Fifo && line(x, i).quantity < 0.0;
-      case DocumentKind::Transfer:
-      case DocumentKind::Balance:
-        break;
+    switch (stock(x).asksSale) {
+      case KindStock::AsksSale::EveryPricedLine: return priced(x, i);
+      case KindStock::AsksSale::NegativeUnderFifo: return method_ == StockMethod::Fifo && line(x, i).quantity < 0.0;
+      case KindStock::AsksSale::Never: return false;
     }
     return false;
   }
@@ -150,7 +137,7 @@ class DayOrder {
   }
 
   bool sellsAsAsked(const Unit& y, const DocumentLine& asking) const {
-    if (kind(y) != DocumentKind::Issue) return false;
+    if (!stock(y).sales) return false;
     const double wanted = salePrice(asking.price, asking.markup);
     for (std::uint32_t i = y.first; i < y.end; ++i) {
       const Sale sale = saleOf(line(y, i));
@@ -170,8 +157,8 @@ class DayOrder {
     for (std::uint32_t i = x.first; i < x.end; ++i) {
       if (!readsClientSale(x, i)) continue;
       if (sellsAsAsked(y, line(x, i))) return true;
-      // A return falls back on the latest goods balance dated before it.
-      if (kind(x) == DocumentKind::Return && kind(y) == DocumentKind::Balance && line(y, y.first).date < line(x, i).date)
+      // A line no sale prices falls back on the latest stock stated before it.
+      if (stock(x).fallsBackOnStatedStock && stock(y).statesStock && line(y, y.first).date < line(x, i).date)
         return true;
     }
     return false;
@@ -233,15 +220,21 @@ bool side(const std::vector<std::unique_ptr<KindPass>>& passes, const std::vecto
 SideFacts sideFacts(RunContext& ctx, const std::vector<std::unique_ptr<KindPass>>& passes,
                     const std::vector<Unit>& units, StockMethod method) {
   SideFacts facts;
-  if (side(passes, units, DocumentKind::Transfer, std::nullopt))
-    readPeriod(ctx, kindRow(DocumentKind::Transfer).sideSelect,
-               [&](const Query& row) { facts.receivers.emplace(row.asInteger(0), row.asInteger(1)); });
-  if (method == StockMethod::WeightedAverage && side(passes, units, DocumentKind::Return, DocumentKind::Issue)) {
-    facts.salesRead = true;
-    readPeriod(ctx, kindRow(DocumentKind::Issue).sideSelect, [&](const Query& row) {
-      facts.sales.emplace(row.asInteger(0), Sale{row.asInteger(1), salePrice(row.asDouble(2), row.asDouble(3))});
-    });
-  }
+  for (const DocumentKindRow& between : kDocumentKinds)
+    if (between.stock.in.told && between.stock.out.told && side(passes, units, between.kind, std::nullopt))
+      readPeriod(ctx, between.sideSelect,
+                 [&](const Query& row) { facts.receivers.emplace(row.asInteger(0), row.asInteger(1)); });
+  // The weighted-average selects leave out the sales' client and price that the asking lines compare.
+  if (method != StockMethod::WeightedAverage) return facts;
+  for (const DocumentKindRow& asking : kDocumentKinds)
+    for (const DocumentKindRow& sales : kDocumentKinds)
+      if (asking.stock.asksSale == KindStock::AsksSale::EveryPricedLine && sales.stock.sales && !facts.salesRead &&
+          side(passes, units, asking.kind, sales.kind)) {
+        facts.salesRead = true;
+        readPeriod(ctx, sales.sideSelect, [&](const Query& row) {
+          facts.sales.emplace(row.asInteger(0), Sale{row.asInteger(1), salePrice(row.asDouble(2), row.asDouble(3))});
+        });
+      }
   return facts;
 }
 

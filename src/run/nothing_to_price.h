@@ -3,7 +3,7 @@
 // price nothing. The window and autoiepcensad-run refuse it alike: this decides it and says why,
 // and each front adds how its own person chooses what to price. Header-only, so the host, which
 // loads the library at run time, shares it.
-#include <initializer_list>
+#include <vector>
 
 namespace talvix {
 
@@ -16,7 +16,7 @@ inline constexpr const char* kChooseInWindow =
 // modes: every kind's item index; passLimited: the run ends after a number of passes of its own;
 // fifo() (asked only when the rest would refuse): the database costs by FIFO.
 template <typename Fifo>
-bool pricesNothingForEver(std::initializer_list<int> modes, bool passLimited, Fifo fifo) {
+bool pricesNothingForEver(const std::vector<int>& modes, bool passLimited, Fifo fifo) {
   if (passLimited) return false;
   for (const int mode : modes)
     if (mode != 0) return false;

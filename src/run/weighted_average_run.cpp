@@ -2,11 +2,12 @@
 
 #include "average/average_passes.h"
 #include "average/transfers_issues_weighted.h"
-#include "fifo/returns.h"
+#include "fifo/fifo_passes.h"
 #include "registry/registry_store.h"
 #include "run/date_order.h"
 #include "run/run_tally.h"
 #include "step/line_reset.h"
+#include "step/price_decision.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
 #include "step/whole_run.h"
@@ -26,16 +27,19 @@ constexpr const char* kStampKey = "Software\\ORMANTA\\Talvix\\IepCenSad";
 // go through the joint step where the first of them stands.
 void runSteps(RunContext& ctx) {
   const RunSettings& s = ctx.settings;
-  const bool joint = s.transfers != kSkip && s.issues != kSkip;
+  const bool joint = jointAverageStep(s);
+  bool jointTaken = false;
   std::vector<std::unique_ptr<KindPass>> passes;
   for (const DocumentKind kind : kKindsInRunOrder) {
     if (s.mode(kind) == kSkip) continue;
-    if (kind == DocumentKind::Return)
-      passes.push_back(returnsPass(ctx));
-    else if (!joint || !kindRow(kind).joint.select)
+    if (!kindRow(kind).average.select) {
+      passes.push_back(fifoPass(ctx, kind));  // its FIFO step prices it under both methods
+    } else if (!joint || !kindRow(kind).joint.select) {
       passes.push_back(averagePass(ctx, kind));
-    else if (kind == DocumentKind::Transfer)
+    } else if (!jointTaken) {
+      jointTaken = true;
       passes.push_back(transfersIssuesWeightedPass(ctx));
+    }
   }
   priceInDateOrder(ctx, passes, StockMethod::WeightedAverage);
 }

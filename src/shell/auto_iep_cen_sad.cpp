@@ -25,10 +25,12 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRect>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTime>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -171,23 +173,37 @@ constexpr NamedGroup kNamedGroups[] = {{DocumentKind::Transfer, &TAutoIepCenSad:
                                        {DocumentKind::Issue, &TAutoIepCenSad::shIzrakstisana},
                                        {DocumentKind::Return, &TAutoIepCenSad::shAtgriezsana},
                                        {DocumentKind::Balance, &TAutoIepCenSad::shAtlikumi}};
-// Two columns of groups under the period.
+// Two columns of groups under the period, two rows deep; groups beyond those four take further
+// columns of two to the right, the window widening to hold them.
 constexpr int kModeGroupLeft = 1;
 constexpr int kModeGroupTop = 88;
 constexpr int kModeGroupColumnStep = 172;
 constexpr int kModeGroupRowStep = 72;
 constexpr int kModeGroupWidth = 169;
 constexpr int kModeGroupHeight = 65;
+constexpr int kModeGroupsPerColumn = 2;
+constexpr int kModeGroupsUnderPeriod = 4;
+
+QRect modeGroupPlace(int index) {
+  const bool under = index < kModeGroupsUnderPeriod;
+  const int column = under ? index % 2 : 2 + (index - kModeGroupsUnderPeriod) / kModeGroupsPerColumn;
+  const int row = under ? index / 2 : (index - kModeGroupsUnderPeriod) % kModeGroupsPerColumn;
+  return QRect(kModeGroupLeft + kModeGroupColumnStep * column, kModeGroupTop + kModeGroupRowStep * row, kModeGroupWidth,
+               kModeGroupHeight);
+}
 
 void TAutoIepCenSad::createModeGroups() {
+  // The room the window leaves right of the groups under the period, kept right of any further ones.
+  const int rightMargin = kClientWidth - (modeGroupPlace(1).right() + 1);
+  int width = kClientWidth;
   for (const DocumentKind kind : kAllKinds) {
     const KindNames& names = kindRow(kind).names;
-    const int index = static_cast<int>(kindIndex(kind));
-    modeGroups_[kindIndex(kind)] =
-        place(new RadioGroup(QString::fromUtf8(names.caption), modeItems(), this), names.control,
-              kModeGroupLeft + kModeGroupColumnStep * (index % 2), kModeGroupTop + kModeGroupRowStep * (index / 2),
-              kModeGroupWidth, kModeGroupHeight);
+    const QRect at = modeGroupPlace(static_cast<int>(kindIndex(kind)));
+    modeGroups_[kindIndex(kind)] = place(new RadioGroup(QString::fromUtf8(names.caption), modeItems(), this),
+                                         names.control, at.x(), at.y(), at.width(), at.height());
+    width = std::max(width, at.right() + 1 + rightMargin);
   }
+  if (width != kClientWidth) setFixedSize(width, kClientHeight);
   for (const NamedGroup& named : kNamedGroups) this->*named.control = modeGroup(named.kind);
   for (RadioGroup* group : modeGroups_) group->setItemIndex(kSkip);
 }
@@ -239,9 +255,12 @@ void TAutoIepCenSad::createDatabaseList() {
 }
 
 void TAutoIepCenSad::setFocusOrder() {
-  const QList<QWidget*> stops{DatumsNo,          DatumsLidz, shParveitosana, shIzrakstisana, shAtgriezsana,
-                              BtClose,           btPieskirs, chkPedejaCena,  shAtlikumi,     chk1PardCena,
-                              chkPakalpojumusNe, chkIMEI,    lstProcess};
+  QList<QWidget*> stops{DatumsNo,   DatumsLidz,    shParveitosana, shIzrakstisana, shAtgriezsana,     BtClose,
+                        btPieskirs, chkPedejaCena, shAtlikumi,     chk1PardCena,   chkPakalpojumusNe, chkIMEI};
+  // The groups the interface does not name follow, in the rows' order, before the log.
+  for (RadioGroup* group : modeGroups_)
+    if (!stops.contains(group)) stops << group;
+  stops << lstProcess;
   // A radio group is one stop: its items stand in the chain together and only the chosen one takes Tab.
   QList<QWidget*> chain;
   for (QWidget* stop : stops) {

@@ -29,6 +29,8 @@
 
 using namespace talvix::shell;
 
+static_assert(kAutoIepCenSadModeCount == talvix::kKindCount, "a mode field for every kind, in the rows' order");
+
 namespace {
 
 // The application object this library made for a host without one.
@@ -144,10 +146,8 @@ int AutoIepCenSadGetSettings(AutoIepCenSadSettings* out) {
   const talvix::RunSettings settings = front()->session().settings();
   talvix::decodeDate(settings.dateFrom, out->fromYear, out->fromMonth, out->fromDay);
   talvix::decodeDate(settings.dateTo, out->toYear, out->toMonth, out->toDay);
-  out->transfers = settings.transfers;
-  out->issues = settings.issues;
-  out->returns = settings.returns;
-  out->balances = settings.balances;
+  for (const talvix::DocumentKind kind : talvix::kAllKinds)
+    out->*kAutoIepCenSadModeFields[talvix::kindIndex(kind)] = settings.mode(kind);
   out->lastPurchasePrice = settings.lastPurchasePrice ? 1 : 0;
   out->firstSalePrice = settings.firstSalePrice ? 1 : 0;
   out->skipServices = settings.skipServices ? 1 : 0;
@@ -157,16 +157,14 @@ int AutoIepCenSadGetSettings(AutoIepCenSadSettings* out) {
 
 int AutoIepCenSadSetSettings(const AutoIepCenSadSettings* in) {
   if (!front() || !in) return 0;
-  for (const int mode : {in->transfers, in->issues, in->returns, in->balances})
-    if (mode < talvix::kSkip || mode > talvix::kAllAnew) return 0;
+  for (const auto field : kAutoIepCenSadModeFields)
+    if (in->*field < talvix::kSkip || in->*field > talvix::kAllAnew) return 0;
   talvix::shell::RunSession& session = front()->session();
   if (!session.typePeriod(QDate(in->fromYear, in->fromMonth, in->fromDay), QDate(in->toYear, in->toMonth, in->toDay)))
     return 0;
   talvix::RunSettings settings = session.settings();
-  settings.transfers = in->transfers;
-  settings.issues = in->issues;
-  settings.returns = in->returns;
-  settings.balances = in->balances;
+  for (const talvix::DocumentKind kind : talvix::kAllKinds)
+    settings.mode(kind) = in->*kAutoIepCenSadModeFields[talvix::kindIndex(kind)];
   settings.lastPurchasePrice = in->lastPurchasePrice != 0;
   settings.firstSalePrice = in->firstSalePrice != 0;
   settings.skipServices = in->skipServices != 0;

@@ -143,3 +143,13 @@ typedef int (*AutoIepCenSadDatabaseFn)(char*, int, char*, int);
 typedef void (*AutoIepCenSadSetActivityObserverFn)(AutoIepCenSadActivityObserver, void*);
 typedef unsigned long long (*AutoIepCenSadProgressBeatsFn)(void);
 }
+
+#ifdef __cplusplus
+#include <cstddef>
+#include <iterator>
+// Each kind's mode field, in the order of the document kinds' rows (data/document_tables.h).
+inline constexpr int AutoIepCenSadSettings::*const kAutoIepCenSadModeFields[] = {
+    &AutoIepCenSadSettings::transfers, &AutoIepCenSadSettings::issues, &AutoIepCenSadSettings::returns,
+    &AutoIepCenSadSettings::balances};
+inline constexpr std::size_t kAutoIepCenSadModeCount = std::size(kAutoIepCenSadModeFields);
+#endif

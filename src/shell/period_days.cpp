@@ -5,9 +5,9 @@
 
 namespace talvix::shell {
 
-QDate firstPeriodDay() { return QDate(1900, 1, 1); }
+QDate firstPeriodDay() { return QDate(kFirstPeriodDay.year, kFirstPeriodDay.month, kFirstPeriodDay.day); }
 
-QDate lastPeriodDay() { return QDate(2099, 12, 31); }
+QDate lastPeriodDay() { return QDate(kLastPeriodDay.year, kLastPeriodDay.month, kLastPeriodDay.day); }
 
 bool periodDayHeld(QDate day) { return day.isValid() && day >= firstPeriodDay() && day <= lastPeriodDay(); }
 

@@ -8,9 +8,9 @@
 
 namespace talvix::shell {
 
-// A typed year such as 8202 is a slip of the fingers, not a period to price.
-QDate firstPeriodDay();  // 01.01.1900
-QDate lastPeriodDay();   // 31.12.2099
+// kFirstPeriodDay and kLastPeriodDay.
+QDate firstPeriodDay();
+QDate lastPeriodDay();
 // Valid and between those two.
 bool periodDayHeld(QDate day);
 

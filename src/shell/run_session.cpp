@@ -158,8 +158,9 @@ RunContext RunSession::context(const RunSettings& settings) {
 
 bool RunSession::refuseNothingToPrice() {
   const RunSettings s = settings_.withRunModes();
-  if (!pricesNothingForEver({s.transfers, s.issues, s.returns, s.balances}, false, [this] { return costsByFifo(); }))
-    return false;
+  std::vector<int> modes;
+  for (const DocumentKind kind : kAllKinds) modes.push_back(s.mode(kind));
+  if (!pricesNothingForEver(modes, false, [this] { return costsByFifo(); })) return false;
   front_.showMessage(std::string(kNothingToPrice) + kChooseInWindow);
   return true;
 }

@@ -24,10 +24,22 @@ inline PriceRule averageRule(const RunSettings& settings) {
   return settings.lastPurchasePrice ? PriceRule::LastPurchasePrice : PriceRule::WeightedAverage;
 }
 
-// Whether the weighted-average run's step for kind takes the services filter: all do but transfers
-// priced without issues.
+// Whether the weighted-average run prices the kinds with joint statements in one step: when it
+// processes every one of them.
+inline bool jointAverageStep(const RunSettings& settings) {
+  for (const DocumentKindRow& row : kDocumentKinds)
+    if (row.joint.select && settings.mode(row.kind) == kSkip) return false;
+  return true;
+}
+inline bool inJointAverageStep(DocumentKind kind, const RunSettings& settings) {
+  return kindRow(kind).joint.select && jointAverageStep(settings);
+}
+
+// Whether the weighted-average run's step for kind takes the services filter: the joint step and a
+// kind priced by its FIFO step do, else as its own step's row says.
 inline bool averageStepFiltersServices(DocumentKind kind, const RunSettings& settings) {
-  return kind != DocumentKind::Transfer || settings.issues != kSkip;
+  const DocumentKindRow& row = kindRow(kind);
+  return inJointAverageStep(kind, settings) || !row.average.select || row.averageHow.servicesFilter;
 }
 
 // A service the run never selects, under the services option.
@@ -43,8 +55,8 @@ struct AverageFlags {
   bool singleKind;
 };
 inline AverageFlags averageFlags(DocumentKind kind, const RunSettings& settings) {
-  return {kind == DocumentKind::Transfer, (kind == DocumentKind::Transfer && settings.issues == kSkip) ||
-                                              (kind == DocumentKind::Issue && settings.transfers == kSkip)};
+  const AverageStepHow& how = kindRow(kind).averageHow;
+  return {how.transfer, how.singleKind && !inJointAverageStep(kind, settings)};
 }
 
 // Returns of this origin (FROM_WHAT) are neither priced nor reset here.

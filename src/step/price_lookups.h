@@ -4,8 +4,12 @@
 // price". Those taking a lookup query run on it, replacing its text.
 #include "data/client_sale.h"
 #include "data/date_time.h"
+#include "data/document_tables.h"
 #include "step/run_context.h"
 #include "step/written_costs.h"
+
+#include <array>
+#include <cstddef>
 
 namespace talvix {
 
@@ -42,19 +46,32 @@ inline constexpr const char* kLatestReceiptSql =
     "O_PAVADZ.DAT_SANEM<:DATUMS ORDER BY O_PAVADZ.DAT_SANEM DESCENDING";
 // The date-time of a department's first stock-in of a goods after a date: a receipt, a transfer in
 // with a cost, a return from a client with a cost.
-inline constexpr const char* kNextStockInSql =
-        "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
-        "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
-        "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
-        "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
-        "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
-        ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
-        "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
-        "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
-        "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
-        "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
-        "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = 2       "
-        "          order by 1";
+inline constexpr char kNextStockInHead[] =
+    "SELECT O_PAVADZ.DAT_SANEM DATUMS                 FROM O_PRECE, O_PAVADZ                WHERE "
+    "O_prece.ISPAVADZ = O_pavadz.ISN                 AND O_PAVADZ.ISNODALA = :ISNODALA               "
+    "  AND O_PRECE.ISPRECE = :ISPRECE                 AND O_PAVADZ.DAT_SANEM > :DATUMSNO             "
+    "    UNION                SELECT O_PARPAV.DATUMS                   FROM O_PARPRC, O_PARPAV       "
+    "           WHERE O_PARPRC.ISPARVPAV = O_PARPAV.ISN                   AND O_PARPAV.ISNODALAUZ = "
+    ":ISNODALA                   AND O_PARPRC.ISPRECE = :ISPRECE                   AND "
+    "O_PARPAV.DATUMS > :DATUMSNO                    AND O_PARPRC.CENA > 0                 UNION      "
+    "          SELECT O_ATGPAV.DATUMS                   FROM O_ATGPRC, O_ATGPAV                  "
+    "WHERE O_ATGPRC.ISATGPAV = O_ATGPAV.ISN                   AND O_ATGPAV.ISNODALA = :ISNODALA      "
+    "             AND O_ATGPRC.ISPRECE = :ISPRECE                   AND O_ATGPAV.DATUMS > :DATUMSNO  "
+    "                  AND O_ATGPRC.IEP_CENA > 0                    AND O_ATGPAV.FROM_WHAT = ";
+inline constexpr char kNextStockInTail[] =
+    "       "
+    "          order by 1";
+// The head, the origin of the returns that count as a stock-in (kStockInOrigin), the tail.
+inline constexpr auto kNextStockInText = [] {
+  static_assert(kStockInOrigin >= 0 && kStockInOrigin <= 9, "one digit");
+  std::array<char, sizeof kNextStockInHead + sizeof kNextStockInTail> text{};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i + 1 < sizeof kNextStockInHead; ++i) text[at++] = kNextStockInHead[i];
+  text[at++] = static_cast<char>('0' + kStockInOrigin);
+  for (std::size_t i = 0; i < sizeof kNextStockInTail; ++i) text[at++] = kNextStockInTail[i];
+  return text;
+}();
+inline constexpr const char* kNextStockInSql = kNextStockInText.data();
 
 // The goods' first sale price, divided by (tax x 0.01 + 1.0) unless the tax is 0.0.
 double firstSalePriceWithoutTax(RunContext& ctx, int goods, double tax);
