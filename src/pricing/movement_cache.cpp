@@ -1,6 +1,7 @@
 #include "pricing/movement_cache.h"
 
 #include "pricing/finite_price.h"
+#include "pricing/key_slots.h"
 #include "pricing/movement_kinds.h"
 #include "pricing/weighted_average.h"
 
@@ -182,12 +183,13 @@ struct MovementCache::Department {
     lines[kind].push_back(l);
   }
 
-  // False when the line cannot be folded exactly: the goods must then be read whole.
-  bool fold(MovementKind kind, const Line& l) {
+  // False when the line cannot be folded exactly: the goods must then be read whole. Without
+  // average, the moving average is left out of the fold.
+  bool fold(MovementKind kind, const Line& l, bool average) {
     if (kindsKept & (1u << static_cast<int>(kind))) return false;
     if (!l.quantityNull) historySum[kind] += l.quantity;
     if (isInflow(kind) && l.isLayer()) historyLayers.push_back(movementOf(kind, l));
-    if (averageCounts(kind, l)) {
+    if (average && averageCounts(kind, l)) {
       if (l.day < replayedBefore) return false;
       pending.push_back(movementOf(kind, l));
     }
@@ -296,12 +298,20 @@ struct MovementCache::Goods {
   std::unordered_map<int, Department> departments;
   std::vector<PricePoint> lastPrices;  // every department's, and receipts without one
   std::optional<PricePoint> historyPrice;
-  bool folded = false;  // lines dated before the fold day are only in the departments' fold
+  bool folded = false;        // lines dated before the fold day are only in the departments' fold
+  bool averageFolded = true;  // false: folded without the moving average, which it cannot answer
 
   // Files one line under its departments (none when NULL), after those of its kind read before;
-  // dated before foldDay, it is folded instead. False when it could not be folded.
-  bool file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay);
+  // dated before foldDay, it is folded instead (the moving average only when average). False when
+  // it could not be folded.
+  bool file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay,
+            bool average = true);
   void finish();
+
+ private:
+  Department& department(std::int32_t key);
+  // The departments by key, in the order first met: a few, so a scan beats hashing.
+  std::vector<std::pair<std::int32_t, Department*>> byKey_;
 };
 
 namespace {
@@ -318,18 +328,27 @@ MovementCache::MovementCache(Connection& connection, int goodsBeforeBulk)
 }
 MovementCache::~MovementCache() = default;
 
+MovementCache::Department& MovementCache::Goods::department(std::int32_t key) {
+  for (const auto& [held, d] : byKey_)
+    if (held == key) return *d;
+  Department& d = departments[key];  // a node map: d stays where it is
+  byKey_.emplace_back(key, &d);
+  return d;
+}
+
 bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo,
-                                DateTime foldDay) {
+                                DateTime foldDay, bool average) {
   const bool old = l.day < foldDay;
   folded = folded || old;
+  if (old && !average) averageFolded = false;
   auto put = [&](std::int32_t key, MovementKind as) {
     if (key == kNullKey) return true;
-    Department& d = departments[key];
+    Department& d = department(key);
     if (!old) {
       d.keep(as, l);
       return true;
     }
-    return d.fold(as, l);
+    return d.fold(as, l, average);
   };
   switch (kind) {
     case MovementKind::Receipt:
@@ -337,10 +356,10 @@ bool MovementCache::Goods::file(MovementKind kind, const Line& l, std::int32_t d
         const PricePoint p{l.day, l.isn, l.cost};
         if (old) {
           laterOf(historyPrice, p);
-          if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+          if (dept != kNullKey) laterOf(department(dept).historyPrice, p);
         } else {
           lastPrices.push_back(p);
-          if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
+          if (dept != kNullKey) department(dept).lastPrices.push_back(p);
         }
       }
       return put(dept, Receipt);
@@ -419,8 +438,24 @@ struct MovementCache::LineStream {
 struct MovementCache::BulkRead {
   std::unordered_map<int, std::unique_ptr<Goods>> all;
   std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
+  KeySlots<Goods*> slots;         // every goods met: null once in whole
   DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
   bool gatherSales = false;
+  bool average = true;  // fold the moving average too
+
+  // Null when the goods is to be read whole.
+  Goods* goodsOf(int key) {
+    if (Goods** held = slots.find(key)) return *held;
+    auto& g = all[key];
+    g = std::make_unique<Goods>();
+    slots.put(key, g.get());
+    return g.get();
+  }
+  void readWhole(int key) {
+    whole.insert(key);
+    all.erase(key);
+    slots.put(key, nullptr);
+  }
 
   // Movements a window behind the stream are replayed; the window lets lines come a little out of
   // day order.
@@ -504,6 +539,7 @@ void MovementCache::loadAll() {
   if (folding()) wantClientSales();
   BulkRead read;
   read.gatherSales = sales_.wantsAny();
+  read.average = averageAsked_;
   std::vector<LineStream> streams = openStreams(connection_, snapshot_);
   while (LineStream* next = earliest(streams)) {
     const DateTime day = wholeDate(next->header->at);
@@ -525,15 +561,11 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
     if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
     sales_.add(goodsKey, h.other, sale);
   }
-  if (read.whole.contains(goodsKey)) return;
+  Goods* g = read.goodsOf(goodsKey);
+  if (!g) return;
   Line l = streamedLine(q, h, day);
   layOwnCost(stream.kind, l);
-  auto& g = read.all[goodsKey];
-  if (!g) g = std::make_unique<Goods>();
-  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day)) {
-    read.whole.insert(goodsKey);
-    read.all.erase(goodsKey);
-  }
+  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day, read.average)) read.readWhole(goodsKey);
 }
 
 void MovementCache::keepRead(BulkRead& read) {
@@ -730,12 +762,23 @@ std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateT
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
+  averageAsked_ = true;
+  if (!goods(goodsKey, limit).averageFolded) foldAverages(goodsKey);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
   d->replayAverage();
   const auto end = std::upper_bound(d->averageDays.begin(), d->averageDays.end(), limit);
   if (end == d->averageDays.begin()) return d->historyAverage.cost();
   return d->averages[static_cast<std::size_t>(end - d->averageDays.begin()) - 1];
+}
+
+void MovementCache::foldAverages(int goodsKey) {
+  if (++averagesReadWhole_ <= std::min(goodsBeforeBulk_, kGoodsBeforeBulkInRun)) {
+    readWhole(goodsKey);
+    return;
+  }
+  // The next question reads every table again, the average folded this time.
+  clear();
 }
 
 void MovementCache::runStarted() noexcept {
@@ -764,8 +807,8 @@ void MovementCache::passEnded() noexcept {
 }
 
 // A walk that reaches the last of a cut history reads the goods whole and walks again.
-MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock,
-                                                 double quantity, double dayQuantity) {
+MovementSource::FifoWalk MovementCache::fifoWalk(int goodsKey, int dept, DateTime date, double stock, double quantity,
+                                                 double dayQuantity) {
   LayerSpan view = layers(goodsKey, dept, date);
   FifoTaking taking = fifoTaking(view.layers, stock, quantity, dayQuantity);
   if (view.cut && taking.taken.size() >= view.layers.size()) {
@@ -800,6 +843,7 @@ void MovementCache::clearMovements() noexcept {
   whole_.clear();
   coverage_ = Coverage::SomeGoods;
   readOneByOne_ = 0;
+  averagesReadWhole_ = 0;
   for (auto& owners : costOwners_) owners.clear();
 }
 
