@@ -462,7 +462,7 @@ struct MovementCache::BulkRead {
   void replayBehind(DateTime day) {
     for (auto& [key, g] : all)
       for (auto& [dept, d] : g->departments) {
-        d.replayBefore(day - kReplayWindowDays);
+        if (average) d.replayBefore(day - kReplayWindowDays);
         d.trimLayers();
       }
     nextReplay = day + kReplayWindowDays / 2;
