@@ -5,6 +5,7 @@
 #include "pricing/movement_cache.h"
 
 #include "pricing/header_book.h"
+#include "pricing/key_slots.h"
 #include "pricing/movement_kinds.h"
 
 #include <limits>
@@ -82,15 +83,31 @@ struct MovementCache::LineStream {
 struct MovementCache::BulkRead {
   std::unordered_map<int, std::unique_ptr<Goods>> all;
   std::unordered_set<int> whole;  // goods whose history cannot be folded: read whole when asked for
+  KeySlots<Goods*> slots;         // every goods met: null once in whole
   DateTime nextReplay = -std::numeric_limits<DateTime>::infinity();
   bool gatherSales = false;
+  bool average = true;  // fold the moving average too
+
+  // Null when the goods is to be read whole.
+  Goods* goodsOf(int key) {
+    if (Goods** held = slots.find(key)) return *held;
+    auto& g = all[key];
+    g = std::make_unique<Goods>();
+    slots.put(key, g.get());
+    return g.get();
+  }
+  void readWhole(int key) {
+    whole.insert(key);
+    all.erase(key);
+    slots.put(key, nullptr);
+  }
 
   // Movements a window behind the stream are replayed; the window lets lines come a little out of
   // day order.
   void replayBehind(DateTime day) {
     for (auto& [key, g] : all)
       for (auto& [dept, d] : g->departments) {
-        d.replayBefore(day - kReplayWindowDays);
+        if (average) d.replayBefore(day - kReplayWindowDays);
         d.trimLayers();
       }
     nextReplay = day + kReplayWindowDays / 2;
@@ -167,6 +184,7 @@ void MovementCache::loadAll() {
   if (folding()) wantClientSales();
   BulkRead read;
   read.gatherSales = sales_.wantsAny();
+  read.average = averageAsked_;
   std::vector<LineStream> streams = openStreams(connection_, snapshot_);
   while (LineStream* next = earliest(streams)) {
     const DateTime day = wholeDate(next->header->at);
@@ -182,21 +200,16 @@ void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& r
   const Query& q = *stream.lines;
   const Header& h = *stream.header;
   const int goodsKey = q.asInteger(kLineGoods);
-  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey &&
-      sales_.wants(goodsKey, h.other)) {
+  if (read.gatherSales && rowOf(stream.kind).stock->sales && h.other != kNullKey && sales_.wants(goodsKey, h.other)) {
     ClientSaleBook::Sale sale = saleOf(q, h);
     if (const double* own = passWrites_.cost(CostColumn::IssueIepCena, sale.isn)) sale.cost = *own;
     sales_.add(goodsKey, h.other, sale);
   }
-  if (read.whole.contains(goodsKey)) return;
+  Goods* g = read.goodsOf(goodsKey);
+  if (!g) return;
   Line l = streamedLine(q, h, day);
   layOwnCost(stream.kind, l);
-  auto& g = read.all[goodsKey];
-  if (!g) g = std::make_unique<Goods>();
-  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day)) {
-    read.whole.insert(goodsKey);
-    read.all.erase(goodsKey);
-  }
+  if (!g->file(stream.kind, l, h.dept, h.other, fold_.day, read.average)) read.readWhole(goodsKey);
 }
 
 void MovementCache::keepRead(BulkRead& read) {

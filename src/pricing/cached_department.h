@@ -44,12 +44,13 @@ struct Department {
     lines[kind].push_back(l);
   }
 
-  // False when the line cannot be folded exactly: the goods must then be read whole.
-  bool fold(MovementKind kind, const Line& l) {
+  // False when the line cannot be folded exactly: the goods must then be read whole. Without
+  // average, the moving average is left out of the fold.
+  bool fold(MovementKind kind, const Line& l, bool average) {
     if (kindsKept & (1u << static_cast<int>(kind))) return false;
     if (!l.quantityNull) historySum[kind] += l.quantity;
     if (isInflow(kind) && l.isLayer()) historyLayers.push_back(movementOf(kind, l));
-    if (averageCounts(kind, l)) {
+    if (average && averageCounts(kind, l)) {
       if (l.day < replayedBefore) return false;
       pending.push_back(movementOf(kind, l));
     }

@@ -4,17 +4,27 @@
 
 namespace talvix::pricing::cache {
 
-bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay) {
+Department& Goods::department(std::int32_t key) {
+  for (const auto& [held, d] : byKey_)
+    if (held == key) return *d;
+  Department& d = departments[key];  // a node map: d stays where it is
+  byKey_.emplace_back(key, &d);
+  return d;
+}
+
+bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32_t deptTo, DateTime foldDay,
+                 bool average) {
   const bool old = l.day < foldDay;
   folded = folded || old;
+  if (old && !average) averageFolded = false;
   auto put = [&](std::int32_t key, MovementKind as) {
     if (key == kNullKey) return true;
-    Department& d = departments[key];
+    Department& d = department(key);
     if (!old) {
       d.keep(as, l);
       return true;
     }
-    return d.fold(as, l);
+    return d.fold(as, l, average);
   };
   const MovementKindRow& row = rowOf(kind);
   if (!row.document) {  // a receipt: a last purchase price
@@ -22,10 +32,10 @@ bool Goods::file(MovementKind kind, const Line& l, std::int32_t dept, std::int32
       const PricePoint p{l.day, l.isn, l.cost};
       if (old) {
         laterOf(historyPrice, p);
-        if (dept != kNullKey) laterOf(departments[dept].historyPrice, p);
+        if (dept != kNullKey) laterOf(department(dept).historyPrice, p);
       } else {
         lastPrices.push_back(p);
-        if (dept != kNullKey) departments[dept].lastPrices.push_back(p);
+        if (dept != kNullKey) department(dept).lastPrices.push_back(p);
       }
     }
   }

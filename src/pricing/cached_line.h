@@ -54,7 +54,6 @@ struct ByKind {
   const T& operator[](MovementKind kind) const { return items[static_cast<int>(kind)]; }
 };
 
-
 // SUM(DAUDZUMS) over the lines that pass, added in their order after start; NULLs skipped.
 template <typename Pass>
 double sumQuantities(double start, const std::vector<Line>& lines, Pass pass) {

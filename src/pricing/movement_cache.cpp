@@ -147,12 +147,23 @@ std::optional<DateTime> MovementCache::nextStockIn(int goodsKey, int dept, DateT
 
 double MovementCache::movingAverage(int goodsKey, int dept, DateTime date) {
   const DateTime limit = dayLimit(date);
+  averageAsked_ = true;
+  if (!goods(goodsKey, limit).averageFolded) foldAverages(goodsKey);
   Department* d = department(goodsKey, dept, limit);
   if (!d) return 0.0;
   d->replayAverage();
   const auto end = std::upper_bound(d->averageDays.begin(), d->averageDays.end(), limit);
   if (end == d->averageDays.begin()) return d->historyAverage.cost();
   return d->averages[static_cast<std::size_t>(end - d->averageDays.begin()) - 1];
+}
+
+void MovementCache::foldAverages(int goodsKey) {
+  if (++averagesReadWhole_ <= std::min(goodsBeforeBulk_, kGoodsBeforeBulkInRun)) {
+    readWhole(goodsKey);
+    return;
+  }
+  // The next question reads every table again, the average folded this time.
+  clear();
 }
 
 void MovementCache::runStarted() noexcept {
@@ -217,6 +228,7 @@ void MovementCache::clearMovements() noexcept {
   whole_.clear();
   coverage_ = Coverage::SomeGoods;
   readOneByOne_ = 0;
+  averagesReadWhole_ = 0;
   for (auto& owners : costOwners_) owners.clear();
 }
 

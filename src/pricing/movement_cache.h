@@ -3,7 +3,7 @@
 // were asked for, of every goods in one pass over the tables) and kept, so that each later price
 // or stock figure is computed in memory. Given a fold day, the pass over the tables keeps only
 // the lines from that day on and folds the older ones into what they leave (each kind's summed
-// quantity, the moving average, the newest layers, the latest receipt price); a question about
+// quantity, the moving average once one was asked for, the newest layers, the latest receipt price); a question about
 // an earlier day, or a FIFO walk deeper than the layers kept, reads that goods whole. Each answer is bit-for-bit the
 // one the statements in stock_movements.h give on the same data: the same lines count, sums add in the order the
 // database adds them (table order, in which the goods index also yields a goods' lines), and
@@ -101,6 +101,9 @@ class MovementCache : public MovementSource, public KeptMovements {
   };
   LayerSpan layers(int goods, int dept, DateTime date);
   void readWhole(int goods);
+  // A goods folded without the moving average, asked for one: read whole, or after a few, every
+  // goods folded again with it.
+  void foldAverages(int goods);
 
   // limit: the last day the question reads.
   Goods& goods(int goods, DateTime limit);
@@ -160,6 +163,9 @@ class MovementCache : public MovementSource, public KeptMovements {
   Query load_;
   const int goodsBeforeBulk_;
   int readOneByOne_ = 0;
+  // The moving average is folded only once one was asked for in the cache's life: a FIFO run never asks.
+  bool averageAsked_ = false;
+  int averagesReadWhole_ = 0;  // goods read whole for want of a folded average since last emptied
   std::unordered_set<int> whole_;
   std::unordered_map<int, std::unique_ptr<Goods>> goods_;
   // Per CostColumn: line key -> the line held (none for issue costs, which only sales_ follows).

@@ -26,7 +26,6 @@ constexpr int kMostLinks = 40;  // the kernel's own limit on links followed in o
   throw RegistryError("cannot " + what + " " + path + ": " + std::strerror(error));
 }
 
-
 void writeAll(int fd, std::string_view bytes, const std::string& path) {
   if (!writeWhole(fd, bytes)) failErrno("write", path);
 }

@@ -48,9 +48,7 @@ constexpr char kNewFileRefused[] = "šajā mapē jaunu failu izveidot nevar";
 constexpr char kSocket[] = "tā ir ligzda (socket), ne fails: tajā neraksta";
 constexpr char kBlockDevice[] = "tā ir bloka ierīce (disks): to neaizstāj un tajā neraksta";
 
-
 [[noreturn]] void fail(const std::string& path, std::string cause) { throw OutputFileError(path, std::move(cause)); }
-
 
 std::string folderOf(const std::string& path) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
