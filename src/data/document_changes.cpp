@@ -139,7 +139,8 @@ bool DocumentWatch::onlyOwnWrites(const std::string& table, const std::optional<
 }
 
 DocumentChanges DocumentWatch::look(Connection& connection, Transaction& snapshot) {
-  const Moment at{snapshot.oldestActiveAtStart(), Clock::now()};
+  const Moment at{snapshot.oldestActiveAtStart(), snapshotAt_.value_or(Clock::now())};
+  snapshotAt_.reset();
   const std::optional<WriteCounts> counted = base_.empty() ? std::nullopt : readWriteCounts(connection);
   DocumentChanges changes;
   changes.known = !seen_.empty();

@@ -146,7 +146,11 @@ class DocumentWatch {
   // The top of each window: the keys within this many of the table's highest (at most the window).
   void setTopKeys(std::int32_t keys) { topKeys_ = keys; }
 
-  void beforeSnapshot(Connection& connection) { before_ = readWriteCounts(connection); }
+  void beforeSnapshot(Connection& connection) {
+    before_ = readWriteCounts(connection);
+    snapshotAt_ = Clock::now();
+  }
+  // Any time while the snapshot is open: what it holds is dated from its start.
   DocumentChanges look(Connection& connection, Transaction& snapshot);
   // The numbers of the transactions this run wrote cost under: where no counts tell the run's own
   // writes from others', the rows carrying one of them are the run's own (ChangedRow::own).
@@ -157,6 +161,7 @@ class DocumentWatch {
     seen_.clear();
     base_.clear();
     before_.reset();
+    snapshotAt_.reset();
     for (Print& print : prints_) print = {};
     counted_ = false;
   }
@@ -228,6 +233,7 @@ class DocumentWatch {
   std::unordered_map<std::string, Seen> seen_;
   std::int64_t since_ = 0;  // the oldest active transaction when the last snapshot began
   std::optional<WriteCounts> before_;
+  std::optional<Clock::time_point> snapshotAt_;  // when beforeSnapshot() last ran
   std::unordered_map<std::string, Base> base_;  // counted on the attachment baseAttachment_
   std::int64_t baseAttachment_ = 0;
   bool counted_ = false;

@@ -7,6 +7,7 @@
 #include "run/run_tally.h"
 #include "step/price_rule.h"
 #include "step/run_stamp.h"
+#include "step/stop_request.h"
 #include "step/whole_run.h"
 
 #include <iterator>
@@ -59,8 +60,12 @@ void FifoRun(RunContext& ctx) {
   WholeRun whole(ctx);
   PassInLibrary inLibrary;
   bool keepDayQuantities = false;
+  // The first look only sets the base for the next pass (it finds no change), so it waits until
+  // this pass has priced; a run that ends with this pass never pays for it.
+  bool baseAfterPass = false;
   if (Transaction* snapshot = ctx.documents()) {
-    const DocumentChanges changes = ctx.state.watch.look(ctx.db(), *snapshot);
+    baseAfterPass = !ctx.state.watch.looked();
+    const DocumentChanges changes = baseAfterPass ? DocumentChanges{} : ctx.state.watch.look(ctx.db(), *snapshot);
     // The library followed the last pass's cost writes as they were made, and a cost moves no
     // quantity; the quiet lines still see them, for a line no source priced may now be priced.
     const DocumentChanges others = changes.othersOnly();
@@ -93,6 +98,10 @@ void FifoRun(RunContext& ctx) {
   if (!ctx.preview) stampLastRun(ctx.registry, kSettingsKey);
   ctx.log.AddProcessLine(kEndLine, false);
   ctx.log.AddProcessLine(timer->FillLineStundas(), false);
+  if (baseAfterPass) {
+    stopPoint();
+    ctx.state.watch.look(ctx.db(), *ctx.documents());
+  }
 }
 
 }  // namespace talvix

@@ -158,6 +158,26 @@ struct RealLoop {
   Host host;
 };
 
+// The first pass's look finds no change by nature: it is paid after the pass has priced, and not
+// at all by a run that ends with that pass; the second pass's look still starts from its base.
+TEST(IdleRest, TheFirstLookWaitsForThePassToEnd) {
+  constexpr int kTables = static_cast<int>(std::size(kWatchedTables));
+  // passes -> tables the last look learnt without reading them whole
+  for (const auto& [passes, learnt] : {std::pair{1, 0}, std::pair{2, kTables}}) {
+    SCOPED_TRACE(passes);
+    TestDatabase db;
+    db.setFifo(1);
+    db.issue({.date = mar(5), .goods = db.goods(), .qty = 1});
+    RealLoop loop(db);
+    loop.parts.stopAfterPass = passes;
+    loop.run();
+    EXPECT_EQ(loop.parts.passes, passes);
+    const LookReads& reads = loop.state.watch.lastReads();
+    EXPECT_EQ(reads.scanned, 0);
+    EXPECT_EQ(reads.kept + reads.newRows + reads.window, learnt);
+  }
+}
+
 // The real library and the real count: another attachment commits while the run rests.
 struct Arrival {
   const char* name;
