@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kUpdatePrefix = "UPDATE ";
 constexpr const char* kLineKey = "ISN";
 constexpr const char* kJointCostParam = "CENA";  // the weighted average's joint step names it so
-constexpr std::size_t kKeysPerSelect = 500;
+constexpr std::size_t kKeysPerSelect = 100;
 
 constexpr const char* kChanged = "Mainītas pašizmaksas: ";
 constexpr const char* kMoney = ", vērtības izmaiņa ";
@@ -37,9 +37,11 @@ std::string withoutCostSql(const DocumentTables& t) {
   return "SELECT COUNT(*) N" + periodLines(t) + " AND (L." + t.cost + " = 0.00 OR L." + t.cost + " IS NULL)";
 }
 
-std::string quantitiesSql(const DocumentTables& t, const std::vector<std::int32_t>& keys) {
+// One statement prepared once for every batch of keys: the engine keeps the memory each new
+// statement's text took, so batches written out as literals grew a long run's peak by tens of MB.
+std::string quantitiesSql(const DocumentTables& t) {
   std::string sql = std::string("SELECT ISN, DAUDZUMS FROM ") + t.lines + " WHERE ISN IN (";
-  for (std::size_t i = 0; i < keys.size(); ++i) sql += (i ? "," : "") + std::to_string(keys[i]);
+  for (std::size_t i = 0; i < kKeysPerSelect; ++i) sql += (i ? ", :K" : ":K") + std::to_string(i);
   return sql + ")";
 }
 
@@ -135,12 +137,12 @@ struct RunTally::State {
       std::vector<std::int32_t> keys;
       for (const auto& [isn, cost] : costs) keys.push_back(isn);
       summary.changed += static_cast<std::int64_t>(keys.size());
+      Query select(ctx.db());
+      select.setSql(quantitiesSql(row.tables));
       for (std::size_t from = 0; from < keys.size(); from += kKeysPerSelect) {
-        const std::vector<std::int32_t> some(
-            keys.begin() + static_cast<std::ptrdiff_t>(from),
-            keys.begin() + static_cast<std::ptrdiff_t>(std::min(keys.size(), from + kKeysPerSelect)));
-        Query select(ctx.db());
-        select.setSql(quantitiesSql(row.tables, some));
+        // A short last batch asks for its first key again in the spare places.
+        for (std::size_t i = 0; i < kKeysPerSelect; ++i)
+          select.setInteger("K" + std::to_string(i), keys[from + i < keys.size() ? from + i : from]);
         select.open();
         for (select.first(); !select.eof(); select.next())
           summary.money += select.asDouble("DAUDZUMS") * costs.at(select.asInteger("ISN"));

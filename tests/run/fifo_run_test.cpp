@@ -83,6 +83,19 @@ TEST_F(FifoRunTest, KindsRunInTheirOrderBetweenTheOpeningAndClosingLines) {
   EXPECT_GE(f.log.repaints, 1);
 }
 
+// The summary reads the written lines' quantities in batches of keys: a short last batch counts too.
+TEST_F(FifoRunTest, TheSummaryCountsTheMoneyOfEveryWrittenLine) {
+  f.settings.issues = kOnlyWithoutCost;
+  f.pricing.fifo = [](int, int, DateTime, double, double, double) { return 2.5; };
+  const int g = f.db.goods();
+  f.db.receipt({.date = mar(1), .goods = g, .qty = 1000, .price = 4});
+  for (int i = 0; i < 230; ++i) f.db.issue({.date = mar(5), .goods = g, .qty = 1.0 + i % 2, .cost = std::nullopt});
+  run();
+  ASSERT_GT(f.log.lines.size(), 3u);
+  EXPECT_EQ(f.log.lines[f.log.lines.size() - 3],
+            "Mainītas pašizmaksas: 230 rindas, vērtības izmaiņa +862,50; bez pašizmaksas vēl 0 rindas");
+}
+
 TEST_F(FifoRunTest, AllKindsSkippedStillLoadsTablesStampsAndLogs) {
   const int g = f.db.goods();
   const int transfer = f.db.transfer({.date = mar(5), .goods = g, .qty = 5, .cost = std::nullopt});
