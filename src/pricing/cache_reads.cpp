@@ -118,25 +118,30 @@ namespace {
 
 using LineStream = MovementCache::LineStream;
 
-// Every kind's lines, each stream on its first line; the headers are read whole first.
-std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot) {
-  const auto& kinds = cacheStatements().streams;
-  std::vector<LineStream> streams(kinds.size());
-  {
-    Query headers(connection);
-    headers.setTransaction(snapshot);
-    for (std::size_t k = 0; k < streams.size(); ++k) {
-      streams[k].kind = kinds[k].kind;
-      headers.setSql(kinds[k].headers);
-      streams[k].headers.read(headers);
-    }
+using Streams = MovementCache::Streams;
+
+bool streamed(Streams which, MovementKind kind) {
+  return which == Streams::All || (which == Streams::Inflows) == isInflow(kind);
+}
+
+// The kinds' lines, each stream on its first line; their headers are read whole first.
+std::vector<LineStream> openStreams(Connection& connection, Transaction* snapshot, Streams which) {
+  std::vector<LineStream> streams;
+  Query headers(connection);
+  headers.setTransaction(snapshot);
+  for (const KindStream& kind : cacheStatements().streams) {
+    if (!streamed(which, kind.kind)) continue;
+    LineStream& s = streams.emplace_back();
+    s.kind = kind.kind;
+    headers.setSql(kind.headers);
+    s.headers.read(headers);
+    s.lines = std::make_unique<Query>(connection);
+    s.lines->setTransaction(snapshot);
+    s.lines->setSql(kind.lines);
   }
-  for (std::size_t k = 0; k < streams.size(); ++k) {
-    streams[k].lines = std::make_unique<Query>(connection);
-    streams[k].lines->setTransaction(snapshot);
-    streams[k].lines->setSql(kinds[k].lines);
-    streams[k].lines->openStream();
-    streams[k].advance();
+  for (LineStream& s : streams) {
+    s.lines->openStream();
+    s.advance();
   }
   return streams;
 }
@@ -176,8 +181,10 @@ ClientSaleBook::Sale saleOf(const Query& q, const Header& h) {
 
 }  // namespace
 
-// Every kind's lines stream at once, merged by day, so the folded average can be replayed as the
-// days go by instead of holding ten years of movements.
+// With the moving average, every kind's lines stream at once, merged by day, so that it is replayed
+// as the days go by instead of holding ten years of movements. Without it, the outflows stream
+// first: the inflows that follow then know every folded outflow, so each goods keeps only the
+// layers that stock could still walk, and the outflows' many headers are gone before they come.
 void MovementCache::loadAll() {
   if (!snapshot_) readThrough_ = ReadThrough::Outside;
   sales_.clear();
@@ -185,15 +192,26 @@ void MovementCache::loadAll() {
   BulkRead read;
   read.gatherSales = sales_.wantsAny();
   read.average = averageAsked_;
-  std::vector<LineStream> streams = openStreams(connection_, snapshot_);
-  while (LineStream* next = earliest(streams)) {
-    const DateTime day = wholeDate(next->header->at);
-    if (day >= read.nextReplay && day < fold_.day) read.replayBehind(day);
-    takeLine(*next, day, read);
-    next->advance();
+  if (read.average) {
+    streamLines(Streams::All, read);
+  } else {
+    streamLines(Streams::Outflows, read);
+    streamLines(Streams::Inflows, read);
   }
   keepRead(read);
   sales_.finish();
+}
+
+void MovementCache::streamLines(Streams which, BulkRead& read) {
+  std::vector<LineStream> streams = openStreams(connection_, snapshot_, which);
+  // Outflows alone leave nothing to replay or trim.
+  const bool replay = which != Streams::Outflows;
+  while (LineStream* next = earliest(streams)) {
+    const DateTime day = wholeDate(next->header->at);
+    if (replay && day >= read.nextReplay && day < fold_.day) read.replayBehind(day);
+    takeLine(*next, day, read);
+    next->advance();
+  }
 }
 
 void MovementCache::takeLine(const LineStream& stream, DateTime day, BulkRead& read) {

@@ -80,6 +80,8 @@ class MovementCache : public MovementSource, public KeptMovements {
   void onData(DataEvent event, const Query* query) noexcept;
 
   struct LineStream;
+  // Which kinds' lines stream together, merged by day.
+  enum class Streams : std::uint8_t { All, Outflows, Inflows };
 
  private:
   using Line = cache::Line;
@@ -114,6 +116,7 @@ class MovementCache : public MovementSource, public KeptMovements {
   std::unique_ptr<Goods> load(int goods);
   struct BulkRead;
   void loadAll();
+  void streamLines(Streams which, BulkRead& read);
   void takeLine(const LineStream& stream, DateTime day, BulkRead& read);
   void keepRead(BulkRead& read);
   void index(int goodsKey, Goods& loaded);
